@@ -1,0 +1,91 @@
+// Files: RAII binary streams, Windows text-mode reading and writing on every platform,
+// file status, and the few file-system operations the program needs.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace platform {
+
+struct FileStatus {
+  uint64_t size = 0;
+  // Modification time in the platform's finest unit; only compared for equality.
+  int64_t mtime = 0;
+  bool is_directory = false;
+};
+
+// False when the path does not exist or its status cannot be taken.
+bool GetFileStatus(const std::string& path, FileStatus* out);
+
+// An owned C stream, always opened in binary mode ("rb", "wb", "ab", "r+b").
+class File {
+ public:
+  File() = default;
+  ~File() { Close(); }
+  File(File&& other) noexcept : f_(other.f_) { other.f_ = nullptr; }
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  bool Open(const std::string& path, const char* mode);
+  bool is_open() const { return f_ != nullptr; }
+  FILE* get() const { return f_; }
+
+  size_t Read(void* dst, size_t n) { return f_ ? std::fread(dst, 1, n, f_) : 0; }
+  bool Write(const void* src, size_t n) { return f_ && std::fwrite(src, 1, n, f_) == n; }
+  bool Seek(uint64_t offset);
+  bool Error() const { return f_ && std::ferror(f_) != 0; }
+  // Flushes and closes; false when a buffered write failed.
+  bool Close();
+
+ private:
+  FILE* f_ = nullptr;
+};
+
+// Reads a text file as the Windows C runtime's text mode does, on every platform:
+// a CR LF pair arrives as one LF, a lone CR stays, and byte 0x1A ends the text.
+// Read() fills the whole request unless the text ends, like fread.
+class TextReader {
+ public:
+  bool Open(const std::string& path);
+  size_t Read(char* dst, size_t n);
+  bool Error() const { return error_; }
+  void Close() { file_.Close(); }
+
+ private:
+  bool Refill();
+
+  File file_;
+  char raw_[8192];
+  size_t pos_ = 0;
+  size_t len_ = 0;
+  bool eof_ = false;  // raw end of file, or 0x1A seen
+  bool error_ = false;
+};
+
+// Writes a text file as the Windows C runtime's text mode does: every LF becomes CR LF.
+class TextWriter {
+ public:
+  // Creates or truncates the file.
+  bool Open(const std::string& path);
+  bool Write(const std::string& text);
+  bool Close();  // false when any write failed
+  bool is_open() const { return file_.is_open(); }
+
+ private:
+  File file_;
+  bool ok_ = true;
+};
+
+bool RemoveFile(const std::string& path);
+// Renames, replacing an existing target. Retries for a short while when either file is
+// momentarily in use (a virus scanner, another reader), then gives up.
+bool RenameReplace(const std::string& from, const std::string& to);
+bool MakeDirectory(const std::string& path);
+bool IsDirectory(const std::string& path);
+bool FileExists(const std::string& path);
+
+void SleepMillis(unsigned ms);
+
+}  // namespace platform

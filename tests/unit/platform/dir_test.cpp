@@ -1,0 +1,59 @@
+// Directory listing: byte order on every platform, case-insensitive patterns, files only.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/dir.h"
+#include "platform/file.h"
+#include "platform/path.h"
+#include "recording_ui.h"
+
+using norvel_test::ScratchDir;
+using norvel_test::WriteBytes;
+
+TEST(WildcardMatch, WindowsPatterns) {
+  EXPECT_TRUE(platform::WildcardMatch("*.txt", "a.txt"));
+  EXPECT_TRUE(platform::WildcardMatch("*.txt", "A.TXT"));
+  EXPECT_TRUE(platform::WildcardMatch("*.txt", ".txt"));
+  EXPECT_FALSE(platform::WildcardMatch("*.txt", "a.txt1"));
+  EXPECT_FALSE(platform::WildcardMatch("*.txt", "a.tx"));
+  EXPECT_TRUE(platform::WildcardMatch("_newfile*.dat", "_newfile12.dat"));
+  EXPECT_FALSE(platform::WildcardMatch("_newfile*.dat", "_file0.dat"));
+  EXPECT_TRUE(platform::WildcardMatch("a?c", "abc"));
+  EXPECT_TRUE(platform::WildcardMatch("*", "anything"));
+}
+
+TEST(ListDirectory, SortedInByteOrderFilesOnly) {
+  ScratchDir dir;
+  for (const char* name : {"b.txt", "B.txt", "a.txt", "_x.txt", "z.TXT", "notes.doc", "10.txt", "9.txt"})
+    ASSERT_TRUE(WriteBytes(dir.File(name), "x"));
+  ASSERT_TRUE(platform::MakeDirectory(dir.File("sub.txt")));
+  std::vector<std::string> names;
+  ASSERT_TRUE(platform::ListDirectory(dir.path(), "*.txt", &names));
+#ifdef _WIN32
+  // The Windows file system holds b.txt and B.txt as one file.
+  std::vector<std::string> expected = {"10.txt", "9.txt", "_x.txt", "a.txt", "b.txt", "z.TXT"};
+#else
+  std::vector<std::string> expected = {"10.txt", "9.txt", "B.txt", "_x.txt", "a.txt", "b.txt", "z.TXT"};
+#endif
+  EXPECT_EQ(names, expected);
+}
+
+TEST(ListDirectory, MissingDirectoryFails) {
+  ScratchDir dir;
+  std::vector<std::string> names;
+  EXPECT_FALSE(platform::ListDirectory(dir.File("missing"), "*.txt", &names));
+  EXPECT_TRUE(platform::ListDirectory(dir.path(), "*.txt", &names));
+  EXPECT_TRUE(names.empty());
+}
+
+TEST(RemoveDirectoryTree, RemovesNestedContent) {
+  ScratchDir dir;
+  std::string top = dir.File("top");
+  ASSERT_TRUE(platform::MakeDirectory(top));
+  ASSERT_TRUE(platform::MakeDirectory(platform::JoinPath(top, "inner")));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(platform::JoinPath(top, "inner"), "f.txt"), "x"));
+  EXPECT_TRUE(platform::RemoveDirectoryTree(top));
+  EXPECT_FALSE(platform::FileExists(top));
+}

@@ -1,0 +1,43 @@
+// The byte lock excludes other descriptors of the same process and never waits.
+#include <gtest/gtest.h>
+
+#include "platform/file.h"
+#include "platform/lock.h"
+#include "recording_ui.h"
+
+using norvel_test::ScratchDir;
+
+TEST(ByteLock, CreatesTheFileEmptyAndLocks) {
+  ScratchDir dir;
+  std::string path = dir.File("isndxng.dat");
+  platform::ByteLock lock;
+  ASSERT_TRUE(lock.Open(path));
+  EXPECT_TRUE(lock.TryLock());
+  platform::FileStatus st;
+  ASSERT_TRUE(platform::GetFileStatus(path, &st));
+  EXPECT_EQ(st.size, 0u);
+}
+
+TEST(ByteLock, ExcludesASecondDescriptorOfTheSameProcess) {
+  ScratchDir dir;
+  std::string path = dir.File("isndxng.dat");
+  platform::ByteLock first, second;
+  ASSERT_TRUE(first.Open(path));
+  ASSERT_TRUE(second.Open(path));
+  ASSERT_TRUE(first.TryLock());
+  EXPECT_FALSE(second.TryLock());
+  first.Unlock();
+  EXPECT_TRUE(second.TryLock());
+  EXPECT_FALSE(first.TryLock());
+  second.Close();  // closing releases the lock as well
+  EXPECT_TRUE(first.TryLock());
+}
+
+TEST(ByteLock, UnlockWithoutALockDoesNothing) {
+  ScratchDir dir;
+  platform::ByteLock lock;
+  lock.Unlock();
+  ASSERT_TRUE(lock.Open(dir.File("isndxng.dat")));
+  lock.Unlock();
+  EXPECT_TRUE(lock.TryLock());
+}

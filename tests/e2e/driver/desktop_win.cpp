@@ -1,10 +1,9 @@
 // Status bar text across the process boundary, and the clipboard.
-#include "desktop.h"
-
 #include <commctrl.h>
 
 #include <cstring>
 
+#include "desktop.h"
 #include "window.h"
 
 namespace e2e {
@@ -51,12 +50,14 @@ const unsigned kSendLimitMs = 5000;
 
 }  // namespace
 
-HWND FindStatusBar(HWND parent) { return FindChildByClass(parent, STATUSCLASSNAMEA); }
+HWND FindStatusBar(HWND parent) {
+  return FindChildByClass(parent, STATUSCLASSNAMEA);
+}
 
 std::string GetStatusText(HWND status_bar, int part) {
   DWORD_PTR length_and_type = 0;
-  if (!SendMessageTimeoutA(status_bar, SB_GETTEXTLENGTHA, part, 0, SMTO_ABORTIFHUNG,
-                           kSendLimitMs, &length_and_type)) {
+  if (!SendMessageTimeoutA(status_bar, SB_GETTEXTLENGTHA, part, 0, SMTO_ABORTIFHUNG, kSendLimitMs,
+                           &length_and_type)) {
     return std::string();
   }
   size_t length = LOWORD(length_and_type);

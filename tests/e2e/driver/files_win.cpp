@@ -1,9 +1,9 @@
 // Test directories and byte-exact file helpers.
-#include "files.h"
-
 #include <windows.h>
 
 #include <vector>
+
+#include "files.h"
 
 namespace e2e {
 
@@ -54,16 +54,18 @@ TestDir::~TestDir() {
   if (!keep_) RemoveTree(path_);
 }
 
-std::string TestDir::File(const std::string& name) const { return Join(path_, name); }
+std::string TestDir::File(const std::string& name) const {
+  return Join(path_, name);
+}
 
 bool WriteFileBytes(const std::string& path, const std::string& data) {
   Handle f(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!f.ok()) return false;
   DWORD written = 0;
-  return data.empty() || (WriteFile(f.h, data.data(), static_cast<DWORD>(data.size()),
-                                    &written, nullptr) &&
-                          written == data.size());
+  return data.empty() ||
+         (WriteFile(f.h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+          written == data.size());
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -160,6 +162,8 @@ std::string ArtifactsDir() {
   return dir;
 }
 
-std::string ArtifactPath(const std::string& name) { return Join(ArtifactsDir(), name); }
+std::string ArtifactPath(const std::string& name) {
+  return Join(ArtifactsDir(), name);
+}
 
 }  // namespace e2e

@@ -1,8 +1,7 @@
 // Posted and real input for end-to-end tests.
-#include "input.h"
-
 #include <vector>
 
+#include "input.h"
 #include "wait.h"
 #include "window.h"
 
@@ -10,12 +9,22 @@ namespace e2e {
 
 namespace {
 
-LPARAM PointParam(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
+LPARAM PointParam(int x, int y) {
+  return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+}
 
 bool IsExtendedKey(UINT vk) {
   switch (vk) {
-    case VK_LEFT: case VK_RIGHT: case VK_UP: case VK_DOWN: case VK_HOME: case VK_END:
-    case VK_PRIOR: case VK_NEXT: case VK_INSERT: case VK_DELETE:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_INSERT:
+    case VK_DELETE:
       return true;
     default:
       return false;
@@ -32,8 +41,7 @@ LPARAM KeyParam(UINT vk, bool up) {
 }
 
 bool SendInputs(std::vector<INPUT>& inputs) {
-  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) ==
-         inputs.size();
+  return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) == inputs.size();
 }
 
 INPUT KeyInput(UINT vk, bool up) {
@@ -47,7 +55,9 @@ INPUT KeyInput(UINT vk, bool up) {
 
 }  // namespace
 
-bool ClickButton(HWND button) { return PostMessageA(button, BM_CLICK, 0, 0) != 0; }
+bool ClickButton(HWND button) {
+  return PostMessageA(button, BM_CLICK, 0, 0) != 0;
+}
 
 bool PostCommand(HWND window, int id, int code, HWND control) {
   return PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, code),
@@ -100,7 +110,9 @@ bool PostKeyUp(HWND hwnd, UINT vk) {
   return PostMessageA(hwnd, WM_KEYUP, vk, KeyParam(vk, true)) != 0;
 }
 
-bool PostKey(HWND hwnd, UINT vk) { return PostKeyDown(hwnd, vk) && PostKeyUp(hwnd, vk); }
+bool PostKey(HWND hwnd, UINT vk) {
+  return PostKeyDown(hwnd, vk) && PostKeyUp(hwnd, vk);
+}
 
 bool PostChar(HWND hwnd, char c) {
   return PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(c), 1) != 0;
@@ -116,13 +128,15 @@ bool PostText(HWND hwnd, const std::string& text) {
 bool BringToFront(HWND top_level) {
   // The system only lets the foreground process hand the foreground on; a synthetic
   // Alt press first counts as user input and lifts that restriction.
-  return WaitUntil([&] {
-    if (GetForegroundWindow() == top_level) return true;
-    std::vector<INPUT> alt = {KeyInput(VK_MENU, false), KeyInput(VK_MENU, true)};
-    SendInputs(alt);
-    SetForegroundWindow(top_level);
-    return false;
-  }, 10000, 50);
+  return WaitUntil(
+      [&] {
+        if (GetForegroundWindow() == top_level) return true;
+        std::vector<INPUT> alt = {KeyInput(VK_MENU, false), KeyInput(VK_MENU, true)};
+        SendInputs(alt);
+        SetForegroundWindow(top_level);
+        return false;
+      },
+      10000, 50);
 }
 
 bool SendKey(UINT vk, std::initializer_list<UINT> modifiers) {

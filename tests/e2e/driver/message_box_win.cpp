@@ -1,7 +1,6 @@
 // Reading and answering message boxes of another process.
-#include "message_box.h"
-
 #include "input.h"
+#include "message_box.h"
 #include "window.h"
 
 namespace e2e {
@@ -36,10 +35,12 @@ MessageBoxInfo FindMessageBox(DWORD pid) {
 MessageBoxInfo WaitForMessageBox(DWORD pid, unsigned timeout_ms) {
   MessageBoxInfo info;
   // The box's text arrives a moment after its window; wait for both.
-  WaitUntil([&] {
-    info = FindMessageBox(pid);
-    return info.hwnd != nullptr && !info.text.empty();
-  }, timeout_ms);
+  WaitUntil(
+      [&] {
+        info = FindMessageBox(pid);
+        return info.hwnd != nullptr && !info.text.empty();
+      },
+      timeout_ms);
   return info;
 }
 

@@ -1,7 +1,7 @@
 // Starting, waiting for and ending programs under test.
-#include "process.h"
-
 #include <vector>
+
+#include "process.h"
 
 namespace e2e {
 
@@ -10,8 +10,8 @@ namespace {
 std::string LastErrorText(const char* what) {
   DWORD code = GetLastError();
   char buf[512] = {0};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                 buf, sizeof buf, nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf,
+                 sizeof buf, nullptr);
   return std::string(what) + " failed (" + std::to_string(code) + "): " + buf;
 }
 
@@ -23,7 +23,9 @@ Process::~Process() {
 }
 
 Process::Process(Process&& other) noexcept
-    : process_(other.process_), pid_(other.pid_), tid_(other.tid_),
+    : process_(other.process_),
+      pid_(other.pid_),
+      tid_(other.tid_),
       error_(std::move(other.error_)) {
   other.process_ = nullptr;
 }
@@ -53,8 +55,7 @@ Process Process::Launch(const std::string& program, const std::string& arguments
   return LaunchCommandLine(command_line, working_dir, program, show);
 }
 
-Process Process::LaunchCommandLine(const std::string& command_line,
-                                   const std::string& working_dir,
+Process Process::LaunchCommandLine(const std::string& command_line, const std::string& working_dir,
                                    const std::string& application, int show) {
   Process p;
   STARTUPINFOA si = {};

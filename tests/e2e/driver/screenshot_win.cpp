@@ -1,9 +1,8 @@
 // Screen capture of a window and the BMP and PNG writers.
-#include "screenshot.h"
-
 #include <cstdio>
 
 #include "files.h"
+#include "screenshot.h"
 
 namespace e2e {
 

@@ -25,9 +25,9 @@ BOOL CALLBACK CollectChild(HWND hwnd, LPARAM param) {
 }
 
 bool SameTextNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(),
-                                                static_cast<int>(a.size()), b.data(),
-                                                static_cast<int>(b.size())) == CSTR_EQUAL;
+  return a.size() == b.size() &&
+         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()),
+                        b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 const unsigned kSendLimitMs = 5000;
@@ -60,7 +60,9 @@ bool WaitForNoTopWindow(DWORD pid, const std::string& cls, unsigned timeout_ms) 
   return WaitUntil([&] { return FindTopWindow(pid, cls) == nullptr; }, timeout_ms);
 }
 
-HWND FindChild(HWND parent, int id) { return GetDlgItem(parent, id); }
+HWND FindChild(HWND parent, int id) {
+  return GetDlgItem(parent, id);
+}
 
 std::vector<HWND> Descendants(HWND parent) {
   std::vector<HWND> all;
@@ -88,14 +90,17 @@ std::string ClassName(HWND hwnd) {
   return std::string(buf, n > 0 ? n : 0);
 }
 
-int ControlId(HWND hwnd) { return GetDlgCtrlID(hwnd); }
+int ControlId(HWND hwnd) {
+  return GetDlgCtrlID(hwnd);
+}
 
-LONG Style(HWND hwnd) { return GetWindowLongA(hwnd, GWL_STYLE); }
+LONG Style(HWND hwnd) {
+  return GetWindowLongA(hwnd, GWL_STYLE);
+}
 
 std::string GetText(HWND hwnd) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendLimitMs,
-                           &length)) {
+  if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendLimitMs, &length)) {
     return std::string();
   }
   std::string text(length + 1, '\0');
@@ -125,8 +130,12 @@ bool IsChecked(HWND button) {
   return state == BST_CHECKED;
 }
 
-bool IsEnabled(HWND hwnd) { return IsWindowEnabled(hwnd) != 0; }
-bool IsVisible(HWND hwnd) { return IsWindowVisible(hwnd) != 0; }
+bool IsEnabled(HWND hwnd) {
+  return IsWindowEnabled(hwnd) != 0;
+}
+bool IsVisible(HWND hwnd) {
+  return IsWindowVisible(hwnd) != 0;
+}
 
 RECT WindowRect(HWND hwnd) {
   RECT r = {};

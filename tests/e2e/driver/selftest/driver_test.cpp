@@ -8,7 +8,9 @@ namespace {
 
 using namespace e2e;
 
-std::string ProbePath() { return ProgramDir() + "\\e2e_probe.exe"; }
+std::string ProbePath() {
+  return ProgramDir() + "\\e2e_probe.exe";
+}
 
 const int kEditId = 101, kGreetId = 102;
 const int kCopyCommand = 200, kQuitCommand = 201;
@@ -60,9 +62,10 @@ class ProbeTest : public ::testing::Test {
 
   bool StatusIs(const std::string& text, int part = 0) {
     std::string last;
-    bool ok = WaitForStatusText(status_, [&](const std::string& s) { return s == text; }, &last,
-                                part);
-    if (!ok) ADD_FAILURE() << "status part " << part << " is \"" << last << "\", not \"" << text << "\"";
+    bool ok = WaitForStatusText(
+        status_, [&](const std::string& s) { return s == text; }, &last, part);
+    if (!ok)
+      ADD_FAILURE() << "status part " << part << " is \"" << last << "\", not \"" << text << "\"";
     return ok;
   }
 
@@ -183,7 +186,10 @@ TEST(FilesTest, BytesSurviveExactlyAndTestDirsGoAway) {
     TestDir dir("files");
     where = dir.path();
     ASSERT_TRUE(DirectoryExists(where));
-    const std::string bytes("a\r\nb\n\0\x1a" "end", 10);
+    const std::string bytes(
+        "a\r\nb\n\0\x1a"
+        "end",
+        10);
     ASSERT_TRUE(WriteFileBytes(dir.File("one.bin"), bytes));
     EXPECT_EQ(bytes, ReadFileBytes(dir.File("one.bin")));
     EXPECT_EQ(10, FileSize(dir.File("one.bin")));

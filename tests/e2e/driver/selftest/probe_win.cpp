@@ -2,8 +2,8 @@
 // two-part status bar that reports mouse and keys, a menu, a red square to photograph.
 // Command line: "hang" never opens a window; "nowindow exit=N" ends at once with N;
 // otherwise "exit=N" is the exit code after File > Quit.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,9 +47,8 @@ void Greet(HWND hwnd) {
 }
 
 void Create(HWND hwnd) {
-  g_edit = CreateWindowExA(WS_EX_CLIENTEDGE, "Edit", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL,
-                           10, 10, 200, 22, hwnd, reinterpret_cast<HMENU>(kEditId), nullptr,
-                           nullptr);
+  g_edit = CreateWindowExA(WS_EX_CLIENTEDGE, "Edit", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 10,
+                           10, 200, 22, hwnd, reinterpret_cast<HMENU>(kEditId), nullptr, nullptr);
   CreateWindowExA(0, "Button", "Greet", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 220, 10, 80, 24,
                   hwnd, reinterpret_cast<HMENU>(kGreetId), nullptr, nullptr);
   g_status = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, "ready", hwnd, kStatusId);
@@ -67,8 +66,12 @@ void Create(HWND hwnd) {
 
 LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
-    case WM_CREATE: Create(hwnd); return 0;
-    case WM_SIZE: SendMessageA(g_status, WM_SIZE, 0, 0); return 0;
+    case WM_CREATE:
+      Create(hwnd);
+      return 0;
+    case WM_SIZE:
+      SendMessageA(g_status, WM_SIZE, 0, 0);
+      return 0;
     case WM_COMMAND:
       if (LOWORD(wp) == kGreetId && HIWORD(wp) == BN_CLICKED) Greet(hwnd);
       if (LOWORD(wp) == kCopyCommand) CopyEditToClipboard(hwnd);
@@ -87,7 +90,9 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_KEYDOWN:
       Status(1, "key %d ctrl=%d", static_cast<int>(wp), GetKeyState(VK_CONTROL) < 0 ? 1 : 0);
       return 0;
-    case WM_CHAR: Status(0, "char %d", static_cast<int>(wp)); return 0;
+    case WM_CHAR:
+      Status(0, "char %d", static_cast<int>(wp));
+      return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
@@ -98,7 +103,9 @@ LRESULT CALLBACK ProbeProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       EndPaint(hwnd, &ps);
       return 0;
     }
-    case WM_DESTROY: PostQuitMessage(g_exit_code); return 0;
+    case WM_DESTROY:
+      PostQuitMessage(g_exit_code);
+      return 0;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
 }

@@ -1,9 +1,11 @@
 // Status bar text across the process boundary, and the clipboard.
+#include "desktop.h"
+
+// commctrl.h needs windows.h, which desktop.h brings, before it.
 #include <commctrl.h>
 
 #include <cstring>
 
-#include "desktop.h"
 #include "window.h"
 
 namespace e2e {

@@ -2,8 +2,9 @@
 // two-part status bar that reports mouse and keys, a menu, a red square to photograph.
 // Command line: "hang" never opens a window; "nowindow exit=N" ends at once with N;
 // otherwise "exit=N" is the exit code after File > Quit.
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h needs windows.h before it.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,72 @@
+// The search command's portable part.
+#include "app/search.h"
+
+#include <cstdio>
+#include <new>
+
+#include "app/messages.h"
+#include "platform/clock.h"
+
+namespace norvel {
+
+namespace {
+constexpr uint32_t kDocumentsPerPage = 10;
+}  // namespace
+
+std::string QueryFromField(const std::string& field_text) {
+  std::string query = field_text.substr(0, kMaxQueryLength);
+  size_t nul = query.find('\0');
+  if (nul != std::string::npos) query.resize(nul);
+  return query;
+}
+
+void ReleaseSearch(SearchState* state) {
+  std::vector<std::string>().swap(state->page_file_names);
+  std::vector<std::string>().swap(state->page_excerpts);
+  state->words.Clear();
+  state->query_words.Clear();
+  FileList().swap(state->result_list);
+  state->result_total = 0;
+  state->page_start = 0;
+  state->page_end = 0;
+  state->document_view = false;
+}
+
+int RunSearch(const char* query, const PageSources& sources, SearchState* state) {
+  ReleaseSearch(state);
+  if (!sources.index) return -1;
+  std::string text = QueryFromField(query ? query : "");
+  platform::WallTime start = platform::NowWall();
+  uint32_t total =
+      runQuery(text.c_str(), sources.index_dir, *sources.index, &state->words, &state->result_list);
+  state->words.exclude.clear();  // Exclude words live only during the search
+  if (total == 0) {
+    ReleaseSearch(state);
+    SetStatusText("");
+    ShowBox("No results.", "Info", BoxStyle::kPlainOk);
+    return -1;
+  }
+  state->result_total = total;
+  platform::WallTime end = platform::NowWall();
+  double seconds =
+      static_cast<double>((end.seconds - start.seconds) * 1000 + (end.millis - start.millis)) / 1000;
+  char status[256];
+  std::snprintf(status, sizeof status, "%4.6f seconds|Total=%u", seconds, total);
+  SetStatusText(status);
+  try {
+    state->query_words =
+        WordTable(static_cast<uint32_t>(state->words.all_n_any.size() + state->words.include.size()));
+    buildQueryWordTable(state->words, &state->query_words);
+  } catch (const std::bad_alloc&) {
+    ReleaseSearch(state);
+    ShowMessage(kInfo, 10, "Query Words");
+    return -1;
+  }
+  state->document_view = false;
+  state->page_start = 0;
+  state->page_end = total < kDocumentsPerPage ? total : kDocumentsPerPage;
+  if (GetNextPage(state, sources) != 0) ReleaseSearch(state);
+  return 0;
+}
+
+}  // namespace norvel

@@ -1,0 +1,30 @@
+// The search command's portable part: from the query text to the first result page, with
+// the timing in the status bar and the "No results." box.
+#pragma once
+
+#include <string>
+
+#include "viewer/pages.h"
+
+namespace norvel {
+
+constexpr size_t kMaxQueryLength = 255;  // the search field's text is cut to this
+
+// The query as the search field delivers it: its first 255 characters.
+std::string QueryFromField(const std::string& field_text);
+
+// Releases what the last search left in *state (result list, words, query-word table, page
+// lists) and sets the result total, the page bounds and the document view back. The
+// window releases its own laid-out lines and links.
+void ReleaseSearch(SearchState* state);
+
+// Runs a search (the query is cut to its first 255 characters) over sources.index:
+// releases the previous search, evaluates the query, shows "%4.6f seconds|Total=%u" in the
+// status bar (the query's time alone), builds the query-word table and the first page
+// (documents 1 to 10) with GetNextPage. When nothing is found: empty status text, the box
+// "No results." (caption "Info", OK, no icon), -1. Returns 0 when documents were found,
+// even when the first page could not be built (it has shown why; the state is then empty
+// and the status text keeps the timing).
+int RunSearch(const char* query, const PageSources& sources, SearchState* state);
+
+}  // namespace norvel

@@ -1,0 +1,94 @@
+// norvel-cli's shared pieces: the command table, option parsing, the console sink for
+// messages, and what several commands need (the application directory, the index load).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/messages.h"
+
+namespace norvel {
+struct InMemoryIndex;
+}
+
+namespace norvel_cli {
+
+// Exit codes shared by the commands (like grep: 1 is "nothing found", not a failure).
+constexpr int kExitOk = 0;
+constexpr int kExitNone = 1;
+constexpr int kExitError = 2;
+
+// One sub-command. run gets the arguments after the command's name.
+struct Command {
+  const char* name;
+  const char* summary;  // one line for the overview
+  const char* usage;    // the command's --help text
+  int (*run)(const std::vector<std::string>& args);
+};
+
+// The table of commands, in the order --help lists them (commands.cpp).
+const std::vector<Command>& Commands();
+
+// Options of one command: which take a value, which are flags.
+struct OptionSpec {
+  std::vector<std::string> with_value;  // e.g. "--app-dir"
+  std::vector<std::string> flags;       // e.g. "--help"
+};
+
+struct ParsedArgs {
+  std::map<std::string, std::string> values;
+  std::vector<std::string> flags;
+  std::vector<std::string> positional;
+  bool Has(const std::string& flag) const;
+  std::string Value(const std::string& option, const std::string& fallback = "") const;
+};
+
+// "--opt value", "--opt=value", flags, "--" ending the options. False with a message on
+// stderr for an unknown option or a missing value.
+bool ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec, ParsedArgs* out);
+
+// Prints "norvel-cli: text" on stderr.
+void Complain(const std::string& text);
+// Prints the command's usage on stderr and returns kExitError.
+int UsageError(const Command& command, const std::string& problem);
+const Command& FindCommand(const std::string& name);
+
+// True when the stream (1 stdout, 2 stderr) is a terminal.
+bool IsTerminal(int fd);
+
+// Message boxes become "Caption: text" lines on stderr; status texts are ignored.
+class ConsoleUi : public norvel::UserInterface {
+ public:
+  ConsoleUi() { norvel::InstallUserInterface(this); }
+  ~ConsoleUi() override { norvel::InstallUserInterface(nullptr); }
+  norvel::BoxAnswer ShowBox(const std::string& text, const std::string& caption,
+                            norvel::BoxStyle style, bool owned_by_main) override;
+  void SetStatusText(const std::string&) override {}
+};
+
+// The application directory: --app-dir, else the program's own directory. The log goes
+// there too.
+std::string AppDirectory(const ParsedArgs& args);
+
+// Remembers where the log ended, to show the entries a failing step wrote.
+class LogWatch {
+ public:
+  explicit LogWatch(const std::string& app_dir);
+  // Prints every entry written since construction as "norvel-cli: text" on stderr.
+  void PrintNewEntries() const;
+
+ private:
+  std::string path_;
+  uint64_t start_ = 0;
+};
+
+// Loads the index as the application's start-up does: when the indexing marker can be
+// taken, a new index waiting under the "_new" names is swapped in first; then the index is
+// loaded and the time of _stats.dat recorded. Without the marker (another instance is
+// building or swapping), the current index is loaded as it is. True when loaded.
+bool LoadIndexAtStartup(const std::string& index_dir, const std::string& app_dir,
+                        norvel::InMemoryIndex* index);
+
+}  // namespace norvel_cli

@@ -1,0 +1,118 @@
+// norvel-cli index: builds a new index, swaps it in and loads it to prove it.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "app/job_progress.h"
+#include "cli/cli.h"
+#include "index/build.h"
+#include "index/in_memory_index.h"
+#include "index/marker.h"
+#include "index/swap.h"
+#include "platform/clock.h"
+#include "platform/file.h"
+
+namespace norvel_cli {
+
+extern const char kIndexUsage[];
+const char kIndexUsage[] =
+    "usage: norvel-cli index [--app-dir DIR] DATA_DIR INDEX_DIR\n"
+    "\n"
+    "Indexes the .txt documents of DATA_DIR into INDEX_DIR (created when missing), swaps\n"
+    "the new index in place of the current one and loads it. Words listed in\n"
+    "xcludelist.ini of the application directory are not indexed.\n"
+    "\n"
+    "  --app-dir DIR  where xcludelist.ini, norvel_log.txt and the indexing marker\n"
+    "                 isndxng.dat live (default: the program's directory)\n"
+    "\n"
+    "Exit status: 0 when the new index is in place, 1 when indexing failed (the reason is\n"
+    "shown; the current index stays), 2 for wrong arguments.\n";
+
+namespace {
+
+// Runs the build, showing its counters on stderr every 200 ms while it is a terminal.
+int BuildWithProgress(const std::string& data_dir, const std::string& index_dir,
+                      const std::string& app_dir, norvel::JobProgress* progress) {
+  if (!IsTerminal(2)) return norvel::doIndex(data_dir, index_dir, app_dir, progress);
+  int result = -1;
+  bool done = false;
+  std::mutex m;
+  std::condition_variable cv;
+  std::thread job([&] {
+    int r = norvel::doIndex(data_dir, index_dir, app_dir, progress);
+    std::lock_guard<std::mutex> lock(m);
+    result = r;
+    done = true;
+    cv.notify_one();
+  });
+  std::unique_lock<std::mutex> lock(m);
+  while (!cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return done; })) {
+    std::fprintf(stderr, "\rIndexed = %u | Words = %u | Saved = %u ",
+                 progress->files_indexed.load(), progress->distinct_words.load(),
+                 progress->words_saved.load());
+  }
+  lock.unlock();
+  job.join();
+  std::fprintf(stderr, "\r%60s\r", "");
+  return result;
+}
+
+int IndexAndSwap(const std::string& data_dir, const std::string& index_dir,
+                 const std::string& app_dir) {
+  LogWatch log(app_dir);
+  norvel::JobProgress progress;
+  uint64_t started = platform::MonotonicMillis();
+  if (BuildWithProgress(data_dir, index_dir, app_dir, &progress) != 0) {
+    // A failed command leaves the current index as it was, with nothing waiting to be
+    // swapped in later.
+    norvel::DelNdx(index_dir, nullptr);
+    log.PrintNewEntries();
+    Complain("indexing failed; the current index is unchanged");
+    return kExitNone;
+  }
+  norvel::InMemoryIndex index;
+  norvel::RenAndReloadNdx(index_dir, app_dir, &index, nullptr, nullptr);
+  if (!index.loaded()) {
+    log.PrintNewEntries();
+    Complain("the new index could not be loaded");
+    return kExitNone;
+  }
+  double seconds = static_cast<double>(platform::MonotonicMillis() - started) / 1000;
+  std::printf("Indexed %u documents, %u distinct words in %.2f seconds.\n", index.total_files,
+              progress.distinct_words.load(), seconds);
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunIndexCommand(const std::vector<std::string>& args) {
+  const Command& self = FindCommand("index");
+  ParsedArgs parsed;
+  if (!ParseArgs(args, {{"--app-dir"}, {"--help"}}, &parsed)) return UsageError(self, "");
+  if (parsed.Has("--help")) {
+    std::printf("%s", self.usage);
+    return kExitOk;
+  }
+  if (parsed.positional.size() != 2) return UsageError(self, "expected DATA_DIR and INDEX_DIR");
+  const std::string& data_dir = parsed.positional[0];
+  const std::string& index_dir = parsed.positional[1];
+  std::string app_dir = AppDirectory(parsed);
+  if (!platform::IsDirectory(data_dir)) return UsageError(self, data_dir + " is not a directory");
+  if (!platform::IsDirectory(index_dir) && !platform::MakeDirectory(index_dir)) {
+    Complain("cannot create the index directory " + index_dir);
+    return kExitNone;
+  }
+  ConsoleUi ui;
+  if (!norvel::TryLockMarker(app_dir)) {
+    norvel::ShowMessage(norvel::kInfo, 0, "Please try later.");
+    return kExitNone;
+  }
+  int status = IndexAndSwap(data_dir, index_dir, app_dir);
+  norvel::UnlockMarker();
+  return status;
+}
+
+}  // namespace norvel_cli

@@ -1,0 +1,22 @@
+// The table of norvel-cli's commands. A new command is one line here and one source file
+// in CMakeLists.txt.
+#include "cli/cli.h"
+
+namespace norvel_cli {
+
+extern const char kIndexUsage[];
+extern const char kSearchUsage[];
+int RunIndexCommand(const std::vector<std::string>& args);
+int RunSearchCommand(const std::vector<std::string>& args);
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"index", "build the index of a data directory and swap it in", kIndexUsage,
+       RunIndexCommand},
+      {"search", "search an index: matching names, or a result page with excerpts",
+       kSearchUsage, RunSearchCommand},
+  };
+  return commands;
+}
+
+}  // namespace norvel_cli

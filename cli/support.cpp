@@ -1,0 +1,139 @@
+// norvel-cli's shared pieces: option parsing, the console sink, the log watch, the load.
+#include <algorithm>
+#include <cstdio>
+
+#include "cli/cli.h"
+#include "index/in_memory_index.h"
+#include "index/marker.h"
+#include "index/swap.h"
+#include "platform/file.h"
+#include "platform/path.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace norvel_cli {
+
+bool ParsedArgs::Has(const std::string& flag) const {
+  return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+std::string ParsedArgs::Value(const std::string& option, const std::string& fallback) const {
+  auto it = values.find(option);
+  return it == values.end() ? fallback : it->second;
+}
+
+bool ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec, ParsedArgs* out) {
+  auto listed = [](const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+  };
+  bool options_done = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options_done || a.size() < 2 || a[0] != '-') {
+      out->positional.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      options_done = true;
+      continue;
+    }
+    size_t eq = a.find('=');
+    std::string name = a.substr(0, eq);
+    if (listed(spec.flags, name) && eq == std::string::npos) {
+      out->flags.push_back(name);
+    } else if (listed(spec.with_value, name)) {
+      if (eq != std::string::npos) {
+        out->values[name] = a.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        out->values[name] = args[++i];
+      } else {
+        Complain("option " + name + " needs a value");
+        return false;
+      }
+    } else {
+      Complain("unknown option " + a);
+      return false;
+    }
+  }
+  return true;
+}
+
+void Complain(const std::string& text) { std::fprintf(stderr, "norvel-cli: %s\n", text.c_str()); }
+
+int UsageError(const Command& command, const std::string& problem) {
+  if (!problem.empty()) Complain(problem);
+  std::fprintf(stderr, "%s", command.usage);
+  return kExitError;
+}
+
+const Command& FindCommand(const std::string& name) {
+  for (const Command& c : Commands()) {
+    if (name == c.name) return c;
+  }
+  return Commands().front();
+}
+
+bool IsTerminal(int fd) {
+#ifdef _WIN32
+  return _isatty(fd) != 0;
+#else
+  return isatty(fd) != 0;
+#endif
+}
+
+norvel::BoxAnswer ConsoleUi::ShowBox(const std::string& text, const std::string& caption,
+                                     norvel::BoxStyle, bool) {
+  std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+  return norvel::BoxAnswer::kOk;
+}
+
+std::string AppDirectory(const ParsedArgs& args) {
+  std::string dir = args.Value("--app-dir", platform::ProgramDirectory());
+  norvel::SetLogDirectory(dir);
+  return dir;
+}
+
+LogWatch::LogWatch(const std::string& app_dir)
+    : path_(platform::JoinPath(app_dir, "norvel_log.txt")) {
+  platform::FileStatus st;
+  if (platform::GetFileStatus(path_, &st)) start_ = st.size;
+}
+
+void LogWatch::PrintNewEntries() const {
+  platform::File log;
+  if (!log.Open(path_, "rb") || !log.Seek(start_)) return;
+  std::string text;
+  char buf[4096];
+  size_t n;
+  while ((n = log.Read(buf, sizeof buf)) > 0) text.append(buf, n);
+  // Each entry is "\r\n[mm/dd/yyyy hh:mm:ss]" followed by its text.
+  size_t pos = 0;
+  while ((pos = text.find("\r\n[", pos)) != std::string::npos) {
+    size_t close = text.find(']', pos);
+    if (close == std::string::npos) break;
+    size_t next = text.find("\r\n[", close);
+    Complain(text.substr(close + 1, next == std::string::npos ? std::string::npos : next - close - 1));
+    pos = close;
+  }
+}
+
+bool LoadIndexAtStartup(const std::string& index_dir, const std::string& app_dir,
+                        norvel::InMemoryIndex* index) {
+  if (norvel::TryLockMarker(app_dir)) {
+    if (norvel::NewIndexPending(index_dir)) {
+      norvel::RenAndReloadNdx(index_dir, app_dir, index, nullptr, nullptr);
+    }
+    if (!index->loaded()) norvel::readIndexIntoMem(index_dir, app_dir, index);
+    norvel::UnlockMarker();
+  } else {
+    norvel::readIndexIntoMem(index_dir, app_dir, index);
+  }
+  if (index->loaded()) norvel::RecordIndexTime(index_dir, index);
+  return index->loaded();
+}
+
+}  // namespace norvel_cli

@@ -1,0 +1,83 @@
+// The index files: their formats, the writer of words, postings and statistics, and the
+// readers of words, file lists and postings.
+//
+// Four kinds of little-endian binary file with no header live in the index directory.
+// A build writes them under "_new" names; the swap renames them to the current names.
+//
+//   _stats.dat (_newstats.dat), 8 bytes:
+//     u32 distinct words  (records in _ndxwrds.dat; bucket count of the load-time table)
+//     u32 total files     (number of documents = highest file number)
+//
+//   _ndxwrds.dat (_newndxwrds.dat), word records back to back:
+//     u32 posting offset  (byte offset of the word's first pair in _ndxfile.dat)
+//     u8  L               (1 to 254)
+//     L bytes             folded word, no terminator
+//   Records come in bucket order of the build's 1,000,000-bucket word hash, first-met
+//   order inside a bucket, so posting offsets strictly increase from 0.
+//
+//   _ndxfile.dat (_newndxfile.dat), for each word in the same order, its pairs and (0, 0):
+//     u32 first, u32 last  (first 0: the single file number `last`; else first..last)
+//   Pairs ascend and never overlap; a word with R runs takes 8 * (R + 1) bytes.
+//
+//   _file%d.dat (_newfile%d.dat), list k holds the name records of file numbers
+//   k*500,000 to k*500,000+499,999 (list 0 starts at 1), in order, no gaps:
+//     u32 reserved (written 0, never read)
+//     u8  N        (1 to 255)
+//     N bytes      the document's file name as the data directory listing gives it
+//   Total files T gives T / 500,000 + 1 lists; list 0 exists even when empty.
+//   The loader keeps, per list, the offset of each record's length byte (4, then 5 + N
+//   further for each next record).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "index/word_table.h"
+
+namespace norvel {
+
+struct JobProgress;
+
+constexpr uint32_t kFilesPerList = 500000;
+constexpr uint32_t kMaxListRecords = 500000;
+
+extern const char kStatsFile[];     // "_stats.dat"
+extern const char kWordsFile[];     // "_ndxwrds.dat"
+extern const char kPostingsFile[];  // "_ndxfile.dat"
+extern const char kNewStatsFile[];
+extern const char kNewWordsFile[];
+extern const char kNewPostingsFile[];
+// "_file%d.dat", or "_newfile%d.dat" for a new index.
+std::string ListFileName(uint32_t list, bool new_index = false);
+
+// The list and the record index of file number n (n >= 1).
+inline uint32_t ListOfFile(uint32_t n) { return n / kFilesPerList; }
+inline uint32_t RecordOfFile(uint32_t n) { return n < kFilesPerList ? n - 1 : n % kFilesPerList; }
+
+// Writes _newndxwrds.dat, _newndxfile.dat and then _newstats.dat (distinct words, total
+// files) from a build-time table, setting each entry's posting offset. Counts the words
+// saved in progress (may be null). 0, or -1 after a log line. Statistics are written only
+// when words and postings were written whole, so a failed save never leaves a new index
+// that looks complete.
+int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_files,
+              uint32_t distinct_words, JobProgress* progress);
+
+// Enters every word record of a words file (of the given size) into the load-time table;
+// records_read counts them. A file shorter than 5 bytes, a record of length 0 or a record
+// cut off by the end of the file is refused. 0, or -1 after a log line.
+int readIndex(const std::string& path, uint64_t size, uint32_t* records_read, WordTable* table);
+
+// Builds one file-name offset table per list (lists = total files / 500,000 + 1). A list
+// with more records than total files or than 500,000, a name of length 0 or a record cut
+// off by the end of the file is refused. 0, or -1 after a log line.
+int readFileList(const std::string& index_dir, uint32_t lists, uint32_t total_files,
+                 std::vector<std::vector<uint32_t>>* tables);
+
+// Reads the ascending file numbers of one folded word from the postings file into out.
+// Numbers above total files name no document and are left out; pairs that do not ascend
+// are damage and give no list. True when a non-empty list came back.
+bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t total_files,
+                 const std::string& word, std::vector<uint32_t>* out);
+
+}  // namespace norvel

@@ -1,0 +1,63 @@
+// Queries: parsing the search text into AllnAny, Include (+) and Exclude (-) words, their
+// evaluation against the index into the ascending list of matching file numbers, and the
+// query-word table that the viewer marks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "index/in_memory_index.h"
+#include "index/word_table.h"
+
+namespace norvel {
+
+// The three word groups of a query, folded, in query order; a word typed twice is there
+// twice. Only the blank separates; a leading '+' or '-' is the prefix.
+struct QueryWords {
+  std::vector<std::string> all_n_any;  // no prefix: a document with any of them is a candidate
+  std::vector<std::string> include;    // '+': every result holds each of them
+  std::vector<std::string> exclude;    // '-': no result holds any of them
+
+  void Clear() {
+    all_n_any.clear();
+    include.clear();
+    exclude.clear();
+  }
+};
+
+// An ascending list of file numbers.
+using FileList = std::vector<uint32_t>;
+
+// Splits the query (a C string; only its first NUL-terminated part counts) into the three
+// groups, dropping words of the exclusion table (which may be absent). 0 with the groups;
+// -1 with all three empty when nothing is left to search for (no AllnAny and no Include
+// word) or memory ran out (after a log line).
+int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions);
+
+// Union: merges list into the accumulator; returns how many of the list's numbers were
+// there already. The list is consumed.
+uint32_t mergeLists(FileList* accumulator, FileList* list);
+// Intersection: the accumulator keeps the numbers that are in both; returns the new count.
+// An empty accumulator takes the list over and the running count is returned unchanged.
+uint32_t intersectLists(FileList* accumulator, FileList* list, uint32_t count);
+// Difference: removes the list's numbers from the accumulator; returns how many went.
+uint32_t subtractList(FileList* accumulator, const FileList& list);
+
+// Combines the groups over the index of index_dir: union of the AllnAny words' documents,
+// narrowed to those holding every Include word, minus those holding any Exclude word. A
+// query of Include words only yields the documents holding all of them; AllnAny words
+// that occur nowhere yield nothing. Returns the count and fills result (ascending).
+uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
+                   const QueryWords& words, FileList* result);
+
+// parseQuery then evalQuery. The number of results; 0 for an empty query, a query without
+// AllnAny or Include words, nothing found or a failure. words and result are filled.
+uint32_t runQuery(const char* query, const std::string& index_dir, const InMemoryIndex& index,
+                  QueryWords* words, FileList* result);
+
+// Fills table, made with (AllnAny count + Include count) buckets, with every AllnAny and
+// Include word once (posting offset 0).
+void buildQueryWordTable(const QueryWords& words, WordTable* table);
+
+}  // namespace norvel

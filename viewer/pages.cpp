@@ -1,0 +1,214 @@
+// The result pages: document names through the file lists, excerpts from the documents.
+#include "viewer/pages.h"
+
+#include <algorithm>
+#include <new>
+
+#include "app/messages.h"
+#include "index/index_files.h"
+#include "index/tokenizer.h"
+#include "platform/file.h"
+#include "platform/path.h"
+
+namespace norvel {
+
+namespace {
+
+void ClearPageLists(SearchState* state) {
+  std::vector<std::string>().swap(state->page_file_names);
+  std::vector<std::string>().swap(state->page_excerpts);
+}
+
+// A name from a list file is a plain file name; one that would lead out of the data
+// directory can only come from a damaged list.
+bool IsPlainFileName(const std::string& name) {
+  if (name.find('/') != std::string::npos) return false;
+#ifdef _WIN32
+  if (name.find_first_of("\\:") != std::string::npos) return false;
+#endif
+  return name != "." && name != "..";
+}
+
+// The list file currently open while names are read.
+struct OpenList {
+  platform::File file;
+  uint32_t number = 0;
+  std::string path;
+};
+
+int ShowWithPath(int code, const std::string& prefix, const std::string& path) {
+  ShowMessage(kInfo, code, (prefix + path).c_str());
+  return -1;
+}
+
+// Reads the name of file number n into *name. -1 after the message of what failed.
+int ReadName(uint32_t n, const PageSources& src, OpenList* list, std::string* name) {
+  const InMemoryIndex& index = *src.index;
+  uint32_t k = ListOfFile(n);
+  if (k != list->number) {
+    list->file.Close();
+    list->number = k;
+    list->path = platform::JoinPath(src.index_dir, ListFileName(k));
+    if (!list->file.Open(list->path, "rb")) return ShowWithPath(3, "GetFileName():", list->path);
+  }
+  // A number that no record holds (beyond total files, a missing record) cannot be reached.
+  uint32_t i = n == 0 ? 0 : RecordOfFile(n);
+  uint32_t offset = 0;
+  if (n != 0 && n <= index.total_files && k < index.name_offsets.size() &&
+      i < index.name_offsets[k].size()) {
+    offset = index.name_offsets[k][i];
+  }
+  if (offset == 0 || !list->file.Seek(offset)) return ShowWithPath(4, "", list->path);
+  unsigned char len = 0;
+  char buf[256];
+  size_t got = 0;
+  if (list->file.Read(&len, 1) != 1 || (got = list->file.Read(buf, len)) == 0) {
+    WriteLog("GetFileName():Cannot read name record.");
+    return -1;
+  }
+  name->assign(buf, got);
+  if (!IsPlainFileName(*name)) {
+    WriteLog("GetFileName():Bad file name.");
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int GetFileName(SearchState* state, const PageSources& src) {
+  std::string stats = platform::JoinPath(src.index_dir, kStatsFile);
+  platform::FileStatus st;
+  if (!platform::GetFileStatus(stats, &st)) return ShowWithPath(3, "GetFileName():", stats);
+  if (st.mtime != src.index->stats_mtime) {
+    ShowMessage(kInfo, 14, "Please restart application.");
+    return -1;
+  }
+  OpenList list;
+  list.path = platform::JoinPath(src.index_dir, ListFileName(0));
+  if (!list.file.Open(list.path, "rb")) return ShowWithPath(3, "GetFileName():", list.path);
+  uint32_t count = state->page_end - state->page_start;
+  state->page_file_names.resize(count);
+  for (uint32_t j = 0; j < count; ++j) {
+    std::string name;
+    if (ReadName(state->result_list[state->page_start + j], src, &list, &name) != 0) return -1;
+    try {
+      state->page_file_names[j] = std::move(name);
+    } catch (const std::bad_alloc&) {
+      ShowMessage(kInfo, 10, "GetFileName():Document Extra data");
+      return -1;
+    }
+  }
+  return 0;
+}
+
+int GetNextPage(SearchState* state, const PageSources& src) {
+  ClearPageLists(state);
+  if (!src.index || state->page_start > state->page_end ||
+      state->page_end > state->result_list.size()) {
+    WriteLog("GetNextPage():Bad page.");
+    return -1;
+  }
+  uint32_t count = state->page_end - state->page_start;
+  try {
+    state->page_excerpts.resize(count);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(kInfo, 10, "GetNextPage():Document Data.");
+    return -1;
+  }
+  try {
+    state->page_file_names.resize(count);
+  } catch (const std::bad_alloc&) {
+    ClearPageLists(state);
+    ShowMessage(kInfo, 10, "GetNextPage():Document Extra Data.");
+    return -1;
+  }
+  if (count == 0) return 0;
+  if (GetFileName(state, src) != 0) {
+    ClearPageLists(state);
+    return -1;
+  }
+  for (uint32_t j = 0; j < count; ++j) {
+    std::string excerpt;
+    if (GetExcerpt(src.data_dir, state->page_file_names[j], state->query_words, &excerpt) != 0) {
+      ClearPageLists(state);
+      return -1;
+    }
+    try {
+      state->page_excerpts[j] = excerpt;
+    } catch (const std::bad_alloc&) {
+      ClearPageLists(state);
+      ShowMessage(kInfo, 10, "GetNextPage():Document Data items.");
+      return -1;
+    }
+  }
+  return 0;
+}
+
+namespace {
+
+bool TableHolds(const WordTable& table, const char* word, size_t len) {
+  if (!table.present() || len == 0 || len > kMaxWordLength) return false;
+  char folded[kMaxWordLength];
+  for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(word[i]);
+  return table.Find(WordHash(folded, len), folded, len) >= 0;
+}
+
+// The excerpt's text: no line ends or tabs, and nothing after a NUL byte (the excerpt is
+// a C string for the layout).
+void Clean(std::string* text) {
+  size_t nul = text->find('\0');
+  if (nul != std::string::npos) text->resize(nul);
+  for (char& c : *text) {
+    if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+  }
+}
+
+}  // namespace
+
+int GetExcerpt(const std::string& data_dir, const std::string& name, const WordTable& table,
+               std::string* out) {
+  out->clear();
+  std::string path = platform::JoinPath(data_dir, name);
+  platform::FileStatus st;
+  if (!platform::GetFileStatus(path, &st)) return ShowWithPath(3, "", path);
+  size_t block_size = static_cast<size_t>(std::min<uint64_t>(st.size, 1024));
+  platform::TextReader reader;
+  if (!reader.Open(path)) return ShowWithPath(3, "", path);
+  char block[1024];
+  size_t n = 0;
+  bool hit = false;
+  // The scan is continuous over the blocks; it stops at the first word the table holds.
+  auto on_token = [&](const char* word, size_t len, size_t sep) {
+    if (!TableHolds(table, word, len)) return true;
+    hit = true;
+    if (sep == TokenScanner::kEndOfText) {
+      size_t keep = std::min<size_t>(256, n);
+      out->assign(block + n - keep, keep);
+    } else {
+      size_t start = sep > 256 ? sep - 256 : 0;
+      out->assign(block + start, std::min(kMaxExcerptLength, n - start));
+    }
+    return false;
+  };
+  TokenScanner scanner;
+  while (block_size > 0 && !hit) {
+    size_t got = reader.Read(block, block_size);
+    if (got == 0) {
+      scanner.Finish(on_token);  // n still holds the last block's length
+      break;
+    }
+    n = got;
+    scanner.Feed(block, n, on_token);
+  }
+  bool read_error = reader.Error();
+  reader.Close();
+  Clean(out);
+  return read_error ? -1 : 0;
+}
+
+bool IsQueryWord(const SearchState& state, const char* word, size_t len) {
+  return TableHolds(state.query_words, word, len);
+}
+
+}  // namespace norvel

@@ -1,0 +1,355 @@
+// Listing a schema's entries and writing one text file per entry.
+#include "export/entry_export.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "app/job_progress.h"
+#include "app/messages.h"
+#include "export/entry_file_name.h"
+#include "export/entry_format.h"
+
+namespace norvel {
+
+namespace {
+
+constexpr size_t kPendingLimit = 1024;
+constexpr ARInternalId kRequestIdField = 1;
+constexpr ARInternalId kField10 = 10;
+constexpr ARInternalId kField15 = 15;
+
+// Diaries, attachments, type 15, attachment pools and unlimited character fields cannot be
+// listed.
+bool IsListable(const FieldDefinitions& defs, int i) {
+  unsigned type = defs.DataType(i);
+  if (type == AR_DATA_TYPE_DIARY || type == AR_DATA_TYPE_ATTACH || type == 15 ||
+      type == AR_DATA_TYPE_ATTACH_POOL) {
+    return false;
+  }
+  return type != AR_DATA_TYPE_CHAR || defs.MaxLength(i) != 0;
+}
+
+void BuildFieldList(const FieldDefinitions& defs, std::vector<AREntryListFieldStruct>* fields) {
+  fields->reserve(defs.size());
+  for (int i = 0; i < static_cast<int>(defs.size()); ++i) {
+    if (!IsListable(defs, i)) continue;
+    AREntryListFieldStruct item;
+    std::memset(&item, 0, sizeof item);
+    item.fieldId = defs.Id(i);
+    item.columnWidth = 20;
+    std::strcpy(item.separator, "  ");
+    fields->push_back(item);
+  }
+}
+
+// Frees the qualifier through the library; false when the library lacks the function.
+bool FreeQualifier(const ArModule& ar, ARQualifierStruct* qualifier) {
+  auto free_qualifier = ar.Find<FreeARQualifierStructProc>("FreeARQualifierStruct");
+  if (free_qualifier) free_qualifier(qualifier, 0);
+  return free_qualifier != nullptr;
+}
+
+}  // namespace
+
+int APIARGetMultipleFields(const ArModule& ar, ControlRecord control, ARNameType schema,
+                           FieldDefinitions* defs) {
+  auto get_fields = ar.Find<ARGetMultipleFieldsProc>("ARGetMultipleFields");
+  if (!get_fields) {
+    WriteLog("APIARGetMultipleFields():No Proc:ARGetField");
+    return -1;
+  }
+  ARBooleanList exist = {0, nullptr};
+  ARFieldMappingList mapping = {0, nullptr};
+  ARUnsignedIntList options = {0, nullptr}, create_modes = {0, nullptr};
+  ARValueList defaults = {0, nullptr};
+  ARPermissionListList permissions = {0, nullptr};
+  ARDisplayInstanceListList display = {0, nullptr};
+  ARTextStringList help = {0, nullptr}, change_diary = {0, nullptr};
+  ARTimestampList stamps = {0, nullptr};
+  ARAccessNameList owners = {0, nullptr}, last_changed = {0, nullptr};
+  StatusList status(ar);
+  int rc = get_fields(control.get(), schema, nullptr, &exist, &defs->ids, &defs->names, &mapping,
+                      &defs->types, &options, &create_modes, &defaults, nullptr, &defs->limits,
+                      &display, &help, &stamps, &owners, &last_changed, &change_diary,
+                      status.get());
+  if (rc >= AR_RETURN_ERROR) {
+    status.LogFirstText("APIARGetMultipleFields", "ARGetMultipleFields");
+    return -1;
+  }
+  defs->CleanFieldNames();
+  if (auto f = ar.Find<FreeARBooleanListProc>("FreeARBooleanList")) f(&exist, 0);
+  if (auto f = ar.Find<FreeARFieldMappingListProc>("FreeARFieldMappingList")) f(&mapping, 0);
+  if (auto f = ar.Find<FreeARUnsignedIntListProc>("FreeARUnsignedIntList")) {
+    f(&options, 0);
+    f(&create_modes, 0);
+  }
+  if (auto f = ar.Find<FreeARValueListProc>("FreeARValueList")) f(&defaults, 0);
+  if (auto f = ar.Find<FreeARPermissionListListProc>("FreeARPermissionListList")) {
+    f(&permissions, 0);
+  }
+  if (auto f = ar.Find<FreeARDisplayInstanceListListProc>("FreeARDisplayInstanceListList")) {
+    f(&display, 0);
+  }
+  if (auto f = ar.Find<FreeARTextStringListProc>("FreeARTextStringList")) f(&help, 0);
+  if (auto f = ar.Find<FreeARTimestampListProc>("FreeARTimestampList")) f(&stamps, 0);
+  if (auto f = ar.Find<FreeARAccessNameListProc>("FreeARAccessNameList")) {
+    f(&owners, 0);
+    f(&last_changed, 0);
+  }
+  if (auto f = ar.Find<FreeARTextStringListProc>("FreeARTextStringList")) f(&change_diary, 0);
+  defs->SortById();
+  return 0;
+}
+
+int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
+                                const std::string& schema, int max_records,
+                                const std::string& query, const std::string& data_dir,
+                                JobProgress* progress) {
+  JobProgress unused;
+  if (!progress) progress = &unused;
+  ARNameType schema_name;
+  std::memset(schema_name, 0, sizeof schema_name);
+  std::strncpy(schema_name, schema.c_str(), sizeof schema_name - 1);
+
+  FieldDefinitions defs(ar);
+  if (APIARGetMultipleFields(ar, control, schema_name, &defs) != 0) return -1;
+
+  auto load_qualifier = ar.Find<ARLoadARQualifierStructProc>("ARLoadARQualifierStruct");
+  if (!load_qualifier) {
+    WriteLog("APIARGetListEntryWithFields():No Proc:ProcARLoadARQualifierStruct");
+    return -1;
+  }
+  ARQualifierStruct qualifier;
+  std::memset(&qualifier, 0, sizeof qualifier);
+  std::vector<char> query_text(query.begin(), query.end());
+  query_text.push_back('\0');
+  StatusList qualifier_status(ar);
+  {
+    ControlRecord copy = control;
+    if (load_qualifier(copy.get(), schema_name, nullptr, query_text.data(), &qualifier,
+                       qualifier_status.get()) >= AR_RETURN_ERROR) {
+      // A qualifier that failed to load is undefined: it never reaches the listing.
+      qualifier_status.LogFirstText("APIARGetListEntryWithFields", "ARLoadARQualifierStruct");
+      FreeQualifier(ar, &qualifier);
+      return -1;
+    }
+  }
+
+  std::vector<AREntryListFieldStruct> fields;
+  try {
+    BuildFieldList(defs, &fields);
+  } catch (const std::bad_alloc&) {
+    WriteLog("APIARGetListEntryWithFields():Malloc failure for field list.");
+    FreeQualifier(ar, &qualifier);
+    return -1;
+  }
+
+  auto list_entries = ar.Find<ARGetListEntryWithFieldsProc>("ARGetListEntryWithFields");
+  if (!list_entries || progress->stop) {
+    if (!list_entries) {
+      WriteLog("APIARGetListEntryWithFields():No Proc:ARGetListEntryWithFields");
+    }
+    FreeQualifier(ar, &qualifier);
+    return -1;
+  }
+  AREntryListFieldList field_list = {static_cast<unsigned>(fields.size()),
+                                     fields.empty() ? nullptr : fields.data()};
+  AREntryListFieldValueList entries = {0, nullptr};
+  StatusList list_status(ar);
+  {
+    ControlRecord copy = control;
+    int rc = list_entries(copy.get(), schema_name, &qualifier, &field_list, nullptr, 0,
+                          static_cast<unsigned>(max_records), &entries, nullptr,
+                          list_status.get());
+    if (rc < AR_RETURN_ERROR) {
+      EntryWriter(ar, control, schema_name, defs, data_dir, progress).ExportEntries(entries);
+    } else {
+      list_status.LogFirstText("APIARGetListEntryWithFields", "ARGetListEntryWithFields");
+    }
+  }
+
+  int result = 0;
+  if (!FreeQualifier(ar, &qualifier)) {
+    WriteLog("APIARGetListEntryWithFields():No Proc:FreeARQualifierStruct");
+    result = -1;
+  }
+  std::vector<AREntryListFieldStruct>().swap(fields);
+  ARSortList sort = {0, nullptr};
+  if (auto free_sort = ar.Find<FreeARSortListProc>("FreeARSortList")) {
+    free_sort(&sort, 0);
+  } else {
+    WriteLog("APIARGetListEntryWithFields():No Proc:FreeARSortList");
+    result = -1;
+  }
+  auto free_entries = ar.Find<FreeAREntryListFieldValueListProc>("FreeAREntryListFieldValueList");
+  if (free_entries) {
+    free_entries(&entries, 0);
+  } else {
+    WriteLog("APIARGetListEntryWithFields():No Proc:FreeAREntryListFieldValueList");
+    result = -1;
+  }
+  qualifier_status.Release();
+  list_status.Release();
+  return result;  // the definitions go back to the library last
+}
+
+EntryWriter::EntryWriter(const ArModule& ar, const ControlRecord& control, ARNameType schema,
+                         const FieldDefinitions& defs, const std::string& data_dir,
+                         JobProgress* progress)
+    : ar_(ar),
+      control_(control),
+      schema_(schema),
+      defs_(defs),
+      data_dir_(data_dir),
+      progress_(progress) {}
+
+void EntryWriter::ExportEntries(const AREntryListFieldValueList& entries) {
+  if (entries.numItems == 0 || !entries.entryList) return;
+  progress_->entries_listed = entries.numItems;
+  pending_.clear();
+  for (unsigned i = 0; i < entries.numItems; ++i) {
+    if (progress_->stop) return;
+    ++progress_->exported;
+    const AREntryListFieldValueStruct& entry = entries.entryList[i];
+    std::string path;
+    if (GetEntryId(&path, entry) != 0) return;
+    platform::TextWriter file;
+    if (!file.Open(path)) {
+      WriteLog("ExportEntries():Cannot create " + path);
+      continue;
+    }
+    PrintEntryValues(&file, entry);
+    // Blocks still waiting belong to this entry, even when its last value was a diary.
+    WritePending(&file);
+    if (!file.Close()) WriteLog("ExportEntries():Cannot write " + path);
+  }
+}
+
+int EntryWriter::GetEntryId(std::string* path, const AREntryListFieldValueStruct& entry) const {
+  const ARFieldValueList* values = entry.entryValues;
+  for (unsigned i = 0; values && values->fieldValueList && i < values->numItems; ++i) {
+    const ARFieldValueStruct& value = values->fieldValueList[i];
+    if (value.fieldId != kRequestIdField) continue;
+    if (value.value.dataType == AR_DATA_TYPE_CHAR && value.value.u.charVal &&
+        EntryFilePath(data_dir_, value.value.u.charVal, path)) {
+      return 0;
+    }
+    break;
+  }
+  WriteLog("GetEntryId():Error generating file name");
+  return -1;
+}
+
+void EntryWriter::PrintEntryValues(platform::TextWriter* file,
+                                   const AREntryListFieldValueStruct& entry) {
+  const ARFieldValueList* values = entry.entryValues;
+  if (!values || !values->fieldValueList) return;
+  for (unsigned i = 0; i < values->numItems; ++i) {
+    const ARFieldValueStruct& value = values->fieldValueList[i];
+    PrintFieldValue(file, value, i + 1 == values->numItems);
+    if (value.fieldId == kRequestIdField && value.value.dataType == AR_DATA_TYPE_CHAR &&
+        value.value.u.charVal) {
+      APIARGetEntry(file, value.value.u.charVal);
+    }
+  }
+}
+
+void EntryWriter::PrintFieldValue(platform::TextWriter* file, const ARFieldValueStruct& value,
+                                  bool last) {
+  std::string label;
+  std::string text;
+  if (!(value.fieldId == kField15 && value.value.dataType == AR_DATA_TYPE_CHAR)) {
+    // A value of a field without a definition has no label and so no block.
+    int index = defs_.FindFieldIndex(value.fieldId);
+    if (index >= 0) label = defs_.Label(index);
+    if (value.value.dataType == AR_DATA_TYPE_DIARY) {
+      APIPrintDiary(file, value);
+      return;
+    }
+    if (index >= 0) text = FormatFieldBlock(label, value.value);
+  }
+  if (text.size() > label.size() + 6 || last) {
+    if (pending_.size() + text.size() > kPendingLimit || last) {
+      WritePending(file);
+      file->Write(text);
+    } else {
+      pending_ += text;
+    }
+  }
+}
+
+void EntryWriter::WritePending(platform::TextWriter* file) {
+  if (!pending_.empty()) file->Write(pending_);
+  pending_.clear();
+}
+
+void EntryWriter::APIARGetEntry(platform::TextWriter* file, const std::string& request_id) {
+  std::unique_ptr<AREntryIdType[]> entry_ids;
+  try {
+    entry_ids.reset(new AREntryIdType[1]);
+  } catch (const std::bad_alloc&) {
+    WriteLog("APIARGetEntry():Malloc failure.");
+    return;
+  }
+  // The slot holds 15 characters: a longer Request ID is cut, never written past it.
+  std::memset(entry_ids[0], 0, sizeof(AREntryIdType));
+  std::strncpy(entry_ids[0], request_id.c_str(), sizeof(AREntryIdType) - 1);
+  AREntryIdList entry_id_list = {1, entry_ids.get()};
+  ARInternalId field_ids[1] = {kField10};
+  ARInternalIdList field_id_list = {1, field_ids};
+
+  auto get_entry = ar_.Find<ARGetEntryProc>("ARGetEntry");
+  StatusList status(ar_);
+  if (!get_entry) {
+    WriteLog("APIARGetEntry():No Proc:ARGetListSchema");
+  } else {
+    ARFieldValueList values = {0, nullptr};
+    ControlRecord copy = control_;
+    int rc = get_entry(copy.get(), schema_, &entry_id_list, &field_id_list, &values,
+                       status.get());
+    if (rc < AR_RETURN_ERROR) {
+      if (values.numItems > 0 && values.fieldValueList) {
+        PrintFieldValue(file, values.fieldValueList[0], true);
+      }
+      if (auto f = ar_.Find<FreeARFieldValueListProc>("FreeARFieldValueList")) f(&values, 0);
+    }
+  }
+  status.Release();
+  if (!ar_.Find<FreeAREntryIdListProc>("FreeAREntryIdList")) {
+    WriteLog("APIARGetEntry():No Proc:FreeAREntryIdList");
+  }
+}
+
+void EntryWriter::APIPrintDiary(platform::TextWriter* file, const ARFieldValueStruct& value) {
+  auto decode = ar_.Find<ARDecodeDiaryProc>("ARDecodeDiary");
+  if (!decode) {
+    WriteLog("APIPrintDiary():No Proc:ARDecodeDiary");
+    return;
+  }
+  char empty[1] = "";
+  ARDiaryList diary = {0, nullptr};
+  StatusList status(ar_);
+  ControlRecord copy = control_;
+  int rc = decode(copy.get(), value.value.u.diaryVal ? value.value.u.diaryVal : empty, &diary,
+                  status.get());
+  if (rc < AR_RETURN_ERROR) {
+    PrintDiaryItems(file, value.fieldId, diary);
+    if (auto f = ar_.Find<FreeARDiaryListProc>("FreeARDiaryList")) {
+      f(&diary, 0);
+    } else {
+      WriteLog("APIPrintDiary():No Proc:FreeARDiaryList");
+    }
+  }
+}
+
+void EntryWriter::PrintDiaryItems(platform::TextWriter* file, ARInternalId field_id,
+                                  const ARDiaryList& diary) {
+  int index = defs_.FindFieldIndex(field_id);
+  if (index < 0) return;
+  std::string block = FormatDiaryBlock(defs_.Label(index), diary);
+  if (!block.empty()) file->Write(block);
+}
+
+}  // namespace norvel

@@ -1,0 +1,63 @@
+// The export of one schema's entries into text files of the data directory: the field
+// definitions, the qualification, the listing, and one file per listed entry, named after
+// its Request ID (field 1), with the field 10 block fetched per entry right after field 1.
+#pragma once
+
+#include <string>
+
+#include "export/ar_api.h"
+#include "export/ar_connection.h"
+#include "export/field_definitions.h"
+#include "platform/file.h"
+
+namespace norvel {
+
+struct JobProgress;
+
+// Lists the entries of schema that match query (at most max_records, as the listing's
+// unsigned limit) and writes their files into data_dir. 0 when the listing was made, also
+// when the server refused it; -1 when the definitions or the qualification fail, a needed
+// function is missing, the stop flag is set before the listing, the field list cannot be
+// allocated, or a release function of the qualifier, the sort list or the entries is
+// missing.
+int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
+                                const std::string& schema, int max_records,
+                                const std::string& query, const std::string& data_dir,
+                                JobProgress* progress);
+
+// Fills *defs with the schema's field definitions, labels cleaned and ordered by field ID.
+// 0, or -1 after a log line.
+int APIARGetMultipleFields(const ArModule& ar, ControlRecord control, ARNameType schema,
+                           FieldDefinitions* defs);
+
+// Writes the entry files of one listing. The pending text collects field blocks and
+// reaches the file in batches of up to 1024 bytes; diary blocks go to the file at once.
+class EntryWriter {
+ public:
+  EntryWriter(const ArModule& ar, const ControlRecord& control, ARNameType schema,
+              const FieldDefinitions& defs, const std::string& data_dir, JobProgress* progress);
+
+  void ExportEntries(const AREntryListFieldValueList& entries);
+
+  // The entry file's path from the entry's field 1. 0, or -1 after a log line.
+  int GetEntryId(std::string* path, const AREntryListFieldValueStruct& entry) const;
+  void PrintEntryValues(platform::TextWriter* file, const AREntryListFieldValueStruct& entry);
+  void PrintFieldValue(platform::TextWriter* file, const ARFieldValueStruct& value, bool last);
+  void APIARGetEntry(platform::TextWriter* file, const std::string& request_id);
+  void APIPrintDiary(platform::TextWriter* file, const ARFieldValueStruct& value);
+  void PrintDiaryItems(platform::TextWriter* file, ARInternalId field_id,
+                       const ARDiaryList& diary);
+
+ private:
+  void WritePending(platform::TextWriter* file);
+
+  const ArModule& ar_;
+  const ControlRecord& control_;
+  char* schema_;
+  const FieldDefinitions& defs_;
+  std::string data_dir_;
+  JobProgress* progress_;
+  std::string pending_;
+};
+
+}  // namespace norvel

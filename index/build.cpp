@@ -1,12 +1,15 @@
 // The index build.
 #include "index/build.h"
 
+#include <cstring>
 #include <new>
 #include <vector>
 
 #include "app/job_progress.h"
 #include "app/messages.h"
+#include "index/doc_words.h"
 #include "index/index_files.h"
+#include "index/read_ahead.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -44,18 +47,59 @@ struct BuildCounts {
   uint32_t distinct_words = 0;
 };
 
-LoopEnd IndexDocuments(const std::string& data_dir, const std::vector<std::string>& names,
-                       const WordTable& exclusions, WordTable* table, ListWriter* list,
-                       BuildCounts* counts, JobProgress* progress) {
+// Enters one document's words under its file number, exactly as addFileToIndex would
+// enter the document's tokens one by one: the words limit is checked after every accepted
+// token, repeats included. 0, or -1 after the log line.
+int AddDocumentWords(const DocumentWords& doc, uint32_t file_number, uint32_t* distinct_words,
+                     WordTable* table) {
+  switch (doc.status) {
+    case DocumentWords::Status::kCannotOpen:
+      WriteLog("addFileToIndex():Cannot open file.");
+      return -1;
+    case DocumentWords::Status::kNoMemory:
+      WriteLog("addNode():Malloc failure for Word node");
+      return -1;
+    default:
+      break;
+  }
+  const char* rec = doc.records.data();
+  for (uint32_t k = 0; k < doc.count; ++k) {
+    uint32_t key;
+    std::memcpy(&key, rec, 4);
+    size_t len = static_cast<unsigned char>(rec[4]);
+    bool repeat_follows = rec[5] != 0;
+    int r = table->AddOccurrence(rec + 6, len, file_number, key);
+    if (r < 0) return -1;
+    if (*distinct_words > kBuildTableSize) {
+      WriteLog("addFileToIndex():Max words limit reached.");
+      return -1;
+    }
+    *distinct_words += static_cast<uint32_t>(r);
+    // A repeated token after this word meets the same check, the word being known.
+    if (repeat_follows && *distinct_words > kBuildTableSize) {
+      WriteLog("addFileToIndex():Max words limit reached.");
+      return -1;
+    }
+    rec += 6 + len;
+  }
+  if (doc.status == DocumentWords::Status::kReadError) {
+    WriteLog("addFileToIndex():Read error.");
+    return -1;
+  }
+  return 0;
+}
+
+LoopEnd IndexDocuments(const std::vector<std::string>& names, ReadAhead* ahead, WordTable* table,
+                       ListWriter* list, BuildCounts* counts, JobProgress* progress) {
   uint32_t file_number = 0;
-  for (const std::string& name : names) {
-    std::string path = platform::JoinPath(data_dir, name);
-    platform::FileStatus st;
-    if (!platform::GetFileStatus(path, &st)) {
+  for (size_t i = 0; i < names.size(); ++i) {
+    const std::string& name = names[i];
+    const DocumentWords& doc = ahead->Take(i);
+    if (!doc.stat_ok) {
       WriteLog("doIndex():Error reading file.");
       return LoopEnd::kFailed;
     }
-    if (st.size == 0) continue;
+    if (doc.size == 0) continue;
     // The name record holds at most 255 bytes; a longer name could never be shown.
     if (name.size() > 255) {
       WriteLog("doIndex():File name too long.");
@@ -66,8 +110,7 @@ LoopEnd IndexDocuments(const std::string& data_dir, const std::vector<std::strin
       if (!list->Close()) return LoopEnd::kListWriteFailed;
       if (!list->Open(ListOfFile(file_number))) return LoopEnd::kListWriteFailed;
     }
-    if (addFileToIndex(file_number, path, st.size, &counts->distinct_words, table, &exclusions,
-                       kBuildTableSize) != 0) {
+    if (AddDocumentWords(doc, file_number, &counts->distinct_words, table) != 0) {
       return LoopEnd::kFailed;
     }
     // A lost name record would shift every later name: such a list must not be used.
@@ -101,7 +144,11 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     return -1;
   }
   BuildCounts counts;
-  LoopEnd end = IndexDocuments(data_dir, names, exclusions, &table, &list, &counts, progress);
+  LoopEnd end;
+  {
+    ReadAhead ahead(data_dir, names, &exclusions, ReadAhead::DefaultWorkers());
+    end = IndexDocuments(names, &ahead, &table, &list, &counts, progress);
+  }
   bool closed = list.Close();
   if (end == LoopEnd::kListWriteFailed || !closed) {
     WriteLog("doIndex():Cannot write file list.");

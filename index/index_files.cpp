@@ -1,6 +1,9 @@
 // The writer and the readers of the index files (format at the top of index_files.h).
 #include "index/index_files.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <new>
 
 #include "app/job_progress.h"
@@ -24,14 +27,14 @@ std::string ListFileName(uint32_t list, bool new_index) {
 
 namespace {
 
-// Collects output in a large buffer so that a save makes few writes; remembers failure.
+// Collects output in a buffer so that a save makes few large writes; remembers failure.
 class ChunkWriter {
  public:
-  explicit ChunkWriter(platform::File* file) : file_(file) { buf_.reserve(kChunk); }
+  explicit ChunkWriter(platform::File* file) : file_(file), buf_(new unsigned char[kChunk]) {}
   void Put(const void* data, size_t n) {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    buf_.insert(buf_.end(), p, p + n);
-    if (buf_.size() >= kChunk) Flush();
+    if (used_ + n > kChunk) Flush();
+    std::memcpy(buf_.get() + used_, data, n);
+    used_ += n;
   }
   void Put32(uint32_t v) {
     unsigned char b[4];
@@ -39,8 +42,8 @@ class ChunkWriter {
     Put(b, 4);
   }
   void Flush() {
-    if (!buf_.empty() && !file_->Write(buf_.data(), buf_.size())) ok_ = false;
-    buf_.clear();
+    if (used_ > 0 && !file_->Write(buf_.get(), used_)) ok_ = false;
+    used_ = 0;
   }
   // Flushes and closes; false when any write failed.
   bool Finish() {
@@ -50,9 +53,10 @@ class ChunkWriter {
   bool ok() const { return ok_; }
 
  private:
-  static constexpr size_t kChunk = 1 << 20;
+  static constexpr size_t kChunk = 1 << 20;  // larger than any one Put
   platform::File* file_;
-  std::vector<unsigned char> buf_;
+  std::unique_ptr<unsigned char[]> buf_;
+  size_t used_ = 0;
   bool ok_ = true;
 };
 
@@ -69,39 +73,74 @@ int WriteStats(const std::string& index_dir, uint32_t distinct_words, uint32_t t
   return 0;
 }
 
-// Writes the words and postings; false after the log line of the first failure.
-bool WriteWordsAndPostings(WordTable* table, ChunkWriter* words, ChunkWriter* postings,
-                           JobProgress* progress) {
-  std::vector<uint32_t> order = table->BucketOrder();
+// Byte offset of each word's postings, in writer order; false when the postings would
+// pass the 4 GB that the words file's 32-bit offsets can address.
+bool PlacePostings(const WordTable& table, const std::vector<uint32_t>& order,
+                   std::vector<uint64_t>* start, uint64_t* total) {
+  start->assign(table.word_count(), 0);
   uint64_t offset = 0;
+  for (uint32_t entry : order) {
+    if (offset > 0xFFFFFFFFull) return false;
+    (*start)[entry] = offset;
+    offset += 8 * (uint64_t{table.RunCount(entry)} + 1);
+  }
+  *total = offset;
+  return true;
+}
+
+// Writes the postings file window by window: every run goes straight to its place in a
+// zeroed buffer (so the terminators are already there), which is then written whole.
+bool WritePostings(const WordTable& table, const std::vector<uint64_t>& start, uint64_t total,
+                   platform::File* file) {
+  constexpr uint64_t kWindow = 64ull << 20;
+  std::vector<unsigned char> buf;
+  std::vector<uint64_t> cursor;
+  for (uint64_t base = 0; base < total; base += kWindow) {
+    uint64_t end = std::min(total, base + kWindow);
+    buf.assign(static_cast<size_t>(end - base), 0);
+    cursor = start;
+    table.ForEachRun([&](size_t entry, PostingRun run) {
+      uint64_t at = cursor[entry];
+      cursor[entry] += 8;
+      if (at < base || at >= end) return;
+      StoreLE32(&buf[static_cast<size_t>(at - base)], run.first);
+      StoreLE32(&buf[static_cast<size_t>(at - base) + 4], run.last);
+    });
+    if (!file->Write(buf.data(), buf.size())) return false;
+  }
+  return true;
+}
+
+// Writes the words and postings; false after the log line of the failure.
+bool WriteWordsAndPostings(WordTable* table, platform::File* words_file,
+                           platform::File* postings_file, JobProgress* progress) {
+  std::vector<uint32_t> order = table->BucketOrder();
+  std::vector<uint64_t> start;
+  uint64_t total = 0;
+  if (!PlacePostings(*table, order, &start, &total)) {
+    WriteLog("saveIndex():Cannot write file index.");
+    return false;
+  }
+  ChunkWriter words(words_file);
   uint32_t saved = 0;
   for (uint32_t entry : order) {
     std::string_view text = table->Text(entry);
-    table->SetPostingOffset(entry, static_cast<uint32_t>(offset));
-    words->Put32(static_cast<uint32_t>(offset));
+    table->SetPostingOffset(entry, static_cast<uint32_t>(start[entry]));
+    words.Put32(static_cast<uint32_t>(start[entry]));
     unsigned char len = static_cast<unsigned char>(text.size());
-    words->Put(&len, 1);
-    words->Put(text.data(), text.size());
-    if (!words->ok()) {
-      WriteLog("saveIndex():Cannot write index.");
-      return false;
-    }
-    table->ForEachRun(entry, [&](PostingRun run) {
-      postings->Put32(run.first);
-      postings->Put32(run.last);
-      offset += 8;
-    });
-    postings->Put32(0);
-    postings->Put32(0);
-    offset += 8;
-    // Offsets are 32-bit in the words file: a postings file past 4 GB cannot be indexed.
-    if (!postings->ok() || offset > 0xFFFFFFFFull) {
-      WriteLog("saveIndex():Cannot write file index.");
-      return false;
-    }
+    words.Put(&len, 1);
+    words.Put(text.data(), text.size());
     if (progress && (++saved & 1023) == 0) progress->words_saved = saved;
   }
   if (progress) progress->words_saved = saved;
+  if (!words.Finish()) {
+    WriteLog("saveIndex():Cannot write index.");
+    return false;
+  }
+  if (!WritePostings(*table, start, total, postings_file) || !postings_file->Close()) {
+    WriteLog("saveIndex():Cannot write file index.");
+    return false;
+  }
   return true;
 }
 
@@ -119,13 +158,7 @@ int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_fil
   }
   bool written;
   try {
-    ChunkWriter words(&words_file), postings(&postings_file);
-    written = WriteWordsAndPostings(table, &words, &postings, progress);
-    bool words_closed = words.Finish();
-    bool postings_closed = postings.Finish();
-    if (written && !words_closed) WriteLog("saveIndex():Cannot write index.");
-    if (written && words_closed && !postings_closed) WriteLog("saveIndex():Cannot write file index.");
-    written = written && words_closed && postings_closed;
+    written = WriteWordsAndPostings(table, &words_file, &postings_file, progress);
   } catch (const std::bad_alloc&) {
     WriteLog("saveIndex():Cannot write index.");
     written = false;
@@ -155,7 +188,7 @@ int readIndex(const std::string& path, uint64_t size, uint32_t* records_read, Wo
     for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(word[i]);
     ++*records_read;
     // A failure is logged by insertWord and only loses this word.
-    insertWord(WordHash(folded, len), offset, folded, len, table);
+    insertWord(offset, folded, len, table);
     return true;
   });
   if (bad || end == RecordsEnd::kCutOff) {

@@ -51,18 +51,11 @@ int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_
   const bool excluding = exclusions && exclusions->present();
   bool failed = false;
   auto on_token = [&](const char* token, size_t len, size_t) {
-    if (len > kMaxWordLength || !startsWithLetter(token, len)) return true;
     char folded[kMaxWordLength];
-    uint32_t h = 0;
-    for (size_t i = 0; i < len; ++i) {
-      char c = FoldChar(token[i]);
-      folded[i] = c;
-      h = (h << 5) + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
-      uint32_t g = h & 0xF0000000u;
-      if (g != 0) h = h ^ (g >> 24) ^ g;
-    }
-    if (excluding && exclusions->Find(h, folded, len) >= 0) return true;
-    int r = table->AddOccurrence(h, folded, len, file_number);
+    uint32_t key;
+    if (!FoldToken(token, len, folded, &key)) return true;
+    if (excluding && exclusions->Find(folded, len, key) >= 0) return true;
+    int r = table->AddOccurrence(folded, len, file_number, key);
     if (r < 0) {
       failed = true;
       return false;

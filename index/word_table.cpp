@@ -13,7 +13,7 @@ namespace norvel {
 #define W4(c) W1(c), W1(c + 1), W1(c + 2), W1(c + 3)
 #define W16(c) W4(c), W4(c + 4), W4(c + 8), W4(c + 12)
 #define W64(c) W16(c), W16(c + 16), W16(c + 32), W16(c + 48)
-const bool kWordCharTable[256] = {W64(0), W64(64), W64(128), W64(192)};
+const unsigned char kWordCharTable[256] = {W64(0), W64(64), W64(128), W64(192)};
 #undef W64
 #undef W16
 #undef W4
@@ -29,12 +29,8 @@ void toLowerWord(std::string* text) {
 
 uint32_t WordHash(const char* folded, size_t len) {
   uint32_t h = 0;
-  for (size_t i = 0; i < len; ++i) {
-    // The byte counts as a signed char, widened with its sign: part of the function.
-    h = (h << 5) + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(folded[i])));
-    uint32_t g = h & 0xF0000000u;
-    if (g != 0) h = h ^ (g >> 24) ^ g;
-  }
+  // Each byte counts as a signed char, widened with its sign: part of the function.
+  for (size_t i = 0; i < len; ++i) h = WordHashStep(h, folded[i]);
   return h;
 }
 
@@ -46,12 +42,6 @@ uint32_t hashWord(char* text, uint32_t size) {
 uint32_t hashWord(std::string* text, uint32_t size) {
   toLowerWord(text);
   return WordHash(*text) % size;
-}
-
-bool startsWithLetter(const char* token, size_t len) {
-  if (len == 0) return false;
-  char c = token[0];
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
 // ---------------------------------------------------------------------------------------
@@ -66,19 +56,19 @@ void WordTable::Clear() {
   shift_ = 32;
 }
 
-long WordTable::Lookup(uint32_t hash, const char* folded, size_t len, size_t* slot) const {
+long WordTable::Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const {
   if (slots_.empty()) {
     *slot = 0;
     return -1;
   }
   size_t mask = slots_.size() - 1;
-  for (size_t s = SlotOf(hash);; s = (s + 1) & mask) {
+  for (size_t s = SlotOf(key);; s = (s + 1) & mask) {
     const Slot& sl = slots_[s];
     if (sl.entry == 0) {
       *slot = s;
       return -1;
     }
-    if (sl.hash != hash) continue;
+    if (sl.key != key) continue;
     const Entry& e = entries_[sl.entry - 1];
     if (e.length == len && std::memcmp(&texts_[e.text], folded, len) == 0) {
       *slot = s;
@@ -87,13 +77,13 @@ long WordTable::Lookup(uint32_t hash, const char* folded, size_t len, size_t* sl
   }
 }
 
-long WordTable::Find(uint32_t hash, const char* folded, size_t len) const {
+long WordTable::Find(const char* folded, size_t len, uint32_t key) const {
   size_t slot;
-  return Lookup(hash, folded, len, &slot);
+  return Lookup(folded, len, key, &slot);
 }
 
 // Doubles the slot array (at least half of it stays empty, so probes stay short).
-bool WordTable::Grow() {
+void WordTable::Grow() {
   size_t capacity = slots_.empty() ? 1024 : slots_.size() * 2;
   std::vector<Slot> bigger(capacity, Slot{0, 0});
   unsigned bits = 0;
@@ -102,35 +92,34 @@ bool WordTable::Grow() {
   size_t mask = capacity - 1;
   for (const Slot& sl : slots_) {
     if (sl.entry == 0) continue;
-    size_t s = SlotOf(sl.hash);
+    size_t s = SlotOf(sl.key);
     while (bigger[s].entry != 0) s = (s + 1) & mask;
     bigger[s] = sl;
   }
   slots_.swap(bigger);
-  return true;
 }
 
-long WordTable::NewEntry(uint32_t hash, const char* folded, size_t len, size_t slot) {
+long WordTable::NewEntry(const char* folded, size_t len, uint32_t key, size_t slot) {
   if ((entries_.size() + 1) * 2 > slots_.size()) {
     Grow();
-    Lookup(hash, folded, len, &slot);
+    Lookup(folded, len, key, &slot);
   }
   Entry e;
-  e.hash = hash;
+  e.hash = WordHash(folded, len);
   e.text = static_cast<uint32_t>(texts_.size());
   e.posting_offset = 0;
-  e.closed_head = e.closed_tail = 0;
+  e.closed_runs = 0;
   e.open_first = e.open_last = 0;
   e.length = static_cast<uint8_t>(len);
   texts_.insert(texts_.end(), folded, folded + len);
   entries_.push_back(e);
-  slots_[slot] = Slot{hash, static_cast<uint32_t>(entries_.size())};
+  slots_[slot] = Slot{key, static_cast<uint32_t>(entries_.size())};
   return static_cast<long>(entries_.size() - 1);
 }
 
-int WordTable::AddOccurrence(uint32_t hash, const char* folded, size_t len, uint32_t file_number) {
+int WordTable::AddOccurrence(const char* folded, size_t len, uint32_t file_number, uint32_t key) {
   size_t slot;
-  long found = Lookup(hash, folded, len, &slot);
+  long found = Lookup(folded, len, key, &slot);
   if (found >= 0) {
     Entry& e = entries_[static_cast<size_t>(found)];
     if (e.open_last == file_number) return 0;  // a word counts once per document
@@ -141,14 +130,8 @@ int WordTable::AddOccurrence(uint32_t hash, const char* folded, size_t len, uint
     }
     try {
       if (e.open_last != 0) {
-        runs_.push_back(RunNode{e.open_first, e.open_last, 0});
-        uint32_t added = static_cast<uint32_t>(runs_.size());
-        if (e.closed_head == 0) {
-          e.closed_head = added;
-        } else {
-          runs_[e.closed_tail].next = added;
-        }
-        e.closed_tail = added - 1;
+        runs_.push_back(RunNode{e.open_first, e.open_last, static_cast<uint32_t>(found)});
+        ++e.closed_runs;
       }
     } catch (const std::bad_alloc&) {
       WriteLog("addNode():Malloc failure for File number node");
@@ -159,7 +142,7 @@ int WordTable::AddOccurrence(uint32_t hash, const char* folded, size_t len, uint
     return 0;
   }
   try {
-    long idx = NewEntry(hash, folded, len, slot);
+    long idx = NewEntry(folded, len, key, slot);
     entries_[static_cast<size_t>(idx)].open_last = file_number;
   } catch (const std::bad_alloc&) {
     WriteLog("addNode():Malloc failure for Word node");
@@ -168,13 +151,14 @@ int WordTable::AddOccurrence(uint32_t hash, const char* folded, size_t len, uint
   return 1;
 }
 
-int WordTable::Insert(uint32_t hash, const char* folded, size_t len, uint32_t posting_offset) {
+int WordTable::Insert(const char* folded, size_t len, uint32_t posting_offset) {
   // No document word is longer than 254 characters, so a longer word could never match.
   if (len > 255) return 0;
   size_t slot;
-  if (Lookup(hash, folded, len, &slot) >= 0) return 0;
+  uint32_t key = WordKey(folded, len);
+  if (Lookup(folded, len, key, &slot) >= 0) return 0;
   try {
-    long idx = NewEntry(hash, folded, len, slot);
+    long idx = NewEntry(folded, len, key, slot);
     entries_[static_cast<size_t>(idx)].posting_offset = posting_offset;
   } catch (const std::bad_alloc&) {
     WriteLog("addNode():Malloc failure for tmp node.");
@@ -190,7 +174,9 @@ std::string_view WordTable::Text(size_t entry) const {
 
 void WordTable::Runs(size_t entry, std::vector<PostingRun>* out) const {
   out->clear();
-  ForEachRun(entry, [out](PostingRun r) { out->push_back(r); });
+  ForEachRun([entry, out](size_t e, PostingRun r) {
+    if (e == entry) out->push_back(r);
+  });
 }
 
 std::vector<uint32_t> WordTable::BucketOrder() const {
@@ -209,20 +195,19 @@ std::vector<uint32_t> WordTable::BucketOrder() const {
 // ---------------------------------------------------------------------------------------
 // The routines of the word machinery.
 
-int addNode(uint32_t hash, char* word, size_t len, WordTable* table, uint32_t file_number) {
+int addNode(char* word, size_t len, WordTable* table, uint32_t file_number) {
   for (size_t i = 0; i < len; ++i) word[i] = FoldChar(word[i]);
-  return table->AddOccurrence(hash, word, len, file_number);
+  return table->AddOccurrence(word, len, file_number, WordKey(word, len));
 }
 
-int insertWord(uint32_t hash, uint32_t posting_offset, const char* word, size_t len,
-               WordTable* table) {
-  return table->Insert(hash, word, len, posting_offset);
+int insertWord(uint32_t posting_offset, const char* word, size_t len, WordTable* table) {
+  return table->Insert(word, len, posting_offset);
 }
 
 int findWord(const WordTable& table, char* word, size_t len, uint32_t* posting_offset) {
   for (size_t i = 0; i < len; ++i) word[i] = FoldChar(word[i]);
   if (!table.present()) return -1;
-  long idx = table.Find(WordHash(word, len), word, len);
+  long idx = table.Find(word, len);
   if (idx < 0) return -1;
   if (posting_offset) *posting_offset = table.PostingOffset(static_cast<size_t>(idx));
   return 0;

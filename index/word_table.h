@@ -3,14 +3,15 @@
 //
 // A word table behaves as a chained hash table of `size` buckets whose chains keep
 // insertion order: a word occurs once, a lookup finds it whatever the bucket count, and
-// the writer emits words bucket by bucket (bucket = hash % size), first-met order within
-// a bucket. Internally it is a flat open-addressing map over entries kept in first-met
-// order, with the texts in one arena and the posting runs in another, so that a build
-// makes no allocation per word or per posting.
+// the writer emits words bucket by bucket (bucket = word hash % size), first-met order
+// within a bucket. Internally it is a flat open-addressing map, keyed by a fast hash of
+// the word, over entries kept in first-met order, with the texts in one arena and the
+// posting runs in another, so that a build makes no allocation per word or per posting.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,16 +22,24 @@ constexpr uint32_t kBuildTableSize = 1000000;  // buckets of a build, also its w
 constexpr size_t kMaxWordLength = 254;         // a token of 255 characters or more is dropped
 
 // 0-9, A-Z, a-z, '-' and '_'; every other byte (0x80 and above included) separates words.
-extern const bool kWordCharTable[256];
-inline bool IsWordByte(char c) { return kWordCharTable[static_cast<unsigned char>(c)]; }
-inline char FoldChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+extern const unsigned char kWordCharTable[256];
+inline bool IsWordByte(char c) { return kWordCharTable[static_cast<unsigned char>(c)] != 0; }
+inline char FoldChar(char c) {
+  return static_cast<char>(c + ((static_cast<unsigned char>(c - 'A') < 26) ? 32 : 0));
+}
 
 // Folds A-Z to a-z in place; every other byte stays.
 void toLowerWord(char* text);
 void toLowerWord(std::string* text);
 
-// The word hash over already folded text: shift by 5, add the byte as a signed char,
-// fold the top four bits back in. hashWord reduces it to a bucket.
+// One step of the word hash: shift by 5, add the byte as a signed char, fold the top four
+// bits back into bits 4 to 7.
+inline uint32_t WordHashStep(uint32_t h, char c) {
+  h = (h << 5) + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
+  uint32_t g = h & 0xF0000000u;
+  return g ? (h ^ (g >> 24) ^ g) : h;
+}
+// The word hash of already folded text; hashWord reduces it to a bucket.
 uint32_t WordHash(const char* folded, size_t len);
 inline uint32_t WordHash(std::string_view folded) { return WordHash(folded.data(), folded.size()); }
 
@@ -39,9 +48,66 @@ uint32_t hashWord(char* text, uint32_t size);
 uint32_t hashWord(std::string* text, uint32_t size);
 
 // True when the token is not empty and begins with A-Z or a-z.
-bool startsWithLetter(const char* token, size_t len);
+inline bool startsWithLetter(const char* token, size_t len) {
+  return len > 0 && static_cast<unsigned char>((token[0] | 0x20) - 'a') < 26;
+}
 inline bool startsWithLetter(std::string_view token) {
   return startsWithLetter(token.data(), token.size());
+}
+
+// The table's own hash of a folded word: only where a word sits inside the table depends
+// on it, never anything written. It reads the word eight bytes at a time.
+constexpr uint64_t kKeyStart = 0x9E3779B97F4A7C15ull;
+inline uint64_t KeyChunk(uint64_t h, uint64_t chunk) {
+  h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
+  return h ^ (h >> 32);
+}
+inline uint32_t KeyFinish(uint64_t h, uint64_t tail) {
+  h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
+  h ^= h >> 29;
+  return static_cast<uint32_t>(h) ^ static_cast<uint32_t>(h >> 32);
+}
+inline uint32_t WordKey(const char* folded, size_t len) {
+  uint64_t h = kKeyStart ^ len;
+  size_t i = 0;
+  for (; i + 8 <= len; i += 8) {
+    uint64_t chunk;
+    std::memcpy(&chunk, folded + i, 8);
+    h = KeyChunk(h, chunk);
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, folded + i, len - i);
+  return KeyFinish(h, tail);
+}
+
+// Folds eight ASCII bytes at once: 'A' to 'Z' gain 0x20. Bytes must be below 0x80.
+inline uint64_t FoldAscii8(uint64_t x) {
+  const uint64_t at_least_a = x + 0x3F3F3F3F3F3F3F3Full;  // bit 7 set from 'A' up
+  const uint64_t past_z = x + 0x2525252525252525ull;      // bit 7 set from '[' up
+  const uint64_t upper = at_least_a & ~past_z & 0x8080808080808080ull;
+  return x | (upper >> 2);
+}
+
+// Whether a token of word characters becomes a word (before the exclusion list): at most
+// 254 characters and a letter first. When it does, writes its folded form to folded (room
+// for 254) and its WordKey to *key.
+inline bool FoldToken(const char* token, size_t len, char* folded, uint32_t* key) {
+  if (len > kMaxWordLength || !startsWithLetter(token, len)) return false;
+  uint64_t h = kKeyStart ^ len;
+  size_t i = 0;
+  for (; i + 8 <= len; i += 8) {
+    uint64_t chunk;
+    std::memcpy(&chunk, token + i, 8);
+    chunk = FoldAscii8(chunk);
+    std::memcpy(folded + i, &chunk, 8);
+    h = KeyChunk(h, chunk);
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, token + i, len - i);
+  tail = FoldAscii8(tail);
+  std::memcpy(folded + i, &tail, len - i);
+  *key = KeyFinish(h, tail);
+  return true;
 }
 
 // One run of file numbers: first == 0 means the single number `last`.
@@ -60,56 +126,64 @@ class WordTable {
   size_t word_count() const { return entries_.size(); }
   void Clear();  // back to an absent table, memory released
 
-  // Records one occurrence of a folded word in a document (build-time table).
-  // 1 when a new word entry was made, 0 when the word was known, -1 on no memory
-  // (after the log line of addNode).
-  int AddOccurrence(uint32_t hash, const char* folded, size_t len, uint32_t file_number);
+  // Records one occurrence of a folded word in a document (build-time table); key is
+  // WordKey of the word. 1 when a new word entry was made, 0 when the word was known, -1
+  // on no memory (after the log line of addNode).
+  int AddOccurrence(const char* folded, size_t len, uint32_t file_number, uint32_t key);
   // Adds a word with a posting offset and no runs unless it is there (then it keeps its
-  // first offset). 0, or -1 on no memory (after the log line of insertWord).
-  int Insert(uint32_t hash, const char* folded, size_t len, uint32_t posting_offset);
-  // Index of the word's entry, or -1. The table must be present.
-  long Find(uint32_t hash, const char* folded, size_t len) const;
+  // first offset). 0, or -1 on no memory (after the log line of insertWord). A word over
+  // 255 characters matches no document word and is not entered.
+  int Insert(const char* folded, size_t len, uint32_t posting_offset);
+  // Index of the word's entry, or -1.
+  long Find(const char* folded, size_t len, uint32_t key) const;
+  long Find(const char* folded, size_t len) const { return Find(folded, len, WordKey(folded, len)); }
   bool Contains(std::string_view folded) const {
-    return present() && Find(WordHash(folded), folded.data(), folded.size()) >= 0;
+    return present() && Find(folded.data(), folded.size()) >= 0;
   }
 
   // Entries in first-met order.
   std::string_view Text(size_t entry) const;
-  uint32_t Hash(size_t entry) const { return entries_[entry].hash; }
+  uint32_t Hash(size_t entry) const { return entries_[entry].hash; }  // the word hash
   uint32_t PostingOffset(size_t entry) const { return entries_[entry].posting_offset; }
   void SetPostingOffset(size_t entry, uint32_t offset) { entries_[entry].posting_offset = offset; }
-  // The word's runs in ascending order.
+  uint32_t RunCount(size_t entry) const {
+    return entries_[entry].closed_runs + (entries_[entry].open_last != 0 ? 1 : 0);
+  }
+  // The word's runs in ascending order (a scan of all runs: for tests and small tables).
   void Runs(size_t entry, std::vector<PostingRun>* out) const;
+  // Calls f(entry, run) for every run of every word: each word's runs in ascending order,
+  // the words interleaved in the order their runs were closed.
   template <typename F>
-  void ForEachRun(size_t entry, F&& f) const;
+  void ForEachRun(F&& f) const;
   // Entry indexes in the writer's order: bucket 0 to size - 1, first-met order inside.
   std::vector<uint32_t> BucketOrder() const;
 
  private:
   struct Entry {
-    uint32_t hash;
-    uint32_t text;            // offset in texts_
+    uint32_t hash;  // the word hash, for the writer's bucket order
+    uint32_t text;  // offset in texts_
     uint32_t posting_offset;
-    uint32_t closed_head;     // first closed run + 1 in runs_, 0 when none
-    uint32_t closed_tail;     // last closed run in runs_
-    uint32_t open_first;      // the word's last run, still growing (open_last 0: no runs)
+    uint32_t closed_runs;  // runs of this word in runs_
+    uint32_t open_first;   // the word's last run, still growing (open_last 0: no runs)
     uint32_t open_last;
     uint8_t length;
   };
+  // A closed run, tagged with its word; runs_ keeps them in the order they were closed,
+  // which is ascending for each word.
   struct RunNode {
     uint32_t first;
     uint32_t last;
-    uint32_t next;  // next run + 1, 0 at the end
+    uint32_t entry;
   };
   struct Slot {
-    uint32_t hash;
+    uint32_t key;
     uint32_t entry;  // entry + 1, 0 for an empty slot
   };
 
-  size_t SlotOf(uint32_t hash) const { return (hash * 2654435761u) >> shift_; }
-  long Lookup(uint32_t hash, const char* folded, size_t len, size_t* slot) const;
-  bool Grow();
-  long NewEntry(uint32_t hash, const char* folded, size_t len, size_t slot);
+  size_t SlotOf(uint32_t key) const { return (key * 2654435761u) >> shift_; }
+  long Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const;
+  void Grow();
+  long NewEntry(const char* folded, size_t len, uint32_t key, size_t slot);
 
   uint32_t size_;
   std::vector<Entry> entries_;
@@ -120,20 +194,18 @@ class WordTable {
 };
 
 template <typename F>
-void WordTable::ForEachRun(size_t entry, F&& f) const {
-  const Entry& e = entries_[entry];
-  for (uint32_t r = e.closed_head; r != 0; r = runs_[r - 1].next) {
-    f(PostingRun{runs_[r - 1].first, runs_[r - 1].last});
+void WordTable::ForEachRun(F&& f) const {
+  for (const RunNode& r : runs_) f(static_cast<size_t>(r.entry), PostingRun{r.first, r.last});
+  for (size_t e = 0; e < entries_.size(); ++e) {
+    if (entries_[e].open_last != 0) f(e, PostingRun{entries_[e].open_first, entries_[e].open_last});
   }
-  if (e.open_last != 0) f(PostingRun{e.open_first, e.open_last});
 }
 
 // Records an occurrence of `word` (folded here, in place) under the file number in a
-// build-time table; `hash` is WordHash of the folded word. 1 new word, 0 known, -1 no memory.
-int addNode(uint32_t hash, char* word, size_t len, WordTable* table, uint32_t file_number);
+// build-time table. 1 new word, 0 known, -1 no memory.
+int addNode(char* word, size_t len, WordTable* table, uint32_t file_number);
 // Enters a folded word with its posting offset unless present. 0, or -1 on no memory.
-int insertWord(uint32_t hash, uint32_t posting_offset, const char* word, size_t len,
-               WordTable* table);
+int insertWord(uint32_t posting_offset, const char* word, size_t len, WordTable* table);
 // Folds word in place and looks it up: 0 with the posting offset, or -1 when absent
 // (always -1 for an absent table).
 int findWord(const WordTable& table, char* word, size_t len, uint32_t* posting_offset);

@@ -83,7 +83,7 @@ int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions) 
 void buildQueryWordTable(const QueryWords& words, WordTable* table) {
   for (const auto* group : {&words.all_n_any, &words.include}) {
     for (const std::string& word : *group) {
-      insertWord(WordHash(word), 0, word.data(), word.size(), table);
+      insertWord(0, word.data(), word.size(), table);
     }
   }
 }

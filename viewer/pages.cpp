@@ -151,7 +151,7 @@ bool TableHolds(const WordTable& table, const char* word, size_t len) {
   if (!table.present() || len == 0 || len > kMaxWordLength) return false;
   char folded[kMaxWordLength];
   for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(word[i]);
-  return table.Find(WordHash(folded, len), folded, len) >= 0;
+  return table.Find(folded, len) >= 0;
 }
 
 // The excerpt's text: no line ends or tabs, and nothing after a NUL byte (the excerpt is

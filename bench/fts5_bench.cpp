@@ -1,7 +1,7 @@
 // The SQLite FTS5 side of the benchmark: a contentless, detail=none index of the same
 // documents with the same word characters, and the same queries run inside one process.
 //   fts5_bench build DATA_DIR DB          -> "files bytes seconds peak_kb"
-//   fts5_bench query DB REPEAT QUERY...   -> per query: "p50_ms p95_ms results"
+//   fts5_bench query DB REPEAT QUERY...   -> per query: "results ms ms ..." (one time per repeat)
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -88,7 +88,9 @@ int Query(const std::string& db_path, int repeat, int argc, char** argv) {
       sqlite3_reset(q);
       ms.push_back((bench::NowSeconds() - t0) * 1000);
     }
-    std::printf("%.4f %.4f %ld\n", bench::Percentile(ms, 50), bench::Percentile(ms, 95), results);
+    std::printf("%ld", results);
+    for (double v : ms) std::printf(" %.4f", v);
+    std::printf("\n");
   }
   sqlite3_finalize(q);
   sqlite3_close(db);

@@ -1,0 +1,89 @@
+// The Norvel side of the benchmark, inside one process like the application:
+//   norvel_bench build DATA_DIR INDEX_DIR APP_DIR     -> "files bytes seconds peak_kb"
+//   norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY... -> per query: "results ms ms ..." (one time per repeat)
+// The build is doIndex followed by the swap of its "_new" files into place.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/job_progress.h"
+#include "app/messages.h"
+#include "bench/timing.h"
+#include "index/build.h"
+#include "index/in_memory_index.h"
+#include "index/swap.h"
+#include "platform/dir.h"
+#include "platform/file.h"
+#include "platform/path.h"
+#include "query/query.h"
+
+namespace {
+
+uint64_t CorpusBytes(const std::string& data_dir, int* files) {
+  std::vector<std::string> names;
+  platform::ListDirectory(data_dir, "*.txt", &names);
+  uint64_t bytes = 0;
+  *files = 0;
+  for (const auto& n : names) {
+    platform::FileStatus st;
+    if (platform::GetFileStatus(platform::JoinPath(data_dir, n), &st) && st.size > 0) {
+      bytes += st.size;
+      ++*files;
+    }
+  }
+  return bytes;
+}
+
+int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir) {
+  norvel::SetLogDirectory(app_dir);
+  int files = 0;
+  uint64_t bytes = CorpusBytes(data_dir, &files);
+  norvel::JobProgress progress;
+  double start = bench::NowSeconds();
+  if (norvel::doIndex(data_dir, index_dir, app_dir, &progress) != 0) {
+    std::fprintf(stderr, "norvel_bench: the build failed, see %s\n", app_dir.c_str());
+    return 1;
+  }
+  norvel::InMemoryIndex index;
+  norvel::RenAndReloadNdx(index_dir, app_dir, &index, nullptr, &progress);
+  double seconds = bench::NowSeconds() - start;
+  if (!index.loaded()) return 1;
+  std::printf("%d %llu %.3f %ld\n", files, static_cast<unsigned long long>(bytes), seconds,
+              bench::PeakRssKb());
+  return 0;
+}
+
+int Query(const std::string& index_dir, const std::string& app_dir, int repeat, int argc,
+          char** argv) {
+  norvel::SetLogDirectory(app_dir);
+  norvel::InMemoryIndex index;
+  if (norvel::readIndexIntoMem(index_dir, app_dir, &index) != 0) return 1;
+  for (int i = 0; i < argc; ++i) {
+    std::vector<double> ms;
+    uint32_t results = 0;
+    for (int r = 0; r < repeat; ++r) {
+      norvel::QueryWords words;
+      norvel::FileList list;
+      double t0 = bench::NowSeconds();
+      results = norvel::runQuery(argv[i], index_dir, index, &words, &list);
+      ms.push_back((bench::NowSeconds() - t0) * 1000);
+    }
+    std::printf("%u", results);
+    for (double v : ms) std::printf(" %.4f", v);
+    std::printf("\n");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 5 && std::string(argv[1]) == "build") return Build(argv[2], argv[3], argv[4]);
+  if (argc >= 6 && std::string(argv[1]) == "query")
+    return Query(argv[2], argv[3], std::atoi(argv[4]), argc - 5, argv + 5);
+  std::fprintf(stderr,
+               "usage: norvel_bench build DATA_DIR INDEX_DIR APP_DIR\n"
+               "       norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY...\n");
+  return 2;
+}

@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Index build and query latency of norvel against SQLite FTS5 and ripgrep, in one run.
+
+Usage: bench/run.py [--corpus DIR] [--repeat N] [--bin DIR]
+The default corpus is Debian's linux-doc flattened by bench/make-corpus.sh. Prints one
+table with ratios; nothing here asserts a time.
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+ONE_WORD = ["kernel", "memory", "interrupt", "scheduler", "firmware", "bluetooth", "hugepage"]
+THREE_WORDS = ["memory device driver", "cpu cache flush", "usb power suspend", "network socket buffer"]
+PLUS_MINUS = ["+memory +device -usb", "+kernel +module -firmware", "+interrupt +timer -arm"]
+
+
+def fts5_query(q):
+    """The same query in FTS5's syntax: plain words OR-ed, + as AND, - as NOT."""
+    words = q.split()
+    plain = [w for w in words if w[0] not in "+-"]
+    must = [w[1:] for w in words if w[0] == "+"]
+    must_not = [w[1:] for w in words if w[0] == "-"]
+    expr = " AND ".join(['"%s"' % w for w in must]) if must else " OR ".join('"%s"' % w for w in plain)
+    for w in must_not:
+        expr += ' NOT "%s"' % w
+    return expr
+
+
+def rg_query(q, corpus):
+    """A ripgrep pipeline with the same meaning, run as a shell command."""
+    words = q.split()
+    plain = [w for w in words if w[0] not in "+-"]
+    must = [w[1:] for w in words if w[0] == "+"]
+    must_not = [w[1:] for w in words if w[0] == "-"]
+    if plain:
+        cmd = "rg -l -i -w -F %s %s" % (" ".join("-e %s" % w for w in plain), corpus)
+    else:
+        cmd = "rg -l -i -w -F -e %s %s" % (must[0], corpus)
+        must = must[1:]
+    for w in must:
+        cmd += " | xargs -r -d '\\n' rg -l -i -w -F -e %s" % w
+    for w in must_not:
+        cmd += " | xargs -r -d '\\n' rg --files-without-match -i -w -F -e %s" % w
+    return cmd + " | wc -l"
+
+
+def run(cmd):
+    return subprocess.run(cmd, check=True, capture_output=True, text=True).stdout
+
+
+def samples(output):
+    """Per query line 'results ms ms ...' -> (all samples, result counts)."""
+    all_ms, counts = [], []
+    for line in output.split("\n"):
+        if line.strip():
+            parts = line.split()
+            counts.append(int(parts[0]))
+            all_ms += [float(x) for x in parts[1:]]
+    return all_ms, counts
+
+
+def pct(values, p):
+    values = sorted(values)
+    return values[min(len(values) - 1, int(round(p / 100 * (len(values) - 1))))]
+
+
+def dir_size(path):
+    return sum(os.path.getsize(os.path.join(path, f)) for f in os.listdir(path))
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--corpus", default=None)
+    ap.add_argument("--repeat", type=int, default=200)
+    ap.add_argument("--rg-repeat", type=int, default=3)
+    ap.add_argument("--bin", default=os.path.join(ROOT, "build", "linux", "bin"))
+    args = ap.parse_args()
+    corpus = args.corpus or run([os.path.join(ROOT, "bench", "make-corpus.sh")]).strip()
+    corpus = os.path.abspath(corpus)
+    work = tempfile.mkdtemp(prefix="norvel-bench-")
+    try:
+        app, index, db = (os.path.join(work, n) for n in ("app", "index", "fts.db"))
+        os.makedirs(app)
+        os.makedirs(index)
+        nb, fb = os.path.join(args.bin, "norvel_bench"), os.path.join(args.bin, "fts5_bench")
+
+        files, size, n_sec, n_kb = run([nb, "build", corpus, index, app]).split()
+        _, _, f_sec, f_kb = run([fb, "build", corpus, db]).split()
+        n_sec, f_sec, size = float(n_sec), float(f_sec), int(size)
+        n_size, f_size = dir_size(index), os.path.getsize(db)
+        mb = size / 1e6
+        print("Corpus: %s files, %.1f MB (%s)\n" % (files, mb, corpus))
+        print("| build | seconds | MB/s | peak memory | index size |")
+        print("|---|---|---|---|---|")
+        print("| norvel | %.2f | %.0f | %.0f MB | %.1f MB |" % (n_sec, mb / n_sec, int(n_kb) / 1024, n_size / 1e6))
+        print("| SQLite FTS5 | %.2f | %.0f | %.0f MB | %.1f MB |" % (f_sec, mb / f_sec, int(f_kb) / 1024, f_size / 1e6))
+        print("| ratio FTS5/norvel | %.2fx | | | %.2fx |\n" % (f_sec / n_sec, f_size / n_size))
+
+        print("| query (ms) | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | ripgrep p50 | FTS5/norvel p50 | rg/norvel p50 |")
+        print("|---|---|---|---|---|---|---|---|")
+        for name, queries in (("1 word", ONE_WORD), ("3 words", THREE_WORDS), ("+/-", PLUS_MINUS)):
+            n_ms, n_counts = samples(run([nb, "query", index, app, str(args.repeat)] + queries))
+            f_ms, f_counts = samples(run([fb, "query", db, str(args.repeat)] + [fts5_query(q) for q in queries]))
+            rg_ms = []
+            for q in queries:
+                for _ in range(args.rg_repeat):
+                    t0 = time.perf_counter()
+                    subprocess.run(rg_query(q, corpus), shell=True, check=True, capture_output=True)
+                    rg_ms.append((time.perf_counter() - t0) * 1000)
+            n50, f50, r50 = pct(n_ms, 50), pct(f_ms, 50), pct(rg_ms, 50)
+            print("| %s | %.3f | %.3f | %.3f | %.3f | %.1f | %.1fx | %.0fx |" % (
+                name, n50, pct(n_ms, 95), f50, pct(f_ms, 95), r50, f50 / n50, r50 / n50))
+            print("|  results norvel / FTS5 | %s | | %s | | | | |" % (
+                "/".join(map(str, n_counts)), "/".join(map(str, f_counts))), file=sys.stderr)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

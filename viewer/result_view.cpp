@@ -219,6 +219,11 @@ void ResultView::ScrollToStart() {
   UpdateCaret();
 }
 
+void ResultView::Redraw() {
+  const ViewRect view = GetViewRect(0);
+  host_->Invalidate(&view, true);
+}
+
 int ResultView::ColumnX(int line, int column) const {
   int x = kLeftMargin - scroll_.horizontal_pos * M().a;
   if (line < 0 || line >= layout_.line_count()) return x;

@@ -84,6 +84,8 @@ class ResultView {
   void OnHScroll(int request);
   // After a new layout: both bars to their start, the caret to the top left of the view.
   void ScrollToStart();
+  // Has the whole view drawn again.
+  void Redraw();
 
   // Caret.
   void PlaceCaretAtPoint();   // caret x (layout x) and y (client y) -> line, column, x

@@ -1,0 +1,145 @@
+// The search command, the page links and the hover texts over the result view.
+#include "app/search_view.h"
+
+#include <cstdio>
+
+#include "app/messages.h"
+#include "app/search.h"
+#include "index/marker.h"
+#include "index/swap.h"
+#include "platform/path.h"
+#include "viewer/layout.h"
+#include "viewer/paging.h"
+
+namespace norvel {
+
+namespace {
+
+// readFile leaves the document view's single Back link only when the document opened.
+bool ShowsADocument(const ViewLayout& layout) {
+  return layout.links.size() == 1 && !layout.lines.empty() && layout.lines.back() == "Back";
+}
+
+}  // namespace
+
+SearchSession::SearchSession(Settings* settings, InMemoryIndex* index, JobProgress* job,
+                             ResultView* view)
+    : settings_(settings), index_(index), job_(job), view_(view) {
+  view_->relayout_page = [this] { LayOutPage(); };
+  view_->is_query_word = [this](const std::string& word) {
+    return IsQueryWord(state_, word.data(), word.size());
+  };
+  view_->follow_link = [this](int link) { FollowLink(link); };
+}
+
+PageSources SearchSession::Sources() const {
+  return PageSources{settings_->data_dir, settings_->index_dir, index_};
+}
+
+void SearchSession::LayOutPage() {
+  const PageBounds page{state_.page_start, state_.page_end, state_.result_total};
+  CalcDocSize(view_->metrics(), view_->GetViewRect(0).top, page, &state_.page_excerpts,
+              &view_->layout());
+  view_->LayoutChanged();
+}
+
+void SearchSession::ShowFromStart() {
+  view_->TrackWidestLineEnd();
+  view_->SetupScrollBars();
+  view_->ScrollToStart();
+}
+
+void SearchSession::Release() {
+  ReleaseSearch(&state_);
+  view_->ClearSelection();
+  view_->layout().Clear();
+  view_->document_view = false;
+  view_->LayoutChanged();
+}
+
+void SearchSession::OnSearch(const std::string& field_text) {
+  if (job_ && job_->index_ready) {
+    RenAndReloadNdx(settings_->index_dir, settings_->app_dir, index_, &state_.result_list, job_);
+    RecordIndexTime(settings_->index_dir, index_);
+    UnlockMarker();
+    // The last search's pages name documents of the replaced index; nothing may page
+    // through them any more, also when no index could be loaded below.
+    Release();
+    view_->SetupScrollBars();
+    view_->ScrollToStart();
+  }
+  if (!index_->loaded()) {
+    ShowMessage(kInfo, 1, "Please check the logs");
+    return;
+  }
+  view_->ClearSelection();
+  view_->layout().Clear();
+  view_->document_view = false;
+  view_->LayoutChanged();
+  view_->Redraw();
+  if (RunSearch(QueryFromField(field_text).c_str(), Sources(), &state_) != 0) {
+    view_->SetupScrollBars();
+    return;
+  }
+  LayOutPage();
+  ShowFromStart();
+}
+
+void SearchSession::FollowLink(int link) {
+  const uint32_t documents = static_cast<uint32_t>(state_.page_file_names.size());
+  PageBounds page{state_.page_start, state_.page_end, state_.result_total};
+  switch (ResolveLink(link, state_.document_view, documents, &page)) {
+    case LinkTarget::kNone:
+      return;
+    case LinkTarget::kBack:
+      state_.document_view = false;
+      break;
+    case LinkTarget::kDocument: {
+      const std::string path =
+          platform::JoinPath(settings_->data_dir, state_.page_file_names[link]);
+      view_->document_view = true;
+      readFile(view_->metrics(), view_->GetViewRect(0).top, path, &view_->layout());
+      view_->LayoutChanged();
+      // A document that cannot be shown leaves the user on the page, not in an empty
+      // view without a way back.
+      state_.document_view = ShowsADocument(view_->layout());
+      break;
+    }
+    case LinkTarget::kPrevious:
+    case LinkTarget::kNext:
+      state_.page_start = page.start;
+      state_.page_end = page.end;
+      break;
+  }
+  state_.page_file_names.clear();
+  state_.page_excerpts.clear();
+  GetNextPage(&state_, Sources());
+  view_->document_view = state_.document_view;
+  // The selection's lines and columns belong to the layout being replaced.
+  view_->ClearSelection();
+  if (!state_.document_view) LayOutPage();
+  ShowFromStart();
+}
+
+HoverInfo SearchSession::Hover(int x, int y) const {
+  HoverInfo hover;
+  const int link = view_->LinkAtClientPoint(x, y);
+  if (link >= 0) {
+    hover.over_link = true;
+    if (!state_.document_view && static_cast<size_t>(link) < state_.page_file_names.size()) {
+      hover.has_status = true;
+      hover.status = state_.page_file_names[link];
+    }
+  } else if (state_.page_end != 0) {
+    const PageBounds page{state_.page_start, state_.page_end, state_.result_total};
+    char text[64];
+    std::snprintf(text, sizeof text, "Page=%d/%d|Total=%u",
+                  static_cast<int>(CurrentPageNumber(page)), static_cast<int>(PageCount(page)),
+                  state_.result_total);
+    hover.has_status = true;
+    hover.status = text;
+  }
+  return hover;
+}
+
+}  // namespace norvel

@@ -1,0 +1,55 @@
+// The search command and the page links as the search window runs them: the search
+// state of the engine tied to the result view, without the window system.
+#pragma once
+
+#include <string>
+
+#include "app/job_progress.h"
+#include "export/settings.h"
+#include "index/in_memory_index.h"
+#include "viewer/pages.h"
+#include "viewer/result_view.h"
+
+namespace norvel {
+
+// What the mouse over the result view asks of the window: the cursor and, when there is
+// one, a status text.
+struct HoverInfo {
+  bool over_link = false;  // hand cursor, else arrow
+  bool has_status = false;
+  std::string status;
+};
+
+class SearchSession {
+ public:
+  // Binds the view to this session's search state: its page layouts, its query words and
+  // its links. None of the pointers is owned; all must outlive the session.
+  SearchSession(Settings* settings, InMemoryIndex* index, JobProgress* job, ResultView* view);
+  SearchSession(const SearchSession&) = delete;
+  SearchSession& operator=(const SearchSession&) = delete;
+
+  // The Search button or Enter, with the search field's text. Swaps a new index in first
+  // when a job has one ready.
+  void OnSearch(const std::string& field_text);
+  // A link of the view: a title opens its document, Back returns, Previous and Next page.
+  void FollowLink(int link);
+  // The mouse at a client point of the result view (not while dragging a selection).
+  HoverInfo Hover(int x, int y) const;
+  // Releases the search and the view's lines, as a new search or shutdown does.
+  void Release();
+
+  const SearchState& state() const { return state_; }
+  PageSources Sources() const;
+
+ private:
+  void LayOutPage();
+  void ShowFromStart();
+
+  Settings* settings_;
+  InMemoryIndex* index_;
+  JobProgress* job_;
+  ResultView* view_;
+  SearchState state_;
+};
+
+}  // namespace norvel

@@ -45,20 +45,24 @@ int ShowWithPath(int code, const std::string& prefix, const std::string& path) {
 int ReadName(uint32_t n, const PageSources& src, OpenList* list, std::string* name) {
   const InMemoryIndex& index = *src.index;
   uint32_t k = ListOfFile(n);
-  if (k != list->number) {
-    list->file.Close();
-    list->number = k;
-    list->path = platform::JoinPath(src.index_dir, ListFileName(k));
-    if (!list->file.Open(list->path, "rb")) return ShowWithPath(3, "GetFileName():", list->path);
-  }
-  // A number that no record holds (beyond total files, a missing record) cannot be reached.
+  // A number that no record holds (0, beyond total files, a missing record) cannot be
+  // reached, whatever the list files hold.
   uint32_t i = n == 0 ? 0 : RecordOfFile(n);
   uint32_t offset = 0;
   if (n != 0 && n <= index.total_files && k < index.name_offsets.size() &&
       i < index.name_offsets[k].size()) {
     offset = index.name_offsets[k][i];
   }
-  if (offset == 0 || !list->file.Seek(offset)) return ShowWithPath(4, "", list->path);
+  if (offset == 0) {
+    return ShowWithPath(4, "", platform::JoinPath(src.index_dir, ListFileName(k)));
+  }
+  if (k != list->number) {
+    list->file.Close();
+    list->number = k;
+    list->path = platform::JoinPath(src.index_dir, ListFileName(k));
+    if (!list->file.Open(list->path, "rb")) return ShowWithPath(3, "GetFileName():", list->path);
+  }
+  if (!list->file.Seek(offset)) return ShowWithPath(4, "", list->path);
   unsigned char len = 0;
   char buf[256];
   size_t got = 0;

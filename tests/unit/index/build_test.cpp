@@ -1,0 +1,203 @@
+// The index build: numbering, empty documents, stopping, failures, and its equality with
+// a plain sequential build made of addFileToIndex and saveIndex.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/job_progress.h"
+#include "engine_fixture.h"
+#include "index/word_table.h"
+#include "platform/dir.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+using norvel_test::Corpus;
+using norvel_test::LE;
+using norvel_test::ReadBytes;
+using norvel_test::Record;
+using norvel_test::WriteBytes;
+
+namespace {
+
+const char* kNewFiles[] = {"_newstats.dat", "_newndxwrds.dat", "_newndxfile.dat", "_newfile0.dat"};
+
+// The build as a plain loop over addFileToIndex, the way the index was always defined:
+// returns the files written, or -1 at the first failing document.
+int ReferenceBuild(const Corpus& c, const std::string& out_dir, uint32_t* distinct_out) {
+  norvel::WordTable ex, table(norvel::kBuildTableSize);
+  if (norvel::readXcludeWords(c.app, &ex) != 0) return -1;
+  std::vector<std::string> names;
+  platform::ListDirectory(c.data, "*.txt", &names);
+  std::string list;
+  uint32_t file = 0, distinct = 0;
+  int result = 0;
+  for (const std::string& name : names) {
+    platform::FileStatus st;
+    platform::GetFileStatus(platform::JoinPath(c.data, name), &st);
+    if (st.size == 0) continue;
+    ++file;
+    if (norvel::addFileToIndex(file, platform::JoinPath(c.data, name), st.size, &distinct, &table,
+                               &ex, norvel::kBuildTableSize) != 0) {
+      result = -1;
+      break;
+    }
+    list += Record(0, name);
+  }
+  uint32_t written = result == 0 ? file : file - 1;
+  EXPECT_TRUE(WriteBytes(platform::JoinPath(out_dir, "_newfile0.dat"), list));
+  EXPECT_EQ(norvel::saveIndex(&table, out_dir, written, distinct, nullptr), 0);
+  *distinct_out = distinct;
+  return result == 0 ? static_cast<int>(written) : -1;
+}
+
+void ExpectSameNewIndex(const std::string& a, const std::string& b) {
+  for (const char* name : kNewFiles) {
+    EXPECT_EQ(ReadBytes(platform::JoinPath(a, name)), ReadBytes(platform::JoinPath(b, name)))
+        << name;
+  }
+}
+
+}  // namespace
+
+TEST(Build, EqualsTheSequentialBuildOnARandomCorpus) {
+  Corpus c;
+  std::mt19937 rng(11);
+  const char* vocabulary[] = {"Printer", "printer", "VPN", "password", "e-mail", "x_1", "2nd",
+                              "The",     "queue",   "toner", "a",       "z"};
+  for (int d = 0; d < 60; ++d) {
+    std::string text;
+    size_t words = rng() % 3000;
+    for (size_t i = 0; i < words; ++i) {
+      text += vocabulary[rng() % 12];
+      if (rng() % 50 == 0) text += std::to_string(rng());  // rare words
+      text += " .,\r\n\t"[rng() % 6];
+    }
+    if (d % 7 == 3) text.clear();  // empty documents get no number
+    if (d % 9 == 4) text += std::string(2000, 'k') + "\x1A" + "hidden";
+    c.Add("doc" + std::to_string(d) + ".txt", text);
+  }
+  c.Exclude("the toner");
+  norvel_test::ScratchDir reference;
+  uint32_t distinct = 0;
+  ASSERT_GT(ReferenceBuild(c, reference.path(), &distinct), 0);
+  norvel::JobProgress progress;
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress), 0);
+  ExpectSameNewIndex(c.index, reference.path());
+  EXPECT_EQ(progress.distinct_words.load(), distinct);
+  EXPECT_EQ(progress.words_saved.load(), distinct);
+  EXPECT_GT(progress.files_indexed.load(), 0u);
+}
+
+TEST(Build, WordsLimitFailsWhereTheSequentialBuildFails) {
+  // One document brings the count to the limit; the next holds a new word, repeats and
+  // more new words. The build must stop at the same token as the plain loop would.
+  Corpus c;
+  std::string first;
+  for (uint32_t i = 0; i < norvel::kBuildTableSize; ++i) {
+    first += 'w';
+    uint32_t n = i;
+    do {
+      first += static_cast<char>('a' + n % 26);
+      n /= 26;
+    } while (n);
+    first += ' ';
+  }
+  c.Add("a.txt", first);
+  c.Add("b.txt", "fresh fresh waa another");
+  c.Add("c.txt", "never");
+  norvel_test::ScratchDir reference;
+  uint32_t distinct = 0;
+  EXPECT_EQ(ReferenceBuild(c, reference.path(), &distinct), -1);
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
+  EXPECT_TRUE(c.Logged("addFileToIndex():Max words limit reached."));
+  ExpectSameNewIndex(c.index, reference.path());
+}
+
+TEST(Build, EmptyDocumentsGiveAnEmptyIndexThatCannotBeLoaded) {
+  Corpus c;
+  c.Add("a.txt", "");
+  c.Add("b.txt", "");
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), 0);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({0, 0}));
+  for (const char* name : {"_newfile0.dat", "_newndxwrds.dat", "_newndxfile.dat"}) {
+    EXPECT_TRUE(platform::FileExists(c.IndexFile(name)));
+    EXPECT_EQ(ReadBytes(c.IndexFile(name)), "");
+  }
+  c.Build();
+  EXPECT_FALSE(c.loaded.loaded());
+  EXPECT_TRUE(c.Logged("readIndexIntoMem():Empty index file."));
+}
+
+TEST(Build, ZeroSizeDocumentUsesNoFileNumber) {
+  Corpus c;
+  c.Add("a.txt", "alpha");
+  c.Add("b.txt", "");
+  c.Add("c.txt", "gamma");
+  c.Add("d.TXT", "delta");
+  c.Add("e.doc", "ignored");
+  ASSERT_EQ(c.Build(), 0);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_file0.dat")),
+            Record(0, "a.txt") + Record(0, "c.txt") + Record(0, "d.TXT"));
+  EXPECT_EQ(c.loaded.total_files, 3u);
+}
+
+TEST(Build, NothingToIndex) {
+  Corpus c;
+  c.Add("notes.doc", "words");
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
+  EXPECT_TRUE(c.Logged("doIndex():Nothing to index."));
+  EXPECT_FALSE(platform::FileExists(c.IndexFile("_newfile0.dat")));
+  EXPECT_EQ(norvel::doIndex(c.root.File("nowhere"), c.index, c.app, nullptr), -1);
+}
+
+TEST(Build, StopFlagSavesTheDocumentsBeforeIt) {
+  Corpus c;
+  c.Add("a.txt", "one");
+  c.Add("b.txt", "two");
+  norvel::JobProgress progress;
+  progress.stop = true;  // read between documents: the first one is indexed
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress), -1);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({1, 1}));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newfile0.dat")), Record(0, "a.txt"));
+  // The next start swaps it in.
+  EXPECT_TRUE(norvel::NewIndexPending(c.index));
+}
+
+TEST(Build, AStaleStatisticsFileNeverMarksAFailedBuildAsPending) {
+  Corpus c;
+  c.Add("a.txt", "one");
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_newstats.dat"), LE({9, 9})));
+  // A list file that cannot be created: a directory in its place.
+  ASSERT_TRUE(platform::MakeDirectory(c.IndexFile("_newfile0.dat")));
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
+  EXPECT_TRUE(c.Logged("doIndex():Cannot write file list."));
+  EXPECT_FALSE(norvel::NewIndexPending(c.index));
+}
+
+#ifndef _WIN32
+// Writes that fail are simulated with /dev/full in place of an index file.
+TEST(Build, ALostNameRecordFailsTheBuildWithoutAPendingIndex) {
+  if (!platform::FileExists("/dev/full")) GTEST_SKIP();
+  Corpus c;
+  c.Add("a.txt", "one");
+  ASSERT_EQ(symlink("/dev/full", c.IndexFile("_newfile0.dat").c_str()), 0);
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
+  EXPECT_TRUE(c.Logged("doIndex():Cannot write file list."));
+  EXPECT_FALSE(norvel::NewIndexPending(c.index));
+}
+
+TEST(Build, AFailedSaveLeavesNoStatisticsToSwapIn) {
+  if (!platform::FileExists("/dev/full")) GTEST_SKIP();
+  Corpus c;
+  c.Add("a.txt", "one two three");
+  ASSERT_EQ(symlink("/dev/full", c.IndexFile("_newndxfile.dat").c_str()), 0);
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
+  EXPECT_TRUE(c.Logged("saveIndex():Cannot write file index."));
+  EXPECT_TRUE(c.Logged("doIndex():Error saving index."));
+  EXPECT_FALSE(norvel::NewIndexPending(c.index));
+}
+#endif

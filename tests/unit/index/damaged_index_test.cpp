@@ -1,0 +1,116 @@
+// Damaged index files (cut at every offset, bytes flipped) never crash a load, a search or
+// a result page: they are refused, or they answer with what they still hold.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+
+#include "app/search.h"
+#include "engine_fixture.h"
+
+using norvel_test::Corpus;
+using norvel_test::ReadBytes;
+using norvel_test::WriteBytes;
+
+namespace {
+
+const char* kFiles[] = {"_stats.dat", "_ndxwrds.dat", "_ndxfile.dat", "_file0.dat"};
+
+// Loads the index as it is on disk and runs a few searches with their first pages.
+void LoadAndSearch(Corpus& c) {
+  if (c.Load() != 0) return;
+  norvel::PageSources sources{c.data, c.index, &c.loaded};
+  for (const char* q : {"cat", "dog +bird", "bird -cat", "+fish", "cat dog bird fish"}) {
+    norvel::SearchState state;
+    norvel::RunSearch(q, sources, &state);
+    if (state.result_total > 10) {
+      state.page_start = 10;
+      state.page_end = state.result_total < 20 ? state.result_total : 20;
+      norvel::GetNextPage(&state, sources);
+    }
+  }
+}
+
+class DamagedIndex : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int d = 1; d <= 12; ++d) {
+      std::string text = d % 2 ? "cat dog " : "dog bird ";
+      if (d % 3 == 0) text += "fish ";
+      c.Add("doc" + std::to_string(d + 10) + ".txt", text + "filler words here");
+    }
+    ASSERT_EQ(c.Build(), 0);
+    for (const char* f : kFiles) sound[f] = ReadBytes(c.IndexFile(f));
+  }
+  void Restore() {
+    for (const char* f : kFiles) ASSERT_TRUE(WriteBytes(c.IndexFile(f), sound[f]));
+  }
+
+  Corpus c;
+  std::map<std::string, std::string> sound;
+};
+
+}  // namespace
+
+TEST_F(DamagedIndex, CutAtEveryOffset) {
+  for (const char* f : kFiles) {
+    const std::string& bytes = sound[f];
+    for (size_t len = 0; len < bytes.size(); ++len) {
+      Restore();
+      ASSERT_TRUE(WriteBytes(c.IndexFile(f), bytes.substr(0, len)));
+      LoadAndSearch(c);
+    }
+  }
+}
+
+TEST_F(DamagedIndex, EveryByteFlipped) {
+  for (const char* f : kFiles) {
+    for (size_t at = 0; at < sound[f].size(); ++at) {
+      for (unsigned char mask : {0xFF, 0x01, 0x80}) {
+        Restore();
+        std::string bytes = sound[f];
+        bytes[at] = static_cast<char>(bytes[at] ^ mask);
+        ASSERT_TRUE(WriteBytes(c.IndexFile(f), bytes));
+        LoadAndSearch(c);
+      }
+    }
+  }
+}
+
+TEST_F(DamagedIndex, RandomDamageInSeveralFiles) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    Restore();
+    for (const char* f : kFiles) {
+      std::string bytes = sound[f];
+      if (bytes.empty() || rng() % 2) continue;
+      for (int k = 0; k < 3; ++k) bytes[rng() % bytes.size()] = static_cast<char>(rng());
+      if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());
+      ASSERT_TRUE(WriteBytes(c.IndexFile(f), bytes));
+    }
+    LoadAndSearch(c);
+  }
+}
+
+TEST_F(DamagedIndex, ResultPagesStayInsideTheFileLists) {
+  ASSERT_EQ(c.Load(), 0);
+  norvel::PageSources sources{c.data, c.index, &c.loaded};
+  norvel::SearchState state;
+  // File numbers the index does not hold: 0, beyond total files, far beyond any list.
+  state.result_list = {0, 13, 500000, 4000000000u};
+  state.result_total = 4;
+  for (uint32_t i = 0; i < 4; ++i) {
+    state.page_start = i;
+    state.page_end = i + 1;
+    c.ui.boxes.clear();
+    EXPECT_EQ(norvel::GetNextPage(&state, sources), -1);
+    EXPECT_TRUE(state.page_file_names.empty());
+    ASSERT_EQ(c.ui.boxes.size(), 1u);
+    EXPECT_EQ(c.ui.boxes[0].text.rfind("File seek error.", 0), 0u) << c.ui.boxes[0].text;
+  }
+  // A page beyond the result list is refused.
+  state.page_start = 0;
+  state.page_end = 5;
+  EXPECT_EQ(norvel::GetNextPage(&state, sources), -1);
+}

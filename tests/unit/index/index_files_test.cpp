@@ -1,0 +1,171 @@
+// The index files byte for byte, and their readers: words, file lists, postings.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/job_progress.h"
+#include "engine_fixture.h"
+#include "index/index_files.h"
+
+using norvel_test::Corpus;
+using norvel_test::LE;
+using norvel_test::ReadBytes;
+using norvel_test::Record;
+using norvel_test::WriteBytes;
+
+TEST(IndexFiles, TwoDocumentExampleByteForByte) {
+  Corpus c;
+  c.Add("a.txt", "cat dog");
+  c.Add("b.txt", "dog");
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), 0);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({2, 2}));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")), Record(0, "cat") + Record(16, "dog"));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxfile.dat")), LE({0, 1, 0, 0, 1, 2, 0, 0}));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newfile0.dat")), Record(0, "a.txt") + Record(0, "b.txt"));
+  ASSERT_EQ(c.Build(), 0);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_stats.dat")), LE({2, 2}));
+  ASSERT_TRUE(c.loaded.loaded());
+  ASSERT_EQ(c.loaded.name_offsets.size(), 1u);
+  EXPECT_EQ(c.loaded.name_offsets[0], (std::vector<uint32_t>{4, 14}));
+}
+
+TEST(IndexFiles, SaveWritesBucketOrderAndCountsWordsSaved) {
+  Corpus c;
+  norvel::WordTable t(norvel::kBuildTableSize);
+  // 'information' (bucket 986766) is met first but written after 'index' (810712).
+  for (const char* w : {"information", "index", "cat"}) {
+    std::string word = w;
+    norvel::addNode(&word[0], word.size(), &t, 1);
+  }
+  std::string w = "cat";
+  norvel::addNode(&w[0], 3, &t, 2);
+  norvel::JobProgress progress;
+  ASSERT_EQ(norvel::saveIndex(&t, c.index, 2, 3, &progress), 0);
+  EXPECT_EQ(progress.words_saved.load(), 3u);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")),
+            Record(0, "cat") + Record(16, "index") + Record(32, "information"));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxfile.dat")), LE({1, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0}));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({3, 2}));
+}
+
+TEST(IndexFiles, ReadIndexRefusesShortAndCutRecords) {
+  Corpus c;
+  std::string path = c.IndexFile("w.dat");
+  norvel::WordTable t(5);
+  uint32_t records = 0;
+  ASSERT_TRUE(WriteBytes(path, "abcd"));
+  EXPECT_EQ(norvel::readIndex(path, 4, &records, &t), -1);
+  EXPECT_TRUE(c.Logged("readIndex():Bad index file format."));
+  std::string good = Record(0, "cat") + Record(16, "DOG");
+  ASSERT_TRUE(WriteBytes(path, good));
+  EXPECT_EQ(norvel::readIndex(path, good.size(), &records, &t), 0);
+  EXPECT_EQ(records, 2u);
+  uint32_t offset = 0;
+  EXPECT_EQ(norvel::findWord(t, "dog", &offset), 0);  // loaded words are folded
+  EXPECT_EQ(offset, 16u);
+  ASSERT_TRUE(WriteBytes(path, good.substr(0, good.size() - 1)));
+  norvel::WordTable cut(5);
+  EXPECT_EQ(norvel::readIndex(path, good.size() - 1, &records, &cut), -1);
+  ASSERT_TRUE(WriteBytes(path, good + Record(32, "")));
+  norvel::WordTable empty_word(5);
+  EXPECT_EQ(norvel::readIndex(path, good.size() + 5, &records, &empty_word), -1);
+  EXPECT_EQ(norvel::readIndex(c.IndexFile("none.dat"), 10, &records, &t), -1);
+  EXPECT_TRUE(c.Logged("readIndex():Cannot open file."));
+}
+
+TEST(IndexFiles, FileListsHoldAtMostTotalFilesAndHalfAMillionRecords) {
+  Corpus c;
+  std::vector<std::vector<uint32_t>> tables;
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + Record(0, "bb.txt")));
+  EXPECT_EQ(norvel::readFileList(c.index, 1, 2, &tables), 0);
+  EXPECT_EQ(tables[0], (std::vector<uint32_t>{4, 14}));
+  EXPECT_EQ(norvel::readFileList(c.index, 1, 1, &tables), -1);
+  EXPECT_TRUE(c.Logged("readFileList():File list longer than expected."));
+  EXPECT_EQ(norvel::readFileList(c.index, 2, 600000, &tables), -1);  // no _file1.dat
+  EXPECT_TRUE(c.Logged("readFileList():Error opening file list."));
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + LE({0}) + "\x05" "b."));
+  EXPECT_EQ(norvel::readFileList(c.index, 1, 5, &tables), -1);  // record cut off
+  // 500,001 records cannot be held by one table, whatever total files says.
+  std::string big;
+  for (int i = 0; i < 500001; ++i) big += Record(0, "x");
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), big));
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file1.dat"), Record(0, "y")));
+  EXPECT_EQ(norvel::readFileList(c.index, 2, 600000, &tables), -1);
+  big.resize(big.size() - 6);
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), big));
+  EXPECT_EQ(norvel::readFileList(c.index, 2, 600000, &tables), 0);
+  EXPECT_EQ(tables[0].size(), 500000u);
+  EXPECT_EQ(tables[0][499998], 4u + 6u * 499998u);
+  EXPECT_EQ(tables[1], (std::vector<uint32_t>{4}));
+}
+
+TEST(IndexFiles, ListAndRecordOfAFileNumber) {
+  EXPECT_EQ(norvel::ListOfFile(1), 0u);
+  EXPECT_EQ(norvel::RecordOfFile(1), 0u);
+  EXPECT_EQ(norvel::ListOfFile(499999), 0u);
+  EXPECT_EQ(norvel::RecordOfFile(499999), 499998u);
+  EXPECT_EQ(norvel::ListOfFile(500000), 1u);
+  EXPECT_EQ(norvel::RecordOfFile(500000), 0u);
+  EXPECT_EQ(norvel::ListOfFile(1000000), 2u);
+  EXPECT_EQ(norvel::RecordOfFile(1000000), 0u);
+  EXPECT_EQ(norvel::ListFileName(2), "_file2.dat");
+  EXPECT_EQ(norvel::ListFileName(1, true), "_newfile1.dat");
+}
+
+namespace {
+
+// A postings file of one word at offset 0, and the numbers getFileList reads from it.
+std::vector<uint32_t> ReadPostings(Corpus& c, const std::string& pairs, uint32_t total_files) {
+  EXPECT_TRUE(WriteBytes(c.IndexFile("_ndxfile.dat"), pairs));
+  norvel::WordTable words(1);
+  norvel::insertWord(0, "w", 1, &words);
+  std::vector<uint32_t> list;
+  norvel::getFileList(c.index, words, total_files, "w", &list);
+  return list;
+}
+
+}  // namespace
+
+TEST(IndexFiles, PostingPairs) {
+  Corpus c;
+  EXPECT_EQ(ReadPostings(c, LE({0, 2, 4, 6, 0, 9, 0, 0}), 100),
+            (std::vector<uint32_t>{2, 4, 5, 6, 9}));
+  // (4, 2) yields nothing; (0, 0) ends the word even with pairs after it.
+  EXPECT_EQ(ReadPostings(c, LE({4, 2, 0, 7, 0, 0, 0, 8}), 100), (std::vector<uint32_t>{7}));
+  // The end of the file ends the list too; a cut pair is ignored.
+  EXPECT_EQ(ReadPostings(c, LE({0, 3, 0}), 100), (std::vector<uint32_t>{3}));
+  // Across the 1024-byte read blocks.
+  std::string many;
+  std::vector<uint32_t> expect;
+  for (uint32_t n = 1; n <= 300; ++n) {
+    many += LE({0, n * 2});
+    expect.push_back(n * 2);
+  }
+  EXPECT_EQ(ReadPostings(c, many + LE({0, 0}), 1000), expect);
+}
+
+TEST(IndexFiles, DamagedPostingsNeverYieldImpossibleNumbers) {
+  Corpus c;
+  // Numbers above total files name no document (a build that failed on a document
+  // saves that document's words without its name): they are left out.
+  EXPECT_EQ(ReadPostings(c, LE({0, 2, 3, 4000000000u, 0, 0}), 5),
+            (std::vector<uint32_t>{2, 3, 4, 5}));
+  // Pairs that do not ascend are damage: the word then has no documents.
+  EXPECT_TRUE(ReadPostings(c, LE({0, 5, 0, 5, 0, 0}), 10).empty());
+  EXPECT_TRUE(ReadPostings(c, LE({3, 6, 0, 4, 0, 0}), 10).empty());
+  EXPECT_TRUE(c.Logged("getFileList():Bad postings in file index."));
+}
+
+TEST(IndexFiles, AbsentWordHasNoListAndNoLogLine) {
+  Corpus c;
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_ndxfile.dat"), LE({0, 1, 0, 0})));
+  norvel::WordTable words(1);
+  norvel::insertWord(0, "w", 1, &words);
+  std::vector<uint32_t> list;
+  EXPECT_FALSE(norvel::getFileList(c.index, words, 5, "fish", &list));
+  EXPECT_EQ(c.Log(), "");
+  platform::RemoveFile(c.IndexFile("_ndxfile.dat"));
+  EXPECT_FALSE(norvel::getFileList(c.index, words, 5, "w", &list));
+  EXPECT_TRUE(c.Logged("getFileList():Error reading statis file index."));
+}

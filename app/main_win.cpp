@@ -1,0 +1,120 @@
+// norvel.exe: program entry, window classes, the message sink of the application, and the
+// message loop.
+#include <commctrl.h>
+#include <windows.h>
+
+#include <string>
+
+#include "app/messages.h"
+#include "app/shell_win.h"
+
+namespace norvel {
+
+namespace {
+
+// Message boxes owned by the main window and the status bar's text. The job thread calls
+// both; the window system hands the calls to the user-interface thread.
+class WinUserInterface : public UserInterface {
+ public:
+  BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxStyle style,
+                    bool owned_by_main) override {
+    UINT flags = MB_OK;
+    if (style == BoxStyle::kInfoOk) flags = MB_OK | MB_ICONINFORMATION;
+    if (style == BoxStyle::kPlainOkCancel) flags = MB_OKCANCEL;
+    HWND owner = owned_by_main ? TheShell().main : nullptr;
+    int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    return answer == IDCANCEL ? BoxAnswer::kCancel : BoxAnswer::kOk;
+  }
+  void SetStatusText(const std::string& text) override {
+    if (HWND status = TheShell().status_bar) {
+      SendMessageA(status, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+  }
+};
+
+LRESULT CALLBACK ExportDialogPlaceholder(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// All three classes share these settings; only the procedure differs.
+bool RegisterWindowClass(const char* name, WNDPROC proc) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = TheShell().instance;
+  wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(kIconResource));
+  wc.hIconSm = wc.hIcon;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  wc.lpszClassName = name;
+  return RegisterClassExA(&wc) != 0;
+}
+
+void CentreMainWindow() {
+  RECT desk{};
+  GetWindowRect(GetDesktopWindow(), &desk);
+  const int x = desk.left + (desk.right - desk.left - kMainWidth) / 2;
+  const int y = desk.top + (desk.bottom - desk.top - kMainHeight) / 2;
+  SetWindowPos(TheShell().main, nullptr, x, y, kMainWidth, kMainHeight,
+               SWP_NOZORDER | SWP_NOREDRAW);
+}
+
+int MessageLoop() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+int Run(HINSTANCE instance, int show) {
+  Shell& s = TheShell();
+  s.instance = instance;
+  WinUserInterface ui;
+  InstallUserInterface(&ui);
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  if (!RegisterWindowClass(kMainClass, MainWndProc)) return 0;
+  // The creation handler runs the start-up sequence before this returns.
+  HWND main =
+      CreateWindowExA(0, kMainClass, "Search", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                      kMainWidth, kMainHeight, nullptr, nullptr, instance, nullptr);
+  if (!main) return 0;
+  if (!s.back_buffer.Create(main, s.fonts.regular.get())) {
+    DestroyWindow(main);
+    UnregisterClassA(kMainClass, instance);
+    return 1;
+  }
+  s.metrics.Refresh(s.back_buffer, s.fonts);
+  CentreMainWindow();
+  ShowWindow(main, show);
+
+  WNDPROC dialog = TheJobHooks().export_dialog_proc;
+  if (!RegisterWindowClass(kSearchBarClass, SearchBarProc) ||
+      !RegisterWindowClass(kExportDialogClass, dialog ? dialog : ExportDialogPlaceholder)) {
+    return 0;
+  }
+  if (!CreateChildWindows()) return 0;
+  HandleResize(SIZE_RESTORED);
+  s.view.ResetCaret();
+  s.view.UpdateCaret();
+  int code = MessageLoop();
+  InstallUserInterface(nullptr);
+  return code;
+}
+
+}  // namespace
+
+Shell& TheShell() {
+  static Shell shell;
+  return shell;
+}
+
+}  // namespace norvel
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  return norvel::Run(instance, show);
+}

@@ -1,0 +1,198 @@
+// Fonts, back buffer, metrics and canvas of the result view.
+#include "viewer/view_surface_win.h"
+
+#include <algorithm>
+
+namespace norvel {
+
+namespace {
+
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kLinkBlue = RGB(0, 0, 255);
+constexpr COLORREF kRuleGrey = RGB(192, 192, 192);
+
+HFONT MakeFont(int weight, bool underline) {
+  return CreateFontA(15, 6, 0, 0, weight, FALSE, underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                     "Arial");
+}
+
+void FillWithHighlight(HDC dc, int width, int height) {
+  RECT r{0, 0, width, height};
+  FillRect(dc, &r, GetSysColorBrush(COLOR_HIGHLIGHT));
+}
+
+}  // namespace
+
+bool ViewFonts::Create() {
+  regular.reset(MakeFont(FW_NORMAL, false));
+  link.reset(MakeFont(FW_NORMAL, true));
+  bold.reset(MakeFont(FW_BOLD, false));
+  return regular && link && bold;
+}
+
+void ViewFonts::Delete() {
+  regular.reset();
+  link.reset();
+  bold.reset();
+}
+
+HFONT ViewFonts::For(FontStyle style) const {
+  switch (style) {
+    case FontStyle::kBold:
+      return bold.get();
+    case FontStyle::kLink:
+      return link.get();
+    default:
+      return regular.get();
+  }
+}
+
+bool BackBuffer::Create(HWND window, HFONT regular_font) {
+  Release();
+  if (!window) return false;
+  window_dc_ = WindowDc(window);
+  if (!window_dc_) return false;
+  window_ = window;
+  GetClientRect(window, &client_);
+  mem_dc_ = MemoryDc(window_dc_.get());
+  bitmap_.reset(CreateCompatibleBitmap(window_dc_.get(), std::max<LONG>(client_.right, 1),
+                                       std::max<LONG>(client_.bottom, 1)));
+  if (!mem_dc_ || !bitmap_) {
+    Release();
+    return false;
+  }
+  bitmap_selection_ = SelectedObject(mem_dc_.get(), bitmap_.get());
+
+  strip_dc_ = MemoryDc(nullptr);  // compatible with the screen
+  if (!strip_dc_) {
+    Release();
+    return false;
+  }
+  strip_font_selection_ = SelectedObject(strip_dc_.get(), regular_font);
+  TEXTMETRICA tm{};
+  GetTextMetricsA(strip_dc_.get(), &tm);
+  strip_height_ = std::max<int>(tm.tmHeight, 1);
+  strip_bitmap_.reset(
+      CreateCompatibleBitmap(window_dc_.get(), std::max<LONG>(client_.right, 1), strip_height_));
+  if (!strip_bitmap_) {
+    Release();
+    return false;
+  }
+  strip_bitmap_selection_ = SelectedObject(strip_dc_.get(), strip_bitmap_.get());
+  return true;
+}
+
+void BackBuffer::Release() {
+  // Selections are undone before their objects and device contexts go.
+  strip_bitmap_selection_.reset();
+  strip_font_selection_.reset();
+  strip_bitmap_.reset();
+  strip_dc_.reset();
+  bitmap_selection_.reset();
+  bitmap_.reset();
+  mem_dc_.reset();
+  window_dc_.reset();
+  window_ = nullptr;
+  client_ = RECT{};
+  strip_height_ = 0;
+}
+
+bool GdiMetrics::Refresh(const BackBuffer& buffer, const ViewFonts& fonts) {
+  dc_ = buffer.dc();
+  fonts_ = &fonts;
+  if (!dc_) return false;
+  for (FontStyle style : {FontStyle::kRegular, FontStyle::kBold, FontStyle::kLink}) {
+    SelectedObject font(dc_, fonts.For(style));
+    INT widths[256];
+    if (GetCharWidth32A(dc_, 0, 255, widths)) {
+      std::copy(widths, widths + 256, widths_[static_cast<size_t>(style)].begin());
+    }
+    if (style == FontStyle::kRegular) {
+      TEXTMETRICA tm{};
+      GetTextMetricsA(dc_, &tm);
+      height_ = std::max<int>(tm.tmHeight, 1);
+      pitch_ = std::max<int>(tm.tmHeight + tm.tmExternalLeading, 1);
+      ave_width_ = std::max<int>(tm.tmAveCharWidth, 1);
+    }
+  }
+  return true;
+}
+
+int GdiMetrics::TextWidth(const char* text, size_t n, FontStyle style) const {
+  if (n == 0) return 0;
+  if (!dc_) {
+    int w = 0;
+    for (size_t i = 0; i < n; ++i) w += CharWidth(static_cast<unsigned char>(text[i]), style);
+    return w;
+  }
+  SelectedObject font(dc_, fonts_->For(style));
+  SIZE size{};
+  GetTextExtentPoint32A(dc_, text, static_cast<int>(n), &size);
+  return size.cx;
+}
+
+GdiCanvas::GdiCanvas(const BackBuffer& buffer, const ViewFonts& fonts)
+    : buffer_(buffer),
+      fonts_(fonts),
+      back_font_(buffer.dc(), fonts.regular.get()),
+      strip_font_(buffer.strip_dc(), fonts.regular.get()) {
+  SetBkMode(buffer.dc(), TRANSPARENT);
+  SetBkMode(buffer.strip_dc(), TRANSPARENT);
+}
+
+void GdiCanvas::DrawText(int x, int y, FontStyle style, bool link, const char* text, size_t n,
+                         bool to_strip) {
+  HFONT font = fonts_.For(style);
+  SelectObject(buffer_.dc(), font);
+  SetTextColor(buffer_.dc(), link ? kLinkBlue : kBlack);
+  TextOutA(buffer_.dc(), x, y, text, static_cast<int>(n));
+  if (to_strip) {
+    SelectObject(buffer_.strip_dc(), font);
+    SetTextColor(buffer_.strip_dc(), link ? kLinkBlue : kWhite);
+    TextOutA(buffer_.strip_dc(), x, 0, text, static_cast<int>(n));
+  }
+}
+
+void GdiCanvas::DrawRule(int y) {
+  Pen pen(CreatePen(PS_SOLID, 1, kRuleGrey));
+  SelectedObject selected(buffer_.dc(), pen.get());
+  MoveToEx(buffer_.dc(), 0, y, nullptr);
+  LineTo(buffer_.dc(), buffer_.client().right, y);
+}
+
+void GdiCanvas::CopyStripSpan(int left, int right, int y, int height) {
+  left = std::max(left, 0);
+  if (right > left) {
+    BitBlt(buffer_.dc(), left, y, right - left, height, buffer_.strip_dc(), left, 0, SRCCOPY);
+  }
+  FillWithHighlight(buffer_.strip_dc(), buffer_.client().right, buffer_.strip_height());
+}
+
+void GdiCanvas::FillCorner(const ViewRect& rect) {
+  RECT r{rect.left, rect.top, rect.right, rect.bottom};
+  FillRect(buffer_.dc(), &r, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+}
+
+void EraseBackBuffer(const BackBuffer& buffer) {
+  if (!buffer.dc()) return;
+  RECT client = buffer.client();
+  FillRect(buffer.dc(), &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  FillWithHighlight(buffer.strip_dc(), client.right, buffer.strip_height());
+}
+
+void PaintFromBackBuffer(HWND window, const BackBuffer& buffer, const ViewFonts& fonts,
+                         ResultView* view) {
+  PaintScope paint(window);
+  if (!buffer.dc()) return;
+  const RECT& r = paint.info().rcPaint;
+  if (paint.info().fErase) {
+    GdiCanvas canvas(buffer, fonts);
+    view->PaintView(&canvas);
+  }
+  BitBlt(paint.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, buffer.dc(), r.left, r.top,
+         SRCCOPY);
+}
+
+}  // namespace norvel

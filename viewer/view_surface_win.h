@@ -1,0 +1,113 @@
+// The result view's drawing surface under Win32: the three fonts, the back buffer with
+// its selection strip, the metrics the layout measures with, the canvas the painting
+// draws on, and the main window's erase and paint handling.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "viewer/gdi_win.h"
+#include "viewer/result_view.h"
+#include "viewer/text_metrics.h"
+#include "viewer/view_host.h"
+
+namespace norvel {
+
+// "Arial", 15 high, 6 wide: regular (400), link (400, underlined), bold (700).
+struct ViewFonts {
+  Font regular;
+  Font link;
+  Font bold;
+
+  bool Create();
+  void Delete();
+  HFONT For(FontStyle style) const;
+};
+
+// A memory bitmap of the window's client area in which everything is drawn first, and
+// the one-line strip in which selected text is drawn white on the highlight colour.
+class BackBuffer {
+ public:
+  BackBuffer() = default;
+  ~BackBuffer() { Release(); }
+  BackBuffer(const BackBuffer&) = delete;
+  BackBuffer& operator=(const BackBuffer&) = delete;
+
+  // CreateBackBuffer: false when the window's device context, the memory device context
+  // or a bitmap cannot be had. The regular font must exist.
+  bool Create(HWND window, HFONT regular_font);
+  // ReleaseBackBuffer: nothing without a window.
+  void Release();
+
+  HWND window() const { return window_; }
+  HDC dc() const { return mem_dc_.get(); }
+  HDC strip_dc() const { return strip_dc_.get(); }
+  const RECT& client() const { return client_; }
+  int strip_height() const { return strip_height_; }
+
+ private:
+  HWND window_ = nullptr;
+  WindowDc window_dc_;
+  RECT client_{};
+  MemoryDc mem_dc_;
+  Bitmap bitmap_;
+  SelectedObject bitmap_selection_;
+  MemoryDc strip_dc_;
+  Bitmap strip_bitmap_;
+  int strip_height_ = 0;
+  SelectedObject strip_font_selection_;
+  SelectedObject strip_bitmap_selection_;
+};
+
+// Metrics of the three fonts as the back buffer's memory device context reports them.
+// Character widths are read once per font; text widths are measured in one piece.
+class GdiMetrics : public TextMetrics {
+ public:
+  // Reads the metrics; false without a back buffer.
+  bool Refresh(const BackBuffer& buffer, const ViewFonts& fonts);
+
+  int CharWidth(unsigned char c, FontStyle style = FontStyle::kRegular) const override {
+    return widths_[static_cast<size_t>(style)][c];
+  }
+  int TextWidth(const char* text, size_t n, FontStyle style = FontStyle::kRegular) const override;
+  int LineHeight() const override { return height_; }
+  int LinePitch() const override { return pitch_; }
+  int AveCharWidth() const override { return ave_width_; }
+  using TextMetrics::TextWidth;
+
+ private:
+  HDC dc_ = nullptr;
+  const ViewFonts* fonts_ = nullptr;
+  std::array<std::array<int, 256>, 3> widths_{};
+  int height_ = 15;
+  int pitch_ = 15;
+  int ave_width_ = 6;
+};
+
+// Draws into the back buffer and the selection strip for one PaintView.
+class GdiCanvas : public ViewCanvas {
+ public:
+  GdiCanvas(const BackBuffer& buffer, const ViewFonts& fonts);
+
+  void DrawText(int x, int y, FontStyle style, bool link, const char* text, size_t n,
+                bool to_strip) override;
+  void DrawRule(int y) override;
+  void CopyStripSpan(int left, int right, int y, int height) override;
+  void FillCorner(const ViewRect& rect) override;
+
+ private:
+  const BackBuffer& buffer_;
+  const ViewFonts& fonts_;
+  SelectedObject back_font_;
+  SelectedObject strip_font_;
+};
+
+// Erase background: white back buffer, highlight-coloured strip; the screen is untouched.
+void EraseBackBuffer(const BackBuffer& buffer);
+// Paint: draws the whole view into the back buffer when the paint carries the erase
+// request, then copies the invalid part to the screen.
+void PaintFromBackBuffer(HWND window, const BackBuffer& buffer, const ViewFonts& fonts,
+                         ResultView* view);
+
+}  // namespace norvel

@@ -1,7 +1,9 @@
 // norvel.exe: program entry, window classes, the message sink of the application, and the
 // message loop.
+// clang-format off
+#include <windows.h>  // first: commctrl.h needs its types
 #include <commctrl.h>
-#include <windows.h>
+// clang-format on
 
 #include <string>
 

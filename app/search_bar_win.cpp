@@ -1,7 +1,9 @@
 // The search bar with its field and button, the status bar, the two scroll bars and the
 // layout rule that places them.
+// clang-format off
+#include <windows.h>  // first: commctrl.h needs its types
 #include <commctrl.h>
-#include <windows.h>
+// clang-format on
 
 #include <string>
 

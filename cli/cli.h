@@ -45,8 +45,9 @@ struct ParsedArgs {
   std::string Value(const std::string& option, const std::string& fallback = "") const;
 };
 
-// "--opt value", "--opt=value", flags, "--" ending the options. False with a message on
-// stderr for an unknown option or a missing value.
+// "--opt value", "--opt=value", flags, "--" ending the options; an argument with a
+// single dash (a query such as "-outlook") is no option. False with a message on stderr
+// for an unknown option or a missing value.
 bool ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec, ParsedArgs* out);
 
 // Prints "norvel-cli: text" on stderr.

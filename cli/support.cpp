@@ -33,12 +33,13 @@ bool ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec, Par
   bool options_done = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (options_done || a.size() < 2 || a[0] != '-') {
-      out->positional.push_back(a);
+    if (a == "--" && !options_done) {
+      options_done = true;
       continue;
     }
-    if (a == "--") {
-      options_done = true;
+    // Options are long ("--name"): a query such as "-outlook email" stays an argument.
+    if (options_done || a.size() < 3 || a.compare(0, 2, "--") != 0) {
+      out->positional.push_back(a);
       continue;
     }
     size_t eq = a.find('=');

@@ -1,0 +1,279 @@
+"""Black-box tests of norvel-cli: index and search real corpora, exit codes, messages,
+the indexing marker, byte-identical index files on every platform, and agreement with an
+independent reading of the word rules and query semantics (reference.py).
+
+usage: test_cli.py --cli PATH [--runner WRAPPER]   (WRAPPER runs a Windows build, e.g. Wine)
+"""
+
+import argparse
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, HERE)
+from reference import Reference  # noqa: E402
+
+CLI = None
+RUNNER = None
+FIXTURE = os.path.join(HERE, "fixtures", "corpus")
+DEMO = os.path.join(SOURCE, "demo", "docs")
+DEMO_EXCLUDE = os.path.join(SOURCE, "demo", "xcludelist.ini")
+INDEX_FILES = ["_stats.dat", "_ndxwrds.dat", "_ndxfile.dat", "_file0.dat"]
+
+# The index of the fixture corpus (with the exclusion list "and THE"), as every build of
+# norvel-cli must write it, whatever the platform.
+FIXTURE_INDEX_SHA256 = {
+    "_stats.dat": "162545e42e39ff45eed6419875eb7a431350d3cabfe5ebf270ace0cc2aa787f1",
+    "_ndxwrds.dat": "8646424438058915c04be43aeb7914ca77903d1e2bdad3e3aa2bc05b9e006cab",
+    "_ndxfile.dat": "dd8b446446094f98437c9151384004ff7fcce96e1de66dd7775c70cbb74ee0a8",
+    "_file0.dat": "0ddfb70e67ea983bce6e60463dbf893cc27f6d5b6c74b70fd6e9941912ed7ca8",
+}
+
+QUERIES = [
+    "printer", "vpn +password", "email -outlook", "e-mail", "E-MAIL -phone", "password",
+    "+password +vpn -expired", "toner jam fuser", "+printer", "+printer +badge", "the",
+    "the printer", "-printer", "", "   ", "wi-fi", "kb0021", "2.4", "cat,dog", "a+b", "+",
+    "vpn +", "vpn -", "PRINTER Printer printer", "x" * 300, "office +home -vpn",
+    "nothing-matches-this", "+nothing +printer", "nothing printer",
+]
+
+
+def run(args, expect=None, cwd=None):
+    cmd = ([RUNNER] if RUNNER else []) + [CLI] + args
+    p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=cwd, timeout=600)
+    out = p.stdout.replace(b"\r\n", b"\n")
+    err = p.stderr.replace(b"\r\n", b"\n").decode("latin-1")
+    if expect is not None and p.returncode != expect:
+        raise AssertionError("%s exited %d, not %d\nstdout: %r\nstderr: %s"
+                             % (args, p.returncode, expect, out[:2000], err[:2000]))
+    return p.returncode, out, err
+
+
+def sha256(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
+
+
+class Dirs:
+    """A scratch application directory and index directory."""
+
+    def __init__(self, exclude=None):
+        self.root = tempfile.mkdtemp(prefix="norvel-cli-")
+        self.app = os.path.join(self.root, "app")
+        self.index = os.path.join(self.root, "index")
+        os.mkdir(self.app)
+        if exclude:
+            shutil.copy(exclude, os.path.join(self.app, "xcludelist.ini"))
+
+    def index_cmd(self, data, expect=0):
+        return run(["index", "--app-dir", self.app, data, self.index], expect)
+
+    def search(self, query, *extra, expect=None):
+        return run(["search", "--app-dir", self.app] + list(extra) + [self.index, query], expect)
+
+    def cleanup(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class CommandLine(unittest.TestCase):
+    def test_help_version_and_usage_errors(self):
+        code, out, _ = run(["--help"], 0)
+        self.assertIn(b"index", out)
+        self.assertIn(b"search", out)
+        code, out, _ = run(["--version"], 0)
+        self.assertTrue(out.startswith(b"norvel-cli "))
+        for sub in ("index", "search"):
+            code, out, _ = run([sub, "--help"], 0)
+            self.assertIn(b"usage: norvel-cli " + sub.encode(), out)
+        run([], 2)
+        _, _, err = run(["frobnicate"], 2)
+        self.assertIn("unknown command", err)
+        _, _, err = run(["search", "--bogus", "x", "y"], 2)
+        self.assertIn("unknown option --bogus", err)
+        _, _, err = run(["search", "only-one-argument"], 2)
+        self.assertIn("usage:", err)
+        _, _, err = run(["search", "--page", "2", "idx", "q"], 2)
+        self.assertIn("--page needs --data", err)
+        _, _, err = run(["index", "--app-dir"], 2)
+        self.assertIn("needs a value", err)
+
+
+class IndexAndSearch(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.d = Dirs(exclude=DEMO_EXCLUDE)
+        cls.d.index_cmd(DEMO)
+        cls.ref = Reference(DEMO, cls.d.app)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.d.cleanup()
+
+    def test_summary_and_files(self):
+        d = Dirs()
+        try:
+            _, out, _ = d.index_cmd(DEMO)
+            self.assertRegex(out.decode(), r"^Indexed 41 documents, \d+ distinct words in \d+\.\d\d seconds\.\n$")
+            for name in INDEX_FILES:
+                self.assertTrue(os.path.exists(os.path.join(d.index, name)), name)
+            self.assertFalse([n for n in os.listdir(d.index) if n.startswith("_new")])
+        finally:
+            d.cleanup()
+
+    def test_names_agree_with_the_reference(self):
+        for q in QUERIES:
+            code, out, err = self.d.search(q)
+            expected = self.ref.search(q)
+            got = out.split(b"\n")[:-1] if out else []
+            self.assertEqual(got, expected, "query %r" % q)
+            if expected:
+                self.assertEqual(code, 0, q)
+            else:
+                self.assertEqual(code, 1, q)
+                self.assertIn("Info: No results.", err)
+
+    def test_result_page_with_excerpts(self):
+        _, out, _ = self.d.search("vpn +password", "--data", DEMO, expect=0)
+        text = out.decode()
+        self.assertTrue(text.startswith("1. kb0018-vpn-install.txt\n   KB0018 - Installing the VPN client  Company"))
+        self.assertTrue(text.endswith("Page=1/1|Total=5\n"))
+        self.assertNotIn("\r", text)
+
+    def test_pages_of_ten(self):
+        q = "the printer office vpn password email e-mail phone"
+        total = len(self.ref.search(q))
+        self.assertGreater(total, 10)
+        _, out, _ = self.d.search(q, "--data", DEMO, "--page", "2", expect=0)
+        text = out.decode()
+        self.assertTrue(text.startswith("11. "), text[:40])
+        pages = (total + 9) // 10
+        self.assertIn("Page=2/%d|Total=%d" % (pages, total), text)
+        _, _, err = self.d.search(q, "--data", DEMO, "--page", str(pages + 1), expect=2)
+        self.assertIn("does not exist", err)
+
+    def test_only_the_first_255_characters_count(self):
+        q = "zzz" + " " * 245 + "printer"  # 'printer' fills characters 249 to 255
+        self.assertEqual(self.d.search(q)[0], 0)
+        q = "zzz" + " " * 246 + "printer"  # ... its last character is the 256th
+        self.assertEqual(self.d.search(q)[0], 1)
+
+
+class Failures(unittest.TestCase):
+    def setUp(self):
+        self.d = Dirs()
+
+    def tearDown(self):
+        self.d.cleanup()
+
+    def test_search_without_an_index(self):
+        _, out, err = self.d.search("printer", expect=2)
+        self.assertIn("Info: Index read error.Please check the logs", err)
+        self.assertIn("readIndexIntoMem():Cannot read stats.", err)
+
+    def test_index_errors(self):
+        _, _, err = run(["index", "--app-dir", self.d.app, os.path.join(self.d.root, "nope"),
+                         self.d.index], 2)
+        self.assertIn("is not a directory", err)
+        empty = os.path.join(self.d.root, "empty")
+        os.mkdir(empty)
+        _, _, err = self.d.index_cmd(empty, expect=1)
+        self.assertIn("doIndex():Nothing to index.", err)
+
+    def test_a_failed_index_keeps_the_current_one(self):
+        self.d.index_cmd(DEMO)
+        before = {n: sha256(os.path.join(self.d.index, n)) for n in INDEX_FILES}
+        only_docs = os.path.join(self.d.root, "docs")
+        os.mkdir(only_docs)
+        with open(os.path.join(only_docs, "x.doc"), "w") as f:
+            f.write("no text files here")
+        self.d.index_cmd(only_docs, expect=1)
+        self.assertEqual(before, {n: sha256(os.path.join(self.d.index, n)) for n in INDEX_FILES})
+        self.assertFalse([n for n in os.listdir(self.d.index) if n.startswith("_new")])
+        self.assertEqual(self.d.search("printer")[0], 0)
+
+    def test_a_waiting_new_index_is_swapped_in_by_the_next_search(self):
+        self.d.index_cmd(FIXTURE)
+        # Leave the demo index under the "_new" names, as a stopped build of the
+        # application would.
+        other = Dirs()
+        try:
+            other.index_cmd(DEMO)
+            for name in INDEX_FILES:
+                shutil.copy(os.path.join(other.index, name), os.path.join(self.d.index, "_new" + name[1:]))
+        finally:
+            other.cleanup()
+        self.assertEqual(self.d.search("printer")[0], 0)
+        self.assertFalse(os.path.exists(os.path.join(self.d.index, "_newstats.dat")))
+
+    @unittest.skipIf(os.name != "posix", "locks another process's way")
+    def test_the_indexing_marker_keeps_two_builds_apart(self):
+        if RUNNER:
+            self.skipTest("the lock is taken by a native process")
+        import fcntl
+        with open(os.path.join(self.d.app, "isndxng.dat"), "a+") as marker:
+            fcntl.lockf(marker, fcntl.LOCK_EX | fcntl.LOCK_NB, 1, 0)
+            _, _, err = self.d.index_cmd(DEMO, expect=1)
+            self.assertIn("Info: Indexing in progress.Please try later.", err)
+            self.assertFalse(os.path.exists(self.d.index) and os.listdir(self.d.index))
+        self.d.index_cmd(DEMO)  # the lock went with its holder
+
+
+class SameBytesEverywhere(unittest.TestCase):
+    def test_fixture_index_is_byte_for_byte_as_expected(self):
+        d = Dirs()
+        try:
+            with open(os.path.join(d.app, "xcludelist.ini"), "wb") as f:
+                f.write(b"and THE\r\n")
+            _, out, _ = d.index_cmd(FIXTURE)
+            self.assertIn(b"Indexed 8 documents", out)
+            got = {n: sha256(os.path.join(d.index, n)) for n in INDEX_FILES}
+            self.assertEqual(got, FIXTURE_INDEX_SHA256)
+            ref = Reference(FIXTURE, d.app)
+            for q in ["cat", "dog -cat", "e-mail", "x2-b_c", "caf", "visible", "hidden",
+                      "a" * 254, "b" * 255, "tail", "line", "and", "mixed +case"]:
+                _, out, _ = d.search(q)
+                self.assertEqual(out.split(b"\n")[:-1] if out else [], ref.search(q), q)
+        finally:
+            d.cleanup()
+
+
+class RealCorpus(unittest.TestCase):
+    """The copyright files of the installed packages, flattened into one directory."""
+
+    def test_results_agree_with_the_reference(self):
+        src = "/usr/share/doc"
+        if not os.path.isdir(src):
+            self.skipTest("no /usr/share/doc")
+        d = Dirs()
+        try:
+            data = os.path.join(d.root, "docs")
+            os.mkdir(data)
+            for pkg in sorted(os.listdir(src))[:600]:
+                path = os.path.join(src, pkg, "copyright")
+                if os.path.isfile(path):
+                    shutil.copy(path, os.path.join(data, pkg + ".txt"))
+            d.index_cmd(data)
+            ref = Reference(data, d.app)
+            for q in ["license", "gpl +copyright", "mit -gpl", "free software", "Debian",
+                      "+permission +notice -warranty", "public domain", "zlib", "x11 +mit",
+                      "gpl-2", "apache +license -gpl", "+bsd +redistribution", "2.0", "lgpl"]:
+                _, out, _ = d.search(q)
+                self.assertEqual(out.split(b"\n")[:-1] if out else [], ref.search(q), q)
+        finally:
+            d.cleanup()
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--runner")
+    args, rest = parser.parse_known_args()
+    CLI = os.path.abspath(args.cli)
+    RUNNER = args.runner
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

@@ -62,8 +62,32 @@ int AddDocumentWords(const DocumentWords& doc, uint32_t file_number, uint32_t* d
     default:
       break;
   }
+  // The table is far larger than the caches: its slots and entries for the records a
+  // little further on are fetched while this one is entered.
   const char* rec = doc.records.data();
+  const char* end = rec + doc.records.size();
+  const char* slot_ahead = rec;
+  const char* entry_ahead = rec;
+  auto next = [](const char* r) { return r + 6 + static_cast<unsigned char>(r[4]); };
+  auto key_of = [](const char* r) {
+    uint32_t key;
+    std::memcpy(&key, r, 4);
+    return key;
+  };
+  for (int i = 0; i < 16 && slot_ahead < end; ++i) {
+    table->PrefetchSlot(key_of(slot_ahead));
+    slot_ahead = next(slot_ahead);
+  }
+  for (int i = 0; i < 8 && entry_ahead < end; ++i) entry_ahead = next(entry_ahead);
   for (uint32_t k = 0; k < doc.count; ++k) {
+    if (slot_ahead < end) {
+      table->PrefetchSlot(key_of(slot_ahead));
+      slot_ahead = next(slot_ahead);
+    }
+    if (entry_ahead < end) {
+      table->PrefetchEntry(key_of(entry_ahead));
+      entry_ahead = next(entry_ahead);
+    }
     uint32_t key;
     std::memcpy(&key, rec, 4);
     size_t len = static_cast<unsigned char>(rec[4]);

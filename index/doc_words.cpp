@@ -32,15 +32,14 @@ void DocumentWordReader::Start(uint64_t file_size) {
   in_use_ = 0;
 }
 
+// Uses the first `capacity` slots, emptied: small documents keep to a few slots that stay
+// in the cache, whatever size an earlier large document needed.
 void DocumentWordReader::SetCapacity(size_t capacity) {
-  if (seen_.size() < capacity) seen_.resize(capacity, Seen{0, 0, 0});
+  if (seen_.size() < capacity) seen_.resize(capacity);
+  std::fill(seen_.begin(), seen_.begin() + static_cast<long>(capacity), Seen{0, 0, 0});
   capacity_ = capacity;
   shift_ = 32;
   while ((size_t{1} << (32 - shift_)) < capacity) --shift_;
-  if (++generation_ == 0) {  // the marks start over after 4 billion uses
-    std::fill(seen_.begin(), seen_.end(), Seen{0, 0, 0});
-    generation_ = 1;
-  }
 }
 
 // Doubles the set and enters the document's words again.
@@ -50,8 +49,11 @@ void DocumentWordReader::Grow(const DocumentWords& doc) {
   for (size_t at = 0; at < doc.records.size();) {
     uint32_t key = RecordKey(doc, static_cast<uint32_t>(at));
     size_t s = SlotOf(key);
-    while (seen_[s].generation == generation_) s = (s + 1) & mask;
-    seen_[s] = Seen{key, static_cast<uint32_t>(at), generation_};
+    while (seen_[s].record != 0) s = (s + 1) & mask;
+    uint64_t prefix = 0;
+    std::memcpy(&prefix, &doc.records[at + kRecordHead],
+                std::min<size_t>(8, static_cast<unsigned char>(doc.records[at + 4])));
+    seen_[s] = Seen{key, static_cast<uint32_t>(at) + 1, prefix};
     at += kRecordHead + static_cast<unsigned char>(doc.records[at + 4]);
   }
 }
@@ -63,11 +65,15 @@ bool DocumentWordReader::Remember(uint32_t key, const char* folded, size_t len,
   if ((in_use_ + 1) * 2 > capacity_) Grow(*out);
   size_t mask = capacity_ - 1;
   size_t s = SlotOf(key);
-  for (; seen_[s].generation == generation_; s = (s + 1) & mask) {
+  // Words hold no NUL: the first eight bytes, zero-padded, settle most comparisons.
+  uint64_t prefix;
+  std::memcpy(&prefix, folded, 8);
+  for (; seen_[s].record != 0; s = (s + 1) & mask) {
     const Seen& seen = seen_[s];
-    if (seen.key != key) continue;
-    const char* rec = &out->records[seen.record];
-    if (static_cast<unsigned char>(rec[4]) == len && std::memcmp(rec + kRecordHead, folded, len) == 0) {
+    if (seen.key != key || seen.prefix != prefix) continue;
+    const char* rec = &out->records[seen.record - 1];
+    if (static_cast<unsigned char>(rec[4]) == len &&
+        (len <= 8 || std::memcmp(rec + kRecordHead + 8, folded + 8, len - 8) == 0)) {
       return false;
     }
   }
@@ -79,7 +85,7 @@ bool DocumentWordReader::Remember(uint32_t key, const char* folded, size_t len,
   out->records.resize(at + kRecordHead + len);
   std::memcpy(&out->records[at], head, kRecordHead);
   std::memcpy(&out->records[at + kRecordHead], folded, len);
-  seen_[s] = Seen{key, at, generation_};
+  seen_[s] = Seen{key, at + 1, prefix};
   ++in_use_;
   ++out->count;
   return true;
@@ -102,7 +108,7 @@ void DocumentWordReader::Read(const std::string& path, const WordTable* exclusio
   const bool excluding = exclusions && exclusions->present();
   size_t last_record = 0;
   auto on_token = [&](const char* token, size_t len, size_t) {
-    char folded[kMaxWordLength];
+    char folded[kMaxWordLength + kTokenSlack];
     uint32_t key;
     if (!FoldToken(token, len, folded, &key)) return true;
     if (excluding && exclusions->Find(folded, len, key) >= 0) return true;
@@ -115,10 +121,10 @@ void DocumentWordReader::Read(const std::string& path, const WordTable* exclusio
     return true;
   };
   try {
-    if (block_.empty()) block_.resize(kReadBlock);
+    if (block_.empty()) block_.resize(kReadBlock + kTokenSlack, 0);
     TokenScanner scanner;
     for (;;) {
-      size_t got = file.Read(block_.data(), block_.size());
+      size_t got = file.Read(block_.data(), kReadBlock);
       if (got == 0) {
         if (file.Error()) {
           out->status = DocumentWords::Status::kReadError;

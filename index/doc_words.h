@@ -43,8 +43,8 @@ class DocumentWordReader {
  private:
   struct Seen {
     uint32_t key;
-    uint32_t record;      // offset of the record in out->records
-    uint32_t generation;  // the slot is in use for the current document only
+    uint32_t record;  // offset of the record in out->records + 1; 0 for an empty slot
+    uint64_t prefix;  // the word's first eight bytes, zero-padded
   };
   bool Remember(uint32_t key, const char* folded, size_t len, DocumentWords* out);
   void Start(uint64_t file_size);
@@ -54,7 +54,6 @@ class DocumentWordReader {
 
   std::vector<char> block_;
   std::vector<Seen> seen_;
-  uint32_t generation_ = 0;
   uint32_t in_use_ = 0;
   size_t capacity_ = 0;  // slots in use for this document: a power of two
   unsigned shift_ = 32;

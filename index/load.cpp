@@ -1,4 +1,5 @@
 // Loading an index into memory.
+#include <algorithm>
 #include <new>
 
 #include "app/messages.h"
@@ -83,6 +84,8 @@ int Load(const std::string& index_dir, const std::string& app_dir, InMemoryIndex
     return -1;
   }
   out->words = WordTable(table_size);
+  // Every record takes at least 6 bytes; a damaged table size reserves no more than that.
+  out->words.Reserve(std::min<uint64_t>(table_size, st.size / 6), static_cast<size_t>(st.size));
   uint32_t records = 0;
   if (readIndex(words_path, st.size, &records, &out->words) != 0) return -1;
   if (!PostingOffsetsFit(index_dir, out->words)) return -1;

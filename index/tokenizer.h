@@ -73,7 +73,8 @@ class TokenScanner {
     pending_len_ += n;
   }
 
-  char pending_[kKeep];
+  // Zeroed slack after the kept characters, for readers of whole eight-byte chunks.
+  char pending_[kKeep + kTokenSlack] = {};
   size_t pending_len_ = 0;
 };
 

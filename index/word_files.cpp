@@ -18,11 +18,12 @@ namespace {
 // at 0x1A gives exactly the words of a text-mode read, with far fewer calls.
 constexpr size_t kReadBlock = 64 * 1024;
 
-// Feeds the file's text, block by block, to fn(block, n); false on a read error.
+// Feeds the file's text, block by block, to fn(block, n); false on a read error. The
+// buffer keeps kTokenSlack bytes after each block for FoldToken.
 template <typename Fn>
 bool ReadTextBlocks(platform::File& file, std::vector<char>& buf, Fn&& fn) {
   for (;;) {
-    size_t got = file.Read(buf.data(), buf.size());
+    size_t got = file.Read(buf.data(), buf.size() - kTokenSlack);
     if (got == 0) return !file.Error();
     const void* eot = std::memchr(buf.data(), 0x1A, got);
     if (eot) got = static_cast<size_t>(static_cast<const char*>(eot) - buf.data());
@@ -43,7 +44,8 @@ int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_
   }
   std::vector<char> buf;
   try {
-    buf.resize(file_size < kReadBlock ? (file_size ? static_cast<size_t>(file_size) : 1) : kReadBlock);
+    size_t block = file_size < kReadBlock ? (file_size ? static_cast<size_t>(file_size) : 1) : kReadBlock;
+    buf.resize(block + kTokenSlack, 0);
   } catch (const std::bad_alloc&) {
     WriteLog("addNode():Malloc failure for Word node");
     return -1;
@@ -51,7 +53,7 @@ int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_
   const bool excluding = exclusions && exclusions->present();
   bool failed = false;
   auto on_token = [&](const char* token, size_t len, size_t) {
-    char folded[kMaxWordLength];
+    char folded[kMaxWordLength + kTokenSlack];
     uint32_t key;
     if (!FoldToken(token, len, folded, &key)) return true;
     if (excluding && exclusions->Find(folded, len, key) >= 0) return true;
@@ -94,7 +96,7 @@ int readXcludeWords(const std::string& app_dir, WordTable* out) {
       return -1;
     }
     // Every token counts, whatever its first character or length.
-    std::vector<char> buf(kReadBlock);
+    std::vector<char> buf(kReadBlock + kTokenSlack, 0);
     TokenScanner scanner;
     auto count = [&tokens](const char*, size_t, size_t) {
       ++tokens;

@@ -56,6 +56,12 @@ void WordTable::Clear() {
   shift_ = 32;
 }
 
+void WordTable::Reserve(size_t words, size_t text_bytes) {
+  entries_.reserve(words);
+  texts_.reserve(text_bytes);
+  while (slots_.size() < 2 * words) Grow();
+}
+
 long WordTable::Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const {
   if (slots_.empty()) {
     *slot = 0;

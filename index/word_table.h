@@ -88,9 +88,14 @@ inline uint64_t FoldAscii8(uint64_t x) {
   return x | (upper >> 2);
 }
 
+// Room a caller keeps after a token and after the folded buffer: FoldToken reads and
+// writes whole eight-byte chunks.
+constexpr size_t kTokenSlack = 8;
+
 // Whether a token of word characters becomes a word (before the exclusion list): at most
-// 254 characters and a letter first. When it does, writes its folded form to folded (room
-// for 254) and its WordKey to *key.
+// 254 characters and a letter first. When it does, writes its folded form to folded and
+// its WordKey to *key. At least kTokenSlack readable bytes must follow the token, and
+// folded must have room for 254 + kTokenSlack bytes.
 inline bool FoldToken(const char* token, size_t len, char* folded, uint32_t* key) {
   if (len > kMaxWordLength || !startsWithLetter(token, len)) return false;
   uint64_t h = kKeyStart ^ len;
@@ -102,13 +107,20 @@ inline bool FoldToken(const char* token, size_t len, char* folded, uint32_t* key
     std::memcpy(folded + i, &chunk, 8);
     h = KeyChunk(h, chunk);
   }
-  uint64_t tail = 0;
-  std::memcpy(&tail, token + i, len - i);
+  // The last 0 to 7 bytes: one whole load, the bytes past the token masked off (they sit
+  // in the low-order bytes on the little-endian machines this runs on).
+  uint64_t tail;
+  std::memcpy(&tail, token + i, 8);
+  size_t rest = len - i;
+  tail = rest == 0 ? 0 : tail & (~uint64_t{0} >> (64 - 8 * rest));
   tail = FoldAscii8(tail);
-  std::memcpy(folded + i, &tail, len - i);
+  std::memcpy(folded + i, &tail, 8);
   *key = KeyFinish(h, tail);
   return true;
 }
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "FoldToken's masked tail load assumes a little-endian machine"
+#endif
 
 // One run of file numbers: first == 0 means the single number `last`.
 struct PostingRun {
@@ -125,6 +137,9 @@ class WordTable {
   uint32_t size() const { return size_; }
   size_t word_count() const { return entries_.size(); }
   void Clear();  // back to an absent table, memory released
+  // Makes room for `words` words of `text_bytes` characters in all, so that filling the
+  // table needs no regrowth.
+  void Reserve(size_t words, size_t text_bytes);
 
   // Records one occurrence of a folded word in a document (build-time table); key is
   // WordKey of the word. 1 when a new word entry was made, 0 when the word was known, -1
@@ -139,6 +154,19 @@ class WordTable {
   long Find(const char* folded, size_t len) const { return Find(folded, len, WordKey(folded, len)); }
   bool Contains(std::string_view folded) const {
     return present() && Find(folded.data(), folded.size()) >= 0;
+  }
+
+  // Hints that the word of this key will be looked up soon: loads its slot, or (once the
+  // slot is loaded) its entry and text, into the cache.
+  void PrefetchSlot(uint32_t key) const {
+    if (!slots_.empty()) __builtin_prefetch(&slots_[SlotOf(key)]);
+  }
+  void PrefetchEntry(uint32_t key) const {
+    if (slots_.empty()) return;
+    const Slot& slot = slots_[SlotOf(key)];
+    if (slot.entry != 0 && slot.key == key) {
+      __builtin_prefetch(&entries_[slot.entry - 1]);
+    }
   }
 
   // Entries in first-met order.

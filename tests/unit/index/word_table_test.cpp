@@ -86,19 +86,20 @@ TEST(WordRules, FoldingFirstLetterAndKeys) {
                                            "AbCdEfGhI", "x2-B_c",   "Q_-09azAZ[@`{",
                                            std::string(254, 'Q'), "a" + std::string(17, '_')};
   for (const std::string& token : tokens) {
-    char folded[254];
+    char folded[254 + norvel::kTokenSlack];
     uint32_t key = 0;
-    bool word = norvel::FoldToken(token.data(), token.size(), folded, &key);
+    std::string padded = token + std::string(norvel::kTokenSlack, '#');  // read past the end
+    bool word = norvel::FoldToken(padded.data(), token.size(), folded, &key);
     if (!word) continue;
     std::string expect = token;
     norvel::toLowerWord(&expect);
     EXPECT_EQ(std::string(folded, token.size()), expect);
     EXPECT_EQ(key, norvel::WordKey(expect.data(), expect.size())) << token;
   }
-  char folded[254];
+  char folded[254 + norvel::kTokenSlack];
   uint32_t key;
-  EXPECT_FALSE(norvel::FoldToken(std::string(255, 'a').data(), 255, folded, &key));
-  EXPECT_FALSE(norvel::FoldToken("9lives", 6, folded, &key));
+  EXPECT_FALSE(norvel::FoldToken(std::string(263, 'a').data(), 255, folded, &key));
+  EXPECT_FALSE(norvel::FoldToken("9lives  ", 6, folded, &key));
 }
 
 TEST(WordTable, RunsGrowOnConsecutiveFilesAndCountAWordOncePerFile) {

@@ -1,0 +1,196 @@
+// The background job: its sequence, the progress timer's text, Cancel and the directory
+// check.
+#include "app/job.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/messages.h"
+#include "export/ar_connection.h"
+#include "index/build.h"
+#include "index/index_files.h"
+#include "index/marker.h"
+#include "index/swap.h"
+#include "platform/dir.h"
+#include "platform/file.h"
+#include "platform/path.h"
+
+namespace norvel {
+
+namespace {
+
+const char kWaitText[] = "Please wait...";
+constexpr int kWaitSteps = 14;  // the length of kWaitText
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/';
+#else
+  return c == '/';
+#endif
+}
+
+// The part of path the walk does not create: a drive ("C:"), a root separator, or the
+// "\\server\share\" of a network path. Returns its length.
+size_t RootLength(const std::string& path) {
+  size_t i = 0;
+#ifdef _WIN32
+  size_t colon = path.find(':');
+  if (colon != std::string::npos) i = colon + 1;
+  if (i == 0 && path.size() > 1 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    int parts = 0;
+    i = 2;
+    while (i < path.size() && parts < 2) {
+      if (IsSeparator(path[i])) ++parts;
+      ++i;
+    }
+    return i;
+  }
+#endif
+  while (i < path.size() && IsSeparator(path[i])) ++i;
+  return i;
+}
+
+bool DriveExists(const std::string& path) {
+#ifdef _WIN32
+  size_t colon = path.find(':');
+  if (colon == std::string::npos) return true;
+  char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+  if (letter < 'A' || letter > 'Z') return false;
+  return platform::IsDirectory(std::string(1, letter) + ":\\");
+#else
+  (void)path;  // drive letters mean nothing here: a colon is an ordinary character
+  return true;
+#endif
+}
+
+// Creates every missing level of path, from its root on.
+bool CreateLevels(const std::string& path) {
+  size_t root = RootLength(path);
+  std::string prefix = path.substr(0, root);
+  size_t i = root;
+  while (i < path.size()) {
+    size_t end = i;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    if (end > i) {
+      prefix += path.substr(i, end - i);
+      if (!platform::IsDirectory(prefix) && !platform::MakeDirectory(prefix)) {
+        ShowSystemError();
+        return false;
+      }
+    }
+    if (end < path.size()) prefix += path[end];
+    i = end + 1;
+  }
+  return true;
+}
+
+void ReleaseSchemasAndPassword(JobSettings* settings) {
+  std::vector<std::string>().swap(settings->schemas);
+  settings->password.Clear();
+}
+
+}  // namespace
+
+bool BeginIndexCommand(JobState* state, const std::string& app_dir) {
+  if (!TryLockMarker(app_dir)) {
+    ShowMessage(kInfo, 0, "Please try later.");
+    return false;
+  }
+  state->progress.ResetForNewJob();
+  return true;
+}
+
+int IndexJob(JobState* state, JobWindow* window) {
+  JobSettings& settings = state->settings;
+  JobProgress& progress = state->progress;
+  state->wait_animation = 0;
+  if (!CheckJobDirectories(settings.data_dir, settings.index_dir)) {
+    progress.index_ready = false;
+    UnlockMarker();
+    ReleaseSchemasAndPassword(&settings);
+    return 0;
+  }
+  window->StartProgressTimer();
+  for (const std::string& schema : settings.schemas) {
+    if (ExportData(settings.server, settings.user, settings.password.str(), schema,
+                   settings.max_records, settings.query, settings.data_dir, &progress) == -1) {
+      ShowMessage(kError, 20, "Please check the logs.");
+    }
+  }
+  ReleaseSchemasAndPassword(&settings);
+  if (doIndex(settings.data_dir, settings.index_dir, settings.app_dir, &progress) < 0) {
+    // A partial index must never be swapped in over the complete one at the next start.
+    RemoveNewIndexFiles(settings.index_dir);
+    progress.index_ready = false;
+    UnlockMarker();
+    window->StopProgressTimer();
+    SetStatusText("");
+    ShowMessage(kError, 21, "Please check the logs.");
+  } else {
+    progress.index_ready = true;
+    window->StopProgressTimer();
+    if (progress.exported > 0 || progress.files_indexed > 0) {
+      SetStatusText(ProgressText(progress));
+    }
+  }
+  return 0;
+}
+
+std::string ProgressText(const JobProgress& progress) {
+  char text[256];
+  unsigned listed = progress.entries_listed;
+  std::snprintf(text, sizeof text, "Exported = %u/%u | Indexed = %u/%u | Saved = %u/%u",
+                static_cast<unsigned>(progress.exported), listed,
+                static_cast<unsigned>(progress.files_indexed), listed,
+                static_cast<unsigned>(progress.words_saved),
+                static_cast<unsigned>(progress.distinct_words));
+  return text;
+}
+
+std::string ProgressTickText(JobState* state) {
+  if (state->progress.exported > 0 || state->progress.files_indexed > 0) {
+    return ProgressText(state->progress);
+  }
+  int step = state->wait_animation + 1;
+  if (step >= kWaitSteps) step = 0;
+  state->wait_animation = step;
+  return std::string(kWaitText, static_cast<size_t>(step) + 1);
+}
+
+void OnProgressTimer(JobState* state) { SetStatusText(ProgressTickText(state)); }
+
+void CancelJob(JobState* state, const std::function<void()>& wait_for_job) {
+  state->progress.stop = true;
+  if (wait_for_job) wait_for_job();
+  if (state->progress.index_ready) DelNdx(state->settings.index_dir, &state->progress);
+  UnlockMarker();
+}
+
+bool CheckJobDirectories(const std::string& data_dir, const std::string& index_dir) {
+  return CheckDirectory(data_dir) && CheckDirectory(index_dir);
+}
+
+bool CheckDirectory(const std::string& path) {
+  if (!DriveExists(path)) {
+    ShowBox("Illegal drive letter", "Error", BoxStyle::kInfoOk);
+    return false;
+  }
+  if (platform::IsDirectory(path)) return true;
+  if (ShowBox(path + " doesn't exist. Create it ?", "Info", BoxStyle::kPlainOkCancel) ==
+      BoxAnswer::kCancel) {
+    return false;
+  }
+  return CreateLevels(path);
+}
+
+void RemoveNewIndexFiles(const std::string& index_dir) {
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsFile));
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewPostingsFile));
+  std::vector<std::string> lists;
+  platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
+  for (const std::string& name : lists) platform::RemoveFile(platform::JoinPath(index_dir, name));
+}
+
+}  // namespace norvel

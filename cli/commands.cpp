@@ -6,8 +6,12 @@ namespace norvel_cli {
 
 extern const char kIndexUsage[];
 extern const char kSearchUsage[];
+extern const char kSchemasUsage[];
+extern const char kExportUsage[];
 int RunIndexCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);
+int RunSchemasCommand(const std::vector<std::string>& args);
+int RunExportCommand(const std::vector<std::string>& args);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -15,6 +19,9 @@ const std::vector<Command>& Commands() {
        RunIndexCommand},
       {"search", "search an index: matching names, or a result page with excerpts",
        kSearchUsage, RunSearchCommand},
+      {"schemas", "list the schemas of an AR System server", kSchemasUsage, RunSchemasCommand},
+      {"export", "export AR System entries as text files into a data directory", kExportUsage,
+       RunExportCommand},
   };
   return commands;
 }

@@ -1,0 +1,297 @@
+// norvel-cli schemas and norvel-cli export: the export dialog's "Get Schemas" and the
+// job's export step from a command line, with the same routines and log lines. The
+// password is read from a file or standard input, never from the command line.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "app/job.h"
+#include "app/job_progress.h"
+#include "cli/cli.h"
+#include "export/ar_connection.h"
+#include "export/schema_list.h"
+#include "export/secret.h"
+#include "platform/file.h"
+
+#ifdef _WIN32
+#include <conio.h>
+#else
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+#ifdef _WIN32
+#define ARAPI_DEFAULT_TEXT "arapi51.dll"
+#else
+#define ARAPI_DEFAULT_TEXT "libarapi51.so"
+#endif
+
+namespace norvel_cli {
+
+extern const char kSchemasUsage[];
+const char kSchemasUsage[] =
+    "usage: norvel-cli schemas --server NAME --user NAME [--password-file FILE]\n"
+    "                          [--app-dir DIR] [--library FILE]\n"
+    "\n"
+    "Lists the schema names of an AR System server, one per line, in the server's order.\n"
+    "\n"
+    "  --server NAME         the AR System server\n"
+    "  --user NAME           the AR user\n"
+    "  --password-file FILE  the first line of FILE is the password (\"-\": standard input);\n"
+    "                        without it the password is read from standard input, with a\n"
+    "                        prompt and without echo when that is a terminal\n"
+    "  --app-dir DIR         where norvel_log.txt is written (default: the program's folder)\n"
+    "  --library FILE        the AR client library to load (default: " ARAPI_DEFAULT_TEXT "\n"
+    "                        beside the program, else from the library search path)\n"
+    "\n"
+    "Exit status: 0 when names were listed, 1 when the connection failed or the server has\n"
+    "no schemas (the log's lines are shown), 2 for wrong arguments.\n";
+
+extern const char kExportUsage[];
+const char kExportUsage[] =
+    "usage: norvel-cli export --server NAME --user NAME [--password-file FILE]\n"
+    "                         --query QUALIFICATION --max-records N --data-dir DIR\n"
+    "                         [--app-dir DIR] [--library FILE] SCHEMA...\n"
+    "\n"
+    "Writes one text file per matching entry of each SCHEMA into DIR (created when\n"
+    "missing), named after the entry's Request ID, as the Index job of the export dialog\n"
+    "does. Index DIR afterwards with \"norvel-cli index\".\n"
+    "\n"
+    "  --server, --user, --password-file, --app-dir, --library  as for \"schemas\"\n"
+    "  --query QUALIFICATION  an AR qualification, e.g. \"'Status' = \\\"Closed\\\"\"\n"
+    "  --max-records N        the most entries listed per schema (not 0)\n"
+    "  --data-dir DIR         where the entry files go\n"
+    "\n"
+    "Ctrl+C stops the export before the next entry; the files written so far stay.\n"
+    "\n"
+    "Exit status: 0 when every schema was exported, 1 when one failed (the log's lines are\n"
+    "shown), 2 for wrong arguments.\n";
+
+namespace {
+
+const OptionSpec kConnectionOptions = {
+    {"--server", "--user", "--password-file", "--app-dir", "--library", "--query",
+     "--max-records", "--data-dir"},
+    {"--help"}};
+
+// The first line of text without its line end; text is wiped.
+void TakeFirstLine(std::string* text, norvel::SecretText* out) {
+  size_t end = text->find_first_of("\r\n");
+  out->Assign(text->substr(0, end));
+  if (!text->empty()) norvel::WipeMemory(&(*text)[0], text->size());
+}
+
+// Reads a line from the terminal without showing it.
+void ReadHidden(const std::string& prompt, norvel::SecretText* out) {
+  std::fprintf(stderr, "%s", prompt.c_str());
+  std::fflush(stderr);
+  std::string line;
+#ifdef _WIN32
+  for (int c = _getch(); c != '\r' && c != '\n' && c != EOF && c != 3; c = _getch()) {
+    if (c == '\b') {
+      if (!line.empty()) line.pop_back();
+    } else {
+      line.push_back(static_cast<char>(c));
+    }
+  }
+#else
+  termios saved;
+  bool restore = tcgetattr(0, &saved) == 0;
+  if (restore) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(0, TCSAFLUSH, &quiet);
+  }
+  for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
+    line.push_back(static_cast<char>(c));
+  }
+  if (restore) tcsetattr(0, TCSAFLUSH, &saved);
+#endif
+  std::fprintf(stderr, "\n");
+  TakeFirstLine(&line, out);
+}
+
+bool ReadStream(std::FILE* in, std::string* text) {
+  char buf[512];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
+    text->append(buf, n);
+    if (text->find('\n') != std::string::npos) break;
+  }
+  norvel::WipeMemory(buf, sizeof buf);
+  return !std::ferror(in);
+}
+
+bool ReadPassword(const ParsedArgs& args, norvel::SecretText* password) {
+  std::string file = args.Value("--password-file");
+  std::string text;
+  if (file.empty() && IsTerminal(0)) {
+    ReadHidden("Password for " + args.Value("--user") + " on " + args.Value("--server") + ": ",
+               password);
+    return true;
+  }
+  if (file.empty() || file == "-") {
+    if (!ReadStream(stdin, &text)) return false;
+  } else {
+    std::FILE* in = std::fopen(file.c_str(), "rb");
+    if (!in) {
+      Complain("cannot read the password file " + file);
+      return false;
+    }
+    bool ok = ReadStream(in, &text);
+    std::fclose(in);
+    if (!ok) return false;
+  }
+  TakeFirstLine(&text, password);
+  return true;
+}
+
+// The connection options every AR command needs; a usage error names the first missing.
+bool ConnectionArgs(const Command& self, const ParsedArgs& parsed, int* status) {
+  for (const char* option : {"--server", "--user"}) {
+    if (parsed.Value(option).empty()) {
+      *status = UsageError(self, std::string("missing ") + option);
+      return false;
+    }
+  }
+  std::string library = parsed.Value("--library");
+  if (!library.empty()) norvel::SetArLibraryPath(library);
+  return true;
+}
+
+norvel::JobProgress* g_interrupted_progress = nullptr;
+
+extern "C" void StopOnInterrupt(int) {
+  if (g_interrupted_progress) g_interrupted_progress->stop = true;
+}
+
+// Creating the data directory asks nothing on a command line: the answer is yes.
+class AgreeingUi : public ConsoleUi {
+ public:
+  norvel::BoxAnswer ShowBox(const std::string& text, const std::string& caption,
+                            norvel::BoxStyle style, bool owned_by_main) override {
+    if (style == norvel::BoxStyle::kPlainOkCancel) return norvel::BoxAnswer::kOk;
+    return ConsoleUi::ShowBox(text, caption, style, owned_by_main);
+  }
+};
+
+// Runs one schema's export, showing the counters on stderr every 200 ms on a terminal.
+int ExportWithProgress(const ParsedArgs& parsed, const norvel::SecretText& password,
+                       const std::string& schema, int max_records,
+                       norvel::JobProgress* progress) {
+  auto run = [&] {
+    return norvel::ExportData(parsed.Value("--server"), parsed.Value("--user"), password.str(),
+                              schema, max_records, parsed.Value("--query"),
+                              parsed.Value("--data-dir"), progress);
+  };
+  if (!IsTerminal(2)) return run();
+  int result = -1;
+  bool done = false;
+  std::mutex m;
+  std::condition_variable cv;
+  std::thread job([&] {
+    int r = run();
+    std::lock_guard<std::mutex> lock(m);
+    result = r;
+    done = true;
+    cv.notify_one();
+  });
+  std::unique_lock<std::mutex> lock(m);
+  while (!cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return done; })) {
+    std::fprintf(stderr, "\r%s: Exported = %u/%u ", schema.c_str(), progress->exported.load(),
+                 progress->entries_listed.load());
+  }
+  lock.unlock();
+  job.join();
+  std::fprintf(stderr, "\r%70s\r", "");
+  return result;
+}
+
+}  // namespace
+
+int RunSchemasCommand(const std::vector<std::string>& args) {
+  const Command& self = FindCommand("schemas");
+  ParsedArgs parsed;
+  if (!ParseArgs(args, kConnectionOptions, &parsed)) return UsageError(self, "");
+  if (parsed.Has("--help")) {
+    std::printf("%s", self.usage);
+    return kExitOk;
+  }
+  if (!parsed.positional.empty()) return UsageError(self, "unexpected " + parsed.positional[0]);
+  int status = kExitOk;
+  if (!ConnectionArgs(self, parsed, &status)) return status;
+  std::string app_dir = AppDirectory(parsed);
+  norvel::SecretText password;
+  if (!ReadPassword(parsed, &password)) return UsageError(self, "no password could be read");
+  ConsoleUi ui;
+  LogWatch log(app_dir);
+  norvel::SchemaListUpdate update;
+  if (!norvel::FetchSchemaList(parsed.Value("--server"), parsed.Value("--user"), password.str(),
+                               {}, &update)) {
+    log.PrintNewEntries();
+    return kExitNone;
+  }
+  for (const std::string& name : update.items) std::printf("%s\n", name.c_str());
+  return kExitOk;
+}
+
+int RunExportCommand(const std::vector<std::string>& args) {
+  const Command& self = FindCommand("export");
+  ParsedArgs parsed;
+  if (!ParseArgs(args, kConnectionOptions, &parsed)) return UsageError(self, "");
+  if (parsed.Has("--help")) {
+    std::printf("%s", self.usage);
+    return kExitOk;
+  }
+  int status = kExitOk;
+  if (!ConnectionArgs(self, parsed, &status)) return status;
+  if (parsed.Value("--query").empty()) return UsageError(self, "missing --query");
+  char* end = nullptr;
+  std::string max_text = parsed.Value("--max-records");
+  long max_records = std::strtol(max_text.c_str(), &end, 10);
+  if (max_text.empty() || *end != '\0' || max_records == 0) {
+    return UsageError(self, "--max-records needs a number other than 0");
+  }
+  if (parsed.Value("--data-dir").empty()) return UsageError(self, "missing --data-dir");
+  if (parsed.positional.empty()) return UsageError(self, "no SCHEMA given");
+  std::string app_dir = AppDirectory(parsed);
+  norvel::SecretText password;
+  if (!ReadPassword(parsed, &password)) return UsageError(self, "no password could be read");
+
+  AgreeingUi ui;
+  if (!norvel::CheckDirectory(parsed.Value("--data-dir"))) return kExitNone;
+  norvel::JobProgress progress;
+  g_interrupted_progress = &progress;
+  std::signal(SIGINT, StopOnInterrupt);
+  for (const std::string& schema : parsed.positional) {
+    if (progress.stop) break;
+    LogWatch log(app_dir);
+    uint32_t before = progress.exported;
+    progress.entries_listed = 0;
+    if (ExportWithProgress(parsed, password, schema, static_cast<int>(max_records),
+                           &progress) == -1) {
+      norvel::ShowMessage(norvel::kError, 20, "Please check the logs.");
+      log.PrintNewEntries();
+      status = kExitNone;
+      continue;
+    }
+    log.PrintNewEntries();
+    std::printf("%s: %u of %u listed entries exported\n", schema.c_str(),
+                static_cast<unsigned>(progress.exported - before),
+                static_cast<unsigned>(progress.entries_listed));
+  }
+  std::signal(SIGINT, SIG_DFL);
+  g_interrupted_progress = nullptr;
+  if (progress.stop) {
+    Complain("stopped; the entry files written so far stay");
+    status = kExitNone;
+  }
+  return status;
+}
+
+}  // namespace norvel_cli

@@ -1,0 +1,166 @@
+"""Black-box tests of norvel-cli's AR commands (schemas, export) against the stand-in
+client library and its demo server: listings, entry files, failures with their log lines,
+the password kept off the command line and out of the log, and export, index, search.
+
+usage: test_cli_export.py --cli PATH [--runner WRAPPER]   (WRAPPER runs a Windows build)
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+CLI = None
+RUNNER = None
+
+
+def native_path(path):
+    """The path as the program sees it (a Windows path under Wine)."""
+    if not RUNNER:
+        return path
+    return subprocess.run(["winepath", "-w", path], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, check=True).stdout.decode().strip()
+
+
+def run(args, stdin=b"", env=None, expect=None):
+    cmd = ([RUNNER] if RUNNER else []) + [CLI] + args
+    full_env = dict(os.environ)
+    full_env.update(env or {})
+    p = subprocess.run(cmd, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                       env=full_env, timeout=600)
+    out = p.stdout.replace(b"\r\n", b"\n").decode("latin-1")
+    err = p.stderr.replace(b"\r\n", b"\n").decode("latin-1")
+    if expect is not None and p.returncode != expect:
+        raise AssertionError("%s exited %d, not %d\nstdout: %s\nstderr: %s"
+                             % (args, p.returncode, expect, out[:2000], err[:2000]))
+    return p.returncode, out, err
+
+
+class ArCommands(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="norvel-cli-ar-")
+        self.app = os.path.join(self.tmp, "app")
+        os.mkdir(self.app)
+        self.data = os.path.join(self.tmp, "data")
+        self.password_file = os.path.join(self.tmp, "password")
+        with open(self.password_file, "w") as f:
+            f.write("demo\n")
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def connection(self, password_file=None):
+        return ["--server", "demo", "--user", "demo", "--app-dir", native_path(self.app),
+                "--password-file", native_path(password_file or self.password_file)]
+
+    def log(self):
+        path = os.path.join(self.app, "norvel_log.txt")
+        if not os.path.exists(path):
+            return ""
+        with open(path, "rb") as f:
+            return f.read().decode("latin-1")
+
+    def export(self, *args, expect=0, **kw):
+        return run(["export"] + self.connection(**kw) +
+                   ["--data-dir", native_path(self.data)] + list(args), expect=expect)
+
+    def test_schemas_lists_the_names_in_server_order(self):
+        expected = "HPD:Case\nCHG:Change Request\nKB:Known Issue\n"
+        _, out, _ = run(["schemas"] + self.connection(), expect=0)
+        self.assertEqual(out, expected)
+        # From standard input, the first line only.
+        _, out, _ = run(["schemas", "--server", "demo", "--user", "DEMO",
+                         "--app-dir", native_path(self.app)], stdin=b"demo\r\nrest\n", expect=0)
+        self.assertEqual(out, expected)
+        _, out, _ = run(["schemas", "--server", "demo", "--user", "demo", "--password-file", "-",
+                         "--app-dir", native_path(self.app)], stdin=b"demo", expect=0)
+        self.assertEqual(out, expected)
+
+    def test_a_refused_login_shows_the_box_and_the_servers_reason(self):
+        wrong = os.path.join(self.tmp, "wrong")
+        with open(wrong, "w") as f:
+            f.write("not-the-password\n")
+        _, out, err = run(["schemas"] + self.connection(wrong), expect=1)
+        self.assertEqual(out, "")
+        self.assertIn("Error: Export error.Please check the logs.\n", err)
+        self.assertIn("norvel-cli: Authentication failed : demo\n", err)
+        self.assertNotIn("not-the-password", self.log())
+
+    def test_the_password_is_never_an_argument(self):
+        _, _, err = run(["schemas", "--server", "demo", "--user", "demo", "--password", "demo"],
+                        expect=2)
+        self.assertIn("unknown option --password", err)
+        _, _, err = run(["export", "--user", "demo", "--query", "x", "--max-records", "5",
+                         "--data-dir", "d", "HPD:Case"], expect=2)
+        self.assertIn("missing --server", err)
+        _, _, err = run(["export", "--server", "demo", "--user", "demo", "--query", "x",
+                         "--max-records", "0", "--data-dir", "d", "HPD:Case"], expect=2)
+        self.assertIn("--max-records needs a number other than 0", err)
+        _, out, _ = run(["export", "--help"], expect=0)
+        self.assertIn("usage: norvel-cli export", out)
+
+    def test_export_writes_entry_files_and_counts_them(self):
+        _, out, _ = self.export("--query", "'Status' = \"Closed\"", "--max-records", "5",
+                                "HPD:Case", "KB:Known Issue")
+        self.assertEqual(out, "HPD:Case: 5 of 5 listed entries exported\n"
+                              "KB:Known Issue: 5 of 5 listed entries exported\n")
+        names = sorted(os.listdir(self.data))
+        self.assertEqual(len(names), 10)
+        self.assertTrue(all(n.endswith(".txt") for n in names))
+        with open(os.path.join(self.data, names[0]), "rb") as f:
+            first = f.read()
+        self.assertTrue(first.startswith(b"<<Change_ID>>\r\n   CRQ") or
+                        first.startswith(b"<<Request_ID>>\r\n   HD") or
+                        first.startswith(b"<<Workaround_History>>\r\n   "), first[:80])
+        self.assertIn(b"<<Status>>\r\n   ", first)
+        self.assertNotIn("demo\n", self.log())
+
+    def test_a_failing_schema_is_reported_and_the_others_exported(self):
+        _, out, err = self.export("--query", "'Create Date' > 0", "--max-records", "3",
+                                  "No:Such Form", "KB:Known Issue", expect=1)
+        self.assertEqual(out, "KB:Known Issue: 3 of 3 listed entries exported\n")
+        self.assertIn("Error: Export error.Please check the logs.\n"
+                      "norvel-cli: Form does not exist on server : No:Such Form\n", err)
+        self.assertEqual(len(os.listdir(self.data)), 3)
+
+    def test_a_library_without_a_function_logs_its_no_proc_line(self):
+        bin_dir = os.path.dirname(os.path.abspath(CLI))
+        name = "arapi51.dll" if RUNNER else "libarapi51.so"
+        variant = os.path.join(bin_dir, "arsim-lacking", "ARGetEntry", name)
+        servers = native_path(os.path.join(bin_dir, "arsim-servers"))
+        _, out, err = run(["export"] + self.connection() +
+                          ["--data-dir", native_path(self.data), "--query", "'Status' = Open",
+                           "--max-records", "2", "--library", native_path(variant),
+                           "KB:Known Issue"], env={"ARSIM_SERVERS": servers}, expect=0)
+        self.assertEqual(out, "KB:Known Issue: 2 of 2 listed entries exported\n")
+        self.assertEqual(err.count("norvel-cli: APIARGetEntry():No Proc:ARGetListSchema\n"), 2)
+
+    def test_export_index_and_search_find_the_entries(self):
+        self.export("--query", "'Short Description' LIKE \"%printer%\"", "--max-records", "1000",
+                    "HPD:Case")
+        exported = sorted(os.listdir(self.data))
+        self.assertGreater(len(exported), 3)
+        index = os.path.join(self.tmp, "index")
+        run(["index", "--app-dir", native_path(self.app), native_path(self.data),
+             native_path(index)], expect=0)
+        _, out, _ = run(["search", "--app-dir", native_path(self.app), native_path(index),
+                         "+printer"], expect=0)
+        self.assertEqual(sorted(out.split()), exported)
+
+
+def main():
+    global CLI, RUNNER
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--runner")
+    args, rest = parser.parse_known_args()
+    CLI = os.path.abspath(args.cli)
+    RUNNER = args.runner
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()

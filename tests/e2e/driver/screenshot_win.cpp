@@ -1,5 +1,6 @@
 // Screen capture of a window and the BMP and PNG writers.
 #include <cstdio>
+#include <utility>
 
 #include "files.h"
 #include "screenshot.h"
@@ -117,6 +118,25 @@ bool CaptureWindow(HWND hwnd, Image* out, bool client_only) {
   return true;
 }
 
+bool CaptureSettled(HWND hwnd, Image* out, bool client_only, unsigned timeout_ms) {
+  RedrawWindow(hwnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Image previous;
+  bool have_previous = false;
+  return WaitUntil(
+      [&] {
+        Image now;
+        if (!CaptureWindow(hwnd, &now, client_only)) return false;
+        bool same = have_previous && now.width == previous.width && now.height == previous.height &&
+                    now.rgb == previous.rgb;
+        previous = std::move(now);
+        have_previous = true;
+        if (same) *out = previous;
+        return same;
+      },
+      timeout_ms, 100);
+}
+
 bool SaveBmp(const Image& image, const std::string& path) {
   const uint32_t row = (static_cast<uint32_t>(image.width) * 3 + 3) & ~3u;
   const uint32_t pixels = row * image.height;
@@ -167,7 +187,7 @@ bool SavePng(const Image& image, const std::string& path) {
 
 std::string SaveScreenshot(HWND hwnd, const std::string& name) {
   Image image;
-  if (!CaptureWindow(hwnd, &image)) return std::string();
+  if (!CaptureSettled(hwnd, &image)) return std::string();
   std::string path = ArtifactPath(name + ".png");
   return SavePng(image, path) ? path : std::string();
 }

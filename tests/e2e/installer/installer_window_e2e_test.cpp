@@ -110,7 +110,9 @@ TEST_F(InstallerWindowTest, TabAndArrowsMoveTheFocusAroundTheRing) {
         << GetText(FocusedWindow(w_.main)) << "\"";
     at = expected;
   };
-  enter_ring();
+  // The window starts with the focus in the licence text.
+  ASSERT_TRUE(WaitForFocus(w_.license));
+  at = w_.license;
   press(VK_TAB, w_.decline);  // the checked one
   press(VK_TAB, w_.install);
   press(VK_TAB, w_.cancel);
@@ -118,6 +120,9 @@ TEST_F(InstallerWindowTest, TabAndArrowsMoveTheFocusAroundTheRing) {
   press(VK_TAB, w_.decline);
   press(VK_UP, w_.accept);
   press(VK_UP, w_.license);
+  press(VK_TAB, w_.decline);
+  press(VK_DOWN, w_.install);
+  enter_ring();
   EXPECT_TRUE(IsChecked(w_.decline));
   EXPECT_FALSE(IsChecked(w_.accept));
 

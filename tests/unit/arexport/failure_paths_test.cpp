@@ -149,6 +149,7 @@ TEST_F(FailurePathsTest, SchemaListFailures) {
   }
   {
     ArTestServer server;  // names are released silently without FreeARNameList
+    norvel_test::LeaksExpected the_names_stay_with_the_library;
     server.AddSchema("a.schema", "schema A\n");
     server.UseLibraryLacking("FreeARNameList");
     EXPECT_EQ(norvel::GetSchema(ArTestServer::kName, "u", "p", &names), 1);
@@ -193,6 +194,7 @@ TEST_F(FailurePathsTest, MissingFunctionsOfTheListing) {
     ArTestServer server;
     server.AddSchema("cases.schema", kSchema);
     server.UseLibraryLacking(c.lacking);
+    norvel_test::LeaksExpected what_cannot_be_released_stays;
     EXPECT_EQ(norvel::ExportData(ArTestServer::kName, "u", "p", "Test:Cases", 100, "",
                                  server.data_dir(), nullptr),
               c.result);

@@ -20,6 +20,8 @@ SearchWindow::SearchWindow() : dir_("window") {
   norvel::SetLogDirectory(app_);
 }
 
+SearchWindow::SearchWindow(const std::string& existing_app) : dir_("window"), app_(existing_app) {}
+
 SearchWindow::~SearchWindow() {
   if (process.ok() && !process.HasExited()) Exit();
 }
@@ -63,9 +65,16 @@ bool SearchWindow::Start() {
   // The pointer stays off the window: a move over it would replace the status text.
   SetCursorPos(0, 0);
   process = e2e::Process::Launch(app_ + "\\norvel.exe", "", app_);
-  if (!process.ok()) return false;
+  if (!process.ok()) {
+    why_ = "norvel.exe did not start: " + process.error();
+    return false;
+  }
   main = e2e::WaitForTopWindow(process.id(), "Norvel", "Search");
-  if (!main) return false;
+  if (!main) {
+    why_ = process.HasExited() ? "norvel.exe ended with code " + std::to_string(process.ExitCode())
+                               : "no search window appeared";
+    return false;
+  }
   // The children exist once the start has run through; wait for the last one made.
   e2e::WaitUntil([&] { return e2e::FindChild(main, 1030) != nullptr; });
   search_bar = e2e::FindChild(main, 1000);
@@ -74,8 +83,11 @@ bool SearchWindow::Start() {
   status = e2e::FindChild(main, 1040);
   vertical_bar = e2e::FindChild(main, 1020);
   horizontal_bar = e2e::FindChild(main, 1030);
-  return search_bar && field && button && status && vertical_bar && horizontal_bar &&
-         e2e::Ping(main);
+  if (!(search_bar && field && button && status && vertical_bar && horizontal_bar)) {
+    why_ = "a child window of the search window is missing";
+    return false;
+  }
+  return e2e::Ping(main);
 }
 
 bool SearchWindow::Exit() {
@@ -126,6 +138,21 @@ void SearchWindow::FollowNext() {
   e2e::PostKey(main, VK_LEFT);  // inside "Next", clear of its edges
   e2e::PostChar(main, ' ');
   e2e::Ping(main);
+}
+
+bool SearchWindow::WaitUntilDrawn() {
+  // The update region empties when the paint begins; the round trip that follows
+  // returns only once that paint's handler has run through.
+  // Child windows (the bars, the field, the button) paint themselves, after the main
+  // window; all of them share its thread.
+  return e2e::WaitUntil([&] {
+           if (GetUpdateRect(main, nullptr, FALSE)) return false;
+           for (HWND child : e2e::Descendants(main)) {
+             if (IsWindowVisible(child) && GetUpdateRect(child, nullptr, FALSE)) return false;
+           }
+           return true;
+         }) &&
+         e2e::Ping(main);
 }
 
 RECT SearchWindow::Caret() const {

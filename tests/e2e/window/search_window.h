@@ -14,7 +14,10 @@ namespace norvel_e2e {
 
 class SearchWindow {
  public:
+  // A fresh application directory with a copy of norvel.exe.
   SearchWindow();
+  // An application directory made elsewhere, with norvel.exe and its settings in it.
+  explicit SearchWindow(const std::string& existing_app);
   ~SearchWindow();
 
   const std::string& app() const { return app_; }
@@ -31,8 +34,9 @@ class SearchWindow {
   void BuildNew();
   void Index();
 
-  // Starts norvel.exe and finds its windows; false when the window did not appear.
+  // Starts norvel.exe and finds its windows; false (with why()) when they did not appear.
   bool Start();
+  const std::string& why() const { return why_; }
   // Closes the window with File > Exit and waits for the program to end.
   bool Exit();
 
@@ -50,6 +54,8 @@ class SearchWindow {
   void FollowPrevious();
   void FollowNext();
   void FollowBack() { FollowPrevious(); }
+  // Waits until the window has no part left to paint and has finished painting.
+  bool WaitUntilDrawn();
   // The caret's rectangle in the main window, from the program's thread information.
   RECT Caret() const;
 
@@ -65,6 +71,7 @@ class SearchWindow {
  private:
   e2e::TestDir dir_;
   std::string app_;
+  std::string why_;
 };
 
 }  // namespace norvel_e2e

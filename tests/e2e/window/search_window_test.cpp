@@ -32,7 +32,7 @@ std::string PageText(int first, int count, bool previous, bool next) {
 
 TEST(SearchWindow, WithoutSettingsSearchReportsTheMissingIndex) {
   SearchWindow w;
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   EXPECT_EQ(w.Status(), "Ready");
   w.Search("anything");
   e2e::MessageBoxInfo box = e2e::WaitForMessageBox(w.process.id());
@@ -51,7 +51,7 @@ TEST(SearchWindow, TwentyFiveDocumentsPageByPage) {
   w.WriteDocs(25);
   w.Index();
   w.WriteSettings();
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   w.Search("alpha");
   std::string last;
   EXPECT_TRUE(e2e::WaitForStatusText(
@@ -84,7 +84,7 @@ TEST(SearchWindow, OpeningADocumentAndBack) {
   w.WriteDocs(3);
   w.Index();
   w.WriteSettings();
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   w.Search("alpha");
   std::string last;
   ASSERT_TRUE(w.HoverShows(650, LineY(0), "Page=1/1|Total=3", &last)) << last;
@@ -112,7 +112,7 @@ TEST(SearchWindow, SelectAllAndCopyOfAResultPage) {
   w.WriteDocs(12);
   w.Index();
   w.WriteSettings();
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   w.Search("alpha");
   std::string last;
   ASSERT_TRUE(w.HoverShows(650, LineY(0), "Page=1/2|Total=12", &last)) << last;
@@ -139,7 +139,7 @@ TEST(SearchWindow, QueryOfExcludedWordsOnlyFindsNothing) {
   w.WriteExclusions("common\r\n");
   w.Index();
   w.WriteSettings();
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   w.Search("common");
   e2e::MessageBoxInfo box = e2e::WaitForMessageBox(w.process.id());
   ASSERT_NE(box.hwnd, nullptr);
@@ -167,7 +167,7 @@ TEST(SearchWindow, WaitingNewIndexIsSwappedInAtStart) {
   w.BuildNew();
   ASSERT_TRUE(e2e::FileExists(w.index() + "\\_newstats.dat"));
   w.WriteSettings();
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   EXPECT_FALSE(e2e::FileExists(w.index() + "\\_newstats.dat"));
   w.Search("beta");
   std::string last;
@@ -185,7 +185,7 @@ TEST(SearchWindow, ResizingKeepsTheLayoutRule) {
   w.WriteDocs(25);
   w.Index();
   w.WriteSettings();
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   const RECT field_before = e2e::RectInParent(w.field);
   const RECT button_before = e2e::RectInParent(w.button);
   SetWindowPos(w.main, nullptr, 0, 0, 900, 720, SWP_NOMOVE | SWP_NOZORDER);
@@ -232,7 +232,7 @@ TEST(SearchWindow, ResizingKeepsTheLayoutRule) {
 
 TEST(SearchWindow, TabCyclesFieldButtonAndView) {
   SearchWindow w;
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   ASSERT_TRUE(e2e::BringToFront(w.main));
   ASSERT_TRUE(e2e::WaitForFocus(w.field));
   e2e::PostChar(w.field, '\t');
@@ -248,7 +248,7 @@ TEST(SearchWindow, ScreenshotOfAResultPage) {
   w.WriteDocs(12);
   w.Index();
   w.WriteSettings();
-  ASSERT_TRUE(w.Start());
+  ASSERT_TRUE(w.Start()) << w.why();
   w.Search("alpha number03");
   std::string last;
   ASSERT_TRUE(w.HoverShows(650, LineY(0), "Page=1/2|Total=12", &last)) << last;

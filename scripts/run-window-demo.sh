@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Opens the search window on the bundled demo documents: builds the Windows programs,
+# indexes demo/docs into a fresh application directory under build/window-demo and starts
+# norvel.exe there under Wine. Without an X display it takes the same steps in a virtual
+# display, searches for a demo query and saves a screenshot of the result page.
+# Usage: scripts/run-window-demo.sh [QUERY]   (default: printer)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+demo=$root/build/window-demo
+bin=$root/build/win32/bin
+
+virtual=no
+if [[ "${1:-}" == --in-virtual-display ]]; then
+  virtual=yes
+  shift
+else
+  scripts/setup-deps.sh
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 -j "$(nproc)" --target norvel norvel-cli window_demo
+  if [[ -z "${DISPLAY:-}" ]]; then
+    # Every Wine program of the demo runs inside the virtual display: one started
+    # without a display would leave Wine unable to open windows for a while.
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --in-virtual-display "$@"
+  fi
+fi
+query=${1:-printer}
+. scripts/env.sh
+
+rm -rf "$demo" && mkdir -p "$demo/app" "$demo/index"
+cp "$bin/norvel.exe" demo/xcludelist.ini "$demo/app/"
+win() { winepath -w "$1" 2>/dev/null; }
+wine "$bin/norvel-cli.exe" index --app-dir "$(win "$demo/app")" \
+  "$(win "$root/demo/docs")" "$(win "$demo/index")"
+printf 'index_dir=%s\r\ndata_dir=%s\r\n' "$(win "$demo/index")" "$(win "$root/demo/docs")" \
+  > "$demo/app/norvel.ini"
+
+if [[ $virtual == no ]]; then
+  echo "Opening the search window on the demo documents; try searching for: $query"
+  cd "$demo/app"
+  exec wine norvel.exe
+fi
+
+shot=$demo/search-window.png
+echo "No display: searching for \"$query\" in a virtual display"
+wine "$bin/window_demo.exe" "$(win "$demo/app")" "$query" "$(win "$shot")"
+echo "Screenshot of the search window: $shot"

@@ -158,7 +158,9 @@ std::string ProgressTickText(JobState* state) {
   return std::string(kWaitText, static_cast<size_t>(step) + 1);
 }
 
-void OnProgressTimer(JobState* state) { SetStatusText(ProgressTickText(state)); }
+void OnProgressTimer(JobState* state) {
+  SetStatusText(ProgressTickText(state));
+}
 
 void CancelJob(JobState* state, const std::function<void()>& wait_for_job) {
   state->progress.stop = true;

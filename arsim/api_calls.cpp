@@ -105,7 +105,8 @@ int __cdecl ARGetMultipleFields(
     ARFieldLimitList* limits, ARDisplayInstanceListList* displayInstances,
     ARTextStringList* helpTexts, ARTimestampList* timestamps, ARAccessNameList* owners,
     ARAccessNameList* lastChanged, ARTextStringList* changeDiaries, ARStatusList* status) {
-  arsim::CallCheck check = arsim::BeginServerCall("ARGetMultipleFields", control, schemaName, status);
+  arsim::CallCheck check =
+      arsim::BeginServerCall("ARGetMultipleFields", control, schemaName, status);
   if (!check.session) return check.result;
   const arsim::Schema* schema = arsim::SchemaOrError(check.session->server, schemaName, status);
   if (!schema) return AR_RETURN_ERROR;
@@ -254,8 +255,7 @@ int __cdecl ARGetListEntryWithFields(ARControlStruct* control, ARNameType schema
 }
 
 int __cdecl ARGetEntry(ARControlStruct* control, ARNameType schemaName, AREntryIdList* entryId,
-                       ARInternalIdList* fieldIds, ARFieldValueList* values,
-                       ARStatusList* status) {
+                       ARInternalIdList* fieldIds, ARFieldValueList* values, ARStatusList* status) {
   std::string wanted;
   if (entryId && entryId->numItems == 1 && entryId->entryIdList) {
     wanted.assign(entryId->entryIdList[0], strnlen(entryId->entryIdList[0], sizeof(AREntryIdType)));
@@ -313,7 +313,9 @@ static_assert(std::is_same<decltype(&ARInitialization), ARInitializationProc>::v
 static_assert(std::is_same<decltype(&ARTermination), ARTerminationProc>::value, "");
 static_assert(std::is_same<decltype(&ARGetListSchema), ARGetListSchemaProc>::value, "");
 static_assert(std::is_same<decltype(&ARGetMultipleFields), ARGetMultipleFieldsProc>::value, "");
-static_assert(std::is_same<decltype(&ARLoadARQualifierStruct), ARLoadARQualifierStructProc>::value, "");
-static_assert(std::is_same<decltype(&ARGetListEntryWithFields), ARGetListEntryWithFieldsProc>::value, "");
+static_assert(std::is_same<decltype(&ARLoadARQualifierStruct), ARLoadARQualifierStructProc>::value,
+              "");
+static_assert(
+    std::is_same<decltype(&ARGetListEntryWithFields), ARGetListEntryWithFieldsProc>::value, "");
 static_assert(std::is_same<decltype(&ARGetEntry), ARGetEntryProc>::value, "");
 static_assert(std::is_same<decltype(&ARDecodeDiary), ARDecodeDiaryProc>::value, "");

@@ -84,8 +84,7 @@ void __cdecl FreeARPermissionListList(ARPermissionListList* value, ARBoolean fre
   FreeStruct(value, freeStruct);
 }
 
-void __cdecl FreeARDisplayInstanceListList(ARDisplayInstanceListList* value,
-                                           ARBoolean freeStruct) {
+void __cdecl FreeARDisplayInstanceListList(ARDisplayInstanceListList* value, ARBoolean freeStruct) {
   if (!value) return;
   for (unsigned i = 0; value->dInstanceList && i < value->numItems; ++i) {
     ARDisplayInstanceList& list = value->dInstanceList[i];
@@ -132,8 +131,7 @@ void __cdecl FreeARSortList(ARSortList* value, ARBoolean freeStruct) {
   FreeStruct(value, freeStruct);
 }
 
-void __cdecl FreeAREntryListFieldValueList(AREntryListFieldValueList* value,
-                                           ARBoolean freeStruct) {
+void __cdecl FreeAREntryListFieldValueList(AREntryListFieldValueList* value, ARBoolean freeStruct) {
   if (!value) return;
   for (unsigned i = 0; value->entryList && i < value->numItems; ++i) {
     AREntryListFieldValueStruct& entry = value->entryList[i];
@@ -190,6 +188,8 @@ void __cdecl FreeARDiaryList(ARDiaryList* value, ARBoolean freeStruct) {
 static_assert(std::is_same<decltype(&FreeARStatusList), FreeARStatusListProc>::value, "");
 static_assert(std::is_same<decltype(&FreeARQualifierStruct), FreeARQualifierStructProc>::value, "");
 static_assert(std::is_same<decltype(&FreeAREntryListFieldValueList),
-                           FreeAREntryListFieldValueListProc>::value, "");
+                           FreeAREntryListFieldValueListProc>::value,
+              "");
 static_assert(std::is_same<decltype(&FreeARDisplayInstanceListList),
-                           FreeARDisplayInstanceListListProc>::value, "");
+                           FreeARDisplayInstanceListListProc>::value,
+              "");

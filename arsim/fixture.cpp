@@ -21,12 +21,12 @@ struct TypeName {
 };
 
 const TypeName kTypeNames[] = {
-    {"null", 0},      {"keyword", 1},  {"integer", 2},      {"real", 3},       {"char", 4},
-    {"diary", 5},     {"enum", 6},     {"time", 7},         {"bitmask", 8},    {"bytes", 9},
-    {"decimal", 10},  {"attach", 11},  {"currency", 12},    {"date", 13},      {"timeofday", 14},
-    {"join", 30},     {"trim", 31},    {"control", 32},     {"table", 33},     {"column", 34},
-    {"page", 35},     {"pageholder", 36}, {"attachpool", 37}, {"ulong", 40},   {"coords", 41},
-    {"view", 42},     {"display", 43},
+    {"null", 0},     {"keyword", 1},     {"integer", 2},     {"real", 3},    {"char", 4},
+    {"diary", 5},    {"enum", 6},        {"time", 7},        {"bitmask", 8}, {"bytes", 9},
+    {"decimal", 10}, {"attach", 11},     {"currency", 12},   {"date", 13},   {"timeofday", 14},
+    {"join", 30},    {"trim", 31},       {"control", 32},    {"table", 33},  {"column", 34},
+    {"page", 35},    {"pageholder", 36}, {"attachpool", 37}, {"ulong", 40},  {"coords", 41},
+    {"view", 42},    {"display", 43},
 };
 
 // One blank-separated word of a line. Quoted parts ("...") may hold blanks and escapes;
@@ -39,11 +39,21 @@ struct Token {
 bool ParseEscape(const std::string& line, size_t* i, std::string* out) {
   char c = line[*i];
   switch (c) {
-    case 'n': out->push_back('\n'); break;
-    case 'r': out->push_back('\r'); break;
-    case 't': out->push_back('\t'); break;
-    case '\\': out->push_back('\\'); break;
-    case '"': out->push_back('"'); break;
+    case 'n':
+      out->push_back('\n');
+      break;
+    case 'r':
+      out->push_back('\r');
+      break;
+    case 't':
+      out->push_back('\t');
+      break;
+    case '\\':
+      out->push_back('\\');
+      break;
+    case '"':
+      out->push_back('"');
+      break;
     case 'x': {
       if (*i + 2 >= line.size()) return false;
       std::string hex = line.substr(*i + 1, 2);
@@ -55,7 +65,8 @@ bool ParseEscape(const std::string& line, size_t* i, std::string* out) {
       *i += 2;
       break;
     }
-    default: return false;
+    default:
+      return false;
   }
   return true;
 }
@@ -146,15 +157,20 @@ std::vector<std::string> SplitSelections(const std::string& list) {
 }
 
 bool IsTextType(unsigned type) {
-  return type == AR_DATA_TYPE_CHAR || type == AR_DATA_TYPE_DECIMAL ||
-         type == AR_DATA_TYPE_VIEW || type == AR_DATA_TYPE_DISPLAY;
+  return type == AR_DATA_TYPE_CHAR || type == AR_DATA_TYPE_DECIMAL || type == AR_DATA_TYPE_VIEW ||
+         type == AR_DATA_TYPE_DISPLAY;
 }
 
 bool IsIntegralType(unsigned type) {
   switch (type) {
-    case AR_DATA_TYPE_KEYWORD: case AR_DATA_TYPE_INTEGER: case AR_DATA_TYPE_ENUM:
-    case AR_DATA_TYPE_TIME: case AR_DATA_TYPE_BITMASK: case AR_DATA_TYPE_DATE:
-    case AR_DATA_TYPE_ULONG: case AR_DATA_TYPE_TIME_OF_DAY:
+    case AR_DATA_TYPE_KEYWORD:
+    case AR_DATA_TYPE_INTEGER:
+    case AR_DATA_TYPE_ENUM:
+    case AR_DATA_TYPE_TIME:
+    case AR_DATA_TYPE_BITMASK:
+    case AR_DATA_TYPE_DATE:
+    case AR_DATA_TYPE_ULONG:
+    case AR_DATA_TYPE_TIME_OF_DAY:
       return true;
     default:
       return false;
@@ -252,7 +268,9 @@ bool FileIsThere(const std::string& path) {
   return f != nullptr;
 }
 
-void PauseBriefly() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }
+void PauseBriefly() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
 
 bool EndsWith(const std::string& s, const char* suffix) {
   size_t n = std::strlen(suffix);
@@ -333,7 +351,8 @@ bool ParseServerText(const std::string& text, const std::string& file, Server* o
       f.number = 9000;
       for (size_t i = 2; i < t.size(); ++i) {
         long long n = 0;
-        std::string key = t[i].option_at == std::string::npos ? "" : t[i].text.substr(0, t[i].option_at);
+        std::string key =
+            t[i].option_at == std::string::npos ? "" : t[i].text.substr(0, t[i].option_at);
         std::string value = key.empty() ? "" : t[i].text.substr(t[i].option_at + 1);
         if (key == "schema") {
           f.schema = value;
@@ -353,7 +372,8 @@ bool ParseServerText(const std::string& text, const std::string& file, Server* o
       Hold h;
       h.call = t[1].text;
       for (size_t i = 2; i < t.size(); ++i) {
-        std::string key = t[i].option_at == std::string::npos ? "" : t[i].text.substr(0, t[i].option_at);
+        std::string key =
+            t[i].option_at == std::string::npos ? "" : t[i].text.substr(0, t[i].option_at);
         std::string value = key.empty() ? "" : t[i].text.substr(t[i].option_at + 1);
         if (key == "schema") {
           h.schema = value;
@@ -366,7 +386,8 @@ bool ParseServerText(const std::string& text, const std::string& file, Server* o
       }
       out->holds.push_back(h);
     } else {
-      *error = lines.Where() + "expected \"user NAME PASSWORD\", \"fail CALL [options]\" or "
+      *error = lines.Where() +
+               "expected \"user NAME PASSWORD\", \"fail CALL [options]\" or "
                "\"hold CALL [options]\"";
       return false;
     }
@@ -380,15 +401,18 @@ bool ParseFieldLine(const std::vector<Token>& t, const std::string& where, Schem
                     std::string* error) {
   FieldDef f;
   long long id;
-  if (t.size() < 4 || !ParseNumber(t[1].text, &id) || id < 0 || !ParseType(t[2].text, &f.data_type)) {
+  if (t.size() < 4 || !ParseNumber(t[1].text, &id) || id < 0 ||
+      !ParseType(t[2].text, &f.data_type)) {
     *error = where + "expected \"field ID TYPE NAME [max=N] [values=A;B] [hidden]\"";
     return false;
   }
   f.id = static_cast<ARInternalId>(id);
   f.name = t[3].text;
   for (size_t i = 4; i < t.size(); ++i) {
-    std::string key = t[i].option_at == std::string::npos ? t[i].text : t[i].text.substr(0, t[i].option_at);
-    std::string value = t[i].option_at == std::string::npos ? "" : t[i].text.substr(t[i].option_at + 1);
+    std::string key =
+        t[i].option_at == std::string::npos ? t[i].text : t[i].text.substr(0, t[i].option_at);
+    std::string value =
+        t[i].option_at == std::string::npos ? "" : t[i].text.substr(t[i].option_at + 1);
     long long n;
     if (key == "max" && ParseNumber(value, &n) && n >= 0) {
       f.max_length = static_cast<unsigned>(n);

@@ -63,8 +63,7 @@ class Lexer {
     ++pos_;
     for (;;) {
       if (pos_ >= text_.size()) {
-        *error = "Missing closing quote for the text at position " +
-                 std::to_string(out->position);
+        *error = "Missing closing quote for the text at position " + std::to_string(out->position);
         return false;
       }
       char c = text_[pos_++];
@@ -98,9 +97,15 @@ bool ParseNumberText(const std::string& s, double* out) {
 
 bool IsNumericType(unsigned type) {
   switch (type) {
-    case AR_DATA_TYPE_KEYWORD: case AR_DATA_TYPE_INTEGER: case AR_DATA_TYPE_REAL:
-    case AR_DATA_TYPE_ENUM: case AR_DATA_TYPE_TIME: case AR_DATA_TYPE_BITMASK:
-    case AR_DATA_TYPE_DATE: case AR_DATA_TYPE_TIME_OF_DAY: case AR_DATA_TYPE_ULONG:
+    case AR_DATA_TYPE_KEYWORD:
+    case AR_DATA_TYPE_INTEGER:
+    case AR_DATA_TYPE_REAL:
+    case AR_DATA_TYPE_ENUM:
+    case AR_DATA_TYPE_TIME:
+    case AR_DATA_TYPE_BITMASK:
+    case AR_DATA_TYPE_DATE:
+    case AR_DATA_TYPE_TIME_OF_DAY:
+    case AR_DATA_TYPE_ULONG:
       return true;
     default:
       return false;
@@ -139,8 +144,7 @@ class Parser {
   bool Advance() { return lexer_.Next(&current_, error_); }
 
   bool Fail(const std::string& what) {
-    *error_ = what + " at position " + std::to_string(current_.position) +
-              " of the qualification";
+    *error_ = what + " at position " + std::to_string(current_.position) + " of the qualification";
     return false;
   }
 
@@ -221,8 +225,8 @@ class Parser {
                    IsKeyword(current_, "NOT") || IsKeyword(current_, "LIKE")) {
           return Fail("Expected a field or a value");
         } else {
-          out->kind = ParseNumberText(current_.text, &out->number) ? Operand::kNumber
-                                                                      : Operand::kText;
+          out->kind =
+              ParseNumberText(current_.text, &out->number) ? Operand::kNumber : Operand::kText;
           out->text = current_.text;
         }
         break;
@@ -236,9 +240,9 @@ class Parser {
     static const struct {
       const char* text;
       unsigned op;
-    } kOps[] = {{"=", AR_REL_OP_EQUAL},       {"!=", AR_REL_OP_NOT_EQUAL},
-                {"<>", AR_REL_OP_NOT_EQUAL},  {"<", AR_REL_OP_LESS},
-                {"<=", AR_REL_OP_LESS_EQUAL}, {">", AR_REL_OP_GREATER},
+    } kOps[] = {{"=", AR_REL_OP_EQUAL},         {"!=", AR_REL_OP_NOT_EQUAL},
+                {"<>", AR_REL_OP_NOT_EQUAL},    {"<", AR_REL_OP_LESS},
+                {"<=", AR_REL_OP_LESS_EQUAL},   {">", AR_REL_OP_GREATER},
                 {">=", AR_REL_OP_GREATER_EQUAL}};
     if (IsKeyword(current_, "LIKE")) {
       *op = AR_REL_OP_LIKE;
@@ -278,8 +282,8 @@ class Parser {
         return true;
       }
     }
-    *error_ = "Value does not match the data type of field '" + field->name + "' : " +
-              literal->text;
+    *error_ =
+        "Value does not match the data type of field '" + field->name + "' : " + literal->text;
     return false;
   }
 
@@ -391,17 +395,23 @@ bool Relate(const Cell& a, const Cell& b, unsigned op) {
     if (op == AR_REL_OP_NOT_EQUAL) return a.null != b.null;
     return false;
   }
-  int cmp = (a.numeric && b.numeric)
-                ? (a.number < b.number ? -1 : (a.number > b.number ? 1 : 0))
-                : CompareText(a.text, b.text);
+  int cmp = (a.numeric && b.numeric) ? (a.number < b.number ? -1 : (a.number > b.number ? 1 : 0))
+                                     : CompareText(a.text, b.text);
   switch (op) {
-    case AR_REL_OP_EQUAL: return cmp == 0;
-    case AR_REL_OP_NOT_EQUAL: return cmp != 0;
-    case AR_REL_OP_LESS: return cmp < 0;
-    case AR_REL_OP_LESS_EQUAL: return cmp <= 0;
-    case AR_REL_OP_GREATER: return cmp > 0;
-    case AR_REL_OP_GREATER_EQUAL: return cmp >= 0;
-    default: return false;
+    case AR_REL_OP_EQUAL:
+      return cmp == 0;
+    case AR_REL_OP_NOT_EQUAL:
+      return cmp != 0;
+    case AR_REL_OP_LESS:
+      return cmp < 0;
+    case AR_REL_OP_LESS_EQUAL:
+      return cmp <= 0;
+    case AR_REL_OP_GREATER:
+      return cmp > 0;
+    case AR_REL_OP_GREATER_EQUAL:
+      return cmp >= 0;
+    default:
+      return false;
   }
 }
 
@@ -432,8 +442,7 @@ bool Evaluate(const Entry& entry, const ARQualifierStruct* q, int depth, bool* m
     case AR_COND_OP_REL_OP:
       if (q->u.relOp && q->u.relOp->magic == kRelOpMagic) {
         const ARRelOpStruct& rel = *q->u.relOp;
-        *match = Relate(OperandCell(entry, rel.left), OperandCell(entry, rel.right),
-                        rel.operation);
+        *match = Relate(OperandCell(entry, rel.left), OperandCell(entry, rel.right), rel.operation);
         return true;
       }
       break;

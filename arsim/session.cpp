@@ -70,8 +70,7 @@ CallCheck BeginServerCall(const char* call, ARControlStruct* control, const char
   std::string user = Terminated(control->user, sizeof control->user);
   std::string password = Terminated(control->password, sizeof control->password);
   if (!session->server.Accepts(user.c_str(), password.c_str())) {
-    check.result = AddStatus(status, AR_RETURN_ERROR, 623,
-                             "Authentication failed : " + user);
+    check.result = AddStatus(status, AR_RETURN_ERROR, 623, "Authentication failed : " + user);
     return check;
   }
   const Failure* failure = session->server.FailureFor(call, schema);

@@ -46,7 +46,8 @@ const char kSchemasUsage[] =
     "                        without it the password is read from standard input, with a\n"
     "                        prompt and without echo when that is a terminal\n"
     "  --app-dir DIR         where norvel_log.txt is written (default: the program's folder)\n"
-    "  --library FILE        the AR client library to load (default: " ARAPI_DEFAULT_TEXT "\n"
+    "  --library FILE        the AR client library to load (default: " ARAPI_DEFAULT_TEXT
+    "\n"
     "                        beside the program, else from the library search path)\n"
     "\n"
     "Exit status: 0 when names were listed, 1 when the connection failed or the server has\n"
@@ -74,15 +75,14 @@ const char kExportUsage[] =
 
 namespace {
 
-const OptionSpec kConnectionOptions = {
-    {"--server", "--user", "--password-file", "--app-dir", "--library", "--query",
-     "--max-records", "--data-dir"},
-    {"--help"}};
+const OptionSpec kConnectionOptions = {{"--server", "--user", "--password-file", "--app-dir",
+                                        "--library", "--query", "--max-records", "--data-dir"},
+                                       {"--help"}};
 
 // The first line of text without its line end; text is wiped.
 void TakeFirstLine(std::string* text, norvel::SecretText* out) {
   size_t end = text->find_first_of("\r\n");
-  out->Assign(text->substr(0, end));
+  out->Assign(text->data(), end == std::string::npos ? text->size() : end);
   if (!text->empty()) norvel::WipeMemory(&(*text)[0], text->size());
 }
 
@@ -91,6 +91,7 @@ void ReadHidden(const std::string& prompt, norvel::SecretText* out) {
   std::fprintf(stderr, "%s", prompt.c_str());
   std::fflush(stderr);
   std::string line;
+  line.reserve(1024);  // no reallocation leaves a copy behind
 #ifdef _WIN32
   for (int c = _getch(); c != '\r' && c != '\n' && c != EOF && c != 3; c = _getch()) {
     if (c == '\b') {
@@ -130,6 +131,7 @@ bool ReadStream(std::FILE* in, std::string* text) {
 bool ReadPassword(const ParsedArgs& args, norvel::SecretText* password) {
   std::string file = args.Value("--password-file");
   std::string text;
+  text.reserve(4096);  // no reallocation leaves a copy behind
   if (file.empty() && IsTerminal(0)) {
     ReadHidden("Password for " + args.Value("--user") + " on " + args.Value("--server") + ": ",
                password);
@@ -182,8 +184,7 @@ class AgreeingUi : public ConsoleUi {
 
 // Runs one schema's export, showing the counters on stderr every 200 ms on a terminal.
 int ExportWithProgress(const ParsedArgs& parsed, const norvel::SecretText& password,
-                       const std::string& schema, int max_records,
-                       norvel::JobProgress* progress) {
+                       const std::string& schema, int max_records, norvel::JobProgress* progress) {
   auto run = [&] {
     return norvel::ExportData(parsed.Value("--server"), parsed.Value("--user"), password.str(),
                               schema, max_records, parsed.Value("--query"),
@@ -231,8 +232,8 @@ int RunSchemasCommand(const std::vector<std::string>& args) {
   ConsoleUi ui;
   LogWatch log(app_dir);
   norvel::SchemaListUpdate update;
-  if (!norvel::FetchSchemaList(parsed.Value("--server"), parsed.Value("--user"), password.str(),
-                               {}, &update)) {
+  if (!norvel::FetchSchemaList(parsed.Value("--server"), parsed.Value("--user"), password.str(), {},
+                               &update)) {
     log.PrintNewEntries();
     return kExitNone;
   }
@@ -273,8 +274,8 @@ int RunExportCommand(const std::vector<std::string>& args) {
     LogWatch log(app_dir);
     uint32_t before = progress.exported;
     progress.entries_listed = 0;
-    if (ExportWithProgress(parsed, password, schema, static_cast<int>(max_records),
-                           &progress) == -1) {
+    if (ExportWithProgress(parsed, password, schema, static_cast<int>(max_records), &progress) ==
+        -1) {
       norvel::ShowMessage(norvel::kError, 20, "Please check the logs.");
       log.PrintNewEntries();
       status = kExitNone;

@@ -359,8 +359,7 @@ typedef int(__cdecl* ARLoadARQualifierStructProc)(ARControlStruct*, ARNameType s
                                                   ARNameType displayTag, char* qualString,
                                                   ARQualifierStruct*, ARStatusList*);
 typedef int(__cdecl* ARGetListEntryWithFieldsProc)(ARControlStruct*, ARNameType schema,
-                                                   ARQualifierStruct*,
-                                                   AREntryListFieldList* fields,
+                                                   ARQualifierStruct*, AREntryListFieldList* fields,
                                                    ARSortList* sort, unsigned int firstRetrieve,
                                                    unsigned int maxRetrieve,
                                                    AREntryListFieldValueList* entries,

@@ -49,9 +49,13 @@ std::string ArLibraryPath() {
   return platform::FileExists(beside) ? beside : std::string(kArLibraryName);
 }
 
-bool ArModule::Load() { return library_.Open(ArLibraryPath()); }
+bool ArModule::Load() {
+  return library_.Open(ArLibraryPath());
+}
 
-ControlRecord::ControlRecord() { std::memset(&record_, 0, sizeof record_); }
+ControlRecord::ControlRecord() {
+  std::memset(&record_, 0, sizeof record_);
+}
 
 ControlRecord::ControlRecord(const std::string& server, const std::string& user,
                              const std::string& password)
@@ -68,7 +72,9 @@ ControlRecord& ControlRecord::operator=(const ControlRecord& other) {
   return *this;
 }
 
-ControlRecord::~ControlRecord() { WipeMemory(&record_, sizeof record_); }
+ControlRecord::~ControlRecord() {
+  WipeMemory(&record_, sizeof record_);
+}
 
 void StatusList::LogFirstText(const char* routine, const char* call) const {
   if (list_.numItems > 0 && list_.statusList && list_.statusList[0].messageText) {
@@ -155,8 +161,8 @@ int ExportData(const std::string& server, const std::string& user, const std::st
   if (!progress) progress = &unused;
   return RunConnection("ExportData", server, user, password,
                        [&](const ArModule& ar, const ControlRecord& control) {
-                         return APIARGetListEntryWithFields(ar, control, schema, max_records,
-                                                            query, data_dir, progress);
+                         return APIARGetListEntryWithFields(ar, control, schema, max_records, query,
+                                                            data_dir, progress);
                        });
 }
 

@@ -70,10 +70,10 @@ int APIARGetMultipleFields(const ArModule& ar, ControlRecord control, ARNameType
   ARTimestampList stamps = {0, nullptr};
   ARAccessNameList owners = {0, nullptr}, last_changed = {0, nullptr};
   StatusList status(ar);
-  int rc = get_fields(control.get(), schema, nullptr, &exist, &defs->ids, &defs->names, &mapping,
-                      &defs->types, &options, &create_modes, &defaults, nullptr, &defs->limits,
-                      &display, &help, &stamps, &owners, &last_changed, &change_diary,
-                      status.get());
+  int rc =
+      get_fields(control.get(), schema, nullptr, &exist, &defs->ids, &defs->names, &mapping,
+                 &defs->types, &options, &create_modes, &defaults, nullptr, &defs->limits, &display,
+                 &help, &stamps, &owners, &last_changed, &change_diary, status.get());
   if (rc >= AR_RETURN_ERROR) {
     status.LogFirstText("APIARGetMultipleFields", "ARGetMultipleFields");
     return -1;
@@ -161,8 +161,7 @@ int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
   {
     ControlRecord copy = control;
     int rc = list_entries(copy.get(), schema_name, &qualifier, &field_list, nullptr, 0,
-                          static_cast<unsigned>(max_records), &entries, nullptr,
-                          list_status.get());
+                          static_cast<unsigned>(max_records), &entries, nullptr, list_status.get());
     if (rc < AR_RETURN_ERROR) {
       EntryWriter(ar, control, schema_name, defs, data_dir, progress).ExportEntries(entries);
     } else {
@@ -307,8 +306,7 @@ void EntryWriter::APIARGetEntry(platform::TextWriter* file, const std::string& r
   } else {
     ARFieldValueList values = {0, nullptr};
     ControlRecord copy = control_;
-    int rc = get_entry(copy.get(), schema_, &entry_id_list, &field_id_list, &values,
-                       status.get());
+    int rc = get_entry(copy.get(), schema_, &entry_id_list, &field_id_list, &values, status.get());
     if (rc < AR_RETURN_ERROR) {
       if (values.numItems > 0 && values.fieldValueList) {
         PrintFieldValue(file, values.fieldValueList[0], true);

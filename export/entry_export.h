@@ -45,8 +45,7 @@ class EntryWriter {
   void PrintFieldValue(platform::TextWriter* file, const ARFieldValueStruct& value, bool last);
   void APIARGetEntry(platform::TextWriter* file, const std::string& request_id);
   void APIPrintDiary(platform::TextWriter* file, const ARFieldValueStruct& value);
-  void PrintDiaryItems(platform::TextWriter* file, ARInternalId field_id,
-                       const ARDiaryList& diary);
+  void PrintDiaryItems(platform::TextWriter* file, ARInternalId field_id, const ARDiaryList& diary);
 
  private:
   void WritePending(platform::TextWriter* file);

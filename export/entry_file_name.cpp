@@ -20,8 +20,7 @@ bool IsDeviceName(const std::string& stem) {
   std::string base = stem.substr(0, stem.find('.'));
   while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.pop_back();
   for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$",
-                                         "CLOCK$"};
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
   for (const char* device : kDevices) {
     if (base == device) return true;
   }
@@ -52,8 +51,7 @@ std::string SafeFileStem(const std::string& request_id, size_t max_length) {
   return stem;
 }
 
-bool EntryFilePath(const std::string& data_dir, const std::string& request_id,
-                   std::string* path) {
+bool EntryFilePath(const std::string& data_dir, const std::string& request_id, std::string* path) {
   const size_t kExtension = 4;  // ".txt"
   size_t used = data_dir.size() + 1 + kExtension;
   if (used >= kMaxPathLength) return false;

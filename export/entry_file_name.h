@@ -25,7 +25,6 @@ std::string SafeFileStem(const std::string& request_id, size_t max_length);
 
 // data_dir, the separator, the safe stem and ".txt", cut so the path holds at most
 // kMaxPathLength characters. False when the data directory leaves no room for a name.
-bool EntryFilePath(const std::string& data_dir, const std::string& request_id,
-                   std::string* path);
+bool EntryFilePath(const std::string& data_dir, const std::string& request_id, std::string* path);
 
 }  // namespace norvel

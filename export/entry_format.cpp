@@ -29,7 +29,9 @@ std::string Format(const char* format, ...) {
 }
 
 // Text values may come without their text; they then print as empty.
-const char* TextOf(const char* text) { return text ? text : ""; }
+const char* TextOf(const char* text) {
+  return text ? text : "";
+}
 
 }  // namespace
 
@@ -45,19 +47,31 @@ std::string FormatFieldBlock(const std::string& label, const ARValueStruct& valu
   const char* l = label.c_str();
   const auto& u = value.u;
   switch (value.dataType) {
-    case AR_DATA_TYPE_KEYWORD: return Format("<<%s>>\n   %u\n", l, u.keyNum);
-    case AR_DATA_TYPE_INTEGER: return Format("<<%s>>\n   %d\n", l, static_cast<int>(u.intVal));
-    case AR_DATA_TYPE_REAL: return Format("<<%s>>\n   %f\n", l, u.realVal);
-    case AR_DATA_TYPE_CHAR: return Format("<<%s>>\n   %s\n", l, TextOf(u.charVal));
-    case AR_DATA_TYPE_ENUM: return Format("<<%s>>\n   %u\n", l, static_cast<unsigned>(u.enumVal));
-    case AR_DATA_TYPE_TIME: return Format("<<%s>>\n   %ld\n", l, static_cast<long>(u.timeVal));
-    case AR_DATA_TYPE_BITMASK: return Format("<<%s>>\n   %d\n", l, static_cast<int>(u.maskVal));
-    case AR_DATA_TYPE_DECIMAL: return Format("<<%s>>\n   %s\n", l, TextOf(u.decimalVal));
-    case AR_DATA_TYPE_DATE: return Format("<<%s>>\n   %d\n", l, u.dateVal);
-    case AR_DATA_TYPE_ULONG: return Format("<<%s>>\n   %u\n", l, static_cast<unsigned>(u.ulongVal));
+    case AR_DATA_TYPE_KEYWORD:
+      return Format("<<%s>>\n   %u\n", l, u.keyNum);
+    case AR_DATA_TYPE_INTEGER:
+      return Format("<<%s>>\n   %d\n", l, static_cast<int>(u.intVal));
+    case AR_DATA_TYPE_REAL:
+      return Format("<<%s>>\n   %f\n", l, u.realVal);
+    case AR_DATA_TYPE_CHAR:
+      return Format("<<%s>>\n   %s\n", l, TextOf(u.charVal));
+    case AR_DATA_TYPE_ENUM:
+      return Format("<<%s>>\n   %u\n", l, static_cast<unsigned>(u.enumVal));
+    case AR_DATA_TYPE_TIME:
+      return Format("<<%s>>\n   %ld\n", l, static_cast<long>(u.timeVal));
+    case AR_DATA_TYPE_BITMASK:
+      return Format("<<%s>>\n   %d\n", l, static_cast<int>(u.maskVal));
+    case AR_DATA_TYPE_DECIMAL:
+      return Format("<<%s>>\n   %s\n", l, TextOf(u.decimalVal));
+    case AR_DATA_TYPE_DATE:
+      return Format("<<%s>>\n   %d\n", l, u.dateVal);
+    case AR_DATA_TYPE_ULONG:
+      return Format("<<%s>>\n   %u\n", l, static_cast<unsigned>(u.ulongVal));
     case AR_DATA_TYPE_VIEW:
-    case AR_DATA_TYPE_DISPLAY: return Format("<<%s>>\n   %s\n", l, TextOf(u.charVal));
-    default: return std::string();
+    case AR_DATA_TYPE_DISPLAY:
+      return Format("<<%s>>\n   %s\n", l, TextOf(u.charVal));
+    default:
+      return std::string();
   }
 }
 

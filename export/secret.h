@@ -22,10 +22,11 @@ class SecretText {
   SecretText& operator=(const SecretText&) = delete;
   ~SecretText() { Clear(); }
 
-  void Assign(const std::string& text) {
+  void Assign(const std::string& text) { Assign(text.data(), text.size()); }
+  void Assign(const char* text, size_t n) {
     Clear();
-    text_.reserve(text.size());
-    text_.append(text);
+    text_.reserve(n);
+    text_.append(text, n);
   }
   void Clear() {
     if (!text_.empty()) WipeMemory(&text_[0], text_.size());

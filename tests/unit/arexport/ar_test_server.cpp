@@ -31,7 +31,9 @@ ArTestServer::~ArTestServer() {
   norvel::SetLogDirectory("");
 }
 
-std::string ArTestServer::folder() const { return root_.File(kName); }
+std::string ArTestServer::folder() const {
+  return root_.File(kName);
+}
 
 void ArTestServer::AddServerLines(const std::string& lines) {
   std::string path = platform::JoinPath(folder(), "server.txt");

@@ -48,8 +48,12 @@ class ArTestServer {
 class LeaksExpected {
  public:
 #if defined(__SANITIZE_ADDRESS__)
-  LeaksExpected() { __lsan_disable(); }
-  ~LeaksExpected() { __lsan_enable(); }
+  LeaksExpected() {
+    __lsan_disable();
+  }
+  ~LeaksExpected() {
+    __lsan_enable();
+  }
 #else
   LeaksExpected() {}
   ~LeaksExpected() {}  // user-provided, so that holders count as used

@@ -31,8 +31,7 @@ TEST(DemoServer, EverySchemaExportsEveryEntry) {
   std::string issue = norvel_test::ReadBytes(scratch.DataFile("KI0000000000001.txt"));
   EXPECT_EQ(issue.rfind("<<Workaround_History>>\r\n   ", 0), 0u) << issue;
   std::string change = norvel_test::ReadBytes(scratch.DataFile("CRQ000000000001.txt"));
-  EXPECT_EQ(change.rfind("<<Change_ID>>\r\n   CRQ000000000001\r\n<<Change_Reason>>\r\n   ", 0),
-            0u)
+  EXPECT_EQ(change.rfind("<<Change_ID>>\r\n   CRQ000000000001\r\n<<Change_Reason>>\r\n   ", 0), 0u)
       << change;
 
   // Resolved or closed cases of high priority, as a user would ask for them.

@@ -139,24 +139,27 @@ TEST_F(EntryFilesTest, PendingTextReachesTheFileInBatchesOfAtMost1024Bytes) {
   // Two 600-byte blocks cannot wait together: the first is written when the second comes,
   // and the order of the blocks is kept.
   std::string a(585, 'a'), b(585, 'b');
-  server_.AddSchema("long.schema", "schema Long\nfield 1 char Id max=15\n"
-                                   "field 2 char A max=1000\nfield 3 char B max=1000\n"
-                                   "entry\nset 1 L1\nset 2 " + a + "\nset 3 " + b + "\n");
+  server_.AddSchema("long.schema",
+                    "schema Long\nfield 1 char Id max=15\n"
+                    "field 2 char A max=1000\nfield 3 char B max=1000\n"
+                    "entry\nset 1 L1\nset 2 " +
+                        a + "\nset 3 " + b + "\n");
   ASSERT_EQ(Export(server_, "Long", 10, "", &progress_), 0);
   EXPECT_EQ(ReadBytes(server_.DataFile("L1.txt")),
             "<<Id>>\r\n   L1\r\n<<A>>\r\n   " + a + "\r\n<<B>>\r\n   " + b + "\r\n");
 }
 
 TEST_F(EntryFilesTest, MaxRecordsLimitsTheListing) {
-  std::string schema = "schema Many\nfield 1 char Id max=15\nfield 7 enum Status values=Open;Closed\n";
+  std::string schema =
+      "schema Many\nfield 1 char Id max=15\nfield 7 enum Status values=Open;Closed\n";
   for (int i = 1; i <= 14; ++i) {
     schema += "entry\nset 1 M" + std::to_string(100 + i) + "\nset 7 " +
               (i <= 12 ? "Open" : "Closed") + "\n";
   }
   server_.AddSchema("many.schema", schema);
   ASSERT_EQ(Export(server_, "Many", 5, "'Status' = \"Open\"", &progress_), 0);
-  EXPECT_EQ(server_.DataFiles(), (std::vector<std::string>{"M101.txt", "M102.txt", "M103.txt",
-                                                            "M104.txt", "M105.txt"}));
+  EXPECT_EQ(server_.DataFiles(),
+            (std::vector<std::string>{"M101.txt", "M102.txt", "M103.txt", "M104.txt", "M105.txt"}));
   EXPECT_EQ(progress_.entries_listed, 5u);
   EXPECT_EQ(progress_.exported, 5u);
 }
@@ -170,9 +173,10 @@ TEST_F(EntryFilesTest, EntriesListedKeepsItsValueWhenAListingIsEmpty) {
 }
 
 TEST_F(EntryFilesTest, ARepeatedRequestIdOverwritesTheFile) {
-  server_.AddSchema("dup.schema", "schema Dup\nfield 1 char Id max=15\nfield 8 char Text max=50\n"
-                                  "entry\nset 1 D1\nset 8 first\n"
-                                  "entry\nset 1 D1\nset 8 second\n");
+  server_.AddSchema("dup.schema",
+                    "schema Dup\nfield 1 char Id max=15\nfield 8 char Text max=50\n"
+                    "entry\nset 1 D1\nset 8 first\n"
+                    "entry\nset 1 D1\nset 8 second\n");
   norvel_test::WriteBytes(server_.DataFile("D1.txt"), "an older, longer file from before");
   ASSERT_EQ(Export(server_, "Dup", 10, "", &progress_), 0);
   EXPECT_EQ(ReadBytes(server_.DataFile("D1.txt")), "<<Id>>\r\n   D1\r\n<<Text>>\r\n   second\r\n");

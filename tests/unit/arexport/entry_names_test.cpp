@@ -28,16 +28,26 @@ TEST(SafeFileStem, UnsafeRequestIdsAreMadeSafe) {
     const char* id;
     const char* stem;
   } cases[] = {
-      {"../../evil", ".._.._evil"},  {"..\\..\\evil", ".._.._evil"},
-      {"..", "__"},                  {".", "_"},
-      {"C:evil", "C_evil"},          {"\\\\server\\share", "__server_share"},
-      {"/etc/passwd", "_etc_passwd"}, {"a<b>c:d\"e|f?g*h", "a_b_c_d_e_f_g_h"},
-      {"tab\there", "tab_here"},     {"new\nline", "new_line"},
-      {"CON", "_CON"},               {"con", "_con"},
-      {"NUL.txt", "_NUL.txt"},       {"Aux.readme", "_Aux.readme"},
-      {"COM1", "_COM1"},             {"lpt9", "_lpt9"},
-      {"CONOUT$", "_CONOUT$"},       {"CON ", "CON_"},
-      {"dots...", "dots___"},        {"blank  ", "blank__"},
+      {"../../evil", ".._.._evil"},
+      {"..\\..\\evil", ".._.._evil"},
+      {"..", "__"},
+      {".", "_"},
+      {"C:evil", "C_evil"},
+      {"\\\\server\\share", "__server_share"},
+      {"/etc/passwd", "_etc_passwd"},
+      {"a<b>c:d\"e|f?g*h", "a_b_c_d_e_f_g_h"},
+      {"tab\there", "tab_here"},
+      {"new\nline", "new_line"},
+      {"CON", "_CON"},
+      {"con", "_con"},
+      {"NUL.txt", "_NUL.txt"},
+      {"Aux.readme", "_Aux.readme"},
+      {"COM1", "_COM1"},
+      {"lpt9", "_lpt9"},
+      {"CONOUT$", "_CONOUT$"},
+      {"CON ", "CON_"},
+      {"dots...", "dots___"},
+      {"blank  ", "blank__"},
       {"", "_"},
   };
   for (const auto& c : cases) EXPECT_EQ(SafeFileStem(c.id, 251), c.stem) << c.id;
@@ -62,8 +72,9 @@ TEST(EntryFilePath, FitsTheProgramsPathLength) {
 
 TEST(EntryFileNames, UnsafeRequestIdsStayInsideTheDataDirectory) {
   norvel_test::ArTestServer server;
-  std::vector<std::string> ids = {"HD0000000000001", "../escape", "..\\escape2", "C:drive",
-                                  "CON", "nul.txt", "a<b>c", "trail. ", std::string(300, 'L')};
+  std::vector<std::string> ids = {"HD0000000000001", "../escape", "..\\escape2",
+                                  "C:drive",         "CON",       "nul.txt",
+                                  "a<b>c",           "trail. ",   std::string(300, 'L')};
   std::string schema = "schema Names\nfield 1 char Id max=400\nfield 8 char Text max=40\n";
   for (const std::string& id : ids) schema += "entry\nset 1 \"" + id + "\"\nset 8 body\n";
   // The schema file holds backslashes: escape them for the fixture's quoted words.
@@ -76,14 +87,16 @@ TEST(EntryFileNames, UnsafeRequestIdsStayInsideTheDataDirectory) {
             0);
   size_t room = norvel::kMaxPathLength - (server.data_dir().size() + 1 + 4);
   if (room > 251) room = 251;
-  std::vector<std::string> expected = {"HD0000000000001.txt", ".._escape.txt", ".._escape2.txt",
-                                       "C_drive.txt", "_CON.txt", "_nul.txt.txt", "a_b_c.txt",
-                                       "trail__.txt", std::string(room, 'L') + ".txt"};
+  std::vector<std::string> expected = {
+      "HD0000000000001.txt", ".._escape.txt", ".._escape2.txt",
+      "C_drive.txt",         "_CON.txt",      "_nul.txt.txt",
+      "a_b_c.txt",           "trail__.txt",   std::string(room, 'L') + ".txt"};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(server.DataFiles(), expected);
   // Nothing beside the data directory.
   std::vector<std::string> beside;
-  std::string parent = server.data_dir().substr(0, server.data_dir().find_last_of(platform::kPathSep));
+  std::string parent =
+      server.data_dir().substr(0, server.data_dir().find_last_of(platform::kPathSep));
   platform::ListDirectory(parent, "*escape*", &beside);
   EXPECT_TRUE(beside.empty());
   EXPECT_TRUE(server.Log().empty());

@@ -17,14 +17,15 @@ void FailNextAllocationOf(size_t size) {
   g_armed_size = size;
 }
 
-bool ArmedAllocationFailed() { return g_failed; }
+bool ArmedAllocationFailed() {
+  return g_failed;
+}
 
 }  // namespace norvel_test
 
 void* operator new(size_t size) {
   size_t armed = norvel_test::g_armed_size.load();
-  if (armed != 0 && size == armed &&
-      norvel_test::g_armed_size.compare_exchange_strong(armed, 0)) {
+  if (armed != 0 && size == armed && norvel_test::g_armed_size.compare_exchange_strong(armed, 0)) {
     norvel_test::g_failed = true;
     throw std::bad_alloc();
   }
@@ -32,7 +33,9 @@ void* operator new(size_t size) {
   throw std::bad_alloc();
 }
 
-void* operator new[](size_t size) { return operator new(size); }
+void* operator new[](size_t size) {
+  return operator new(size);
+}
 void* operator new(size_t size, const std::nothrow_t&) noexcept {
   try {
     return operator new(size);
@@ -43,9 +46,21 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](size_t size, const std::nothrow_t& nothrow) noexcept {
   return operator new(size, nothrow);
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}

@@ -61,9 +61,11 @@ TEST_F(FailurePathsTest, ConnectionFrameLogLines) {
     Lines get_schema_log;
     Lines export_log;
   } cases[] = {
-      {"ARInitialization", {"GetSchema():No Proc:ARInitialization"},
+      {"ARInitialization",
+       {"GetSchema():No Proc:ARInitialization"},
        {"ExportData():No Proc:ARInitialization"}},
-      {"FreeARStatusList", {"GetSchema():No Proc:FreeARStatusList"},
+      {"FreeARStatusList",
+       {"GetSchema():No Proc:FreeARStatusList"},
        {"ExportData():No Proc:FreeARStatusList"}},
   };
   for (const Case& c : cases) {
@@ -166,21 +168,32 @@ TEST_F(FailurePathsTest, MissingFunctionsOfTheListing) {
     Lines files;
   } cases[] = {
       {"ARGetMultipleFields", -1, {"APIARGetMultipleFields():No Proc:ARGetField"}, {}},
-      {"ARLoadARQualifierStruct", -1,
-       {"APIARGetListEntryWithFields():No Proc:ProcARLoadARQualifierStruct"}, {}},
-      {"ARGetListEntryWithFields", -1,
-       {"APIARGetListEntryWithFields():No Proc:ARGetListEntryWithFields"}, {}},
-      {"FreeARQualifierStruct", -1,
-       {"APIARGetListEntryWithFields():No Proc:FreeARQualifierStruct"}, {"C1.txt", "C2.txt"}},
-      {"FreeARSortList", -1, {"APIARGetListEntryWithFields():No Proc:FreeARSortList"},
+      {"ARLoadARQualifierStruct",
+       -1,
+       {"APIARGetListEntryWithFields():No Proc:ProcARLoadARQualifierStruct"},
+       {}},
+      {"ARGetListEntryWithFields",
+       -1,
+       {"APIARGetListEntryWithFields():No Proc:ARGetListEntryWithFields"},
+       {}},
+      {"FreeARQualifierStruct",
+       -1,
+       {"APIARGetListEntryWithFields():No Proc:FreeARQualifierStruct"},
        {"C1.txt", "C2.txt"}},
-      {"FreeAREntryListFieldValueList", -1,
+      {"FreeARSortList",
+       -1,
+       {"APIARGetListEntryWithFields():No Proc:FreeARSortList"},
+       {"C1.txt", "C2.txt"}},
+      {"FreeAREntryListFieldValueList",
+       -1,
        {"APIARGetListEntryWithFields():No Proc:FreeAREntryListFieldValueList"},
        {"C1.txt", "C2.txt"}},
-      {"ARGetEntry", 0,
+      {"ARGetEntry",
+       0,
        {"APIARGetEntry():No Proc:ARGetListSchema", "APIARGetEntry():No Proc:ARGetListSchema"},
        {"C1.txt", "C2.txt"}},
-      {"FreeAREntryIdList", 0,
+      {"FreeAREntryIdList",
+       0,
        {"APIARGetEntry():No Proc:FreeAREntryIdList", "APIARGetEntry():No Proc:FreeAREntryIdList"},
        {"C1.txt", "C2.txt"}},
       {"ARDecodeDiary", 0, {"APIPrintDiary():No Proc:ARDecodeDiary"}, {"C1.txt", "C2.txt"}},
@@ -224,7 +237,8 @@ TEST_F(FailurePathsTest, ServerRefusals) {
     // A refused listing is logged and still counts as made.
     ArTestServer server;
     server.AddSchema("cases.schema", kSchema);
-    server.AddServerLines("fail ARGetListEntryWithFields number=93 text=\"Timeout during database query\"");
+    server.AddServerLines(
+        "fail ARGetListEntryWithFields number=93 text=\"Timeout during database query\"");
     EXPECT_EQ(norvel::ExportData(ArTestServer::kName, "u", "p", "Test:Cases", 100, "",
                                  server.data_dir(), nullptr),
               0);
@@ -259,9 +273,8 @@ TEST_F(FailurePathsTest, ServerRefusals) {
 TEST_F(FailurePathsTest, AFailedQualificationIsLoggedAndTheListingSkipped) {
   EXPECT_EQ(Export("'Short Description' LIKE"), -1);
   EXPECT_EQ(Export("'No Such Field' = 1"), -1);
-  EXPECT_EQ(server_.Log(),
-            (Lines{"Expected a field or a value at position 25 of the qualification",
-                   "Field does not exist on current form : No Such Field"}));
+  EXPECT_EQ(server_.Log(), (Lines{"Expected a field or a value at position 25 of the qualification",
+                                  "Field does not exist on current form : No Such Field"}));
   EXPECT_TRUE(server_.DataFiles().empty());
   EXPECT_EQ(progress_.exported, 0u);
 }
@@ -310,8 +323,8 @@ set 10 "never labelled"
 TEST_F(FailurePathsTest, AFieldListThatCannotBeAllocatedEndsTheListing) {
   std::string schema = "schema Wide\nfield 1 char Id max=15\n";
   for (int i = 2; i <= 37; ++i) {
-    schema += "field " + std::to_string(536870900 + i) + " char F" + std::to_string(i) +
-              " max=10\n";
+    schema +=
+        "field " + std::to_string(536870900 + i) + " char F" + std::to_string(i) + " max=10\n";
   }
   server_.AddSchema("wide.schema", schema + "entry\nset 1 W1\n");
   norvel_test::FailNextAllocationOf(37 * sizeof(AREntryListFieldStruct));
@@ -329,8 +342,8 @@ TEST_F(FailurePathsTest, ThePasswordReachesNeitherTheLogNorTheFiles) {
   ASSERT_EQ(norvel::ExportData(ArTestServer::kName, "Demo", password, "Test:Cases", 100, "",
                                server_.data_dir(), &progress_),
             0);
-  EXPECT_EQ(norvel::ExportData(ArTestServer::kName, "Demo", password, "Test:Cases", 100,
-                               "'x' = 1", server_.data_dir(), &progress_),
+  EXPECT_EQ(norvel::ExportData(ArTestServer::kName, "Demo", password, "Test:Cases", 100, "'x' = 1",
+                               server_.data_dir(), &progress_),
             -1);
   std::vector<std::string> names;
   EXPECT_EQ(norvel::GetSchema(ArTestServer::kName, "Demo", "wrong" + password, &names), -1);

@@ -1,5 +1,7 @@
 // The schema list: copying the server's names, the re-selection rule of "Get Schemas", and
 // the failures that leave the dialog's list as it was.
+#include "export/schema_list.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "ar_test_server.h"
-#include "export/schema_list.h"
 #include "failing_new.h"
 
 namespace {

@@ -1,11 +1,12 @@
 // Reading fixture files and the diary encoding of the simulated server.
+#include "arsim/fixture.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "arsim/diary.h"
-#include "arsim/fixture.h"
 
 namespace {
 
@@ -56,7 +57,8 @@ entry
 }
 
 TEST(Fixture, ErrorsNameTheFileAndLine) {
-  EXPECT_EQ(SchemaError("field 1 char Id\n"), "x.schema:1: the file must begin with \"schema NAME\"");
+  EXPECT_EQ(SchemaError("field 1 char Id\n"),
+            "x.schema:1: the file must begin with \"schema NAME\"");
   EXPECT_EQ(SchemaError("schema A\nfield 1 nosuchtype Id\n"),
             "x.schema:2: expected \"field ID TYPE NAME [max=N] [values=A;B] [hidden]\"");
   EXPECT_EQ(SchemaError("schema A\nfield 1 char Id\nfield 1 char Again\n"),
@@ -74,12 +76,13 @@ TEST(Fixture, ErrorsNameTheFileAndLine) {
 TEST(Fixture, ServerFile) {
   arsim::Server server;
   std::string error;
-  ASSERT_TRUE(arsim::ParseServerText("user Demo \"pass word\"\n"
-                                     "fail ARGetEntry schema=\"HPD:Case\" type=1 number=7 "
-                                     "text=\"Slow disk\"\n"
-                                     "fail ARTermination\n"
-                                     "hold ARGetEntry entry=HD3\n",
-                                     "server.txt", &server, &error))
+  ASSERT_TRUE(
+      arsim::ParseServerText("user Demo \"pass word\"\n"
+                             "fail ARGetEntry schema=\"HPD:Case\" type=1 number=7 "
+                             "text=\"Slow disk\"\n"
+                             "fail ARTermination\n"
+                             "hold ARGetEntry entry=HD3\n",
+                             "server.txt", &server, &error))
       << error;
   EXPECT_TRUE(server.Accepts("demo", "pass word"));
   EXPECT_FALSE(server.Accepts("demo", "Pass word"));
@@ -90,7 +93,8 @@ TEST(Fixture, ServerFile) {
   EXPECT_EQ(f->text, "Slow disk");
   EXPECT_EQ(server.FailureFor("ARGetEntry", "Other"), nullptr);
   ASSERT_NE(server.FailureFor("ARTermination", nullptr), nullptr);
-  EXPECT_EQ(server.FailureFor("ARTermination", nullptr)->text, "Simulated failure of ARTermination");
+  EXPECT_EQ(server.FailureFor("ARTermination", nullptr)->text,
+            "Simulated failure of ARTermination");
   ASSERT_EQ(server.holds.size(), 1u);
   EXPECT_EQ(server.holds[0].entry, "HD3");
 
@@ -104,7 +108,11 @@ TEST(Diary, EncodedAsTheServerDoesAndDecodedBack) {
   std::vector<arsim::DiaryItem> items = {{1165000000, "jsmith", "first\nline"},
                                          {1165003600, "akhan", ""}};
   std::string encoded = arsim::EncodeDiary(items);
-  EXPECT_EQ(encoded, "1165000000\x04jsmith\x04" "first\nline\x03" "1165003600\x04" "akhan\x04\x03");
+  EXPECT_EQ(encoded,
+            "1165000000\x04jsmith\x04"
+            "first\nline\x03"
+            "1165003600\x04"
+            "akhan\x04\x03");
   std::vector<arsim::DiaryItem> back;
   std::string error;
   ASSERT_TRUE(arsim::DecodeDiary(encoded, &back, &error));
@@ -127,7 +135,10 @@ TEST(Diary, MalformedItemsAreRefused) {
     EXPECT_FALSE(arsim::DecodeDiary(bad, &items, &error)) << bad;
     EXPECT_TRUE(items.empty());
   }
-  EXPECT_FALSE(arsim::DecodeDiary("1\x04u\x04t\x03" "2\x04u", &items, &error));
+  EXPECT_FALSE(
+      arsim::DecodeDiary("1\x04u\x04t\x03"
+                         "2\x04u",
+                         &items, &error));
   EXPECT_EQ(error, "The diary value is not in diary format (item 2)");
 }
 

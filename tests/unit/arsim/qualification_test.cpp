@@ -1,11 +1,12 @@
 // The qualification subset of the simulated server, evaluated over fixture entries.
+#include "arsim/qualification.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "arsim/fixture.h"
-#include "arsim/qualification.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ TEST_F(QualificationTest, LikeWithWildcards) {
 TEST_F(QualificationTest, NullValues) {
   EXPECT_EQ(Matching("'Short Description' = $NULL$"), "HD3");
   EXPECT_EQ(Matching("'Short Description' != $NULL$"), "HD1 HD2");
-  EXPECT_EQ(Matching("'Cost' < 100"), "HD1 HD3");  // no value compares false
+  EXPECT_EQ(Matching("'Cost' < 100"), "HD1 HD3");                      // no value compares false
   EXPECT_EQ(Matching("'Short Description' != \"x\""), "HD1 HD2 HD3");  // no value differs
 }
 
@@ -127,7 +128,8 @@ TEST_F(QualificationTest, Errors) {
             "error: Expected a relational operator at position 12 of the qualification");
   EXPECT_EQ(Matching("('Priority' = 1"),
             "error: Missing closing parenthesis at position 16 of the qualification");
-  EXPECT_EQ(Matching("'Priority' = 1 )"), "error: Unexpected text at position 16 of the qualification");
+  EXPECT_EQ(Matching("'Priority' = 1 )"),
+            "error: Unexpected text at position 16 of the qualification");
   EXPECT_EQ(Matching("'Priority = 1"), "error: Missing closing quote for the text at position 1");
   EXPECT_EQ(Matching("'Priority' ! 1"), "error: Unexpected \"!\" at position 12");
   EXPECT_EQ(Matching("'Priority' = AND"),

@@ -1,5 +1,7 @@
 // The background job's sequence against the stand-in library and the real index build:
 // its outcomes, its boxes and status texts, the progress timer, Cancel and the marker.
+#include "app/job.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/job.h"
 #include "ar_test_server.h"
 #include "index/marker.h"
 #include "platform/dir.h"
@@ -193,7 +194,8 @@ TEST_F(JobTest, ADeclinedDirectoryEndsTheJobBeforeTheTimer) {
   ui_.next_answer = norvel::BoxAnswer::kCancel;
   norvel::IndexJob(&state_, &window_);
   EXPECT_TRUE(window_.events.empty());
-  EXPECT_EQ(BoxTexts(), Strings{"Info: " + state_.settings.data_dir + " doesn't exist. Create it ?"});
+  EXPECT_EQ(BoxTexts(),
+            Strings{"Info: " + state_.settings.data_dir + " doesn't exist. Create it ?"});
   EXPECT_FALSE(platform::IsDirectory(state_.settings.data_dir));
   EXPECT_FALSE(state_.progress.index_ready);
   EXPECT_FALSE(MarkerHeld());

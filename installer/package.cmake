@@ -4,7 +4,7 @@
 #       fails when the image is already larger (the payload would overwrite its end).
 #   -DSTEP=bundle -DIMAGE=installer-image.exe -DOFFSET=53248 -DPAYLOAD=norvel.exe -DOUT=...
 #       the padded image followed by the payload, unchanged.
-#   -DSTEP=zip    -DSTAGE=dir -DOUT=x.zip -DTOP=norvel-1.0 -DFILES=a;b -DSTANDIN=dll
+#   -DSTEP=zip    -DSTAGE=dir -DOUT=x.zip -DTOP=norvel-1.0 -DFILES=a|b -DSTANDIN=dll
 #                 -DSTANDIN_README=txt -DSTANDIN_DATA=dir
 #       a zip holding TOP/ with FILES, and the AR library stand-in in TOP/arapi51-standin/.
 cmake_minimum_required(VERSION 3.20)
@@ -61,7 +61,8 @@ elseif(STEP STREQUAL "zip")
   file(REMOVE_RECURSE "${STAGE}")
   set(top "${STAGE}/${TOP}")
   file(MAKE_DIRECTORY "${top}")
-  foreach(f IN LISTS FILES)
+  string(REPLACE "|" ";" files "${FILES}")
+  foreach(f IN LISTS files)
     file(COPY "${f}" DESTINATION "${top}")
   endforeach()
   if(STANDIN)

@@ -1,6 +1,9 @@
 // Reading a build's documents ahead of it on worker threads.
 #include "index/read_ahead.h"
 
+#include <new>
+#include <system_error>
+
 #include "platform/path.h"
 
 namespace norvel {
@@ -13,10 +16,13 @@ unsigned ReadAhead::DefaultWorkers() {
 ReadAhead::ReadAhead(const std::string& data_dir, const std::vector<std::string>& names,
                      const WordTable* exclusions, unsigned workers)
     : data_dir_(data_dir), names_(names), exclusions_(exclusions) {
-  if (workers < 1) workers = 1;
   slots_.resize(4 * workers + 2);
   threads_.reserve(workers);
-  for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+  try {
+    for (unsigned i = 0; i < workers; ++i) threads_.emplace_back([this] { Work(); });
+  } catch (const std::system_error&) {
+    // Without threads (or with fewer) the build still runs: Take reads what none reads.
+  }
 }
 
 ReadAhead::~ReadAhead() {
@@ -42,7 +48,7 @@ void ReadAhead::Work() {
       if (stopping_) return;
     }
     Slot& slot = slots_[doc % slots_.size()];
-    reader.Read(platform::JoinPath(data_dir_, names_[doc]), exclusions_, &slot.words);
+    ReadInto(&reader, doc, &slot.words);
     {
       std::lock_guard<std::mutex> lock(mutex_);
       slot.document = doc;
@@ -51,13 +57,29 @@ void ReadAhead::Work() {
   }
 }
 
+void ReadAhead::ReadInto(DocumentWordReader* reader, size_t doc, DocumentWords* out) {
+  try {
+    reader->Read(platform::JoinPath(data_dir_, names_[doc]), exclusions_, out);
+  } catch (const std::bad_alloc&) {
+    out->Clear();
+    out->stat_ok = true;
+    out->size = 1;
+    out->status = DocumentWords::Status::kNoMemory;
+  }
+}
+
 const DocumentWords& ReadAhead::Take(size_t i) {
+  Slot& slot = slots_[i % slots_.size()];
+  if (threads_.empty()) {
+    ReadInto(&own_reader_, i, &slot.words);
+    slot.document = i;
+    return slot.words;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   if (i > 0 && taken_ < i) {
     taken_ = i;  // the slot of document i - 1 may be reused
     room_.notify_all();
   }
-  Slot& slot = slots_[i % slots_.size()];
   ready_.wait(lock, [&] { return slot.document == i; });
   return slot.words;
 }

@@ -16,8 +16,9 @@ namespace norvel {
 
 class ReadAhead {
  public:
-  // Reads data_dir's documents `names` with `workers` threads (at least 1), keeping at
-  // most a few documents per worker ahead of the build.
+  // Reads data_dir's documents `names` with `workers` threads, keeping at most a few
+  // documents per worker ahead of the build. With no worker (0, or none could start),
+  // Take reads each document itself.
   ReadAhead(const std::string& data_dir, const std::vector<std::string>& names,
             const WordTable* exclusions, unsigned workers);
   ~ReadAhead();  // stops the workers and waits for them
@@ -37,6 +38,7 @@ class ReadAhead {
     size_t document = static_cast<size_t>(-1);  // which document the slot holds, once read
   };
   void Work();
+  void ReadInto(DocumentWordReader* reader, size_t doc, DocumentWords* out);
 
   const std::string& data_dir_;
   const std::vector<std::string>& names_;
@@ -49,6 +51,7 @@ class ReadAhead {
   size_t taken_ = 0;               // documents before this one are done with
   bool stopping_ = false;
   std::vector<std::thread> threads_;
+  DocumentWordReader own_reader_;  // reads in Take when no worker thread could start
 };
 
 }  // namespace norvel

@@ -8,6 +8,7 @@
 
 #include "app/job_progress.h"
 #include "engine_fixture.h"
+#include "index/read_ahead.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 
@@ -90,6 +91,33 @@ TEST(Build, EqualsTheSequentialBuildOnARandomCorpus) {
   EXPECT_EQ(progress.distinct_words.load(), distinct);
   EXPECT_EQ(progress.words_saved.load(), distinct);
   EXPECT_GT(progress.files_indexed.load(), 0u);
+}
+
+TEST(Build, DocumentsReadAheadOnThreadsOrInPlaceAreTheSame) {
+  Corpus c;
+  std::vector<std::string> names;
+  for (int d = 0; d < 40; ++d) {
+    std::string name = "d" + std::to_string(d) + ".txt";
+    c.Add(name, d % 5 ? "Alpha beta " + std::to_string(d) + " beta GAMMA alpha" : "");
+    names.push_back(name);
+  }
+  names.push_back("missing.txt");
+  norvel::WordTable none;
+  norvel::ReadAhead threaded(c.data, names, &none, 3), in_place(c.data, names, &none, 0);
+  for (size_t i = 0; i < names.size(); ++i) {
+    const norvel::DocumentWords& a = threaded.Take(i);
+    const norvel::DocumentWords& b = in_place.Take(i);
+    EXPECT_EQ(a.stat_ok, b.stat_ok);
+    EXPECT_EQ(a.size, b.size);
+    EXPECT_EQ(a.records, b.records) << names[i];
+    EXPECT_EQ(a.count, b.count);
+    if (i == 1) {
+      EXPECT_EQ(a.count, 3u);  // alpha, beta, gamma: the number is no word
+    }
+    if (i == names.size() - 1) {
+      EXPECT_FALSE(b.stat_ok);
+    }
+  }
 }
 
 TEST(Build, WordsLimitFailsWhereTheSequentialBuildFails) {

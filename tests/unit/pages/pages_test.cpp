@@ -96,6 +96,11 @@ TEST(Excerpt, LetterCaseAndWordsAroundDots) {
   EXPECT_EQ(Excerpt(c, "file Report.TXT", {"report.txt"}), "");
 }
 
+TEST(Excerpt, IsATextThatEndsAtANulByte) {
+  Corpus c;
+  EXPECT_EQ(Excerpt(c, std::string("before\0after hello", 18), {"hello"}), "before");
+}
+
 TEST(Excerpt, MissingDocumentShowsItsPath) {
   Corpus c;
   std::string out;

@@ -89,7 +89,7 @@ LRESULT OnEraseBackground(HWND, WPARAM, LPARAM) {
 
 LRESULT OnPaint(HWND hwnd, WPARAM, LPARAM) {
   Shell& s = TheShell();
-  PaintFromBackBuffer(hwnd, s.back_buffer, s.fonts, &s.view);
+  PaintFromBackBuffer(hwnd, s.back_buffer, s.fonts, s.metrics, &s.view);
   return 0;
 }
 

@@ -205,12 +205,9 @@ void ResultView::OnHScroll(int request) {
 }
 
 void ResultView::ScrollToStart() {
-  OnVScroll(kSbTop);
-  while (scroll_.horizontal_pos > 0) {
-    const int before = scroll_.horizontal_pos;
-    OnHScroll(kSbPageLeft);
-    if (scroll_.horizontal_pos == before) break;
-  }
+  // Both bars straight to their start and one drawing of the view: scrolling there step
+  // by step would draw the new page once per step. The caret and the selection start
+  // afresh with the new layout, so nothing has to move along.
   scroll_.top_line = host_->SetScrollPos(ScrollBar::kVertical, 0);
   scroll_.horizontal_pos = host_->SetScrollPos(ScrollBar::kHorizontal, 0);
   ResetCaret();

@@ -82,7 +82,8 @@ class ResultView {
   void SetupScrollBars();
   void OnVScroll(int request, int thumb_pos = 0);
   void OnHScroll(int request);
-  // After a new layout: both bars to their start, the caret to the top left of the view.
+  // After a new layout: both bars to their start, the caret to the top left of the view,
+  // the view drawn once.
   void ScrollToStart();
   // Has the whole view drawn again.
   void Redraw();

@@ -102,9 +102,11 @@ class ViewCanvas {
  public:
   virtual ~ViewCanvas() = default;
   // Draws text at (x, y) in the back buffer, black or, for a link, blue; when to_strip,
-  // also at (x, 0) in the selection strip, white or, for a link, blue.
+  // also at (x, 0) in the selection strip, white or, for a link, blue. width is the
+  // advance the painting gives the text, so that a canvas may join neighbouring pieces
+  // of one style into one call.
   virtual void DrawText(int x, int y, FontStyle style, bool link, const char* text, size_t n,
-                        bool to_strip) = 0;
+                        int width, bool to_strip) = 0;
   // The light-grey rule of a link line, across the whole client width.
   virtual void DrawRule(int y) = 0;
   // Copies columns [left, right) of the strip's first row into the back buffer at y,

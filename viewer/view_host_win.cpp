@@ -1,6 +1,7 @@
 // Scroll bar controls, invalidation, caret and clipboard for the result view.
 #include "viewer/view_host_win.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "viewer/result_view.h"
@@ -39,7 +40,11 @@ ClientGeometry WinViewHost::Geometry() const {
   return g;
 }
 
+// Each call on a bar control redraws it, and the result view sets its bars up after every
+// layout: calls that would change nothing are left out.
 void WinViewHost::SetScrollRange(ScrollBar bar, int max, int page) {
+  const ScrollInfo now = GetScrollInfo(bar);
+  if (now.min == 0 && now.max == max && now.page == std::max(page, 0)) return;
   SCROLLINFO si{};
   si.cbSize = sizeof si;
   si.fMask = SIF_RANGE | SIF_PAGE;
@@ -65,6 +70,7 @@ ScrollInfo WinViewHost::GetScrollInfo(ScrollBar bar) const {
 }
 
 int WinViewHost::SetScrollPos(ScrollBar bar, int pos) {
+  if (GetScrollInfo(bar).pos == pos) return pos;
   SCROLLINFO si{};
   si.cbSize = sizeof si;
   si.fMask = SIF_POS;
@@ -74,10 +80,17 @@ int WinViewHost::SetScrollPos(ScrollBar bar, int pos) {
 }
 
 void WinViewHost::ShowScrollBar(ScrollBar bar, bool show) {
+  if ((IsWindowVisible(Bar(bar)) != FALSE) == show) return;
   ShowWindow(Bar(bar), show ? SW_SHOW : SW_HIDE);
 }
 
 void WinViewHost::MoveScrollBar(ScrollBar bar, const ViewRect& r) {
+  RECT now{};
+  GetWindowRect(Bar(bar), &now);
+  MapWindowPoints(HWND_DESKTOP, main_, reinterpret_cast<POINT*>(&now), 2);
+  if (now.left == r.left && now.top == r.top && now.right == r.right && now.bottom == r.bottom) {
+    return;
+  }
   MoveWindow(Bar(bar), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 

@@ -11,7 +11,7 @@ namespace {
 // Measures only.
 struct NoDrawing {
   void Rule(int) {}
-  void Text(int, int, FontStyle, bool, const char*, size_t) {}
+  void Text(int, int, FontStyle, bool, const char*, size_t, int) {}
 };
 
 // Draws into the back buffer and, on a selected line, into the selection strip.
@@ -19,8 +19,8 @@ struct CanvasDrawing {
   ViewCanvas* canvas;
   bool to_strip;
   void Rule(int y) { canvas->DrawRule(y + 1); }
-  void Text(int x, int y, FontStyle style, bool link, const char* text, size_t n) {
-    if (n > 0) canvas->DrawText(x, y, style, link, text, n, to_strip);
+  void Text(int x, int y, FontStyle style, bool link, const char* text, size_t n, int width) {
+    if (n > 0) canvas->DrawText(x, y, style, link, text, n, width, to_strip);
   }
 };
 
@@ -48,14 +48,16 @@ int ResultView::WalkLine(int line, int x, int client_y, int x_to_layout, Sink&& 
       sink.Rule(client_y);
       style = FontStyle::kLink;
     }
-    sink.Text(x, client_y, style, link, word.data(), word.size());
-    x += metrics_->TextWidth(word, style);
+    const int word_width = metrics_->TextWidth(word, style);
+    sink.Text(x, client_y, style, link, word.data(), word.size(), word_width);
+    x += word_width;
     if (at_end) break;
     // Tabs, carriage returns and stray NUL bytes show as blanks; a link's separator is
     // drawn black in the word's plain font.
     const char separator = (c == '\t' || c == '\r' || c == 0) ? ' ' : static_cast<char>(c);
-    sink.Text(x, client_y, plain, false, &separator, 1);
-    x += metrics_->CharWidth(static_cast<unsigned char>(separator), plain);
+    const int separator_width = metrics_->CharWidth(static_cast<unsigned char>(separator), plain);
+    sink.Text(x, client_y, plain, false, &separator, 1, separator_width);
+    x += separator_width;
     word_start = j + 1;
   }
   return x;

@@ -99,9 +99,17 @@ void BackBuffer::Release() {
   strip_height_ = 0;
 }
 
+namespace {
+// A text of the kind the view shows, to tell whether widths add up.
+constexpr char kProbe[] =
+    "The quick brown fox jumps over the lazy dog. THE QUICK BROWN FOX, 0123456789 "
+    "(AV To Wa) -_/\\\"'!?:;";
+}  // namespace
+
 bool GdiMetrics::Refresh(const BackBuffer& buffer, const ViewFonts& fonts) {
   dc_ = buffer.dc();
   fonts_ = &fonts;
+  widths_add_up_ = {};
   if (!dc_) return false;
   for (FontStyle style : {FontStyle::kRegular, FontStyle::kBold, FontStyle::kLink}) {
     SelectedObject font(dc_, fonts.For(style));
@@ -109,6 +117,11 @@ bool GdiMetrics::Refresh(const BackBuffer& buffer, const ViewFonts& fonts) {
     if (GetCharWidth32A(dc_, 0, 255, widths)) {
       std::copy(widths, widths + 256, widths_[static_cast<size_t>(style)].begin());
     }
+    int sum = 0;
+    for (const char* c = kProbe; *c; ++c)
+      sum += widths_[static_cast<size_t>(style)][static_cast<unsigned char>(*c)];
+    widths_add_up_[static_cast<size_t>(style)] =
+        sum == MeasuredWidth(kProbe, sizeof kProbe - 1, style);
     if (style == FontStyle::kRegular) {
       TEXTMETRICA tm{};
       GetTextMetricsA(dc_, &tm);
@@ -122,47 +135,78 @@ bool GdiMetrics::Refresh(const BackBuffer& buffer, const ViewFonts& fonts) {
 
 int GdiMetrics::TextWidth(const char* text, size_t n, FontStyle style) const {
   if (n == 0) return 0;
-  if (!dc_) {
+  if (!dc_ || widths_add_up_[static_cast<size_t>(style)]) {
     int w = 0;
     for (size_t i = 0; i < n; ++i) w += CharWidth(static_cast<unsigned char>(text[i]), style);
     return w;
   }
+  return MeasuredWidth(text, n, style);
+}
+
+int GdiMetrics::MeasuredWidth(const char* text, size_t n, FontStyle style) const {
   SelectedObject font(dc_, fonts_->For(style));
   SIZE size{};
   GetTextExtentPoint32A(dc_, text, static_cast<int>(n), &size);
   return size.cx;
 }
 
-GdiCanvas::GdiCanvas(const BackBuffer& buffer, const ViewFonts& fonts)
+GdiCanvas::GdiCanvas(const BackBuffer& buffer, const ViewFonts& fonts, bool join_pieces)
     : buffer_(buffer),
       fonts_(fonts),
+      join_pieces_(join_pieces),
+      rule_pen_(CreatePen(PS_SOLID, 1, kRuleGrey)),
       back_font_(buffer.dc(), fonts.regular.get()),
       strip_font_(buffer.strip_dc(), fonts.regular.get()) {
   SetBkMode(buffer.dc(), TRANSPARENT);
   SetBkMode(buffer.strip_dc(), TRANSPARENT);
 }
 
+GdiCanvas::~GdiCanvas() {
+  Flush();
+}
+
 void GdiCanvas::DrawText(int x, int y, FontStyle style, bool link, const char* text, size_t n,
-                         bool to_strip) {
-  HFONT font = fonts_.For(style);
-  SelectObject(buffer_.dc(), font);
-  SetTextColor(buffer_.dc(), link ? kLinkBlue : kBlack);
-  TextOutA(buffer_.dc(), x, y, text, static_cast<int>(n));
-  if (to_strip) {
-    SelectObject(buffer_.strip_dc(), font);
-    SetTextColor(buffer_.strip_dc(), link ? kLinkBlue : kWhite);
-    TextOutA(buffer_.strip_dc(), x, 0, text, static_cast<int>(n));
+                         int width, bool to_strip) {
+  Piece& p = pending_;
+  const bool joins = join_pieces_ && !p.text.empty() && p.y == y && p.end_x == x &&
+                     p.style == style && p.link == link && p.to_strip == to_strip;
+  if (!joins) {
+    Flush();
+    p.x = x;
+    p.y = y;
+    p.style = style;
+    p.link = link;
+    p.to_strip = to_strip;
   }
+  p.text.append(text, n);
+  p.end_x = x + width;
+}
+
+void GdiCanvas::Flush() {
+  Piece& p = pending_;
+  if (p.text.empty()) return;
+  HFONT font = fonts_.For(p.style);
+  const int n = static_cast<int>(p.text.size());
+  SelectObject(buffer_.dc(), font);
+  SetTextColor(buffer_.dc(), p.link ? kLinkBlue : kBlack);
+  TextOutA(buffer_.dc(), p.x, p.y, p.text.data(), n);
+  if (p.to_strip) {
+    SelectObject(buffer_.strip_dc(), font);
+    SetTextColor(buffer_.strip_dc(), p.link ? kLinkBlue : kWhite);
+    TextOutA(buffer_.strip_dc(), p.x, 0, p.text.data(), n);
+  }
+  p.text.clear();
 }
 
 void GdiCanvas::DrawRule(int y) {
-  Pen pen(CreatePen(PS_SOLID, 1, kRuleGrey));
-  SelectedObject selected(buffer_.dc(), pen.get());
+  Flush();
+  SelectedObject selected(buffer_.dc(), rule_pen_.get());
   MoveToEx(buffer_.dc(), 0, y, nullptr);
   LineTo(buffer_.dc(), buffer_.client().right, y);
 }
 
 void GdiCanvas::CopyStripSpan(int left, int right, int y, int height) {
+  Flush();
   left = std::max(left, 0);
   if (right > left) {
     BitBlt(buffer_.dc(), left, y, right - left, height, buffer_.strip_dc(), left, 0, SRCCOPY);
@@ -171,6 +215,7 @@ void GdiCanvas::CopyStripSpan(int left, int right, int y, int height) {
 }
 
 void GdiCanvas::FillCorner(const ViewRect& rect) {
+  Flush();
   RECT r{rect.left, rect.top, rect.right, rect.bottom};
   FillRect(buffer_.dc(), &r, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
 }
@@ -183,12 +228,12 @@ void EraseBackBuffer(const BackBuffer& buffer) {
 }
 
 void PaintFromBackBuffer(HWND window, const BackBuffer& buffer, const ViewFonts& fonts,
-                         ResultView* view) {
+                         const GdiMetrics& metrics, ResultView* view) {
   PaintScope paint(window);
   if (!buffer.dc()) return;
   const RECT& r = paint.info().rcPaint;
   if (paint.info().fErase) {
-    GdiCanvas canvas(buffer, fonts);
+    GdiCanvas canvas(buffer, fonts, metrics.widths_add_up());
     view->PaintView(&canvas);
   }
   BitBlt(paint.dc(), r.left, r.top, r.right - r.left, r.bottom - r.top, buffer.dc(), r.left, r.top,

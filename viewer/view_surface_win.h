@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <string>
 
 #include "viewer/gdi_win.h"
 #include "viewer/result_view.h"
@@ -61,7 +62,9 @@ class BackBuffer {
 };
 
 // Metrics of the three fonts as the back buffer's memory device context reports them.
-// Character widths are read once per font; text widths are measured in one piece.
+// Character widths are read once per font. A text's width is the sum of its characters'
+// when the font measures a probe text that way (no kerning, as GDI draws), else it is
+// measured in one piece.
 class GdiMetrics : public TextMetrics {
  public:
   // Reads the metrics; false without a back buffer.
@@ -75,9 +78,14 @@ class GdiMetrics : public TextMetrics {
   int LinePitch() const override { return pitch_; }
   int AveCharWidth() const override { return ave_width_; }
   using TextMetrics::TextWidth;
+  // True when every font's text widths are the sums of its character widths.
+  bool widths_add_up() const { return widths_add_up_[0] && widths_add_up_[1] && widths_add_up_[2]; }
 
  private:
+  int MeasuredWidth(const char* text, size_t n, FontStyle style) const;
+
   HDC dc_ = nullptr;
+  std::array<bool, 3> widths_add_up_{};
   const ViewFonts* fonts_ = nullptr;
   std::array<std::array<int, 256>, 3> widths_{};
   int height_ = 15;
@@ -85,22 +93,39 @@ class GdiMetrics : public TextMetrics {
   int ave_width_ = 6;
 };
 
-// Draws into the back buffer and the selection strip for one PaintView.
+// Draws into the back buffer and the selection strip for one PaintView. Neighbouring
+// pieces of one style on one line are drawn in one call when the fonts' widths add up:
+// a result page is a few thousand words, and each call costs.
 class GdiCanvas : public ViewCanvas {
  public:
-  GdiCanvas(const BackBuffer& buffer, const ViewFonts& fonts);
+  GdiCanvas(const BackBuffer& buffer, const ViewFonts& fonts, bool join_pieces);
+  ~GdiCanvas() override;
+  GdiCanvas(const GdiCanvas&) = delete;
+  GdiCanvas& operator=(const GdiCanvas&) = delete;
 
-  void DrawText(int x, int y, FontStyle style, bool link, const char* text, size_t n,
+  void DrawText(int x, int y, FontStyle style, bool link, const char* text, size_t n, int width,
                 bool to_strip) override;
   void DrawRule(int y) override;
   void CopyStripSpan(int left, int right, int y, int height) override;
   void FillCorner(const ViewRect& rect) override;
 
  private:
+  struct Piece {
+    int x = 0, y = 0, end_x = 0;
+    FontStyle style = FontStyle::kRegular;
+    bool link = false;
+    bool to_strip = false;
+    std::string text;
+  };
+  void Flush();
+
   const BackBuffer& buffer_;
   const ViewFonts& fonts_;
+  const bool join_pieces_;
+  Pen rule_pen_;
   SelectedObject back_font_;
   SelectedObject strip_font_;
+  Piece pending_;
 };
 
 // Erase background: white back buffer, highlight-coloured strip; the screen is untouched.
@@ -108,6 +133,6 @@ void EraseBackBuffer(const BackBuffer& buffer);
 // Paint: draws the whole view into the back buffer when the paint carries the erase
 // request, then copies the invalid part to the screen.
 void PaintFromBackBuffer(HWND window, const BackBuffer& buffer, const ViewFonts& fonts,
-                         ResultView* view);
+                         const GdiMetrics& metrics, ResultView* view);
 
 }  // namespace norvel

@@ -90,6 +90,21 @@ TEST_F(PaintTest, TitleNumbersAreLinksWithARuleAndTheirFullStopIsPlain) {
   EXPECT_FALSE(c.Find("excerpt", 45)->link);
 }
 
+TEST_F(PaintTest, PiecesOfALineFollowEachOtherWithoutGaps) {
+  ShowPage({0, 1, 25}, {"An index, of the Index."});
+  RecordingCanvas c = Paint();
+  int x = -1, y = -1;
+  for (const auto& t : c.texts) {
+    if (t.y == y) {
+      EXPECT_EQ(t.x, x) << t.text;
+    }
+    x = t.x + t.width;
+    y = t.y;
+  }
+  EXPECT_EQ(c.Find(".", 30)->width, 5);
+  EXPECT_EQ(c.Find("Index", 45)->width, 5 * 7);  // bold
+}
+
 TEST_F(PaintTest, TabsAndCarriageReturnsShowAsBlanks) {
   Show({"a\tb\rc"});
   RecordingCanvas c = Paint();

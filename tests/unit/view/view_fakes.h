@@ -90,14 +90,15 @@ struct DrawnText {
   norvel::FontStyle style;
   bool link;
   std::string text;
+  int width;
   bool to_strip;
 };
 
 class RecordingCanvas : public norvel::ViewCanvas {
  public:
   void DrawText(int x, int y, norvel::FontStyle style, bool link, const char* text, size_t n,
-                bool to_strip) override {
-    texts.push_back({x, y, style, link, std::string(text, n), to_strip});
+                int width, bool to_strip) override {
+    texts.push_back({x, y, style, link, std::string(text, n), width, to_strip});
   }
   void DrawRule(int y) override { rules.push_back(y); }
   void CopyStripSpan(int left, int right, int y, int) override {

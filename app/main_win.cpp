@@ -74,6 +74,7 @@ int MessageLoop() {
 int Run(HINSTANCE instance, int show) {
   Shell& s = TheShell();
   s.instance = instance;
+  if (JobProgress* job = TheJobHooks().progress) s.session.set_job(job);
   WinUserInterface ui;
   InstallUserInterface(&ui);
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};

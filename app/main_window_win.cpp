@@ -35,7 +35,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM, LPARAM) {
   s.arrow = LoadCursor(nullptr, IDC_ARROW);
   s.menu = BuildMenuBar();
   SetMenu(hwnd, s.menu);
-  RunStartUp(platform::ProgramDirectory(), &s.settings, &s.index, &s.job);
+  RunStartUp(platform::ProgramDirectory(), &s.settings, &s.index, s.session.job());
   s.fonts.Create();
   return 0;
 }

@@ -39,6 +39,9 @@ class SearchSession {
   void Release();
 
   const SearchState& state() const { return state_; }
+  // The job whose ready flag a search acts on (the shell's own until a job plugs in).
+  JobProgress* job() const { return job_; }
+  void set_job(JobProgress* job) { job_ = job; }
   PageSources Sources() const;
 
  private:

@@ -65,7 +65,7 @@ struct Shell {
 
   Settings settings;
   InMemoryIndex index;
-  JobProgress job;
+  JobProgress job;  // the job's flags until a job plugs in its own (JobHooks::progress)
   ResultView view{&metrics, &host};
   SearchSession session{&settings, &index, &job, &view};
 };
@@ -86,11 +86,14 @@ bool HandleResize(UINT kind);
 // Makes the window the focus holder and gives it the focus.
 void GiveFocusTo(HWND holder);
 
-// The background job and the export dialog plug in here: the File menu's Index and
-// Cancel, the progress timer, the NorvelDB window procedure, the job's thread for the
-// shutdown wait, and the release of the dialog's data at shutdown. Unset entries do
-// nothing (NorvelDB then gets the default procedure).
+// The background job and the export dialog plug in here, before the program starts (a
+// static initialiser of their own file will do): the File menu's Index and Cancel, the
+// progress timer, the NorvelDB window procedure, the job's thread for the shutdown wait,
+// the release of the dialog's data at shutdown, and the job's shared flags, whose ready
+// flag the search command and the start-up swap act on. Unset entries do nothing
+// (NorvelDB then gets the default procedure; the flags are the shell's own).
 struct JobHooks {
+  JobProgress* progress = nullptr;
   void (*index_command)() = nullptr;
   void (*cancel_command)() = nullptr;
   void (*timer)(UINT_PTR id) = nullptr;

@@ -46,9 +46,15 @@ QUERIES = [
 
 def run(args, expect=None, cwd=None):
     cmd = ([RUNNER] if RUNNER else []) + [CLI] + args
-    p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=cwd, timeout=600)
-    out = p.stdout.replace(b"\r\n", b"\n")
-    err = p.stderr.replace(b"\r\n", b"\n").decode("latin-1")
+    # Output goes through files, not pipes: helper processes that Wine starts on its first
+    # call inherit the descriptors and would hold a pipe open long after the program ended.
+    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+        p = subprocess.run(cmd, stdout=out_file, stderr=err_file, stdin=subprocess.DEVNULL,
+                           cwd=cwd, timeout=600)
+        out_file.seek(0)
+        err_file.seek(0)
+        out = out_file.read().replace(b"\r\n", b"\n")
+        err = err_file.read().replace(b"\r\n", b"\n").decode("latin-1")
     if expect is not None and p.returncode != expect:
         raise AssertionError("%s exited %d, not %d\nstdout: %r\nstderr: %s"
                              % (args, p.returncode, expect, out[:2000], err[:2000]))

@@ -215,6 +215,19 @@ TEST_F(ResultPages, MissingStatisticsFile) {
   EXPECT_EQ(c.ui.boxes[0].text, "File open error.GetFileName():" + c.IndexFile("_stats.dat"));
 }
 
+TEST_F(ResultPages, ANameThatLeadsOutOfTheDataDirectoryIsRefused) {
+  // A damaged list whose first name climbs out of the data directory.
+  std::string list = norvel_test::ReadBytes(c.IndexFile("_file0.dat"));
+  std::string evil = Record(0, "../app/x.txt");
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), evil + list.substr(evil.size())));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(c.app, "x.txt"), "common secret"));
+  ASSERT_TRUE(norvel::RecordIndexTime(c.index, &c.loaded));
+  SearchState s;
+  EXPECT_EQ(norvel::RunSearch("common", Sources(), &s), 0);
+  EXPECT_TRUE(s.page_file_names.empty());
+  EXPECT_TRUE(c.Logged("GetFileName():Bad file name."));
+}
+
 TEST(FileNames, NumbersAroundTheListBoundary) {
   // 500,001 files: list 0 holds 1 to 499,999, list 1 starts with 500,000.
   Corpus c;

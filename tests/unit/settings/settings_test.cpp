@@ -4,6 +4,11 @@
 #include <string>
 
 #include "export/settings.h"
+#include "platform/file.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include "recording_ui.h"
 
 using norvel::Settings;
@@ -156,3 +161,13 @@ TEST_F(SettingsFile, FileThatCannotBeWritten) {
   EXPECT_EQ(ui.boxes[0].text, "Property error.SaveProperties().");
   EXPECT_EQ(s.server, "");  // nothing taken over when the file cannot be opened
 }
+
+#ifndef _WIN32
+TEST_F(SettingsFile, AFileThatDidNotReachTheDiskIsReported) {
+  if (!platform::FileExists("/dev/full")) GTEST_SKIP();
+  ASSERT_EQ(symlink("/dev/full", norvel::SettingsPath(dir.path()).c_str()), 0);
+  EXPECT_EQ(norvel::SaveProperties(Fields(), &s), -1);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "Property error.SaveProperties().");
+}
+#endif

@@ -41,7 +41,6 @@ TEST(SearchWindow, WithoutSettingsSearchReportsTheMissingIndex) {
   EXPECT_EQ(box.text, "Index read error.Please check the logs");
   EXPECT_EQ(box.owner, w.main);
   EXPECT_TRUE(e2e::AnswerMessageBox(box.hwnd));
-  // The log went to the application directory even without an index directory.
   EXPECT_TRUE(w.Exit());
   EXPECT_EQ(w.process.ExitCode(), 0);
 }

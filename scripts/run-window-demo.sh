@@ -4,6 +4,7 @@
 # norvel.exe there under Wine. Without an X display it takes the same steps in a virtual
 # display, searches for a demo query and saves a screenshot of the result page.
 # Usage: scripts/run-window-demo.sh [QUERY]   (default: printer)
+# NORVEL_DEMO_DATA names another data directory to show instead of demo/docs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -25,14 +26,15 @@ else
   fi
 fi
 query=${1:-printer}
+data=$(realpath "${NORVEL_DEMO_DATA:-$root/demo/docs}")
 . scripts/env.sh
 
 rm -rf "$demo" && mkdir -p "$demo/app" "$demo/index"
 cp "$bin/norvel.exe" demo/xcludelist.ini "$demo/app/"
 win() { winepath -w "$1" 2>/dev/null; }
 wine "$bin/norvel-cli.exe" index --app-dir "$(win "$demo/app")" \
-  "$(win "$root/demo/docs")" "$(win "$demo/index")"
-printf 'index_dir=%s\r\ndata_dir=%s\r\n' "$(win "$demo/index")" "$(win "$root/demo/docs")" \
+  "$(win "$data")" "$(win "$demo/index")"
+printf 'index_dir=%s\r\ndata_dir=%s\r\n' "$(win "$demo/index")" "$(win "$data")" \
   > "$demo/app/norvel.ini"
 
 if [[ $virtual == no ]]; then

@@ -27,6 +27,7 @@ uint32_t RecordKey(const DocumentWords& doc, uint32_t at) {
 // that stay in the cache, whatever size an earlier large document needed.
 void DocumentWordReader::Start(uint64_t file_size) {
   size_t capacity = 256;
+  // Small documents get a few slots that stay in the cache; the set grows as needed.
   while (capacity < file_size / 32 && capacity < (size_t{1} << 20)) capacity *= 2;
   SetCapacity(capacity);
   in_use_ = 0;

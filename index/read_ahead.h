@@ -17,8 +17,8 @@ namespace norvel {
 class ReadAhead {
  public:
   // Reads data_dir's documents `names` with `workers` threads, keeping at most a few
-  // documents per worker ahead of the build. With no worker (0, or none could start),
-  // Take reads each document itself.
+  // documents per worker ahead of the build. Take reads a document itself when no worker
+  // has started on it (always, with no worker or none that could start).
   ReadAhead(const std::string& data_dir, const std::vector<std::string>& names,
             const WordTable* exclusions, unsigned workers);
   ~ReadAhead();  // stops the workers and waits for them
@@ -29,7 +29,7 @@ class ReadAhead {
   // gives the slot of document i - 1 back to the workers.
   const DocumentWords& Take(size_t i);
 
-  // Worker count for this machine: the processors it has, between 1 and 4.
+  // Worker count for this machine: one fewer than its processors, at most 3.
   static unsigned DefaultWorkers();
 
  private:
@@ -38,6 +38,7 @@ class ReadAhead {
     size_t document = static_cast<size_t>(-1);  // which document the slot holds, once read
   };
   void Work();
+  void Fill(DocumentWordReader* reader, size_t doc);
   void ReadInto(DocumentWordReader* reader, size_t doc, DocumentWords* out);
 
   const std::string& data_dir_;
@@ -49,9 +50,13 @@ class ReadAhead {
   std::condition_variable room_;   // the build moved on
   size_t next_ = 0;                // next document a worker claims
   size_t taken_ = 0;               // documents before this one are done with
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  size_t awaited_ = kNone;         // the document Take waits for
+  unsigned waiting_for_room_ = 0;  // workers waiting for a free slot
+  size_t resume_at_ = kNone;       // the taken_ at which the first of them goes on
   bool stopping_ = false;
   std::vector<std::thread> threads_;
-  DocumentWordReader own_reader_;  // reads in Take when no worker thread could start
+  DocumentWordReader own_reader_;  // reads in Take
 };
 
 }  // namespace norvel

@@ -36,13 +36,12 @@ int main(int argc, char** argv) {
     PrintOverview(stderr);
     return norvel_cli::kExitError;
   }
-  const std::string& first = args[0];
-  if (first == "--help" || first == "-h" || first == "help") {
-    if (first == "help" && args.size() > 1) args = {args[1], "--help"};
-    else {
-      PrintOverview(stdout);
-      return norvel_cli::kExitOk;
-    }
+  // "help COMMAND" is "COMMAND --help"; "help" alone, like --help, is the overview.
+  if (args[0] == "help" && args.size() > 1) {
+    args = {args[1], "--help"};
+  } else if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    PrintOverview(stdout);
+    return norvel_cli::kExitOk;
   }
   if (args[0] == "--version") {
     std::printf("norvel-cli %s\n", NORVEL_VERSION);

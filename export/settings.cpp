@@ -174,7 +174,9 @@ int SaveProperties(const SettingsFields& fields, Settings* settings) {
   settings->server = FieldText(fields.server, kMaxServerLength);
   settings->user = FieldText(fields.user, kMaxUserLength);
   settings->query = FieldText(fields.query, kMaxSavedQueryLength);
-  settings->max_records = LeadingNumber(FieldText(fields.max_records, 5));
+  // The whole field is read, as the job reads it: a six-digit value must come back as it was
+  // typed, not cut to five digits.
+  settings->max_records = LeadingNumber(FieldText(fields.max_records, kMaxRecordsFieldLength));
   settings->data_dir = FieldText(fields.data_dir, kMaxDirLength);
   settings->index_dir = FieldText(fields.index_dir, kMaxDirLength);
 

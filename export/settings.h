@@ -20,6 +20,7 @@ constexpr size_t kMaxDirLength = 259;
 constexpr size_t kMaxServerLength = 511;
 constexpr size_t kMaxUserLength = 255;
 constexpr size_t kMaxSavedQueryLength = 511;
+constexpr size_t kMaxRecordsFieldLength = 6;  // "-99999" to "999999"
 constexpr size_t kMaxSettingsLine = 1024;
 
 struct Settings {
@@ -38,7 +39,7 @@ struct SettingsFields {
   std::string server;
   std::string user;
   std::string query;
-  std::string max_records;  // the field's text; its first 5 characters are read as a number
+  std::string max_records;  // the field's text; its first 6 characters are read as a number
   std::string data_dir;
   std::string index_dir;
   std::vector<std::string> schema_items;  // every name the schema list holds, in list order

@@ -82,9 +82,23 @@ TEST_F(SettingsFile, SavingFieldsAsTheDialogHoldsThem) {
   EXPECT_NE(text.find("query=" + std::string(511, 'q') + "\r\n"), std::string::npos);
   EXPECT_NE(text.find("server_name=line\r\n"), std::string::npos);
   EXPECT_EQ(text.find("/elsewhere"), std::string::npos);
-  f.max_records = "1234567";  // five characters are read
+  f.max_records = "1234567";  // the field holds six characters; no more are read
   ASSERT_EQ(norvel::SaveProperties(f, &s), 0);
-  EXPECT_EQ(s.max_records, 12345);
+  EXPECT_EQ(s.max_records, 123456);
+}
+
+TEST_F(SettingsFile, SixDigitMaxRecordsAreSavedAsTyped) {
+  SettingsFields f = Fields();
+  for (const char* typed : {"100000", "999999", "-99999"}) {
+    f.max_records = typed;
+    ASSERT_EQ(norvel::SaveProperties(f, &s), 0);
+    EXPECT_NE(Text().find(std::string("max_records=") + typed + "\r\n"), std::string::npos)
+        << typed;
+    Settings back;
+    back.app_dir = s.app_dir;
+    ASSERT_EQ(norvel::ReadProperties(&back), 0);
+    EXPECT_EQ(std::to_string(back.max_records), typed);
+  }
 }
 
 TEST_F(SettingsFile, ReadingRules) {

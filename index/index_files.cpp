@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "app/job_progress.h"
 #include "app/messages.h"
@@ -121,6 +123,28 @@ bool WriteWordsAndPostings(WordTable* table, platform::File* words_file,
     WriteLog("saveIndex():Cannot write file index.");
     return false;
   }
+  // The postings are written on a second thread while this one writes the words.
+  bool postings_ok = false;
+  auto write_postings = [&] {
+    try {
+      postings_ok = WritePostings(*table, start, total, postings_file);
+    } catch (const std::bad_alloc&) {
+      postings_ok = false;
+    }
+    postings_ok = postings_file->Close() && postings_ok;
+  };
+  std::thread helper;
+  try {
+    helper = std::thread(write_postings);
+  } catch (const std::system_error&) {
+    // No second thread: the postings follow the words on this one.
+  }
+  struct JoinOnExit {
+    std::thread& t;
+    ~JoinOnExit() {
+      if (t.joinable()) t.join();
+    }
+  } join_on_exit{helper};
   ChunkWriter words(words_file);
   uint32_t saved = 0;
   for (uint32_t entry : order) {
@@ -133,11 +157,17 @@ bool WriteWordsAndPostings(WordTable* table, platform::File* words_file,
     if (progress && (++saved & 1023) == 0) progress->words_saved = saved;
   }
   if (progress) progress->words_saved = saved;
-  if (!words.Finish()) {
+  bool words_ok = words.Finish();
+  if (helper.joinable()) {
+    helper.join();
+  } else {
+    write_postings();
+  }
+  if (!words_ok) {
     WriteLog("saveIndex():Cannot write index.");
     return false;
   }
-  if (!WritePostings(*table, start, total, postings_file) || !postings_file->Close()) {
+  if (!postings_ok) {
     WriteLog("saveIndex():Cannot write file index.");
     return false;
   }

@@ -62,19 +62,12 @@ DWORD WINAPI JobThreadMain(LPVOID) {
   return static_cast<DWORD>(IndexJob(&TheJobState(), &window));
 }
 
-bool JobThreadRunning() {
-  return g_job_thread && WaitForSingleObject(g_job_thread, 0) == WAIT_TIMEOUT;
-}
-
-// The marker is free again a moment before a failed job has shown its last box; a new
-// job must not start on the state the old thread still uses.
 void OnIndexCommand() {
   Shell& s = TheShell();
-  if (JobThreadRunning()) {
-    ShowMessage(kInfo, 0, "Please try later.");
-    return;
-  }
   if (!BeginIndexCommand(&TheJobState(), s.settings.app_dir)) return;
+  // A job releases the marker a moment before its thread ends, and a failed one only
+  // after its last box has been answered: the next job must not start beside it.
+  if (g_job_thread) WaitWithMessages(g_job_thread);
   CreateRelay();
   EnableWindow(s.main, FALSE);
   if (!OpenExportDialog(s.focus_holder)) {
@@ -115,7 +108,7 @@ JobState& TheJobState() {
 }
 
 bool StartJobThread() {
-  if (g_job_thread) CloseHandle(g_job_thread);  // ended: the Index command checked
+  if (g_job_thread) CloseHandle(g_job_thread);  // ended: the Index command waited for it
   DWORD id = 0;
   g_job_thread = CreateThread(nullptr, 0, JobThreadMain, nullptr, 0, &id);
   return id != 0;

@@ -151,6 +151,19 @@ void ExportWindow::Release(const std::string& server, const std::string& call) c
   e2e::RemoveTree(HeldFile(server, call));
 }
 
+bool ExportWindow::WaitForMarkerFree() const {
+  const std::string marker = app() + "\\isndxng.dat";
+  return e2e::WaitUntil([&] {
+    HANDLE h = CreateFileA(marker.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool free = LockFile(h, 0, 0, 1, 0) != 0;
+    if (free) UnlockFile(h, 0, 0, 1, 0);
+    CloseHandle(h);
+    return free;
+  });
+}
+
 std::vector<std::string> ExportWindow::FilesIn(const std::string& dir, const std::string& pattern) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;

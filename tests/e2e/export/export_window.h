@@ -70,6 +70,9 @@ class ExportWindow : public SearchWindow {
   std::string HeldFile(const std::string& server, const std::string& call) const;
   bool WaitUntilHeld(const std::string& server, const std::string& call) const;
   void Release(const std::string& server, const std::string& call) const;
+  // True once no program holds the indexing marker of this directory (polled). A job that
+  // ends after a box frees it only after the box has gone.
+  bool WaitForMarkerFree() const;
   // Files of a directory whose names match the wildcard.
   static std::vector<std::string> FilesIn(const std::string& dir, const std::string& pattern);
 

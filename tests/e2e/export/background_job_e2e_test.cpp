@@ -317,3 +317,30 @@ TEST(BackgroundJob, IndexWaitsUntilTheLastJobHasEndedBeforeTheDialogOpens) {
   EXPECT_NE(e2e::WaitForTopWindow(w.process.id(), "NorvelDB", "Index"), nullptr);
   EXPECT_NE(w.LogText().find("doIndex():Nothing to index."), std::string::npos);
 }
+
+TEST(BackgroundJob, ExitWhileTheJobRunsEndsTheProgramOnlyWhenTheJobHasEnded) {
+  ExportWindow w;
+  AddHelpdesk(&w, "hold ARGetListEntryWithFields schema=HD:Note\n");
+  w.WriteDocs(3);
+  w.Index();
+  w.WriteSettings();
+  ASSERT_TRUE(w.Start()) << w.why();
+  SetUpHelpdeskExport(&w, w.data());
+  w.Press(w.dialog.index);
+  ASSERT_TRUE(w.DialogClosed());
+  ASSERT_TRUE(w.WaitUntilHeld("helpdesk", "ARGetListEntryWithFields"));
+
+  e2e::PostCommand(w.main, 2020);
+  EXPECT_TRUE(e2e::WaitForNoTopWindow(w.process.id(), "Norvel"));
+  EXPECT_FALSE(w.process.HasExited()) << "the job still runs";
+  w.Release("helpdesk", "ARGetListEntryWithFields");
+  ASSERT_TRUE(w.process.WaitForExit(e2e::kDefaultTimeoutMs));
+  EXPECT_EQ(w.process.ExitCode(), 0);
+  // The job finished its new index; the next start swaps it in.
+  EXPECT_TRUE(e2e::FileExists(w.index() + "\\_newstats.dat"));
+  ASSERT_TRUE(w.Start()) << w.why();
+  EXPECT_FALSE(e2e::FileExists(w.index() + "\\_newstats.dat"));
+  w.Search("zeppelin");
+  std::string last;
+  EXPECT_TRUE(WaitForTotal(w, "2", &last)) << last;
+}

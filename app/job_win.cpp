@@ -4,8 +4,8 @@
 
 #include "app/messages.h"
 #include "app/shell_win.h"
-#include "index/marker.h"
 #include "export/export_dialog_win.h"
+#include "index/marker.h"
 
 namespace norvel {
 
@@ -53,8 +53,8 @@ void CreateRelay() {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = kRelayClass;
   RegisterClassExA(&wc);
-  g_relay = CreateWindowExA(0, kRelayClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                            wc.hInstance, nullptr);
+  g_relay = CreateWindowExA(0, kRelayClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                            nullptr);
 }
 
 DWORD WINAPI JobThreadMain(LPVOID) {

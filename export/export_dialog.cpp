@@ -17,9 +17,9 @@ constexpr size_t kMaxServerField = 511;
 constexpr size_t kMaxQueryField = 1023;
 
 const int kTabChain[] = {
-    kServerEditId,    kUserEditId,    kPasswordEditId, kGetSchemasButtonId,
-    kSchemaListId,    kQueryEditId,   kMaxRecordsEditId, kDataDirEditId,
-    kIndexDirEditId,  kIndexButtonId, kDoneButtonId,
+    kServerEditId,   kUserEditId,    kPasswordEditId,   kGetSchemasButtonId,
+    kSchemaListId,   kQueryEditId,   kMaxRecordsEditId, kDataDirEditId,
+    kIndexDirEditId, kIndexButtonId, kDoneButtonId,
 };
 
 std::string Cut(const std::string& text, size_t limit) {

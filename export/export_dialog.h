@@ -54,8 +54,7 @@ int32_t ReadMaxRecords(const std::string& text);
 
 // Copies the fields into the job's export settings, each cut to what its setting holds:
 // server 511 characters, query 1023, the directories 259 each.
-void CopyFieldsToJob(const ExportDialogTexts& texts, const std::string& password,
-                     JobSettings* job);
+void CopyFieldsToJob(const ExportDialogTexts& texts, const std::string& password, JobSettings* job);
 
 // A field the export cannot start with: the message the dialog shows and the control that
 // gets the focus afterwards. Empty (control 0) when every field passes.

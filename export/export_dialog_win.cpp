@@ -69,15 +69,15 @@ struct Label {
   int y;
 };
 const Label kLabels[] = {
-    {"Server", 5},       {"User", 27},      {"Password", 49}, {"Schemas", 117},
-    {"Query", 319},      {"Max records", 341}, {"Data dir", 363}, {"Index dir", 385},
+    {"Server", 5},  {"User", 27},         {"Password", 49},  {"Schemas", 117},
+    {"Query", 319}, {"Max records", 341}, {"Data dir", 363}, {"Index dir", 385},
 };
 
 // Everything here belongs to the user-interface thread.
 struct DialogState {
   HWND dialog = nullptr;
-  HWND remembered_focus = nullptr;          // the focus holder before the dialog opened
-  std::vector<std::string> schema_names;    // the list's items, kept across openings
+  HWND remembered_focus = nullptr;            // the focus holder before the dialog opened
+  std::vector<std::string> schema_names;      // the list's items, kept across openings
   WNDPROC previous_proc[kControlCount] = {};  // of each control, before FieldKeyProc
 };
 
@@ -115,10 +115,9 @@ bool CreateExportControls(HWND dialog) {
   const WPARAM font = reinterpret_cast<WPARAM>(TheShell().fonts.regular.get());
   for (size_t i = 0; i < kControlCount; ++i) {
     const ControlSpec& c = kControls[i];
-    HWND control = CreateWindowExA(c.ex_style, c.window_class, c.text, c.style, c.x, c.y,
-                                   c.width, c.height, dialog,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                   TheShell().instance, nullptr);
+    HWND control = CreateWindowExA(
+        c.ex_style, c.window_class, c.text, c.style, c.x, c.y, c.width, c.height, dialog,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), TheShell().instance, nullptr);
     SendMessageA(control, WM_SETFONT, font, TRUE);
     if (c.limit > 0) SendMessageA(control, EM_LIMITTEXT, c.limit, 0);
     d.previous_proc[i] = reinterpret_cast<WNDPROC>(
@@ -133,7 +132,8 @@ bool CreateExportControls(HWND dialog) {
 std::string FieldText(int id, size_t limit = std::string::npos) {
   HWND control = Control(id);
   std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
-  text.resize(static_cast<size_t>(GetWindowTextA(control, &text[0], static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<size_t>(GetWindowTextA(control, &text[0], static_cast<int>(text.size()))));
   if (text.size() > limit) text.resize(limit);
   return text;
 }
@@ -157,7 +157,8 @@ void FillSchemaList(const std::vector<std::string>& names, const std::vector<boo
   int widest = 0;
   for (size_t i = 0; i < names.size(); ++i) {
     SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(names[i].c_str()));
-    if (i < selected.size() && selected[i]) SendMessageA(list, LB_SETSEL, TRUE, static_cast<LPARAM>(i));
+    if (i < selected.size() && selected[i])
+      SendMessageA(list, LB_SETSEL, TRUE, static_cast<LPARAM>(i));
     widest = std::max(widest, TheShell().metrics.TextWidth(names[i]));
   }
   SendMessageA(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 5), 0);

@@ -76,8 +76,7 @@ bool WaitForProgressText(ExportWindow& w, std::smatch* parts, std::string* last)
 bool WaitForTotal(ExportWindow& w, const std::string& total, std::string* last) {
   return e2e::WaitForStatusText(
       w.status,
-      [&](const std::string& s) { return s.find("|Total=" + total) != std::string::npos; },
-      last);
+      [&](const std::string& s) { return s.find("|Total=" + total) != std::string::npos; }, last);
 }
 
 // The message boxes the program shows now, read.
@@ -136,8 +135,7 @@ TEST(BackgroundJob, ExportsTwoDemoSchemasAndTheNextSearchSwapsTheNewIndexIn) {
     e2e::Ping(w.main);
     last = w.Status();
     return std::regex_match(last, std::regex("KI\\d{13}\\.txt"));
-  }))
-      << last;
+  })) << last;
   // The old documents are in the new index too.
   w.Search("alpha");
   EXPECT_TRUE(WaitForTotal(w, "3", &last)) << last;
@@ -180,7 +178,8 @@ TEST(BackgroundJob, WaitTextGrowsThenTheMarkerKeepsOutEveryOtherIndexUntilTheSwa
   }
   EXPECT_GE(seen.size(), 3u);
   // ... and then starts again from one character.
-  EXPECT_TRUE(e2e::WaitForStatusText(w.status, [](const std::string& s) { return s == "P"; }, &last))
+  EXPECT_TRUE(e2e::WaitForStatusText(
+      w.status, [](const std::string& s) { return s == "P"; }, &last))
       << last;
 
   // A running job holds the marker against this instance and any other.
@@ -243,7 +242,8 @@ TEST(BackgroundJob, CancelStopsTheExportAndTheBuildAndLeavesTheOldIndex) {
   EXPECT_EQ(w.ExpectBox("Error", "Export error.Please check the logs."), "");
   EXPECT_EQ(w.ExpectBox("Error", "Index error.Please check the logs."), "");
   std::string last;
-  EXPECT_TRUE(e2e::WaitForStatusText(w.status, [](const std::string& s) { return s.empty(); }, &last))
+  EXPECT_TRUE(e2e::WaitForStatusText(
+      w.status, [](const std::string& s) { return s.empty(); }, &last))
       << last;
   EXPECT_TRUE(e2e::FileExists(w.data() + "\\HD0000000000002.txt"));
   EXPECT_FALSE(e2e::FileExists(w.data() + "\\HD0000000000003.txt"));

@@ -75,9 +75,9 @@ TEST(ExportDialog, TabRunsThroughTheFieldsAndButtonsAndBackToServer) {
   ASSERT_TRUE(w.Start()) << w.why();
   ASSERT_TRUE(w.OpenDialog()) << w.dialog_why();
   const auto& d = w.dialog;
-  const std::vector<HWND> chain = {d.user,     d.password,  d.get_schemas, d.list,
-                                   d.query,    d.max_records, d.data_dir,  d.index_dir,
-                                   d.index,    d.done,        d.server};
+  const std::vector<HWND> chain = {d.user,  d.password,    d.get_schemas, d.list,
+                                   d.query, d.max_records, d.data_dir,    d.index_dir,
+                                   d.index, d.done,        d.server};
   ASSERT_TRUE(e2e::WaitForFocus(d.server));
   HWND at = d.server;
   for (HWND next : chain) {
@@ -146,7 +146,8 @@ TEST(ExportDialog, DoneSavesTheFieldsAndGivesTheFocusBack) {
                                   "\r\nserver_name=demo\r\nuser_id=demo\r\n"
                                   "schema_list_num=1\r\nschema=hpd:case\r\n"
                                   "query='Priority' = \"High\"\r\nmax_records=100000\r\n"
-                                  "data_dir=" + w.data() + "\r\n");
+                                  "data_dir=" +
+                                  w.data() + "\r\n");
   // Done starts no job: the marker stays held until Cancel.
   w.Command(2010);
   ASSERT_TRUE(w.OpenDialog()) << w.dialog_why();

@@ -24,8 +24,8 @@ bool ExportDialog::Find(HWND dialog) {
   index_dir = Child(dialog, 370);
   index = Child(dialog, 420);
   done = Child(dialog, 430);
-  return server && user && password && get_schemas && list && query && max_records &&
-         data_dir && index_dir && index && done;
+  return server && user && password && get_schemas && list && query && max_records && data_dir &&
+         index_dir && index && done;
 }
 
 // List box texts cross the process boundary as wide characters under Wine, whichever
@@ -37,8 +37,8 @@ std::vector<std::string> ExportDialog::Items() const {
     LRESULT n = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
     if (n < 0) n = 0;
     std::wstring wide(static_cast<size_t>(n) + 1, L'\0');
-    LRESULT got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
-                               reinterpret_cast<LPARAM>(&wide[0]));
+    LRESULT got =
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&wide[0]));
     wide.resize(got > 0 ? static_cast<size_t>(got) : 0);
     std::string text(wide.size() * 2 + 1, '\0');
     int bytes = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()),

@@ -34,8 +34,8 @@ struct ExportDialog {
   void Select(int item, bool on = true) const;
   // Fills the fields the export needs.
   void Fill(const std::string& server, const std::string& user, const std::string& password,
-            const std::string& query, const std::string& max_records,
-            const std::string& data_dir, const std::string& index_dir) const;
+            const std::string& query, const std::string& max_records, const std::string& data_dir,
+            const std::string& index_dir) const;
 };
 
 class ExportWindow : public SearchWindow {

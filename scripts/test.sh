@@ -18,11 +18,12 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset" -j "$jobs"
   echo "=== $preset: test"
   if [[ "$preset" == win32 ]]; then
-    # The Windows programs' end-to-end tests need a display: a virtual one when none is set.
+    # The Windows programs' end-to-end tests need a display: a virtual one when none is
+    # set. They run one at a time, alone (RUN_SERIAL), since they share the desktop.
     if [[ -z "${DISPLAY:-}" ]]; then
-      xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j 2 || status=1
+      xvfb-run -a -s "-screen 0 1280x1024x24" scripts/ctest-wine.sh --preset "$preset" -j 2 || status=1
     else
-      ctest --preset "$preset" -j 2 || status=1
+      scripts/ctest-wine.sh --preset "$preset" -j 2 || status=1
     fi
   else
     ctest --preset "$preset" -j "$jobs" || status=1

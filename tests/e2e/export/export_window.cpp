@@ -107,6 +107,11 @@ void ExportWindow::WriteSettingsText(const std::string& text) {
   e2e::WriteFileBytes(SettingsPath(), text);
 }
 
+std::string ExportWindow::StatusNow() const {
+  const std::string text = Status();
+  return text.substr(0, text.find('\0'));
+}
+
 bool ExportWindow::OpenDialog() {
   e2e::PostCommand(main, 2000);
   HWND window = e2e::WaitForTopWindow(process.id(), "NorvelDB", "Index");

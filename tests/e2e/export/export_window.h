@@ -55,6 +55,10 @@ class ExportWindow : public SearchWindow {
   std::string SettingsText() const { return e2e::ReadFileBytes(SettingsPath()); }
   std::string LogText() const { return e2e::ReadFileBytes(app() + "\\norvel_log.txt"); }
 
+  // The status bar's text. The driver reads its length and then its text: a text that
+  // changes in between comes back padded with NULs up to the old length, which this cuts.
+  std::string StatusNow() const;
+
   // File > Index, then waits for the dialog; false (with why()) when it did not open.
   bool OpenDialog();
   // Presses a button of the dialog whose handler may open a box (posted).

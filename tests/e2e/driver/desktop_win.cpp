@@ -73,6 +73,9 @@ std::string GetStatusText(HWND status_bar, int part) {
   }
   std::string text(length, '\0');
   if (length && !remote.Read(&text[0], length)) return std::string();
+  // The text may have changed between asking its length and reading it: a shorter one
+  // leaves NULs behind it.
+  text.resize(std::strlen(text.c_str()));
   return text;
 }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 want=(cmake ninja-build g++ clang googletest libgtest-dev g++-mingw-w64-i686
-      wine wine32:i386 xvfb xdotool imagemagick python3 zip)
+      wine wine32:i386 xvfb xauth xdotool imagemagick python3 zip)
 if [[ "${1:-}" == "--bench" ]]; then
   want+=(sqlite3 libsqlite3-dev ripgrep linux-doc libbenchmark-dev)
 fi
@@ -22,7 +22,7 @@ if ((${#missing[@]})); then
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt-get install -y -q "${missing[@]}"
 fi
 
 # A Wine prefix of our own, made once, so every run starts from the same state.

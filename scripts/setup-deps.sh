@@ -26,7 +26,7 @@ if ((${#missing[@]})); then
 fi
 
 # A Wine prefix of our own, made once, so every run starts from the same state.
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-norvel}"
+export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-norvel}"
 export WINEDEBUG=-all
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   echo "setup-deps: creating the Wine prefix $WINEPREFIX"

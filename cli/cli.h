@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,10 @@ const Command& FindCommand(const std::string& name);
 
 // True when the stream (1 stdout, 2 stderr) is a terminal.
 bool IsTerminal(int fd);
+
+// Runs work on a thread of its own and, while it runs, calls show every 200 ms to put its
+// counters on stderr; afterwards clears that line. Returns what work returned.
+int RunShowingProgress(const std::function<int()>& work, const std::function<void()>& show);
 
 // Message boxes become "Caption: text" lines on stderr; status texts are ignored.
 class ConsoleUi : public norvel::UserInterface {

@@ -2,13 +2,9 @@
 // job's export step from a command line, with the same routines and log lines. The
 // password is read from a file or standard input, never from the command line.
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <thread>
 
 #include "app/job.h"
 #include "app/job_progress.h"
@@ -191,26 +187,10 @@ int ExportWithProgress(const ParsedArgs& parsed, const norvel::SecretText& passw
                               parsed.Value("--data-dir"), progress);
   };
   if (!IsTerminal(2)) return run();
-  int result = -1;
-  bool done = false;
-  std::mutex m;
-  std::condition_variable cv;
-  std::thread job([&] {
-    int r = run();
-    std::lock_guard<std::mutex> lock(m);
-    result = r;
-    done = true;
-    cv.notify_one();
-  });
-  std::unique_lock<std::mutex> lock(m);
-  while (!cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return done; })) {
+  return RunShowingProgress(run, [&] {
     std::fprintf(stderr, "\r%s: Exported = %u/%u ", schema.c_str(), progress->exported.load(),
                  progress->entries_listed.load());
-  }
-  lock.unlock();
-  job.join();
-  std::fprintf(stderr, "\r%70s\r", "");
-  return result;
+  });
 }
 
 }  // namespace

@@ -1,10 +1,6 @@
 // norvel-cli index: builds a new index, swaps it in and loads it to prove it.
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
-#include <thread>
 
 #include "app/job_progress.h"
 #include "cli/cli.h"
@@ -36,28 +32,13 @@ namespace {
 // Runs the build, showing its counters on stderr every 200 ms while it is a terminal.
 int BuildWithProgress(const std::string& data_dir, const std::string& index_dir,
                       const std::string& app_dir, norvel::JobProgress* progress) {
-  if (!IsTerminal(2)) return norvel::doIndex(data_dir, index_dir, app_dir, progress);
-  int result = -1;
-  bool done = false;
-  std::mutex m;
-  std::condition_variable cv;
-  std::thread job([&] {
-    int r = norvel::doIndex(data_dir, index_dir, app_dir, progress);
-    std::lock_guard<std::mutex> lock(m);
-    result = r;
-    done = true;
-    cv.notify_one();
-  });
-  std::unique_lock<std::mutex> lock(m);
-  while (!cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return done; })) {
+  auto build = [&] { return norvel::doIndex(data_dir, index_dir, app_dir, progress); };
+  if (!IsTerminal(2)) return build();
+  return RunShowingProgress(build, [&] {
     std::fprintf(stderr, "\rIndexed = %u | Words = %u | Saved = %u ",
                  progress->files_indexed.load(), progress->distinct_words.load(),
                  progress->words_saved.load());
-  }
-  lock.unlock();
-  job.join();
-  std::fprintf(stderr, "\r%60s\r", "");
-  return result;
+  });
 }
 
 int IndexAndSwap(const std::string& data_dir, const std::string& index_dir,

@@ -1,6 +1,10 @@
 // norvel-cli's shared pieces: option parsing, the console sink, the log watch, the load.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 #include "cli/cli.h"
 #include "index/in_memory_index.h"
@@ -84,6 +88,26 @@ bool IsTerminal(int fd) {
 #else
   return isatty(fd) != 0;
 #endif
+}
+
+int RunShowingProgress(const std::function<int()>& work, const std::function<void()>& show) {
+  int result = -1;
+  bool done = false;
+  std::mutex m;
+  std::condition_variable cv;
+  std::thread job([&] {
+    int r = work();
+    std::lock_guard<std::mutex> lock(m);
+    result = r;
+    done = true;
+    cv.notify_one();
+  });
+  std::unique_lock<std::mutex> lock(m);
+  while (!cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return done; })) show();
+  lock.unlock();
+  job.join();
+  std::fprintf(stderr, "\r%70s\r", "");
+  return result;
 }
 
 norvel::BoxAnswer ConsoleUi::ShowBox(const std::string& text, const std::string& caption,

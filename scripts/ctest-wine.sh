@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Runs CTest for the win32 build inside the current (virtual) display. Wine's server and
-# its helper processes are started first, detached from our output, so that a test's first
-# Wine process never leaves them holding CTest's pipes open.
-# Usage: scripts/ctest-wine.sh CTEST_ARGS...
+# Runs CTest for a Windows build (win32 or win64) inside the current (virtual) display.
+# Wine's server and its helper processes are started first, detached from our output, so
+# that a test's first Wine process never leaves them holding CTest's pipes open.
+# Usage: scripts/ctest-wine.sh PRESET [CTEST_ARGS...]
 set -uo pipefail
 cd "$(dirname "$0")/.."
-. scripts/env.sh
-wineserver -p </dev/null >/dev/null 2>&1
-wine cmd.exe /c exit </dev/null >/dev/null 2>&1
-ctest "$@"
+preset=${1:?usage: scripts/ctest-wine.sh PRESET [CTEST_ARGS...]}
+shift
+bits=32
+[[ $preset == win64 ]] && bits=64
+scripts/wine-run.sh --server start "$bits"
+scripts/wine-run.sh --bits "$bits" cmd.exe /c exit </dev/null >/dev/null 2>&1
+ctest --preset "$preset" "$@"
 status=$?
-wineserver -k </dev/null >/dev/null 2>&1
+scripts/wine-run.sh --server stop "$bits"
 exit $status

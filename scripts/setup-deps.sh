@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # Installs what building and testing Norvel needs on Debian 12, as root; safe to rerun.
+# Both MinGW cross compilers and wine64 everywhere; 32-bit Wine only where this host runs
+# 32-bit programs (scripts/host.sh asks). Then the Wine prefix of this host's Windows build,
+# proven by starting a program in it.
 # Usage: scripts/setup-deps.sh [--bench]   (--bench adds the benchmark's corpus and peers)
 set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/host.sh
 
 want=(cmake ninja-build g++ clang googletest libgtest-dev g++-mingw-w64-i686
-      wine wine32:i386 xvfb xauth xdotool imagemagick python3 zip)
+      g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick python3 zip)
+if norvel_host_runs_32bit; then
+  want+=(wine32:i386)
+fi
 if [[ "${1:-}" == "--bench" ]]; then
   want+=(sqlite3 libsqlite3-dev ripgrep linux-doc libbenchmark-dev)
 fi
@@ -19,17 +27,18 @@ if ((${#missing[@]})); then
     exit 1
   fi
   echo "setup-deps: installing ${missing[*]}"
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  if [[ " ${missing[*]} " == *:i386* ]]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  fi
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
   apt-get install -y -q "${missing[@]}"
 fi
 
-# A Wine prefix of our own, made once, so every run starts from the same state.
-export WINEPREFIX="${WINEPREFIX:-${HOME:-/root}/.wine-norvel}"
-export WINEDEBUG=-all
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  echo "setup-deps: creating the Wine prefix $WINEPREFIX"
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
+# The Wine prefix of this host's Windows build, made once; stops here if Wine cannot
+# start a program in it.
+if norvel_host_runs_32bit; then bits=32; else bits=64; fi
+if ! scripts/wine-run.sh --prefix "$bits"; then
+  echo "setup-deps: Wine cannot start a $bits-bit Windows program on this host ($(norvel_host_says))" >&2
+  exit 1
 fi

@@ -6,8 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 scripts/setup-deps.sh --bench
 corpus=$(bench/make-corpus.sh)
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 -j "$(nproc)" --target window_bench
 . scripts/env.sh
-xvfb-run -a -s "-screen 0 1280x1024x24" \
-  wine build/win32/bin/window_bench.exe "$(winepath -w "$PWD/$corpus")" "${1:-kernel}" "${2:-15}"
+preset=$(norvel_windows_preset)
+echo "The $preset build; $(norvel_host_says)"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "$(nproc)" --target window_bench
+xvfb-run -a -s "-screen 0 1280x1024x24" scripts/wine-run.sh build/$preset/bin/window_bench.exe \
+  "$(scripts/wine-run.sh --path "$PWD/$corpus")" "${1:-kernel}" "${2:-15}"

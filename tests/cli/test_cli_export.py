@@ -2,7 +2,8 @@
 client library and its demo server: listings, entry files, failures with their log lines,
 the password kept off the command line and out of the log, and export, index, search.
 
-usage: test_cli_export.py --cli PATH [--runner WRAPPER]   (WRAPPER runs a Windows build)
+usage: test_cli_export.py --cli PATH [--runner WRAPPER]
+  (WRAPPER runs a Windows build, and "WRAPPER --path P" names P as Windows programs see it)
 """
 
 import argparse
@@ -21,7 +22,7 @@ def native_path(path):
     """The path as the program sees it (a Windows path under Wine)."""
     if not RUNNER:
         return path
-    return subprocess.run(["winepath", "-w", path], stdout=subprocess.PIPE,
+    return subprocess.run([RUNNER, "--path", path], stdout=subprocess.PIPE,
                           stderr=subprocess.DEVNULL, check=True).stdout.decode().strip()
 
 

@@ -40,7 +40,8 @@ const char kSchemasUsage[] =
     "  --user NAME           the AR user\n"
     "  --password-file FILE  the first line of FILE is the password (\"-\": standard input);\n"
     "                        without it the password is read from standard input, with a\n"
-    "                        prompt and without echo when that is a terminal\n"
+    "                        prompt and without echo when that is a terminal. The line\n"
+    "                        holds at most 1024 bytes.\n"
     "  --app-dir DIR         where norvel_log.txt is written (default: the program's folder)\n"
     "  --library FILE        the AR client library to load (default: " ARAPI_DEFAULT_TEXT
     "\n"
@@ -66,8 +67,12 @@ const char kExportUsage[] =
     "\n"
     "Ctrl+C stops the export before the next entry; the files written so far stay.\n"
     "\n"
-    "Exit status: 0 when every schema was exported, 1 when one failed (the log's lines are\n"
-    "shown), 2 for wrong arguments.\n";
+    "Each schema's line counts the entry files written of the entries listed, and the\n"
+    "entries that could not be written (no Request ID, no room for the name, a file that\n"
+    "could not be created or written), which the log's lines name.\n"
+    "\n"
+    "Exit status: 0 when every schema was exported in full, 1 when one failed or an entry\n"
+    "was not written (the log's lines are shown), 2 for wrong arguments.\n";
 
 namespace {
 
@@ -75,27 +80,59 @@ const OptionSpec kConnectionOptions = {{"--server", "--user", "--password-file",
                                         "--library", "--query", "--max-records", "--data-dir"},
                                        {"--help"}};
 
-// The first line of text without its line end; text is wiped.
-void TakeFirstLine(std::string* text, norvel::SecretText* out) {
-  size_t end = text->find_first_of("\r\n");
-  out->Assign(text->data(), end == std::string::npos ? text->size() : end);
-  if (!text->empty()) norvel::WipeMemory(&(*text)[0], text->size());
+// The longest password taken, in bytes. AR passwords are far shorter; the bound keeps an
+// endless source (/dev/zero, a stream that never ends its line) from being read forever.
+constexpr size_t kMaxPasswordBytes = 1024;
+
+enum class LineRead { kOk, kTooLong, kError };
+
+// Reads one line of at most kMaxPasswordBytes bytes into *out, without its line end.
+// Reading stops at the first CR or LF, at the end of the input, or after the bound; a
+// line still going on there is too long. Unbuffered, so that no stream buffer keeps a
+// copy of the password; the local buffer is wiped.
+LineRead ReadBoundedLine(std::FILE* in, norvel::SecretText* out) {
+  std::setvbuf(in, nullptr, _IONBF, 0);
+  char line[kMaxPasswordBytes];
+  size_t n = 0;
+  LineRead result = LineRead::kOk;
+  for (;;) {
+    int c = std::fgetc(in);
+    if (c == EOF) {
+      if (std::ferror(in)) result = LineRead::kError;
+      break;
+    }
+    if (c == '\n' || c == '\r') break;
+    if (n == sizeof line) {
+      result = LineRead::kTooLong;
+      break;
+    }
+    line[n++] = static_cast<char>(c);
+  }
+  if (result == LineRead::kOk) out->Assign(line, n);
+  norvel::WipeMemory(line, sizeof line);
+  return result;
 }
 
-// Reads a line from the terminal without showing it.
-void ReadHidden(const std::string& prompt, norvel::SecretText* out) {
+// Reads a line from the terminal without showing it, within the same bound.
+LineRead ReadHidden(const std::string& prompt, norvel::SecretText* out) {
   std::fprintf(stderr, "%s", prompt.c_str());
   std::fflush(stderr);
-  std::string line;
-  line.reserve(1024);  // no reallocation leaves a copy behind
 #ifdef _WIN32
+  char line[kMaxPasswordBytes];
+  size_t n = 0;
+  LineRead result = LineRead::kOk;
   for (int c = _getch(); c != '\r' && c != '\n' && c != EOF && c != 3; c = _getch()) {
     if (c == '\b') {
-      if (!line.empty()) line.pop_back();
+      if (n > 0) --n;
+    } else if (n == sizeof line) {
+      result = LineRead::kTooLong;
+      break;
     } else {
-      line.push_back(static_cast<char>(c));
+      line[n++] = static_cast<char>(c);
     }
   }
+  if (result == LineRead::kOk) out->Assign(line, n);
+  norvel::WipeMemory(line, sizeof line);
 #else
   termios saved;
   bool restore = tcgetattr(0, &saved) == 0;
@@ -104,49 +141,39 @@ void ReadHidden(const std::string& prompt, norvel::SecretText* out) {
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(0, TCSAFLUSH, &quiet);
   }
-  for (int c = std::getchar(); c != '\n' && c != EOF; c = std::getchar()) {
-    line.push_back(static_cast<char>(c));
-  }
-  if (restore) tcsetattr(0, TCSAFLUSH, &saved);
+  LineRead result = ReadBoundedLine(stdin, out);
+  if (restore) tcsetattr(0, TCSAFLUSH, &saved);  // also drops what was typed past the bound
 #endif
   std::fprintf(stderr, "\n");
-  TakeFirstLine(&line, out);
+  return result;
 }
 
-bool ReadStream(std::FILE* in, std::string* text) {
-  char buf[512];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, in)) > 0) {
-    text->append(buf, n);
-    if (text->find('\n') != std::string::npos) break;
-  }
-  norvel::WipeMemory(buf, sizeof buf);
-  return !std::ferror(in);
-}
-
+// The password from --password-file, from standard input, or typed at the terminal.
+// False after a message naming the problem.
 bool ReadPassword(const ParsedArgs& args, norvel::SecretText* password) {
   std::string file = args.Value("--password-file");
-  std::string text;
-  text.reserve(4096);  // no reallocation leaves a copy behind
+  LineRead result;
   if (file.empty() && IsTerminal(0)) {
-    ReadHidden("Password for " + args.Value("--user") + " on " + args.Value("--server") + ": ",
-               password);
-    return true;
-  }
-  if (file.empty() || file == "-") {
-    if (!ReadStream(stdin, &text)) return false;
+    result = ReadHidden(
+        "Password for " + args.Value("--user") + " on " + args.Value("--server") + ": ", password);
+  } else if (file.empty() || file == "-") {
+    result = ReadBoundedLine(stdin, password);
   } else {
     std::FILE* in = std::fopen(file.c_str(), "rb");
     if (!in) {
       Complain("cannot read the password file " + file);
       return false;
     }
-    bool ok = ReadStream(in, &text);
+    result = ReadBoundedLine(in, password);
     std::fclose(in);
-    if (!ok) return false;
   }
-  TakeFirstLine(&text, password);
-  return true;
+  if (result == LineRead::kTooLong) {
+    Complain("the password must be one line of at most " + std::to_string(kMaxPasswordBytes) +
+             " bytes");
+  } else if (result == LineRead::kError) {
+    Complain("no password could be read");
+  }
+  return result == LineRead::kOk;
 }
 
 // The connection options every AR command needs; a usage error names the first missing.
@@ -180,11 +207,12 @@ class AgreeingUi : public ConsoleUi {
 
 // Runs one schema's export, showing the counters on stderr every 200 ms on a terminal.
 int ExportWithProgress(const ParsedArgs& parsed, const norvel::SecretText& password,
-                       const std::string& schema, int max_records, norvel::JobProgress* progress) {
+                       const std::string& schema, int max_records, norvel::JobProgress* progress,
+                       norvel::ExportTally* tally) {
   auto run = [&] {
     return norvel::ExportData(parsed.Value("--server"), parsed.Value("--user"), password.str(),
                               schema, max_records, parsed.Value("--query"),
-                              parsed.Value("--data-dir"), progress);
+                              parsed.Value("--data-dir"), progress, tally);
   };
   if (!IsTerminal(2)) return run();
   return RunShowingProgress(run, [&] {
@@ -208,7 +236,7 @@ int RunSchemasCommand(const std::vector<std::string>& args) {
   if (!ConnectionArgs(self, parsed, &status)) return status;
   std::string app_dir = AppDirectory(parsed);
   norvel::SecretText password;
-  if (!ReadPassword(parsed, &password)) return UsageError(self, "no password could be read");
+  if (!ReadPassword(parsed, &password)) return UsageError(self, "");
   ConsoleUi ui;
   LogWatch log(app_dir);
   norvel::SchemaListUpdate update;
@@ -242,7 +270,7 @@ int RunExportCommand(const std::vector<std::string>& args) {
   if (parsed.positional.empty()) return UsageError(self, "no SCHEMA given");
   std::string app_dir = AppDirectory(parsed);
   norvel::SecretText password;
-  if (!ReadPassword(parsed, &password)) return UsageError(self, "no password could be read");
+  if (!ReadPassword(parsed, &password)) return UsageError(self, "");
 
   AgreeingUi ui;
   if (!norvel::CheckDirectory(parsed.Value("--data-dir"))) return kExitNone;
@@ -252,19 +280,24 @@ int RunExportCommand(const std::vector<std::string>& args) {
   for (const std::string& schema : parsed.positional) {
     if (progress.stop) break;
     LogWatch log(app_dir);
-    uint32_t before = progress.exported;
     progress.entries_listed = 0;
-    if (ExportWithProgress(parsed, password, schema, static_cast<int>(max_records), &progress) ==
-        -1) {
+    norvel::ExportTally tally;
+    int result = ExportWithProgress(parsed, password, schema, static_cast<int>(max_records),
+                                    &progress, &tally);
+    if (result == -1) {
       norvel::ShowMessage(norvel::kError, 20, "Please check the logs.");
-      log.PrintNewEntries();
       status = kExitNone;
-      continue;
     }
     log.PrintNewEntries();
-    std::printf("%s: %u of %u listed entries exported\n", schema.c_str(),
-                static_cast<unsigned>(progress.exported - before),
+    // A listing that failed before any entry was taken up has nothing to count.
+    if (result == -1 && tally.written == 0 && tally.not_written == 0) continue;
+    std::printf("%s: %u of %u listed entries exported", schema.c_str(),
+                static_cast<unsigned>(tally.written),
                 static_cast<unsigned>(progress.entries_listed));
+    if (tally.not_written > 0) {
+      std::printf(", %u not written", static_cast<unsigned>(tally.not_written));
+    }
+    std::printf("\n");
   }
   std::signal(SIGINT, SIG_DFL);
   g_interrupted_progress = nullptr;

@@ -156,13 +156,13 @@ int GetSchema(const std::string& server, const std::string& user, const std::str
 
 int ExportData(const std::string& server, const std::string& user, const std::string& password,
                const std::string& schema, int max_records, const std::string& query,
-               const std::string& data_dir, JobProgress* progress) {
+               const std::string& data_dir, JobProgress* progress, ExportTally* tally) {
   JobProgress unused;
   if (!progress) progress = &unused;
   return RunConnection("ExportData", server, user, password,
                        [&](const ArModule& ar, const ControlRecord& control) {
                          return APIARGetListEntryWithFields(ar, control, schema, max_records, query,
-                                                            data_dir, progress);
+                                                            data_dir, progress, tally);
                        });
 }
 

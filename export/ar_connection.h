@@ -4,6 +4,7 @@
 // record, initialise, work, terminate, unload.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -79,12 +80,20 @@ class StatusList {
 int GetSchema(const std::string& server, const std::string& user, const std::string& password,
               std::vector<std::string>* names);
 
+// What became of the listed entries that one export took up (the stop flag leaves the
+// rest untouched).
+struct ExportTally {
+  uint32_t written = 0;      // entry files written in full
+  uint32_t not_written = 0;  // entries without a Request ID, a name, or a file written in full
+};
+
 // Exports the entries of one schema that match query, at most max_records (as the
 // listing's unsigned limit), into data_dir. Counts into progress (may be null) and honours
-// its stop flag. 0 when the listing was made (also when the server refused it), -1 after
-// a log line otherwise.
+// its stop flag; adds to *tally too when given. 0 when the listing was made (also
+// when the server refused it) and every entry taken up was written; -1 after a log line
+// otherwise, also when the listing was made but an entry was not written.
 int ExportData(const std::string& server, const std::string& user, const std::string& password,
                const std::string& schema, int max_records, const std::string& query,
-               const std::string& data_dir, JobProgress* progress);
+               const std::string& data_dir, JobProgress* progress, ExportTally* tally = nullptr);
 
 }  // namespace norvel

@@ -1,9 +1,11 @@
 // Listing a schema's entries and writing one text file per entry.
 #include "export/entry_export.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "app/job_progress.h"
@@ -106,7 +108,7 @@ int APIARGetMultipleFields(const ArModule& ar, ControlRecord control, ARNameType
 int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
                                 const std::string& schema, int max_records,
                                 const std::string& query, const std::string& data_dir,
-                                JobProgress* progress) {
+                                JobProgress* progress, ExportTally* tally) {
   JobProgress unused;
   if (!progress) progress = &unused;
   ARNameType schema_name;
@@ -158,18 +160,26 @@ int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
                                      fields.empty() ? nullptr : fields.data()};
   AREntryListFieldValueList entries = {0, nullptr};
   StatusList list_status(ar);
+  ExportTally written;
   {
     ControlRecord copy = control;
     int rc = list_entries(copy.get(), schema_name, &qualifier, &field_list, nullptr, 0,
                           static_cast<unsigned>(max_records), &entries, nullptr, list_status.get());
     if (rc < AR_RETURN_ERROR) {
-      EntryWriter(ar, control, schema_name, defs, data_dir, progress).ExportEntries(entries);
+      EntryWriter writer(ar, control, schema_name, defs, data_dir, progress);
+      writer.ExportEntries(entries);
+      written = writer.tally();
     } else {
       list_status.LogFirstText("APIARGetListEntryWithFields", "ARGetListEntryWithFields");
     }
   }
+  if (tally) {
+    tally->written += written.written;
+    tally->not_written += written.not_written;
+  }
 
-  int result = 0;
+  // An entry that was listed but not written is no success, whatever else went well.
+  int result = written.not_written > 0 ? -1 : 0;
   if (!FreeQualifier(ar, &qualifier)) {
     WriteLog("APIARGetListEntryWithFields():No Proc:FreeARQualifierStruct");
     result = -1;
@@ -208,22 +218,40 @@ void EntryWriter::ExportEntries(const AREntryListFieldValueList& entries) {
   if (entries.numItems == 0 || !entries.entryList) return;
   progress_->entries_listed = entries.numItems;
   pending_.clear();
-  for (unsigned i = 0; i < entries.numItems; ++i) {
-    if (progress_->stop) return;
+  ExportTally before = tally_;
+  for (unsigned i = 0; i < entries.numItems && !progress_->stop; ++i) {
     ++progress_->exported;
-    const AREntryListFieldValueStruct& entry = entries.entryList[i];
-    std::string path;
-    if (GetEntryId(&path, entry) != 0) return;
-    platform::TextWriter file;
-    if (!file.Open(path)) {
-      WriteLog("ExportEntries():Cannot create " + path);
-      continue;
+    if (ExportEntry(entries.entryList[i])) {
+      ++tally_.written;
+    } else {
+      ++tally_.not_written;
     }
-    PrintEntryValues(&file, entry);
-    // Blocks still waiting belong to this entry, even when its last value was a diary.
-    WritePending(&file);
-    if (!file.Close()) WriteLog("ExportEntries():Cannot write " + path);
   }
+  uint32_t failed = tally_.not_written - before.not_written;
+  if (failed > 0) {
+    WriteLog("ExportEntries():" + std::to_string(failed) + " of " +
+             std::to_string(entries.numItems) + " listed entries not written.");
+  }
+}
+
+bool EntryWriter::ExportEntry(const AREntryListFieldValueStruct& entry) {
+  std::string path;
+  if (GetEntryId(&path, entry) != 0) return false;
+  platform::TextWriter file;
+  if (!file.Open(path)) {
+    WriteLog("ExportEntries():Cannot create " + path);
+    return false;
+  }
+  PrintEntryValues(&file, entry);
+  // Blocks still waiting belong to this entry, even when its last value was a diary.
+  WritePending(&file);
+  if (!file.Close()) {
+    // A cut-off entry file would be indexed as if it were the whole entry.
+    WriteLog("ExportEntries():Cannot write " + path);
+    platform::RemoveFile(path);
+    return false;
+  }
+  return true;
 }
 
 int EntryWriter::GetEntryId(std::string* path, const AREntryListFieldValueStruct& entry) const {
@@ -231,13 +259,12 @@ int EntryWriter::GetEntryId(std::string* path, const AREntryListFieldValueStruct
   for (unsigned i = 0; values && values->fieldValueList && i < values->numItems; ++i) {
     const ARFieldValueStruct& value = values->fieldValueList[i];
     if (value.fieldId != kRequestIdField) continue;
-    if (value.value.dataType == AR_DATA_TYPE_CHAR && value.value.u.charVal &&
-        EntryFilePath(data_dir_, value.value.u.charVal, path)) {
-      return 0;
-    }
-    break;
+    if (value.value.dataType != AR_DATA_TYPE_CHAR || !value.value.u.charVal) break;
+    if (EntryFilePath(data_dir_, value.value.u.charVal, path)) return 0;
+    WriteLog("GetEntryId():No room for an entry file name in " + data_dir_);
+    return -1;
   }
-  WriteLog("GetEntryId():Error generating file name");
+  WriteLog("GetEntryId():Entry without Request ID skipped.");
   return -1;
 }
 

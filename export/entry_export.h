@@ -15,15 +15,15 @@ namespace norvel {
 struct JobProgress;
 
 // Lists the entries of schema that match query (at most max_records, as the listing's
-// unsigned limit) and writes their files into data_dir. 0 when the listing was made, also
-// when the server refused it; -1 when the definitions or the qualification fail, a needed
-// function is missing, the stop flag is set before the listing, the field list cannot be
-// allocated, or a release function of the qualifier, the sort list or the entries is
-// missing.
+// unsigned limit) and writes their files into data_dir, adding to *tally when given. 0
+// when the listing was made, also when the server refused it; -1 when the definitions or
+// the qualification fail, a needed function is missing, the stop flag is set before the
+// listing, the field list cannot be allocated, a release function of the qualifier, the
+// sort list or the entries is missing, or a listed entry was not written.
 int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
                                 const std::string& schema, int max_records,
                                 const std::string& query, const std::string& data_dir,
-                                JobProgress* progress);
+                                JobProgress* progress, ExportTally* tally = nullptr);
 
 // Fills *defs with the schema's field definitions, labels cleaned and ordered by field ID.
 // 0, or -1 after a log line.
@@ -37,7 +37,10 @@ class EntryWriter {
   EntryWriter(const ArModule& ar, const ControlRecord& control, ARNameType schema,
               const FieldDefinitions& defs, const std::string& data_dir, JobProgress* progress);
 
+  // Writes one file per entry, in list order, until the stop flag is set. An entry that
+  // cannot be written is logged, counted and skipped: the others still get their files.
   void ExportEntries(const AREntryListFieldValueList& entries);
+  const ExportTally& tally() const { return tally_; }
 
   // The entry file's path from the entry's field 1. 0, or -1 after a log line.
   int GetEntryId(std::string* path, const AREntryListFieldValueStruct& entry) const;
@@ -48,6 +51,8 @@ class EntryWriter {
   void PrintDiaryItems(platform::TextWriter* file, ARInternalId field_id, const ARDiaryList& diary);
 
  private:
+  // Writes the entry's file; false after a log line when it is not written in full.
+  bool ExportEntry(const AREntryListFieldValueStruct& entry);
   void WritePending(platform::TextWriter* file);
 
   const ArModule& ar_;
@@ -57,6 +62,7 @@ class EntryWriter {
   std::string data_dir_;
   JobProgress* progress_;
   std::string pending_;
+  ExportTally tally_;
 };
 
 }  // namespace norvel

@@ -16,6 +16,13 @@ import unittest
 
 CLI = None
 RUNNER = None
+RUNNER_GIVEN = "--runner" in sys.argv  # known before the test classes are made
+
+# A schema for a server of the test's own; its entries follow.
+CASES_SCHEMA = """schema "Test:Cases"
+field 1 char "Request ID" max=15
+field 8 char "Short Description" max=30000
+"""
 
 
 def native_path(path):
@@ -26,12 +33,14 @@ def native_path(path):
                           stderr=subprocess.DEVNULL, check=True).stdout.decode().strip()
 
 
-def run(args, stdin=b"", env=None, expect=None):
+def run(args, stdin=b"", env=None, expect=None, preexec_fn=None):
+    """Runs norvel-cli; stdin is the bytes of its standard input or an open file."""
     cmd = ([RUNNER] if RUNNER else []) + [CLI] + args
     full_env = dict(os.environ)
     full_env.update(env or {})
-    p = subprocess.run(cmd, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                       env=full_env, timeout=600)
+    feed = {"input": stdin} if isinstance(stdin, bytes) else {"stdin": stdin}
+    p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=full_env,
+                       timeout=600, preexec_fn=preexec_fn, **feed)
     out = p.stdout.replace(b"\r\n", b"\n").decode("latin-1")
     err = p.stderr.replace(b"\r\n", b"\n").decode("latin-1")
     if expect is not None and p.returncode != expect:
@@ -64,9 +73,21 @@ class ArCommands(unittest.TestCase):
         with open(path, "rb") as f:
             return f.read().decode("latin-1")
 
-    def export(self, *args, expect=0, **kw):
+    def export(self, *args, expect=0, env=None, data=None, preexec_fn=None, **kw):
         return run(["export"] + self.connection(**kw) +
-                   ["--data-dir", native_path(self.data)] + list(args), expect=expect)
+                   ["--data-dir", native_path(data or self.data)] + list(args), expect=expect,
+                   env=env, preexec_fn=preexec_fn)
+
+    def serve(self, schema):
+        """A server "demo" (login demo/demo) of this one schema, in place of the bundled
+        demo server: the environment that makes the client library serve it."""
+        folder = os.path.join(self.tmp, "servers", "demo")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "server.txt"), "w") as f:
+            f.write("user demo demo\n")
+        with open(os.path.join(folder, "test.schema"), "w") as f:
+            f.write(schema)
+        return {"ARSIM_SERVERS": native_path(os.path.join(self.tmp, "servers"))}
 
     def test_schemas_lists_the_names_in_server_order(self):
         expected = "HPD:Case\nCHG:Change Request\nKB:Known Issue\n"
@@ -138,6 +159,115 @@ class ArCommands(unittest.TestCase):
                            "KB:Known Issue"], env={"ARSIM_SERVERS": servers}, expect=0)
         self.assertEqual(out, "KB:Known Issue: 2 of 2 listed entries exported\n")
         self.assertEqual(err.count("norvel-cli: APIARGetEntry():No Proc:ARGetListSchema\n"), 2)
+
+    # It once ended the export of the schema's later entries, and the export exited 0.
+    def test_an_entry_without_request_id_is_skipped_and_fails_the_export(self):
+        env = self.serve(CASES_SCHEMA + "entry\nset 1 N1\nentry\nset 8 \"no id\"\n"
+                                        "entry\nset 1 N3\n")
+        _, out, err = self.export("--query", "'Request ID' != \"x\"", "--max-records", "10",
+                                  "Test:Cases", env=env, expect=1)
+        self.assertEqual(out, "Test:Cases: 2 of 3 listed entries exported, 1 not written\n")
+        self.assertIn("Error: Export error.Please check the logs.\n", err)
+        self.assertIn("norvel-cli: GetEntryId():Entry without Request ID skipped.\n", err)
+        self.assertEqual(sorted(os.listdir(self.data)), ["N1.txt", "N3.txt"])
+
+    # It once wrote nothing and reported "1 of 1 listed entries exported", exit 0.
+    def test_a_data_directory_too_long_for_any_name_fails_the_export(self):
+        env = self.serve(CASES_SCHEMA + "entry\nset 1 C1\n")
+        # 256 characters as the program sees it: a directory Windows still finds, but with
+        # no room left for a file name within the program's 259.
+        data = self.data
+        while len(native_path(data)) + 1 + 60 < 256:
+            data = os.path.join(data, "d" * 60)
+        data = os.path.join(data, "e" * (256 - len(native_path(data)) - 1))
+        self.assertEqual(len(native_path(data)), 256)
+        os.makedirs(data)
+        _, out, err = self.export("--query", "'Request ID' = \"C1\"", "--max-records", "10",
+                                  "Test:Cases", env=env, data=data, expect=1)
+        self.assertEqual(out, "Test:Cases: 0 of 1 listed entries exported, 1 not written\n")
+        self.assertIn("norvel-cli: GetEntryId():No room for an entry file name in ", err)
+        self.assertEqual(os.listdir(data), [])
+
+    # A write that failed midway once left a cut-off entry file, counted as exported.
+    @unittest.skipIf(RUNNER_GIVEN or not hasattr(os, "fork"), "needs POSIX file size limits")
+    def test_an_entry_file_that_cannot_be_written_in_full_is_removed(self):
+        import resource
+        import signal
+        env = self.serve(CASES_SCHEMA + "entry\nset 1 BIG\nset 8 \"%s\"\nentry\nset 1 SMALL\n"
+                         % ("x" * 20000))
+
+        def small_files():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # a write fails instead
+            resource.setrlimit(resource.RLIMIT_FSIZE, (8192, 8192))
+
+        _, out, err = self.export("--query", "'Request ID' != \"x\"", "--max-records", "10",
+                                  "Test:Cases", env=env, preexec_fn=small_files, expect=1)
+        self.assertEqual(out, "Test:Cases: 1 of 2 listed entries exported, 1 not written\n")
+        self.assertIn("norvel-cli: ExportEntries():Cannot write %s\n"
+                      % os.path.join(self.data, "BIG.txt"), err)
+        self.assertEqual(os.listdir(self.data), ["SMALL.txt"])
+
+    # An entry file is created, never opened through a symbolic link at its name.
+    @unittest.skipIf(RUNNER_GIVEN or not hasattr(os, "symlink"), "needs POSIX symbolic links")
+    def test_an_entry_file_is_not_written_through_a_planted_symlink(self):
+        env = self.serve(CASES_SCHEMA + "entry\nset 1 C1\nset 8 \"from the server\"\n")
+        outside = os.path.join(self.tmp, "outside.txt")
+        with open(outside, "wb") as f:
+            f.write(b"not the program's\n")
+        os.mkdir(self.data)
+        os.symlink(outside, os.path.join(self.data, "C1.txt"))
+        rc, out, _ = self.export("--query", "'Request ID' = \"C1\"", "--max-records", "10",
+                                 "Test:Cases", env=env, expect=None)
+        with open(outside, "rb") as f:
+            self.assertEqual(f.read(), b"not the program's\n")
+        self.assertEqual((rc, out),
+                         (1, "Test:Cases: 0 of 1 listed entries exported, 1 not written\n"))
+
+    # /dev/zero, or a standard input that never ends, was once read forever.
+    def test_the_password_is_one_bounded_line(self):
+        def schemas(password_file=None, stdin=b""):
+            options = ["--password-file", native_path(password_file)] if password_file else []
+            return run(["schemas", "--server", "demo", "--user", "demo",
+                        "--app-dir", native_path(self.app)] + options, stdin=stdin)
+
+        too_long = "norvel-cli: the password must be one line of at most 1024 bytes\n"
+        if os.path.exists("/dev/zero"):
+            rc, out, err = schemas("/dev/zero")
+            self.assertEqual((rc, out), (2, ""))
+            self.assertIn(too_long, err)
+        # A standard input that never ends its line (a pipe: Windows takes a character
+        # device such as /dev/zero for a console).
+        endless = subprocess.Popen([sys.executable, "-c",
+                                    "import os\nwhile True: os.write(1, b'z' * 65536)"],
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            rc, _, err = schemas(stdin=endless.stdout)
+        finally:
+            endless.kill()
+            endless.wait()
+            endless.stdout.close()
+        self.assertEqual(rc, 2)
+        self.assertIn(too_long, err)
+        # 1025 bytes without a line end: too long, from a file or standard input.
+        long_file = os.path.join(self.tmp, "long")
+        with open(long_file, "wb") as f:
+            f.write(b"x" * 1025)
+        rc, _, err = schemas(long_file)
+        self.assertEqual(rc, 2)
+        self.assertIn(too_long, err)
+        rc, _, err = schemas(stdin=b"y" * 1025)
+        self.assertEqual(rc, 2)
+        self.assertIn(too_long, err)
+        # The first line is all that is read: what follows it may go on and on.
+        with open(long_file, "wb") as f:
+            f.write(b"demo\n" + b"z" * 100000)
+        rc, out, _ = schemas(long_file)
+        self.assertEqual((rc, out), (0, "HPD:Case\nCHG:Change Request\nKB:Known Issue\n"))
+        # 1024 bytes are a password (a wrong one here), not an argument error.
+        rc, _, err = schemas(stdin=b"w" * 1024)
+        self.assertEqual(rc, 1)
+        self.assertIn("norvel-cli: Authentication failed : demo\n", err)
+        self.assertNotIn("w" * 30, self.log())
 
     def test_export_index_and_search_find_the_entries(self):
         self.export("--query", "'Short Description' LIKE \"%printer%\"", "--max-records", "1000",

@@ -41,11 +41,16 @@ class FailurePathsTest : public ::testing::Test {
     return norvel::GetSchema(ArTestServer::kName, "Demo", password, names);
   }
   int Export(const std::string& query = "", const std::string& schema = "Test:Cases") {
-    return norvel::ExportData(ArTestServer::kName, "Demo", "secret", schema, 100, query,
-                              server_.data_dir(), &progress_);
+    return ExportInto(server_.data_dir(), query, schema);
+  }
+  int ExportInto(const std::string& data_dir, const std::string& query = "",
+                 const std::string& schema = "Test:Cases") {
+    return norvel::ExportData(ArTestServer::kName, "Demo", "secret", schema, 100, query, data_dir,
+                              &progress_, &tally_);
   }
   ArTestServer server_;
   norvel::JobProgress progress_;
+  norvel::ExportTally tally_;
 };
 
 TEST_F(FailurePathsTest, GetSchemaListsTheNamesInServerOrder) {
@@ -279,7 +284,8 @@ TEST_F(FailurePathsTest, AFailedQualificationIsLoggedAndTheListingSkipped) {
   EXPECT_EQ(progress_.exported, 0u);
 }
 
-TEST_F(FailurePathsTest, AnEntryWithoutRequestIdEndsTheListing) {
+// Such an entry once ended the export of the whole listing, and the export reported success.
+TEST_F(FailurePathsTest, AnEntryWithoutRequestIdIsSkippedAndTheListingGoesOn) {
   server_.AddSchema("cases.schema", R"(schema "Test:Cases"
 field 1 char "Request ID" max=15
 field 8 char "Short Description" max=128
@@ -290,19 +296,38 @@ set 8 "no request id"
 entry
 set 1 N3
 )");
-  EXPECT_EQ(Export(), 0);
-  EXPECT_EQ(server_.Log(), Lines{"GetEntryId():Error generating file name"});
-  EXPECT_EQ(server_.DataFiles(), Lines{"N1.txt"});
-  EXPECT_EQ(progress_.exported, 2u);  // counted before the name is formed
+  EXPECT_EQ(Export(), -1);
+  EXPECT_EQ(server_.Log(), (Lines{"GetEntryId():Entry without Request ID skipped.",
+                                  "ExportEntries():1 of 3 listed entries not written."}));
+  EXPECT_EQ(server_.DataFiles(), (Lines{"N1.txt", "N3.txt"}));
+  EXPECT_EQ(progress_.exported, 3u);  // counted before the name is formed
+  EXPECT_EQ(tally_.written, 2u);
+  EXPECT_EQ(tally_.not_written, 1u);
 }
 
 TEST_F(FailurePathsTest, AnEntryFileThatCannotBeCreatedIsLoggedAndSkipped) {
   // A folder in the way of C1.txt.
   ASSERT_TRUE(platform::MakeDirectory(server_.DataFile("C1.txt")));
-  EXPECT_EQ(Export(), 0);
-  EXPECT_EQ(server_.Log(), Lines{"ExportEntries():Cannot create " + server_.DataFile("C1.txt")});
+  EXPECT_EQ(Export(), -1);
+  EXPECT_EQ(server_.Log(), (Lines{"ExportEntries():Cannot create " + server_.DataFile("C1.txt"),
+                                  "ExportEntries():1 of 2 listed entries not written."}));
   EXPECT_EQ(server_.DataFiles(), Lines{"C2.txt"});
   EXPECT_EQ(progress_.exported, 2u);
+  EXPECT_EQ(tally_.written, 1u);
+  EXPECT_EQ(tally_.not_written, 1u);
+}
+
+// A data directory too long for any entry file name once wrote nothing and reported
+// success.
+TEST_F(FailurePathsTest, NoRoomForAnyFileNameIsAFailureOfEveryEntry) {
+  std::string data_dir = platform::JoinPath(server_.data_dir(), std::string(250, 'd'));
+  EXPECT_EQ(ExportInto(data_dir), -1);
+  std::string line = "GetEntryId():No room for an entry file name in " + data_dir;
+  EXPECT_EQ(server_.Log(),
+            (Lines{line, line, "ExportEntries():2 of 2 listed entries not written."}));
+  EXPECT_TRUE(server_.DataFiles().empty());
+  EXPECT_EQ(tally_.written, 0u);
+  EXPECT_EQ(tally_.not_written, 2u);
 }
 
 // With no definitions at all the label lookup once yielded position 0 of an empty list.

@@ -2,6 +2,8 @@
 #include "export/entry_file_name.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/path.h"
@@ -28,6 +30,30 @@ bool IsDeviceName(const std::string& stem) {
          std::isdigit(static_cast<unsigned char>(base[3]));
 }
 
+// True when name ends the way EntryFileStem's suffix does: "~" and 8 hex digits, in
+// either letter case, since Windows compares names without regard to case.
+bool EndsLikeSuffix(const std::string& name) {
+  if (name.size() < kNameSuffixLength) return false;
+  size_t at = name.size() - kNameSuffixLength;
+  if (name[at] != '~') return false;
+  for (size_t i = at + 1; i < name.size(); ++i) {
+    if (name[i] == '\0' || !std::strchr("0123456789abcdefABCDEF", name[i])) return false;
+  }
+  return true;
+}
+
+// "~" and the 32-bit FNV-1a hash of the bytes, as 8 lowercase hex digits.
+std::string NameSuffix(const std::string& request_id) {
+  uint32_t hash = 2166136261u;
+  for (unsigned char c : request_id) {
+    hash ^= c;
+    hash *= 16777619u;
+  }
+  char text[kNameSuffixLength + 1];
+  std::snprintf(text, sizeof text, "~%08x", static_cast<unsigned>(hash));
+  return text;
+}
+
 }  // namespace
 
 std::string SafeFileStem(const std::string& request_id, size_t max_length) {
@@ -51,13 +77,25 @@ std::string SafeFileStem(const std::string& request_id, size_t max_length) {
   return stem;
 }
 
+std::string EntryFileStem(const std::string& request_id, size_t max_length) {
+  if (max_length == 0) return std::string();
+  std::string stem = SafeFileStem(request_id, max_length);
+  if (stem == request_id && !EndsLikeSuffix(stem)) return stem;
+  // The stem is safe and has no trailing dot or blank, and the suffix's characters are
+  // safe too; the name before the first dot is unchanged or longer than any device name.
+  if (max_length <= kNameSuffixLength) return std::string();
+  return SafeFileStem(request_id, max_length - kNameSuffixLength) + NameSuffix(request_id);
+}
+
 bool EntryFilePath(const std::string& data_dir, const std::string& request_id, std::string* path) {
   const size_t kExtension = 4;  // ".txt"
   size_t used = data_dir.size() + 1 + kExtension;
   if (used >= kMaxPathLength) return false;
   size_t room = kMaxPathLength - used;
   if (room > kMaxFileNameLength - kExtension) room = kMaxFileNameLength - kExtension;
-  *path = platform::JoinPath(data_dir, SafeFileStem(request_id, room) + ".txt");
+  std::string stem = EntryFileStem(request_id, room);
+  if (stem.empty()) return false;
+  *path = platform::JoinPath(data_dir, stem + ".txt");
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "export/ar_connection.h"
 #include "index/build.h"
 #include "index/index_files.h"
+#include "index/index_lock.h"
 #include "index/marker.h"
 #include "index/swap.h"
 #include "platform/dir.h"
@@ -85,6 +86,25 @@ bool CreateLevels(const std::string& path) {
   return true;
 }
 
+// The index directory's writer lock, held with the marker until the new index is swapped
+// in or discarded; then a swap that an earlier run left half done is completed, so that
+// whatever "_new" files a failed build leaves are its own. Says why when it fails.
+bool TakeIndexDirectory(const std::string& index_dir) {
+  switch (LockIndexWriter(index_dir)) {
+    case LockResult::kLocked:
+      break;
+    case LockResult::kBusy:
+      ShowMessage(kInfo, 0, "Please try later.");
+      return false;
+    case LockResult::kCannotOpen:
+      ShowMessage(kInfo, 3, platform::JoinPath(index_dir, kIndexLockFile).c_str());
+      return false;
+  }
+  if (PrepareForBuild(index_dir)) return true;
+  ShowMessage(kError, 21, "Please check the logs.");
+  return false;
+}
+
 void ReleaseSchemasAndPassword(JobSettings* settings) {
   std::vector<std::string>().swap(settings->schemas);
   settings->password.Clear();
@@ -93,9 +113,16 @@ void ReleaseSchemasAndPassword(JobSettings* settings) {
 }  // namespace
 
 bool BeginIndexCommand(JobState* state, const std::string& app_dir) {
-  if (!TryLockMarker(app_dir)) {
-    ShowMessage(kInfo, 0, "Please try later.");
-    return false;
+  switch (LockMarker(app_dir)) {
+    case LockResult::kLocked:
+      break;
+    case LockResult::kBusy:
+      ShowMessage(kInfo, 0, "Please try later.");
+      return false;
+    case LockResult::kCannotOpen:
+      // Not another instance at work: the marker cannot exist where it must.
+      ShowMessage(kInfo, 3, platform::JoinPath(app_dir, "isndxng.dat").c_str());
+      return false;
   }
   state->progress.ResetForNewJob();
   return true;
@@ -105,7 +132,8 @@ int IndexJob(JobState* state, JobWindow* window) {
   JobSettings& settings = state->settings;
   JobProgress& progress = state->progress;
   state->wait_animation = 0;
-  if (!CheckJobDirectories(settings.data_dir, settings.index_dir)) {
+  if (!CheckJobDirectories(settings.data_dir, settings.index_dir) ||
+      !TakeIndexDirectory(settings.index_dir)) {
     progress.index_ready = false;
     UnlockMarker();
     ReleaseSchemasAndPassword(&settings);

@@ -49,6 +49,21 @@ void SearchSession::ShowFromStart() {
   view_->ScrollToStart();
 }
 
+// A query or a page reads the index files under the read lock, so no swap renames them
+// meanwhile, and only while they are still the files the index was loaded from: another
+// window or norvel-cli may have replaced them. Says why not.
+bool SearchSession::LockIndexForReading(SwapLock* reading) {
+  if (!reading->AcquireShared(settings_->index_dir)) {
+    ShowMessage(kInfo, 0, "Please try later.");
+    return false;
+  }
+  if (IndexReplacedSinceLoad(settings_->index_dir, *index_)) {
+    ShowMessage(kInfo, 14, "Please restart application.");
+    return false;
+  }
+  return true;
+}
+
 void SearchSession::Release() {
   ReleaseSearch(&state_);
   view_->ClearSelection();
@@ -72,6 +87,8 @@ void SearchSession::OnSearch(const std::string& field_text) {
     ShowMessage(kInfo, 1, "Please check the logs");
     return;
   }
+  SwapLock reading;
+  if (!LockIndexForReading(&reading)) return;
   view_->ClearSelection();
   view_->layout().Clear();
   view_->document_view = false;
@@ -88,7 +105,10 @@ void SearchSession::OnSearch(const std::string& field_text) {
 void SearchSession::FollowLink(int link) {
   const uint32_t documents = static_cast<uint32_t>(state_.page_file_names.size());
   PageBounds page{state_.page_start, state_.page_end, state_.result_total};
-  switch (ResolveLink(link, state_.document_view, documents, &page)) {
+  LinkTarget target = ResolveLink(link, state_.document_view, documents, &page);
+  SwapLock reading;
+  if (target == LinkTarget::kNone || !LockIndexForReading(&reading)) return;
+  switch (target) {
     case LinkTarget::kNone:
       return;
     case LinkTarget::kBack:

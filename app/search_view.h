@@ -7,6 +7,7 @@
 #include "app/job_progress.h"
 #include "export/settings.h"
 #include "index/in_memory_index.h"
+#include "index/index_lock.h"
 #include "viewer/pages.h"
 #include "viewer/result_view.h"
 
@@ -47,6 +48,7 @@ class SearchSession {
  private:
   void LayOutPage();
   void ShowFromStart();
+  bool LockIndexForReading(SwapLock* reading);
 
   Settings* settings_;
   InMemoryIndex* index_;

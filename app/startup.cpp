@@ -2,6 +2,7 @@
 #include "app/startup.h"
 
 #include "app/messages.h"
+#include "index/index_lock.h"
 #include "index/marker.h"
 #include "index/swap.h"
 
@@ -13,12 +14,15 @@ void RunStartUp(const std::string& app_dir, Settings* settings, InMemoryIndex* i
   ReadStartupProperties(app_dir, settings);
   if (settings->index_dir.empty()) return;
   if (!TryLockMarker(app_dir)) return;
-  if (NewIndexPending(settings->index_dir)) {
+  // Another application directory's build of the same index directory keeps its own
+  // waiting index; this one only reads.
+  if (LockIndexWriter(settings->index_dir) == LockResult::kLocked &&
+      NewIndexPending(settings->index_dir)) {
     RenAndReloadNdx(settings->index_dir, app_dir, index, nullptr, job);
   }
   // The start-up load takes the place of whatever the swap loaded.
-  if (readIndexIntoMem(settings->index_dir, app_dir, index) != 0) index->Release();
-  RecordIndexTime(settings->index_dir, index);
+  SwapLock reading;
+  ReadIndexAsReader(settings->index_dir, app_dir, index, &reading);
   UnlockMarker();
 }
 

@@ -13,9 +13,11 @@ namespace norvel {
 
 // Reads the settings of app_dir and records app_dir as the log's directory, whether or
 // not an index directory is set, so the log never lands at the root of a drive. With an
-// index directory whose marker can be locked: swaps a waiting new index in, loads the
-// index (an empty index on failure, logged), records the time of _stats.dat and unlocks
-// the marker. Without the lock (another instance builds or swaps) no index is loaded.
+// index directory whose marker can be locked: swaps a waiting new index in (when the
+// index directory's writer lock is free too), loads the index (an empty index on failure,
+// logged) as a reader, so never a half-swapped one, records the time of _stats.dat and
+// unlocks the marker. Without the marker (another instance builds or swaps) no index is
+// loaded.
 void RunStartUp(const std::string& app_dir, Settings* settings, InMemoryIndex* index,
                 JobProgress* job);
 

@@ -12,6 +12,7 @@
 
 namespace norvel {
 struct InMemoryIndex;
+class SwapLock;
 }
 
 namespace norvel_cli {
@@ -90,11 +91,13 @@ class LogWatch {
   uint64_t start_ = 0;
 };
 
-// Loads the index as the application's start-up does: when the indexing marker can be
-// taken, a new index waiting under the "_new" names is swapped in first; then the index is
-// loaded and the time of _stats.dat recorded. Without the marker (another instance is
-// building or swapping), the current index is loaded as it is. True when loaded.
+// Loads the index as the application's start-up does: when the indexing marker and the
+// index directory's writer lock can be taken, a new index waiting under the "_new" names
+// (or a swap left half done) is swapped in first; then the index is loaded as a reader
+// under *reading, which stays held so that no swap replaces the files while the command
+// reads them. A half-swapped index whose writer is still at work is never loaded. True
+// when loaded.
 bool LoadIndexAtStartup(const std::string& index_dir, const std::string& app_dir,
-                        norvel::InMemoryIndex* index);
+                        norvel::InMemoryIndex* index, norvel::SwapLock* reading);
 
 }  // namespace norvel_cli

@@ -41,14 +41,38 @@ int BuildWithProgress(const std::string& data_dir, const std::string& index_dir,
   });
 }
 
+// Takes the marker of app_dir and the writer lock of index_dir, or says why not.
+bool LockForBuild(const std::string& app_dir, const std::string& index_dir) {
+  norvel::LockResult marker = norvel::LockMarker(app_dir);
+  norvel::LockResult writer = norvel::LockResult::kBusy;
+  if (marker == norvel::LockResult::kLocked) writer = norvel::LockIndexWriter(index_dir);
+  if (marker == norvel::LockResult::kLocked && writer == norvel::LockResult::kLocked) return true;
+  norvel::UnlockMarker();
+  if (marker == norvel::LockResult::kCannotOpen) {
+    Complain("cannot create the indexing marker isndxng.dat in the application directory " +
+             app_dir);
+  } else if (writer == norvel::LockResult::kCannotOpen) {
+    Complain("cannot create the lock file ndxlock.dat in the index directory " + index_dir);
+  } else {
+    norvel::ShowMessage(norvel::kInfo, 0, "Please try later.");
+  }
+  return false;
+}
+
 int IndexAndSwap(const std::string& data_dir, const std::string& index_dir,
                  const std::string& app_dir) {
   LogWatch log(app_dir);
   norvel::JobProgress progress;
   uint64_t started = platform::MonotonicMillis();
+  // A swap that an earlier command left half done is completed first, never discarded.
+  if (!norvel::PrepareForBuild(index_dir)) {
+    log.PrintNewEntries();
+    Complain("a waiting new index could not be swapped in; the index directory is unchanged");
+    return kExitNone;
+  }
   if (BuildWithProgress(data_dir, index_dir, app_dir, &progress) != 0) {
     // A failed command leaves the current index as it was, with nothing waiting to be
-    // swapped in later.
+    // swapped in later: every "_new" file is this build's own.
     norvel::DelNdx(index_dir, nullptr);
     log.PrintNewEntries();
     Complain("indexing failed; the current index is unchanged");
@@ -87,10 +111,7 @@ int RunIndexCommand(const std::vector<std::string>& args) {
     return kExitNone;
   }
   ConsoleUi ui;
-  if (!norvel::TryLockMarker(app_dir)) {
-    norvel::ShowMessage(norvel::kInfo, 0, "Please try later.");
-    return kExitNone;
-  }
+  if (!LockForBuild(app_dir, index_dir)) return kExitNone;
   int status = IndexAndSwap(data_dir, index_dir, app_dir);
   norvel::UnlockMarker();
   return status;

@@ -6,6 +6,7 @@
 #include "app/search.h"
 #include "cli/cli.h"
 #include "index/in_memory_index.h"
+#include "index/index_lock.h"
 
 namespace norvel_cli {
 
@@ -114,7 +115,8 @@ int RunSearchCommand(const std::vector<std::string>& args) {
   LogWatch log(app_dir);
   norvel::InMemoryIndex index;
   norvel::PageSources sources{parsed.Value("--data"), parsed.positional[0], &index};
-  if (!LoadIndexAtStartup(sources.index_dir, app_dir, &index)) {
+  norvel::SwapLock reading;  // held until the output is complete
+  if (!LoadIndexAtStartup(sources.index_dir, app_dir, &index, &reading)) {
     norvel::ShowMessage(norvel::kInfo, 1, "Please check the logs");
     log.PrintNewEntries();
     return kExitError;

@@ -8,6 +8,7 @@
 
 #include "cli/cli.h"
 #include "index/in_memory_index.h"
+#include "index/index_lock.h"
 #include "index/marker.h"
 #include "index/swap.h"
 #include "platform/file.h"
@@ -147,18 +148,15 @@ void LogWatch::PrintNewEntries() const {
 }
 
 bool LoadIndexAtStartup(const std::string& index_dir, const std::string& app_dir,
-                        norvel::InMemoryIndex* index) {
+                        norvel::InMemoryIndex* index, norvel::SwapLock* reading) {
   if (norvel::TryLockMarker(app_dir)) {
-    if (norvel::NewIndexPending(index_dir)) {
+    if (norvel::LockIndexWriter(index_dir) == norvel::LockResult::kLocked &&
+        norvel::NewIndexPending(index_dir)) {
       norvel::RenAndReloadNdx(index_dir, app_dir, index, nullptr, nullptr);
     }
-    if (!index->loaded()) norvel::readIndexIntoMem(index_dir, app_dir, index);
     norvel::UnlockMarker();
-  } else {
-    norvel::readIndexIntoMem(index_dir, app_dir, index);
   }
-  if (index->loaded()) norvel::RecordIndexTime(index_dir, index);
-  return index->loaded();
+  return norvel::ReadIndexAsReader(index_dir, app_dir, index, reading) == 0;
 }
 
 }  // namespace norvel_cli

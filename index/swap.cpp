@@ -1,10 +1,11 @@
-// Swapping a new index in, and discarding one.
+// Swapping a new index in, discarding one, and reading around a swap.
 #include "index/swap.h"
 
 #include "app/job_progress.h"
 #include "app/messages.h"
 #include "index/in_memory_index.h"
 #include "index/index_files.h"
+#include "index/index_lock.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -13,6 +14,18 @@ namespace norvel {
 
 bool NewIndexPending(const std::string& index_dir) {
   return platform::FileExists(platform::JoinPath(index_dir, kNewStatsFile));
+}
+
+bool SwapInterrupted(const std::string& index_dir) {
+  // Every build writes the words file before the statistics, and a swap renames it first.
+  return NewIndexPending(index_dir) &&
+         !platform::FileExists(platform::JoinPath(index_dir, kNewWordsFile));
+}
+
+bool IndexReplacedSinceLoad(const std::string& index_dir, const InMemoryIndex& index) {
+  platform::FileStatus st;
+  if (!platform::GetFileStatus(platform::JoinPath(index_dir, kStatsFile), &st)) return true;
+  return st.mtime != index.stats_mtime || SwapInterrupted(index_dir);
 }
 
 namespace {
@@ -27,9 +40,15 @@ bool MoveIfPresent(const std::string& dir, const std::string& from, const std::s
   return false;
 }
 
-// Renames words, postings, the lists, and the statistics last; stops at the first file
-// that stays, so that _newstats.dat still marks the swap as pending.
+// Renames words, postings, the lists, and the statistics last, while no reader reads;
+// stops at the first file that stays, so that _newstats.dat still marks the swap as
+// pending.
 bool RenameNewFiles(const std::string& index_dir) {
+  SwapLock readers_out;
+  if (!readers_out.AcquireExclusive(index_dir)) {
+    WriteLog("RenAndReloadNdx():Index in use.");
+    return false;
+  }
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
   if (!MoveIfPresent(index_dir, kNewWordsFile, kWordsFile)) return false;
@@ -40,11 +59,23 @@ bool RenameNewFiles(const std::string& index_dir) {
   return MoveIfPresent(index_dir, kNewStatsFile, kStatsFile);
 }
 
-bool DeleteIfPresent(const std::string& dir, const std::string& name) {
+bool DeleteIfPresent(const std::string& dir, const std::string& name, const char* routine) {
   std::string path = platform::JoinPath(dir, name);
   if (!platform::FileExists(path) || platform::RemoveFile(path)) return true;
-  WriteLog("DelNdx():Cannot delete " + name + ".");
+  WriteLog(std::string(routine) + "Cannot delete " + name + ".");
   return false;
+}
+
+// Deletes every "_new" file, the statistics last; false when one stays.
+bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
+  bool deleted = DeleteIfPresent(index_dir, kNewWordsFile, routine);
+  deleted = DeleteIfPresent(index_dir, kNewPostingsFile, routine) && deleted;
+  std::vector<std::string> lists;
+  platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
+  for (const std::string& name : lists) {
+    deleted = DeleteIfPresent(index_dir, name, routine) && deleted;
+  }
+  return DeleteIfPresent(index_dir, kNewStatsFile, routine) && deleted;
 }
 
 }  // namespace
@@ -63,14 +94,34 @@ void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir,
 }
 
 void DelNdx(const std::string& index_dir, JobProgress* progress) {
-  bool deleted = DeleteIfPresent(index_dir, kNewWordsFile);
-  deleted = DeleteIfPresent(index_dir, kNewPostingsFile) && deleted;
-  std::vector<std::string> lists;
-  platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
-  for (const std::string& name : lists) deleted = DeleteIfPresent(index_dir, name) && deleted;
-  deleted = DeleteIfPresent(index_dir, kNewStatsFile) && deleted;
-  if (!deleted) ShowMessage(kInfo, 5, "DelNdx():Deleting files.");
+  if (!DeleteNewFiles(index_dir, "DelNdx():")) {
+    ShowMessage(kInfo, 5, "DelNdx():Deleting files.");
+  }
   if (progress) progress->index_ready = false;
+}
+
+bool PrepareForBuild(const std::string& index_dir) {
+  if (NewIndexPending(index_dir) && !RenameNewFiles(index_dir)) {
+    WriteLog("doIndex():Cannot complete the waiting swap.");
+    return false;
+  }
+  return DeleteNewFiles(index_dir, "doIndex():");
+}
+
+int ReadIndexAsReader(const std::string& index_dir, const std::string& app_dir,
+                      InMemoryIndex* index, SwapLock* lock) {
+  index->Release();
+  if (!lock->AcquireShared(index_dir)) {
+    WriteLog("readIndexIntoMem():Index in use.");
+    return -1;
+  }
+  if (SwapInterrupted(index_dir)) {
+    WriteLog("readIndexIntoMem():Swap not completed.");
+    return -1;
+  }
+  if (readIndexIntoMem(index_dir, app_dir, index) != 0) return -1;
+  RecordIndexTime(index_dir, index);
+  return 0;
 }
 
 }  // namespace norvel

@@ -1,4 +1,4 @@
-// Byte lock on Linux: open-file-description locks, which conflict between descriptors
+// Byte locks on Linux: open-file-description locks, which conflict between descriptors
 // of one process too (classic POSIX record locks would not).
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,26 +9,34 @@
 
 namespace platform {
 
-static bool SetLock(int fd, short type) {
+static bool SetLock(int fd, uint32_t offset, short type) {
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
-  fl.l_start = 0;
+  fl.l_start = static_cast<off_t>(offset);
   fl.l_len = 1;
   return fcntl(fd, F_OFD_SETLK, &fl) == 0;
 }
 
 bool ByteLock::Open(const std::string& path) {
   Close();
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
   return fd_ >= 0;
 }
 
-bool ByteLock::TryLock() { return fd_ >= 0 && SetLock(fd_, F_WRLCK); }
+bool ByteLock::OpenExisting(const std::string& path) {
+  Close();
+  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  return fd_ >= 0;
+}
 
-void ByteLock::Unlock() {
-  if (fd_ >= 0) SetLock(fd_, F_UNLCK);
+bool ByteLock::TryLockByte(uint32_t offset, bool shared) {
+  return fd_ >= 0 && SetLock(fd_, offset, shared ? F_RDLCK : F_WRLCK);
+}
+
+void ByteLock::UnlockByte(uint32_t offset) {
+  if (fd_ >= 0) SetLock(fd_, offset, F_UNLCK);
 }
 
 void ByteLock::Close() {

@@ -1,23 +1,60 @@
-// Byte lock on Windows: LockFile, which is held per handle.
+// Byte locks on Windows: LockFileEx, which is held per handle.
 #include <windows.h>
 
 #include "platform/lock.h"
 
 namespace platform {
 
+namespace {
+
+// The lock file is made by us: anything at its name that redirects elsewhere is refused.
+bool IsReparsePoint(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+HANDLE OpenLockFile(const std::string& path, DWORD access, DWORD disposition) {
+  if (IsReparsePoint(path)) return INVALID_HANDLE_VALUE;
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                     nullptr);
+}
+
+OVERLAPPED At(uint32_t offset) {
+  OVERLAPPED where = {};
+  where.Offset = offset;
+  return where;
+}
+
+}  // namespace
+
 bool ByteLock::Open(const std::string& path) {
   Close();
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = OpenLockFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = h;
   return true;
 }
 
-bool ByteLock::TryLock() { return handle_ && LockFile(static_cast<HANDLE>(handle_), 0, 0, 1, 0); }
+bool ByteLock::OpenExisting(const std::string& path) {
+  Close();
+  HANDLE h = OpenLockFile(path, GENERIC_READ, OPEN_EXISTING);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = h;
+  return true;
+}
 
-void ByteLock::Unlock() {
-  if (handle_) UnlockFile(static_cast<HANDLE>(handle_), 0, 0, 1, 0);
+bool ByteLock::TryLockByte(uint32_t offset, bool shared) {
+  if (!handle_) return false;
+  OVERLAPPED where = At(offset);
+  DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (shared ? 0 : LOCKFILE_EXCLUSIVE_LOCK);
+  return LockFileEx(static_cast<HANDLE>(handle_), flags, 0, 1, 0, &where) != 0;
+}
+
+void ByteLock::UnlockByte(uint32_t offset) {
+  if (!handle_) return;
+  OVERLAPPED where = At(offset);
+  UnlockFileEx(static_cast<HANDLE>(handle_), 0, 1, 0, &where);
 }
 
 void ByteLock::Close() {

@@ -41,3 +41,21 @@ TEST(ByteLock, UnlockWithoutALockDoesNothing) {
   lock.Unlock();
   EXPECT_TRUE(lock.TryLock());
 }
+
+TEST(ByteLock, SharedLocksOfOneByteAdmitEachOtherAndKeepAnExclusiveOneOut) {
+  ScratchDir dir;
+  std::string path = dir.File("ndxlock.dat");
+  platform::ByteLock reader1, reader2, swapper;
+  ASSERT_TRUE(reader1.Open(path));
+  ASSERT_TRUE(reader2.OpenExisting(path));  // read-only: enough for a shared lock
+  ASSERT_TRUE(swapper.Open(path));
+  ASSERT_TRUE(swapper.TryLock());  // byte 0 does not touch byte 1
+  ASSERT_TRUE(reader1.TryLockByte(1, true));
+  ASSERT_TRUE(reader2.TryLockByte(1, true));
+  EXPECT_FALSE(swapper.TryLockByte(1, false));
+  reader1.UnlockByte(1);
+  EXPECT_FALSE(swapper.TryLockByte(1, false));
+  reader2.Close();
+  ASSERT_TRUE(swapper.TryLockByte(1, false));
+  EXPECT_FALSE(reader1.TryLockByte(1, true));
+}

@@ -214,3 +214,22 @@ TEST_F(SearchViewTest, AFailedReloadDropsThePagesOfTheOldIndex) {
   session.FollowLink(10);
   EXPECT_TRUE(view.layout().lines.empty());
 }
+
+// Another window or norvel-cli may replace the index files while this window holds the
+// word offsets of the old ones: the query must not read the new postings through them.
+TEST_F(SearchViewTest, AnIndexReplacedByAnotherProcessIsNeverReadThroughTheOldOffsets) {
+  Load();
+  for (int i = 0; i < 25; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "doc%02d.txt", i);
+    platform::RemoveFile(dirs.Doc(name));
+  }
+  dirs.WriteDocs(3, "zulu");
+  ASSERT_TRUE(dirs.Build());
+  ui.status.clear();
+  session.OnSearch("alpha");
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "Files reindexed.Please restart application.");
+  EXPECT_TRUE(ui.status.empty()) << "the query ran: " << ui.status.back();
+  EXPECT_EQ(session.state().result_total, 0u);
+}

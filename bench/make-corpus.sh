@@ -14,6 +14,7 @@ if [[ -f "$dest/.complete" ]]; then
   exit 0
 fi
 rm -rf "$dest" && mkdir -p "$dest"
+out=$(cd "$dest" && pwd)  # DEST relative to the project or absolute, written from $src
 # Every text document of the package (the rendered HTML pages aside: they repeat the
 # sources), compressed or not, named after its path so that
 # names stay unique once flattened.
@@ -26,11 +27,10 @@ while IFS= read -r -d '' f; do
   name=${name//\//_}
   name=${name%.txt}.txt
   if [[ $f == *.gz ]]; then
-    gzip -dc "$f" > "$OLDPWD/$dest/$name"
+    gzip -dc "$f" > "$out/$name"
   else
-    cp "$f" "$OLDPWD/$dest/$name"
+    cp "$f" "$out/$name"
   fi
 done
-cd "$OLDPWD"
-touch "$dest/.complete"
+touch "$out/.complete"
 echo "$dest"

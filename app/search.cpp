@@ -32,7 +32,8 @@ void ReleaseSearch(SearchState* state) {
   state->document_view = false;
 }
 
-int RunSearch(const char* query, const PageSources& sources, SearchState* state) {
+int RunSearch(const char* query, const PageSources& sources, SearchState* state,
+              const std::string& status_note) {
   ReleaseSearch(state);
   if (!sources.index) return -1;
   std::string text = QueryFromField(query ? query : "");
@@ -52,7 +53,7 @@ int RunSearch(const char* query, const PageSources& sources, SearchState* state)
       static_cast<double>((end.seconds - start.seconds) * 1000 + (end.millis - start.millis)) / 1000;
   char status[256];
   std::snprintf(status, sizeof status, "%4.6f seconds|Total=%u", seconds, total);
-  SetStatusText(status);
+  SetStatusText(status_note + status);
   try {
     state->query_words =
         WordTable(static_cast<uint32_t>(state->words.all_n_any.size() + state->words.include.size()));

@@ -24,7 +24,9 @@ void ReleaseSearch(SearchState* state);
 // (documents 1 to 10) with GetNextPage. When nothing is found: empty status text, the box
 // "No results." (caption "Info", OK, no icon), -1. Returns 0 when documents were found,
 // even when the first page could not be built (it has shown why; the state is then empty
-// and the status text keeps the timing).
-int RunSearch(const char* query, const PageSources& sources, SearchState* state);
+// and the status text keeps the timing). A status_note (such as "New index loaded|")
+// goes before the timing text.
+int RunSearch(const char* query, const PageSources& sources, SearchState* state,
+              const std::string& status_note = std::string());
 
 }  // namespace norvel

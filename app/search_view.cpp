@@ -50,17 +50,36 @@ void SearchSession::ShowFromStart() {
 }
 
 // A query or a page reads the index files under the read lock, so no swap renames them
-// meanwhile, and only while they are still the files the index was loaded from: another
-// window or norvel-cli may have replaced them. Says why not.
+// meanwhile. Says why when it cannot be had.
 bool SearchSession::LockIndexForReading(SwapLock* reading) {
-  if (!reading->AcquireShared(settings_->index_dir)) {
+  if (settings_->index_dir.empty()) return true;  // nothing is loaded, nothing to read
+  if (reading->AcquireShared(settings_->index_dir)) return true;
+  ShowMessage(kInfo, 0, "Please try later.");
+  return false;
+}
+
+// Another window or norvel-cli may have replaced the index files since they were loaded:
+// the word offsets in memory belong to the old files, so the index is loaded again,
+// under the caller's read lock. False when a replaced index cannot be loaded (it has said
+// why); *reloaded tells whether a new one came in. Without a loaded index the search says
+// "Index read error." as it always has.
+bool SearchSession::LoadReplacedIndex(bool* reloaded) {
+  *reloaded = false;
+  const std::string& dir = settings_->index_dir;
+  if (!index_->loaded() || !IndexReplacedSinceLoad(dir, *index_)) return true;
+  // The last search's pages name documents of the old index.
+  Release();
+  if (SwapInterrupted(dir)) {
+    // Its writer is at work, or died half-way: the next writer completes it.
     ShowMessage(kInfo, 0, "Please try later.");
     return false;
   }
-  if (IndexReplacedSinceLoad(settings_->index_dir, *index_)) {
+  if (readIndexIntoMem(dir, settings_->app_dir, index_) != 0) {
     ShowMessage(kInfo, 14, "Please restart application.");
     return false;
   }
+  RecordIndexTime(dir, index_);
+  *reloaded = true;
   return true;
 }
 
@@ -83,18 +102,24 @@ void SearchSession::OnSearch(const std::string& field_text) {
     view_->SetupScrollBars();
     view_->ScrollToStart();
   }
+  SwapLock reading;
+  bool reloaded = false;
+  if (!LockIndexForReading(&reading) || !LoadReplacedIndex(&reloaded)) {
+    view_->SetupScrollBars();
+    view_->ScrollToStart();
+    return;
+  }
   if (!index_->loaded()) {
     ShowMessage(kInfo, 1, "Please check the logs");
     return;
   }
-  SwapLock reading;
-  if (!LockIndexForReading(&reading)) return;
   view_->ClearSelection();
   view_->layout().Clear();
   view_->document_view = false;
   view_->LayoutChanged();
   view_->Redraw();
-  if (RunSearch(QueryFromField(field_text).c_str(), Sources(), &state_) != 0) {
+  const std::string note = reloaded ? "New index loaded|" : "";
+  if (RunSearch(QueryFromField(field_text).c_str(), Sources(), &state_, note) != 0) {
     view_->SetupScrollBars();
     return;
   }
@@ -108,6 +133,14 @@ void SearchSession::FollowLink(int link) {
   LinkTarget target = ResolveLink(link, state_.document_view, documents, &page);
   SwapLock reading;
   if (target == LinkTarget::kNone || !LockIndexForReading(&reading)) return;
+  if (IndexReplacedSinceLoad(settings_->index_dir, *index_)) {
+    // The pages number documents of the old index; the next search loads the new one.
+    Release();
+    view_->SetupScrollBars();
+    view_->ScrollToStart();
+    SetStatusText("Files reindexed. Please search again.");
+    return;
+  }
   switch (target) {
     case LinkTarget::kNone:
       return;

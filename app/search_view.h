@@ -30,7 +30,8 @@ class SearchSession {
   SearchSession& operator=(const SearchSession&) = delete;
 
   // The Search button or Enter, with the search field's text. Swaps a new index in first
-  // when a job has one ready.
+  // when a job has one ready, and loads the index again when another window or norvel-cli
+  // has replaced it since it was loaded.
   void OnSearch(const std::string& field_text);
   // A link of the view: a title opens its document, Back returns, Previous and Next page.
   void FollowLink(int link);
@@ -49,6 +50,7 @@ class SearchSession {
   void LayOutPage();
   void ShowFromStart();
   bool LockIndexForReading(SwapLock* reading);
+  bool LoadReplacedIndex(bool* reloaded);
 
   Settings* settings_;
   InMemoryIndex* index_;

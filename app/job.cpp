@@ -143,6 +143,7 @@ int IndexJob(JobState* state, JobWindow* window) {
   for (const std::string& schema : settings.schemas) {
     if (ExportData(settings.server, settings.user, settings.password.str(), schema,
                    settings.max_records, settings.query, settings.data_dir, &progress) == -1) {
+      ++progress.schemas_failed;
       ShowMessage(kError, 20, "Please check the logs.");
     }
   }

@@ -15,6 +15,7 @@ struct JobProgress {
   std::atomic<uint32_t> files_indexed{0};   // documents added by the build
   std::atomic<uint32_t> words_saved{0};     // word records written by saveIndex
   std::atomic<uint32_t> distinct_words{0};  // word entries in the build-time table
+  std::atomic<uint32_t> schemas_failed{0};  // schemas whose export failed in this job
 
   // What the Index command does before a job starts.
   void ResetForNewJob() {
@@ -22,6 +23,7 @@ struct JobProgress {
     files_indexed = 0;
     words_saved = 0;
     distinct_words = 0;
+    schemas_failed = 0;
     stop = false;
   }
 };

@@ -12,6 +12,7 @@
 
 namespace norvel {
 struct InMemoryIndex;
+class SecretText;
 class SwapLock;
 }
 
@@ -60,6 +61,9 @@ const Command& FindCommand(const std::string& name);
 
 // True when the stream (1 stdout, 2 stderr) is a terminal.
 bool IsTerminal(int fd);
+// text with its control characters (but tab) shown as \xNN, for a terminal, which would
+// take escape sequences in document text or file names for commands.
+std::string ForTerminal(const std::string& text);
 
 // Runs work on a thread of its own and, while it runs, calls show every 200 ms to put its
 // counters on stderr; afterwards clears that line. Returns what work returned.
@@ -74,6 +78,19 @@ class ConsoleUi : public norvel::UserInterface {
                             norvel::BoxStyle style, bool owned_by_main) override;
   void SetStatusText(const std::string&) override {}
 };
+
+// A ConsoleUi that answers yes to the question whether to create a missing directory:
+// a command line asks nothing.
+class AgreeingUi : public ConsoleUi {
+ public:
+  norvel::BoxAnswer ShowBox(const std::string& text, const std::string& caption,
+                            norvel::BoxStyle style, bool owned_by_main) override;
+};
+
+// The AR password: the first line of file ("-" or empty: standard input; empty and a
+// terminal: typed without echo after a prompt naming who), at most 1024 bytes. False
+// after a message naming the problem.
+bool ReadPassword(const std::string& file, const std::string& who, norvel::SecretText* password);
 
 // The application directory: --app-dir, else the program's own directory. The log goes
 // there too.

@@ -148,14 +148,12 @@ LineRead ReadHidden(const std::string& prompt, norvel::SecretText* out) {
   return result;
 }
 
-// The password from --password-file, from standard input, or typed at the terminal.
-// False after a message naming the problem.
-bool ReadPassword(const ParsedArgs& args, norvel::SecretText* password) {
-  std::string file = args.Value("--password-file");
+}  // namespace
+
+bool ReadPassword(const std::string& file, const std::string& who, norvel::SecretText* password) {
   LineRead result;
   if (file.empty() && IsTerminal(0)) {
-    result = ReadHidden(
-        "Password for " + args.Value("--user") + " on " + args.Value("--server") + ": ", password);
+    result = ReadHidden("Password for " + who + ": ", password);
   } else if (file.empty() || file == "-") {
     result = ReadBoundedLine(stdin, password);
   } else {
@@ -176,6 +174,20 @@ bool ReadPassword(const ParsedArgs& args, norvel::SecretText* password) {
   return result == LineRead::kOk;
 }
 
+norvel::BoxAnswer AgreeingUi::ShowBox(const std::string& text, const std::string& caption,
+                                      norvel::BoxStyle style, bool owned_by_main) {
+  if (style == norvel::BoxStyle::kPlainOkCancel) return norvel::BoxAnswer::kOk;
+  return ConsoleUi::ShowBox(text, caption, style, owned_by_main);
+}
+
+namespace {
+
+// The password of the connection options.
+bool ReadConnectionPassword(const ParsedArgs& args, norvel::SecretText* password) {
+  return ReadPassword(args.Value("--password-file"),
+                      args.Value("--user") + " on " + args.Value("--server"), password);
+}
+
 // The connection options every AR command needs; a usage error names the first missing.
 bool ConnectionArgs(const Command& self, const ParsedArgs& parsed, int* status) {
   for (const char* option : {"--server", "--user"}) {
@@ -194,16 +206,6 @@ norvel::JobProgress* g_interrupted_progress = nullptr;
 extern "C" void StopOnInterrupt(int) {
   if (g_interrupted_progress) g_interrupted_progress->stop = true;
 }
-
-// Creating the data directory asks nothing on a command line: the answer is yes.
-class AgreeingUi : public ConsoleUi {
- public:
-  norvel::BoxAnswer ShowBox(const std::string& text, const std::string& caption,
-                            norvel::BoxStyle style, bool owned_by_main) override {
-    if (style == norvel::BoxStyle::kPlainOkCancel) return norvel::BoxAnswer::kOk;
-    return ConsoleUi::ShowBox(text, caption, style, owned_by_main);
-  }
-};
 
 // Runs one schema's export, showing the counters on stderr every 200 ms on a terminal.
 int ExportWithProgress(const ParsedArgs& parsed, const norvel::SecretText& password,
@@ -236,7 +238,7 @@ int RunSchemasCommand(const std::vector<std::string>& args) {
   if (!ConnectionArgs(self, parsed, &status)) return status;
   std::string app_dir = AppDirectory(parsed);
   norvel::SecretText password;
-  if (!ReadPassword(parsed, &password)) return UsageError(self, "");
+  if (!ReadConnectionPassword(parsed, &password)) return UsageError(self, "");
   ConsoleUi ui;
   LogWatch log(app_dir);
   norvel::SchemaListUpdate update;
@@ -270,7 +272,7 @@ int RunExportCommand(const std::vector<std::string>& args) {
   if (parsed.positional.empty()) return UsageError(self, "no SCHEMA given");
   std::string app_dir = AppDirectory(parsed);
   norvel::SecretText password;
-  if (!ReadPassword(parsed, &password)) return UsageError(self, "");
+  if (!ReadConnectionPassword(parsed, &password)) return UsageError(self, "");
 
   AgreeingUi ui;
   if (!norvel::CheckDirectory(parsed.Value("--data-dir"))) return kExitNone;

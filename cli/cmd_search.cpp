@@ -33,7 +33,22 @@ namespace {
 
 constexpr uint32_t kPerPage = 10;
 
+// Document names and text as they are for a pipe, escaped for a terminal.
+class Output {
+ public:
+  Output() : terminal_(IsTerminal(1)) {}
+  const char* operator()(const std::string& text) {
+    shown_ = terminal_ ? ForTerminal(text) : text;
+    return shown_.c_str();
+  }
+
+ private:
+  bool terminal_;
+  std::string shown_;
+};
+
 int PrintNames(const char* query, const norvel::PageSources& sources) {
+  Output shown;
   norvel::SearchState state;
   uint32_t total = norvel::runQuery(query, sources.index_dir, *sources.index, &state.words,
                                     &state.result_list);
@@ -46,16 +61,17 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
     state.page_start = start;
     state.page_end = total - start < kPerPage ? total : start + kPerPage;
     if (norvel::GetFileName(&state, sources) != 0) return kExitError;
-    for (const std::string& name : state.page_file_names) std::printf("%s\n", name.c_str());
+    for (const std::string& name : state.page_file_names) std::printf("%s\n", shown(name));
   }
   return kExitOk;
 }
 
 void PrintPage(const norvel::SearchState& state) {
+  Output shown;
   for (size_t j = 0; j < state.page_file_names.size(); ++j) {
     std::printf("%u. %s\n", static_cast<unsigned>(state.page_start + j + 1),
-                state.page_file_names[j].c_str());
-    if (!state.page_excerpts[j].empty()) std::printf("   %s\n", state.page_excerpts[j].c_str());
+                shown(state.page_file_names[j]));
+    if (!state.page_excerpts[j].empty()) std::printf("   %s\n", shown(state.page_excerpts[j]));
     std::printf("\n");
   }
   uint32_t pages = (state.result_total + kPerPage - 1) / kPerPage;
@@ -122,8 +138,11 @@ int RunSearchCommand(const std::vector<std::string>& args) {
     return kExitError;
   }
   std::string query = norvel::QueryFromField(parsed.positional[1]);
-  if (!parsed.values.count("--data")) return PrintNames(query.c_str(), sources);
-  return PrintResultPage(query.c_str(), sources, page);
+  int status = parsed.values.count("--data") ? PrintResultPage(query.c_str(), sources, page)
+                                             : PrintNames(query.c_str(), sources);
+  // A failure the engine only logged (a damaged file list, say) is said here too.
+  if (status == kExitError) log.PrintNewEntries();
+  return status;
 }
 
 }  // namespace norvel_cli

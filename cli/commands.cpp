@@ -8,10 +8,12 @@ extern const char kIndexUsage[];
 extern const char kSearchUsage[];
 extern const char kSchemasUsage[];
 extern const char kExportUsage[];
+extern const char kRefreshUsage[];
 int RunIndexCommand(const std::vector<std::string>& args);
 int RunSearchCommand(const std::vector<std::string>& args);
 int RunSchemasCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
+int RunRefreshCommand(const std::vector<std::string>& args);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
@@ -22,6 +24,8 @@ const std::vector<Command>& Commands() {
       {"schemas", "list the schemas of an AR System server", kSchemasUsage, RunSchemasCommand},
       {"export", "export AR System entries as text files into a data directory", kExportUsage,
        RunExportCommand},
+      {"refresh", "export the saved schemas, rebuild the index and swap it in (scheduled)",
+       kRefreshUsage, RunRefreshCommand},
   };
   return commands;
 }

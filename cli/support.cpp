@@ -91,6 +91,21 @@ bool IsTerminal(int fd) {
 #endif
 }
 
+std::string ForTerminal(const std::string& text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (unsigned char c : text) {
+    if ((c < 0x20 && c != '\t') || c == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      shown += escaped;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  return shown;
+}
+
 int RunShowingProgress(const std::function<int()>& work, const std::function<void()>& show) {
   int result = -1;
   bool done = false;

@@ -519,9 +519,16 @@ void Server::WaitIfHeld(const char* call, const char* schema, const std::string&
     if (!h.schema.empty() && !(schema && EqualsIgnoringCase(h.schema, schema))) continue;
     if (!h.entry.empty() && h.entry != entry) continue;
     std::string marker = folder + kPathSep + h.call + ".held";
-    FILE* f = std::fopen(marker.c_str(), "wb");
+    // The marker appears by a rename, closed: on Windows a test that removes it while it
+    // is still open here would fail to, and both sides would wait for the other.
+    std::string making = marker + ".new";
+    FILE* f = std::fopen(making.c_str(), "wb");
     if (!f) return;
     std::fclose(f);
+    if (std::rename(making.c_str(), marker.c_str()) != 0) {
+      std::remove(making.c_str());
+      return;
+    }
     // Held for at most ten minutes, so that a test that never lets go cannot hang forever.
     for (int i = 0; i < 60000 && FileIsThere(marker); ++i) PauseBriefly();
     return;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs CTest for a Windows build (win32 or win64) inside the current (virtual) display.
 # Wine's server and its helper processes are started first, detached from our output, so
-# that a test's first Wine process never leaves them holding CTest's pipes open.
+# that a test's first Wine process never leaves them holding CTest's pipes open. A server
+# already running for the prefix is ended first: one started outside this display makes
+# every window wait.
 # Usage: scripts/ctest-wine.sh PRESET [CTEST_ARGS...]
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +11,7 @@ preset=${1:?usage: scripts/ctest-wine.sh PRESET [CTEST_ARGS...]}
 shift
 bits=32
 [[ $preset == win64 ]] && bits=64
+scripts/wine-run.sh --server stop "$bits"
 scripts/wine-run.sh --server start "$bits"
 scripts/wine-run.sh --bits "$bits" cmd.exe /c exit </dev/null >/dev/null 2>&1
 ctest --preset "$preset" "$@"

@@ -34,6 +34,10 @@ fi
 query=${1:-printer}
 data=$(realpath "${NORVEL_DEMO_DATA:-$root/demo/docs}")
 
+if [[ $virtual == yes ]]; then
+  # Wine's server must belong to this display: one left from elsewhere slows every window.
+  "$run" --server stop "${preset#win}"
+fi
 rm -rf "$demo" && mkdir -p "$demo/app" "$demo/index"
 cp "$bin/norvel.exe" demo/xcludelist.ini "$demo/app/"
 win() { "$run" --path "$1"; }

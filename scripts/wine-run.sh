@@ -95,7 +95,10 @@ case "${1:-}" in
     use_kind "$3"
     case $2 in
       start) ensure_prefix && wineserver -p </dev/null >/dev/null 2>&1 ;;
-      stop) wineserver -k </dev/null >/dev/null 2>&1 || true ;;
+      stop)
+        wineserver -k </dev/null >/dev/null 2>&1 || true
+        wineserver -w </dev/null >/dev/null 2>&1 || true
+        ;;
       *) usage ;;
     esac
     exit 0

@@ -28,6 +28,11 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
+  // Opens only a regular file, and never waits in the opening itself: a FIFO, a device
+  // or a directory at the name is refused. A mode that writes ("wb", "ab", "r+b") also
+  // refuses a symbolic link at the name (on Windows a reparse point that names another
+  // file), dangling or not, so nothing is ever written or created through one; reading
+  // follows links. False on any refusal, as on any other failure to open.
   bool Open(const std::string& path, const char* mode);
   bool is_open() const { return f_ != nullptr; }
   FILE* get() const { return f_; }
@@ -45,7 +50,8 @@ class File {
 
 // Reads a text file as the Windows C runtime's text mode does, on every platform:
 // a CR LF pair arrives as one LF, a lone CR stays, and byte 0x1A ends the text.
-// Read() fills the whole request unless the text ends, like fread.
+// Read() fills the whole request unless the text ends, like fread. Open() takes regular
+// files only, as File::Open does.
 class TextReader {
  public:
   bool Open(const std::string& path);
@@ -67,7 +73,7 @@ class TextReader {
 // Writes a text file as the Windows C runtime's text mode does: every LF becomes CR LF.
 class TextWriter {
  public:
-  // Creates or truncates the file.
+  // Creates or truncates the file, as File::Open does: never through a symbolic link.
   bool Open(const std::string& path);
   bool Write(const std::string& text);
   bool Close();  // false when any write failed

@@ -44,13 +44,13 @@ QUERIES = [
 ]
 
 
-def run(args, expect=None, cwd=None):
+def run(args, expect=None, cwd=None, timeout=600):
     cmd = ([RUNNER] if RUNNER else []) + [CLI] + args
     # Output goes through files, not pipes: helper processes that Wine starts on its first
     # call inherit the descriptors and would hold a pipe open long after the program ended.
     with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
         p = subprocess.run(cmd, stdout=out_file, stderr=err_file, stdin=subprocess.DEVNULL,
-                           cwd=cwd, timeout=600)
+                           cwd=cwd, timeout=timeout)
         out_file.seek(0)
         err_file.seek(0)
         out = out_file.read().replace(b"\r\n", b"\n")
@@ -228,6 +228,77 @@ class Failures(unittest.TestCase):
             self.assertIn("Info: Indexing in progress.Please try later.", err)
             self.assertFalse(os.path.exists(self.d.index) and os.listdir(self.d.index))
         self.d.index_cmd(DEMO)  # the lock went with its holder
+
+
+@unittest.skipIf(not hasattr(os, "mkfifo"), "needs FIFOs and symbolic links")
+class HostileFiles(unittest.TestCase):
+    """FIFOs and symbolic links planted where the program reads and writes. A generous
+    timeout is the hang detector; nothing here measures time."""
+
+    HANG = 60
+
+    def setUp(self):
+        self.d = Dirs()
+
+    def tearDown(self):
+        self.d.cleanup()
+
+    def run_or_fail(self, args, what):
+        try:
+            return run(args, timeout=self.HANG)
+        except subprocess.TimeoutExpired:
+            pass
+        self.fail("%s: still running after %d seconds" % (what, self.HANG))
+
+    def test_a_fifo_in_place_of_an_index_file_is_refused_at_once(self):
+        self.d.index_cmd(FIXTURE)
+        for name in INDEX_FILES:
+            path = os.path.join(self.d.index, name)
+            os.rename(path, path + ".sound")
+            os.mkfifo(path)
+            try:
+                code, _, err = self.run_or_fail(
+                    ["search", "--app-dir", self.d.app, self.d.index, "cat"], "a FIFO as " + name)
+            finally:
+                os.remove(path)
+                os.rename(path + ".sound", path)
+            self.assertEqual(code, 2, name)
+            self.assertIn("Info: Index read error.", err, name)
+        self.assertEqual(self.d.search("cat")[0], 0)
+
+    def test_a_fifo_among_the_documents_is_left_out(self):
+        data = os.path.join(self.d.root, "docs")
+        shutil.copytree(FIXTURE, data)
+        os.mkfifo(os.path.join(data, "fifo.txt"))
+        code, out, err = self.run_or_fail(
+            ["index", "--app-dir", self.d.app, data, self.d.index], "a FIFO among the documents")
+        if RUNNER:
+            return  # Wine lists a Unix FIFO as a file whose size cannot be taken: a prompt failure
+        self.assertEqual(code, 0, err)
+        self.assertIn(b"Indexed 8 documents", out)
+
+    def test_the_index_command_writes_nothing_through_planted_links(self):
+        if RUNNER:
+            self.skipTest("Wine shows a Unix symbolic link as the file it names")
+        os.mkdir(self.d.index)
+        names = [os.path.join(self.d.index, n)
+                 for n in ("_newndxwrds.dat", "_newndxfile.dat", "_newfile0.dat")]
+        names.append(os.path.join(self.d.app, "norvel_log.txt"))
+        victims = []
+        for name in names:
+            victim = os.path.join(self.d.root, "victim" + os.path.basename(name))
+            with open(victim, "wb") as f:
+                f.write(b"precious")
+            os.symlink(victim, name)
+            victims.append(victim)
+        # A dangling link: its target must not be created either.
+        missing = os.path.join(self.d.root, "made-through-the-link")
+        os.symlink(missing, os.path.join(self.d.index, "_newstats.dat"))
+        self.d.index_cmd(FIXTURE, expect=None)
+        for victim in victims:
+            with open(victim, "rb") as f:
+                self.assertEqual(f.read(), b"precious", victim)
+        self.assertFalse(os.path.lexists(missing))
 
 
 class SameBytesEverywhere(unittest.TestCase):

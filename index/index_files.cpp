@@ -254,22 +254,39 @@ int ReadOneList(const std::string& path, uint32_t total_files, std::vector<uint3
   return (too_long || bad || end != RecordsEnd::kWhole) ? -1 : 0;
 }
 
+// The size of every list, each checked against the records it must hold; false after
+// the log line.
+bool ListSizesFit(const std::string& index_dir, uint32_t lists, uint32_t total_files,
+                  std::vector<uint64_t>* sizes) {
+  for (uint32_t k = 0; k < lists; ++k) {
+    platform::FileStatus st;
+    if (!platform::GetFileStatus(platform::JoinPath(index_dir, ListFileName(k)), &st) ||
+        st.is_directory) {
+      WriteLog("readFileList():Error opening file list.");
+      return false;
+    }
+    if (st.size < kMinNameRecord * RecordsInList(k, total_files)) {
+      WriteLog("readFileList():File list shorter than expected.");
+      return false;
+    }
+    sizes->push_back(st.size);
+  }
+  return true;
+}
+
 }  // namespace
 
 int readFileList(const std::string& index_dir, uint32_t lists, uint32_t total_files,
                  std::vector<std::vector<uint32_t>>* tables) {
   tables->clear();
+  std::vector<uint64_t> sizes;  // at most 8,590 lists
+  if (!ListSizesFit(index_dir, lists, total_files, &sizes)) return -1;
   for (uint32_t k = 0; k < lists; ++k) {
     std::string path = platform::JoinPath(index_dir, ListFileName(k));
-    platform::FileStatus st;
-    if (!platform::GetFileStatus(path, &st) || st.is_directory) {
-      WriteLog("readFileList():Error opening file list.");
-      return -1;
-    }
     try {
       tables->emplace_back();
       // One record takes at least 6 bytes; reserve no more than the file can hold.
-      uint64_t most = st.size / 6;
+      uint64_t most = sizes[k] / kMinNameRecord;
       tables->back().reserve(static_cast<size_t>(most < kMaxListRecords ? most : kMaxListRecords));
       if (ReadOneList(path, total_files, &tables->back()) != 0) return -1;
     } catch (const std::bad_alloc&) {

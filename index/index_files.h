@@ -55,6 +55,17 @@ std::string ListFileName(uint32_t list, bool new_index = false);
 inline uint32_t ListOfFile(uint32_t n) { return n / kFilesPerList; }
 inline uint32_t RecordOfFile(uint32_t n) { return n < kFilesPerList ? n - 1 : n % kFilesPerList; }
 
+// The smallest name record: reserved field, length byte and one character.
+constexpr uint64_t kMinNameRecord = 4 + 1 + 1;
+
+// How many name records list k holds in an index of total_files documents.
+inline uint32_t RecordsInList(uint32_t list, uint32_t total_files) {
+  uint64_t first = list == 0 ? 1 : uint64_t{list} * kFilesPerList;
+  uint64_t last = uint64_t{list} * kFilesPerList + kFilesPerList - 1;
+  if (last > total_files) last = total_files;
+  return last >= first ? static_cast<uint32_t>(last - first + 1) : 0;
+}
+
 // Writes _newndxwrds.dat, _newndxfile.dat and then _newstats.dat (distinct words, total
 // files) from a build-time table, setting each entry's posting offset. Counts the words
 // saved in progress (may be null). 0, or -1 after a log line. Statistics are written only
@@ -68,9 +79,12 @@ int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_fil
 // cut off by the end of the file is refused. 0, or -1 after a log line.
 int readIndex(const std::string& path, uint64_t size, uint32_t* records_read, WordTable* table);
 
-// Builds one file-name offset table per list (lists = total files / 500,000 + 1). A list
-// with more records than total files or than 500,000, a name of length 0 or a record cut
-// off by the end of the file is refused. 0, or -1 after a log line.
+// Builds one file-name offset table per list (lists = total files / 500,000 + 1). Before
+// anything is allocated, every list must exist and be large enough for the records that
+// total files gives it: a damaged total (up to 2^32 documents) must not stand for more
+// documents than the lists on disk can name, as every search's postings are expanded up
+// to it. A list with more records than total files or than 500,000, a name of length 0
+// or a record cut off by the end of the file is refused too. 0, or -1 after a log line.
 int readFileList(const std::string& index_dir, uint32_t lists, uint32_t total_files,
                  std::vector<std::vector<uint32_t>>* tables);
 

@@ -7,9 +7,11 @@
 #include "app/job_progress.h"
 #include "engine_fixture.h"
 #include "index/index_files.h"
+#include "special_files.h"
 
 using norvel_test::Corpus;
 using norvel_test::LE;
+using norvel_test::MakeSymbolicLink;
 using norvel_test::ReadBytes;
 using norvel_test::Record;
 using norvel_test::WriteBytes;
@@ -49,6 +51,33 @@ TEST(IndexFiles, SaveWritesBucketOrderAndCountsWordsSaved) {
   EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({3, 2}));
 }
 
+TEST(IndexFiles, TheBuildWritesNothingThroughALinkAtANewName) {
+  struct Planted {
+    const char* name;
+    const char* log_line;
+  };
+  for (Planted p : {Planted{"_newndxwrds.dat", "saveIndex():Cannot write index."},
+                    Planted{"_newndxfile.dat", "saveIndex():Cannot write index."},
+                    Planted{"_newfile0.dat", "doIndex():Cannot write file list."}}) {
+    Corpus c;
+    c.Add("a.txt", "cat dog");
+    std::string victim = c.root.File("victim.txt");
+    ASSERT_TRUE(WriteBytes(victim, "precious"));
+    if (!MakeSymbolicLink(victim, c.IndexFile(p.name))) GTEST_SKIP() << "no symbolic links here";
+    EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1) << p.name;
+    EXPECT_TRUE(c.Logged(p.log_line)) << p.name << c.Log();
+    EXPECT_EQ(ReadBytes(victim), "precious") << p.name;
+    EXPECT_FALSE(platform::FileExists(c.IndexFile("_newstats.dat"))) << p.name;
+  }
+  // Nor is the target of a dangling link created.
+  Corpus c;
+  c.Add("a.txt", "cat dog");
+  std::string target = c.root.File("made-through-the-link");
+  ASSERT_TRUE(MakeSymbolicLink(target, c.IndexFile("_newndxwrds.dat")));
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
+  EXPECT_FALSE(platform::FileExists(target));
+}
+
 TEST(IndexFiles, ReadIndexRefusesShortAndCutRecords) {
   Corpus c;
   std::string path = c.IndexFile("w.dat");
@@ -82,22 +111,27 @@ TEST(IndexFiles, FileListsHoldAtMostTotalFilesAndHalfAMillionRecords) {
   EXPECT_EQ(tables[0], (std::vector<uint32_t>{4, 14}));
   EXPECT_EQ(norvel::readFileList(c.index, 1, 1, &tables), -1);
   EXPECT_TRUE(c.Logged("readFileList():File list longer than expected."));
-  EXPECT_EQ(norvel::readFileList(c.index, 2, 600000, &tables), -1);  // no _file1.dat
-  EXPECT_TRUE(c.Logged("readFileList():Error opening file list."));
   ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + LE({0}) + "\x05" "b."));
-  EXPECT_EQ(norvel::readFileList(c.index, 1, 5, &tables), -1);  // record cut off
+  EXPECT_EQ(norvel::readFileList(c.index, 1, 2, &tables), -1);  // record cut off
+  EXPECT_TRUE(c.Logged("readFileList():Bad file list format."));
   // 500,001 records cannot be held by one table, whatever total files says.
   std::string big;
   for (int i = 0; i < 500001; ++i) big += Record(0, "x");
   ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), big));
-  ASSERT_TRUE(WriteBytes(c.IndexFile("_file1.dat"), Record(0, "y")));
+  std::string list1;
+  for (int i = 0; i < 100001; ++i) list1 += Record(0, "y");
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file1.dat"), list1));
   EXPECT_EQ(norvel::readFileList(c.index, 2, 600000, &tables), -1);
   big.resize(big.size() - 6);
   ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), big));
   EXPECT_EQ(norvel::readFileList(c.index, 2, 600000, &tables), 0);
   EXPECT_EQ(tables[0].size(), 500000u);
   EXPECT_EQ(tables[0][499998], 4u + 6u * 499998u);
-  EXPECT_EQ(tables[1], (std::vector<uint32_t>{4}));
+  EXPECT_EQ(tables[1].size(), 100001u);
+  EXPECT_EQ(tables[1][0], 4u);
+  platform::RemoveFile(c.IndexFile("_file1.dat"));
+  EXPECT_EQ(norvel::readFileList(c.index, 2, 600000, &tables), -1);
+  EXPECT_TRUE(c.Logged("readFileList():Error opening file list."));
 }
 
 TEST(IndexFiles, ListAndRecordOfAFileNumber) {

@@ -26,6 +26,22 @@ void WriteIndex(Corpus& c, const std::string& stats = LE({2, 2})) {
   ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + Record(0, "b.txt")));
 }
 
+// The name records of `count` documents, each as short as a record can be.
+std::string ShortestNames(uint32_t count) {
+  std::string out;
+  out.reserve(count * 6);
+  for (uint32_t n = 0; n < count; ++n) out += Record(0, "x");
+  return out;
+}
+
+// The three lists of an index of 1,200,000 documents, under the current or the new names.
+void WriteListsOf1200000(Corpus& c, bool new_index) {
+  const uint32_t records[] = {499999, 500000, 200001};
+  for (uint32_t k = 0; k < 3; ++k) {
+    ASSERT_TRUE(WriteBytes(c.IndexFile(norvel::ListFileName(k, new_index)), ShortestNames(records[k])));
+  }
+}
+
 void ExpectRefused(Corpus& c, const std::string& log_line) {
   EXPECT_EQ(c.Load(), -1) << log_line;
   EXPECT_FALSE(c.loaded.loaded());
@@ -83,12 +99,31 @@ TEST(Load, RefusesCutRecordsLongListsAndOffsetsBeyondThePostings) {
 TEST(Load, ThreeListsForOneMillionTwoHundredThousandFiles) {
   Corpus c;
   WriteIndex(c, LE({2, 1200000}));
-  ASSERT_TRUE(WriteBytes(c.IndexFile("_file1.dat"), Record(0, "m.txt")));
-  ASSERT_TRUE(WriteBytes(c.IndexFile("_file2.dat"), Record(0, "n.txt")));
+  WriteListsOf1200000(c, false);
   ASSERT_EQ(c.Load(), 0);
-  EXPECT_EQ(c.loaded.name_offsets.size(), 3u);
+  ASSERT_EQ(c.loaded.name_offsets.size(), 3u);
+  EXPECT_EQ(c.loaded.name_offsets[2].size(), 200001u);
   platform::RemoveFile(c.IndexFile("_file2.dat"));
   ExpectRefused(c, "readFileList():Error opening file list.");
+}
+
+TEST(Load, RefusesATotalOfFilesBeyondWhatTheListsCanName) {
+  // A damaged total of 2^32 - 1 documents, every one of its 8,590 lists present but only
+  // two names in all: the search would expand a posting run up to that total.
+  Corpus c;
+  WriteIndex(c, LE({2, 0xFFFFFFFFu}));
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_ndxfile.dat"), LE({1, 0xFFFFFFFFu, 0, 0, 1, 2, 0, 0})));
+  for (uint32_t k = 1; k <= 0xFFFFFFFFu / 500000; ++k) {
+    ASSERT_TRUE(WriteBytes(c.IndexFile(norvel::ListFileName(k)), ""));
+  }
+  ExpectRefused(c, "readFileList():File list shorter than expected.");
+  // A list counts for its own numbers only: the records list 0 lacks are not made up by
+  // the last list.
+  WriteIndex(c, LE({2, 1200000}));
+  WriteListsOf1200000(c, false);
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), ShortestNames(499998)));
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file2.dat"), ShortestNames(200002)));
+  ExpectRefused(c, "readFileList():File list shorter than expected.");
 }
 
 TEST(Swap, RenamesEveryNewFileStatisticsLastAndReloads) {
@@ -99,9 +134,7 @@ TEST(Swap, RenamesEveryNewFileStatisticsLastAndReloads) {
   ASSERT_TRUE(WriteBytes(c.IndexFile("_newstats.dat"), LE({1, 1200000})));
   ASSERT_TRUE(WriteBytes(c.IndexFile("_newndxwrds.dat"), Record(0, "bird")));
   ASSERT_TRUE(WriteBytes(c.IndexFile("_newndxfile.dat"), LE({0, 3, 0, 0})));
-  for (int k = 0; k < 3; ++k) {
-    ASSERT_TRUE(WriteBytes(c.IndexFile("_newfile" + std::to_string(k) + ".dat"), Record(0, "x.txt")));
-  }
+  WriteListsOf1200000(c, true);
   EXPECT_TRUE(norvel::NewIndexPending(c.index));
   norvel::JobProgress progress;
   progress.index_ready = true;

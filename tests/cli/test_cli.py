@@ -301,6 +301,53 @@ class HostileFiles(unittest.TestCase):
         self.assertFalse(os.path.lexists(missing))
 
 
+    def test_a_file_list_naming_a_path_is_refused_with_its_reason(self):
+        data = os.path.join(self.d.root, "docs")
+        os.mkdir(data)
+        with open(os.path.join(data, "ab.txt"), "w") as f:
+            f.write("cat\n")
+        self.d.index_cmd(data)
+        path = os.path.join(self.d.index, "_file0.dat")
+        with open(path, "r+b") as f:
+            f.seek(6)  # the record's second name byte: "ab.txt" becomes "a/.txt"
+            f.write(b"/")
+        code, out, err = self.d.search("cat")
+        self.assertEqual(code, 2)
+        self.assertEqual(out, b"")
+        self.assertIn("GetFileName():Bad file name.", err)
+
+    @unittest.skipIf(os.name != "posix", "needs a pseudo-terminal")
+    def test_a_terminal_sees_control_characters_escaped_and_a_pipe_the_bytes(self):
+        if RUNNER:
+            self.skipTest("Wine's console is no Unix terminal")
+        import pty
+        data = os.path.join(self.d.root, "docs")
+        os.mkdir(data)
+        name = "esc\x1b[2Jname.txt"
+        with open(os.path.join(data, name), "wb") as f:
+            f.write(b"cat \x1b]0;title\x07 dog\n")
+        self.d.index_cmd(data)
+        args = [CLI, "search", "--app-dir", self.d.app, "--data", data, self.d.index, "cat"]
+        pid, fd = pty.fork()
+        if pid == 0:
+            os.execv(CLI, args)
+        shown = b""
+        while True:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        os.waitpid(pid, 0)
+        self.assertIn(b"1. esc\\x1b[2Jname.txt", shown)
+        self.assertIn(b"cat \\x1b]0;title\\x07 dog", shown)
+        self.assertNotIn(b"\x1b", shown)
+        _, out, _ = self.d.search("cat")
+        self.assertEqual(out, name.encode() + b"\n")
+
+
 class SameBytesEverywhere(unittest.TestCase):
     def test_fixture_index_is_byte_for_byte_as_expected(self):
         d = Dirs()

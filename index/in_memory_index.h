@@ -27,8 +27,8 @@ struct InMemoryIndex {
 // Loads the index of index_dir and the exclusion list of app_dir into *out, replacing what
 // it held. 0 when loaded; -1 after a log line with *out released. A damaged or inconsistent
 // index is refused: a table size of 0 beside a non-empty words file, a truncated record, a
-// file list longer than 500,000 records or than total files, a posting offset beyond the
-// postings file.
+// file list longer than 500,000 records or than total files, file lists too short to name
+// every file number that total files claims, a posting offset beyond the postings file.
 int readIndexIntoMem(const std::string& index_dir, const std::string& app_dir,
                      InMemoryIndex* out);
 

@@ -183,6 +183,50 @@ TEST(SearchWindow, WaitingNewIndexIsSwappedInAtStart) {
   EXPECT_EQ(e2e::FindMessageBox(w.process.id()).hwnd, nullptr);
 }
 
+// A scheduled norvel-cli refresh replaces the index under an open window: its next
+// search loads the new index by itself, says so once, and finds the new documents.
+TEST(SearchWindow, AnIndexRefreshedByNorvelCliIsLoadedAtTheNextSearch) {
+  SearchWindow w;
+  w.WriteDocs(3, "alpha");
+  w.Index();
+  w.WriteSettings();
+  ASSERT_TRUE(w.Start()) << w.why();
+  w.Search("alpha");
+  std::string last;
+  ASSERT_TRUE(e2e::WaitForStatusText(
+      w.status, [](const std::string& s) { return s.find("|Total=3") != std::string::npos; },
+      &last))
+      << last;
+
+  w.WriteDocs(5, "beta");
+  e2e::Process refresh = e2e::Process::Launch(e2e::ProgramDir() + "\\norvel-cli.exe",
+                                              "refresh --app-dir \"" + w.app() + "\"", w.app(),
+                                              SW_HIDE);
+  ASSERT_TRUE(refresh.ok()) << refresh.error();
+  ASSERT_TRUE(refresh.WaitForExit(120000));
+  ASSERT_EQ(refresh.ExitCode(), 0);
+
+  w.Search("beta");
+  EXPECT_TRUE(e2e::WaitForStatusText(
+      w.status,
+      [](const std::string& s) {
+        return s.rfind("New index loaded|", 0) == 0 && s.find("|Total=5") != std::string::npos;
+      },
+      &last))
+      << last;
+  EXPECT_EQ(e2e::FindMessageBox(w.process.id()).hwnd, nullptr);
+  // The new index's pages: a title names one of the new documents.
+  EXPECT_TRUE(w.HoverShows(4, LineY(0), "doc00.txt", &last)) << last;
+  w.Search("beta");
+  EXPECT_TRUE(e2e::WaitForStatusText(
+      w.status,
+      [](const std::string& s) {
+        return s.find("New index") == std::string::npos && s.find("|Total=5") != std::string::npos;
+      },
+      &last))
+      << last;
+}
+
 TEST(SearchWindow, ResizingKeepsTheLayoutRule) {
   SearchWindow w;
   w.WriteDocs(25);

@@ -108,9 +108,9 @@ class LogWatch {
   uint64_t start_ = 0;
 };
 
-// Loads the index as the application's start-up does: when the indexing marker and the
-// index directory's writer lock can be taken, a new index waiting under the "_new" names
-// (or a swap left half done) is swapped in first; then the index is loaded as a reader
+// Loads the index as the application's start-up does: when a new index waits under the
+// "_new" names (or a swap was left half done) and the indexing marker and the index
+// directory's writer lock can be taken, it is swapped in first; then the index is loaded as a reader
 // under *reading, which stays held so that no swap replaces the files while the command
 // reads them. A half-swapped index whose writer is still at work is never loaded. True
 // when loaded.

@@ -164,7 +164,9 @@ void LogWatch::PrintNewEntries() const {
 
 bool LoadIndexAtStartup(const std::string& index_dir, const std::string& app_dir,
                         norvel::InMemoryIndex* index, norvel::SwapLock* reading) {
-  if (norvel::TryLockMarker(app_dir)) {
+  // The marker only when there is a swap to complete: a search that took it every time
+  // would turn away a build of the same application directory starting that moment.
+  if (norvel::NewIndexPending(index_dir) && norvel::TryLockMarker(app_dir)) {
     if (norvel::LockIndexWriter(index_dir) == norvel::LockResult::kLocked &&
         norvel::NewIndexPending(index_dir)) {
       norvel::RenAndReloadNdx(index_dir, app_dir, index, nullptr, nullptr);

@@ -1,15 +1,28 @@
 // The index build.
+//
+// The listing is cut into consecutive parts, which threads index at the same time, each
+// into a word table of its own with file numbers counted from 1 within the part. Saving
+// merges them: a word's first-met order is that of the first part holding it, then of the
+// next, and the parts' runs follow each other with the numbers moved up by the documents
+// of the parts before, so every byte written is what one table filled document by
+// document gives. Where one thread would have stopped early (a document that fails, the
+// stop flag) only the parts before that point and the part holding it count.
 #include "index/build.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "app/job_progress.h"
 #include "app/messages.h"
 #include "index/doc_words.h"
 #include "index/index_files.h"
-#include "index/read_ahead.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -19,7 +32,8 @@ namespace norvel {
 
 namespace {
 
-enum class LoopEnd { kListingDone, kFailed, kStopped, kListWriteFailed };
+constexpr size_t kLongestName = 255;  // a name record holds at most 255 bytes
+constexpr size_t kNoPart = static_cast<size_t>(-1);
 
 // The file list being written: list number k, cut every 500,000 file numbers.
 class ListWriter {
@@ -42,123 +56,202 @@ class ListWriter {
   uint32_t list_ = 0;
 };
 
-struct BuildCounts {
-  uint32_t files_written = 0;
-  uint32_t distinct_words = 0;
+// A run of consecutive documents of the listing and what indexing them gave.
+struct Part {
+  size_t begin = 0, end = 0;
+  WordTable table{kBuildTableSize};
+  uint32_t distinct = 0;           // word entries counted as addFileToIndex counts them
+  std::vector<uint32_t> numbered;  // listing indexes of the documents given a number
+  std::vector<uint32_t> long_names;  // listing indexes passed over for their name
+  DocumentEnd failure = DocumentEnd::kEntered;  // how the last document handled ended
+  bool stopped = false;  // the stop flag ended the part after its last numbered document
+  bool ended_early() const { return stopped || failure != DocumentEnd::kEntered; }
 };
 
-// Enters one document's words under its file number, exactly as addFileToIndex would
-// enter the document's tokens one by one: the words limit is checked after every accepted
-// token, repeats included. 0, or -1 after the log line.
-int AddDocumentWords(const DocumentWords& doc, uint32_t file_number, uint32_t* distinct_words,
-                     WordTable* table) {
-  switch (doc.status) {
-    case DocumentWords::Status::kCannotOpen:
-      WriteLog("addFileToIndex():Cannot open file.");
-      return -1;
-    case DocumentWords::Status::kNoMemory:
-      WriteLog("addNode():Malloc failure for Word node");
-      return -1;
-    default:
-      break;
+// What the parts share while they run.
+struct Shared {
+  const std::string& data_dir;
+  const std::vector<platform::DirEntry>& entries;
+  const WordTable* exclusions;
+  JobProgress* progress;
+  std::vector<std::unique_ptr<Part>>& parts;
+  std::atomic<size_t> next_part{0};
+  std::atomic<size_t> first_ended{kNoPart};  // parts after it count for nothing
+};
+
+void NoteEarlyEnd(Shared* shared, size_t p) {
+  size_t seen = shared->first_ended.load();
+  while (p < seen && !shared->first_ended.compare_exchange_weak(seen, p)) {
   }
-  // The table is far larger than the caches: its slots and entries for the records a
-  // little further on are fetched while this one is entered.
-  const char* rec = doc.records.data();
-  const char* end = rec + doc.records.size();
-  const char* slot_ahead = rec;
-  const char* entry_ahead = rec;
-  auto next = [](const char* r) { return r + 6 + static_cast<unsigned char>(r[4]); };
-  auto key_of = [](const char* r) {
-    uint32_t key;
-    std::memcpy(&key, r, 4);
-    return key;
-  };
-  for (int i = 0; i < 16 && slot_ahead < end; ++i) {
-    table->PrefetchSlot(key_of(slot_ahead));
-    slot_ahead = next(slot_ahead);
-  }
-  for (int i = 0; i < 8 && entry_ahead < end; ++i) entry_ahead = next(entry_ahead);
-  for (uint32_t k = 0; k < doc.count; ++k) {
-    if (slot_ahead < end) {
-      table->PrefetchSlot(key_of(slot_ahead));
-      slot_ahead = next(slot_ahead);
-    }
-    if (entry_ahead < end) {
-      table->PrefetchEntry(key_of(entry_ahead));
-      entry_ahead = next(entry_ahead);
-    }
-    uint32_t key;
-    std::memcpy(&key, rec, 4);
-    size_t len = static_cast<unsigned char>(rec[4]);
-    bool repeat_follows = rec[5] != 0;
-    int r = table->AddOccurrence(rec + 6, len, file_number, key);
-    if (r < 0) return -1;
-    if (*distinct_words > kBuildTableSize) {
-      WriteLog("addFileToIndex():Max words limit reached.");
-      return -1;
-    }
-    *distinct_words += static_cast<uint32_t>(r);
-    // A repeated token after this word meets the same check, the word being known.
-    if (repeat_follows && *distinct_words > kBuildTableSize) {
-      WriteLog("addFileToIndex():Max words limit reached.");
-      return -1;
-    }
-    rec += 6 + len;
-  }
-  if (doc.status == DocumentWords::Status::kReadError) {
-    WriteLog("addFileToIndex():Read error.");
-    return -1;
-  }
-  return 0;
 }
 
-LoopEnd IndexDocuments(const std::vector<std::string>& names, ReadAhead* ahead, WordTable* table,
-                       ListWriter* list, BuildCounts* counts, JobProgress* progress) {
-  uint32_t file_number = 0;
-  for (size_t i = 0; i < names.size(); ++i) {
-    const std::string& name = names[i];
-    const DocumentWords& doc = ahead->Take(i);
-    if (!doc.stat_ok) {
-      WriteLog("doIndex():Error reading file.");
-      return LoopEnd::kFailed;
+// Indexes the documents of part p, as the build loop over them would.
+void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
+  Part& part = *shared->parts[p];
+  uint32_t files = 0;
+  for (size_t i = part.begin; i < part.end; ++i) {
+    if (shared->first_ended.load(std::memory_order_relaxed) < p) return;  // not needed
+    uint64_t size = 0;
+    DocumentEnd end = reader->Open(shared->entries[i], &size);
+    if (end == DocumentEnd::kNoStatus) {
+      part.failure = end;
+      NoteEarlyEnd(shared, p);
+      return;
     }
-    if (doc.size == 0) continue;
-    // The name record holds at most 255 bytes; a longer name could never be shown.
-    if (name.size() > 255) {
-      WriteLog("doIndex():File name too long.");
+    if (size == 0) continue;
+    if (shared->entries[i].name.size() > kLongestName) {
+      reader->Skip();
+      part.long_names.push_back(static_cast<uint32_t>(i));
       continue;
     }
-    ++file_number;
-    if (ListOfFile(file_number) != list->list()) {
-      if (!list->Close()) return LoopEnd::kListWriteFailed;
-      if (!list->Open(ListOfFile(file_number))) return LoopEnd::kListWriteFailed;
+    part.numbered.push_back(static_cast<uint32_t>(i));
+    ++files;
+    uint32_t before = part.distinct;
+    if (end == DocumentEnd::kEntered) {
+      end = reader->EnterWords(files, size, &part.table, kBuildTableSize, &part.distinct);
     }
-    if (AddDocumentWords(doc, file_number, &counts->distinct_words, table) != 0) {
-      return LoopEnd::kFailed;
+    if (end != DocumentEnd::kEntered) {
+      part.failure = end;
+      NoteEarlyEnd(shared, p);
+      return;
     }
-    // A lost name record would shift every later name: such a list must not be used.
-    if (!list->Append(name)) return LoopEnd::kListWriteFailed;
-    ++counts->files_written;
-    if (progress) {
-      progress->files_indexed = counts->files_written;
-      progress->distinct_words = counts->distinct_words;
-      if (progress->stop) return LoopEnd::kStopped;
+    if (JobProgress* progress = shared->progress) {
+      progress->files_indexed.fetch_add(1, std::memory_order_relaxed);
+      progress->distinct_words.fetch_add(part.distinct - before, std::memory_order_relaxed);
+      if (progress->stop) {
+        part.stopped = true;
+        NoteEarlyEnd(shared, p);
+        return;
+      }
     }
   }
-  return LoopEnd::kListingDone;
+}
+
+// Takes parts in order until none is left.
+void Work(Shared* shared) {
+  DocumentWordReader reader(shared->data_dir, shared->exclusions);
+  for (;;) {
+    size_t p = shared->next_part.fetch_add(1);
+    if (p >= shared->parts.size()) return;
+    try {
+      IndexPart(shared, p, &reader);
+    } catch (const std::bad_alloc&) {
+      // Only what a table itself cannot hold is caught there; any other shortage ends
+      // the part as a document without memory.
+      WriteLog("addNode():Malloc failure for Word node");
+      shared->parts[p]->failure = DocumentEnd::kNoMemory;
+      NoteEarlyEnd(shared, p);
+    }
+  }
+}
+
+unsigned ThreadsFor(const BuildTuning& tuning) {
+  unsigned n = tuning.threads ? tuning.threads : std::thread::hardware_concurrency();
+  return n == 0 ? 1 : std::min(n, 4u);
+}
+
+// The parts of the listing: one per thread. (More parts, taken in turn, would even out
+// documents of uneven sizes, but each costs a table that holds much of the vocabulary
+// again, and merging them costs more than the evening out gains.)
+std::vector<std::unique_ptr<Part>> MakeParts(size_t documents, unsigned threads,
+                                             const BuildTuning& tuning, uint32_t words_hint) {
+  size_t count = threads;
+  size_t least = std::max<size_t>(1, tuning.min_part_documents);
+  while (count > 1 && documents / count < least) --count;
+  std::vector<std::unique_ptr<Part>> parts;
+  for (size_t k = 0; k < count; ++k) {
+    parts.emplace_back(new Part);
+    parts.back()->begin = documents * k / count;
+    parts.back()->end = documents * (k + 1) / count;
+    // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
+    // as the square root of the text: a quarter of the documents hold about half of it.
+    if (words_hint) {
+      double share = std::sqrt(1.0 / static_cast<double>(count));
+      parts.back()->table.Reserve(static_cast<size_t>(words_hint * share));
+    }
+  }
+  return parts;
+}
+
+// Runs every part; the calling thread is one of the workers.
+void RunParts(Shared* shared, unsigned threads) {
+  std::vector<std::thread> helpers;
+  size_t want = std::min<size_t>(threads, shared->parts.size());
+  for (size_t t = 1; t < want; ++t) {
+    try {
+      helpers.emplace_back(Work, shared);
+    } catch (const std::system_error&) {
+      break;  // fewer threads: the parts are still all taken
+    }
+  }
+  Work(shared);
+  for (std::thread& t : helpers) t.join();
+}
+
+// The distinct words of the last build in this index directory, if any: a good guess of
+// this one's.
+uint32_t PreviousDistinctWords(const std::string& index_dir) {
+  platform::File stats;
+  unsigned char b[8];
+  if (!stats.Open(platform::JoinPath(index_dir, kStatsFile), "rb") || stats.Read(b, 8) != 8) {
+    return 0;
+  }
+  uint32_t words = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                   static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
+  return std::min(words, kBuildTableSize + 1);
+}
+
+struct Outcome {
+  size_t last = 0;  // the last part that counts
+  uint32_t files_written = 0;
+  bool complete = true;
+};
+
+// Writes the name records of the documents that count, opening list files as their
+// numbers reach them and writing the parts' log lines in document order. False after
+// "Cannot write file list." (nothing else of the index is then written).
+bool WriteLists(const std::vector<platform::DirEntry>& entries,
+                const std::vector<std::unique_ptr<Part>>& parts, size_t last, ListWriter* list,
+                Outcome* out) {
+  uint32_t file_number = 0;
+  for (size_t p = 0; p <= last; ++p) {
+    const Part& part = *parts[p];
+    size_t n = 0, l = 0;
+    while (n < part.numbered.size() || l < part.long_names.size()) {
+      if (l < part.long_names.size() &&
+          (n == part.numbered.size() || part.long_names[l] < part.numbered[n])) {
+        WriteLog("doIndex():File name too long.");
+        ++l;
+        continue;
+      }
+      ++file_number;
+      if (ListOfFile(file_number) != list->list()) {
+        if (!list->Close() || !list->Open(ListOfFile(file_number))) return false;
+      }
+      // The document that failed has its number (and its list) but no record; a size
+      // that could not be taken gave no number.
+      bool failed_here = p == last && n + 1 == part.numbered.size() &&
+                         part.failure != DocumentEnd::kEntered &&
+                         part.failure != DocumentEnd::kNoStatus;
+      // A lost name record would shift every later name: such a list must not be used.
+      if (!failed_here && !list->Append(entries[part.numbered[n]].name)) return false;
+      if (!failed_here) ++out->files_written;
+      ++n;
+    }
+  }
+  return true;
 }
 
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
-          JobProgress* progress) {
+          JobProgress* progress, const BuildTuning& tuning) {
   WordTable exclusions;
   if (readXcludeWords(app_dir, &exclusions) != 0) return -1;
-  WordTable table(kBuildTableSize);
-  std::vector<std::string> names;
-  if (!platform::ListDirectory(data_dir, "*.txt", &names) || names.empty()) {
+  std::vector<platform::DirEntry> entries;
+  if (!platform::ListDirectory(data_dir, "*.txt", &entries) || entries.empty()) {
     WriteLog("doIndex():Nothing to index.");
     return -1;
   }
+  uint32_t words_hint = PreviousDistinctWords(index_dir);
   // Whatever this build leaves must not be taken for a complete new index before its
   // statistics are written, which saveIndex does last.
   platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
@@ -167,35 +260,76 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     WriteLog("doIndex():Cannot write file list.");
     return -1;
   }
-  BuildCounts counts;
-  LoopEnd end;
-  {
-    ReadAhead ahead(data_dir, names, &exclusions, ReadAhead::DefaultWorkers());
-    end = IndexDocuments(names, &ahead, &table, &list, &counts, progress);
+  unsigned threads = ThreadsFor(tuning);
+  std::vector<std::unique_ptr<Part>> parts;
+  MergedWords merged;
+  for (;;) {
+    parts = MakeParts(entries.size(), threads, tuning, words_hint);
+    Shared shared{data_dir, entries, &exclusions, progress, parts};
+    RunParts(&shared, threads);
+    size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
+    parts.resize(last + 1);  // later parts count for nothing
+    bool limit = parts.size() > 1 && parts[last]->failure == DocumentEnd::kWordsLimit;
+    if (!limit) {
+      std::vector<TableSegment> tables;
+      for (auto& part : parts) tables.push_back(TableSegment{&part->table, 0});
+      MergeWords(tables, &merged);
+      limit = parts.size() > 1 && merged.count() > kBuildTableSize;
+    }
+    if (!limit) {
+      // Saving reads the tables in order; their slots are of no further use.
+      for (auto& part : parts) part->table.ReleaseSlots();
+      break;
+    }
+    // Where the words limit is passed depends on every token before: one part, in order.
+    parts.clear();
+    threads = 1;
+    if (progress) progress->files_indexed = progress->distinct_words = 0;
   }
+  Outcome outcome;
+  outcome.last = parts.size() - 1;
+  const Part& last = *parts.back();
+  outcome.complete = !last.ended_early();
+  bool lists_ok = WriteLists(entries, parts, outcome.last, &list, &outcome);
   bool closed = list.Close();
-  if (end == LoopEnd::kListWriteFailed || !closed) {
+  if (!lists_ok || !closed) {
     WriteLog("doIndex():Cannot write file list.");
     return -1;
   }
-  if (progress) progress->distinct_words = counts.distinct_words;
-  if (saveIndex(&table, index_dir, counts.files_written, counts.distinct_words, progress) != 0) {
+  if (const char* line = DocumentEndLog(last.failure)) WriteLog(line);
+  uint32_t distinct = parts.size() == 1 ? parts[0]->distinct : static_cast<uint32_t>(merged.count());
+  std::vector<TableSegment> tables;
+  uint32_t base = 0;
+  for (auto& part : parts) {
+    tables.push_back(TableSegment{&part->table, base});
+    base += static_cast<uint32_t>(part->numbered.size());
+  }
+  if (progress) {
+    progress->files_indexed = outcome.files_written;
+    progress->distinct_words = distinct;
+  }
+  if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     WriteLog("doIndex():Error saving index.");
     return -1;
   }
-  return end == LoopEnd::kListingDone ? 0 : -1;
+  return outcome.complete ? 0 : -1;
 }
 
 }  // namespace
 
 int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
-            JobProgress* progress) {
+            JobProgress* progress, const BuildTuning& tuning) {
   try {
-    return Build(data_dir, index_dir, app_dir, progress);
+    return Build(data_dir, index_dir, app_dir, progress, tuning);
   } catch (const std::bad_alloc&) {
     WriteLog("doIndex():Malloc failure for Hash table.");
     return -1;
   }
+}
+
+int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
+            JobProgress* progress) {
+  return doIndex(data_dir, index_dir, app_dir, progress, BuildTuning());
 }
 
 }  // namespace norvel

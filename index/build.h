@@ -2,11 +2,18 @@
 // new index under the "_new" names of the index directory.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace norvel {
 
 struct JobProgress;
+
+// How a build spreads its work over threads. The index files never depend on it.
+struct BuildTuning {
+  unsigned threads = 0;           // 0: the machine's processors, at most 4
+  size_t min_part_documents = 256;  // fewer documents than this per part: one part
+};
 
 // Builds the new index. The exclusion list is read from app_dir. progress (may be null)
 // receives the files indexed, words saved and distinct words counters while it runs, and
@@ -15,5 +22,7 @@ struct JobProgress;
 // or a missing size still saves the documents before it, which the next start swaps in).
 int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
             JobProgress* progress);
+int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
+            JobProgress* progress, const BuildTuning& tuning);
 
 }  // namespace norvel

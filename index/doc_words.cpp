@@ -1,148 +1,135 @@
-// Reading one document into its distinct words.
+// Entering one document's words into a build's word table.
 #include "index/doc_words.h"
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "app/messages.h"
 #include "index/tokenizer.h"
-#include "platform/file.h"
 
 namespace norvel {
 
 namespace {
 
-constexpr size_t kReadBlock = 64 * 1024;
-constexpr size_t kRecordHead = 6;  // u32 key, u8 length, u8 repeat_follows
-
-uint32_t RecordKey(const DocumentWords& doc, uint32_t at) {
-  uint32_t h;
-  std::memcpy(&h, &doc.records[at], 4);
-  return h;
-}
+// A document up to this size is read in one call; a larger one in pieces of this size,
+// its tokens running on across them as across any blocks.
+constexpr size_t kLargestRead = size_t{4} << 20;
 
 }  // namespace
 
-// Sizes the set of seen words for a new document: small documents keep to a few slots
-// that stay in the cache, whatever size an earlier large document needed.
-void DocumentWordReader::Start(uint64_t file_size) {
-  size_t capacity = 256;
-  // Small documents get a few slots that stay in the cache; the set grows as needed.
-  while (capacity < file_size / 32 && capacity < (size_t{1} << 20)) capacity *= 2;
-  SetCapacity(capacity);
-  in_use_ = 0;
-}
-
-// Uses the first `capacity` slots, emptied: small documents keep to a few slots that stay
-// in the cache, whatever size an earlier large document needed.
-void DocumentWordReader::SetCapacity(size_t capacity) {
-  if (seen_.size() < capacity) seen_.resize(capacity);
-  std::fill(seen_.begin(), seen_.begin() + static_cast<long>(capacity), Seen{0, 0, 0});
-  capacity_ = capacity;
-  shift_ = 32;
-  while ((size_t{1} << (32 - shift_)) < capacity) --shift_;
-}
-
-// Doubles the set and enters the document's words again.
-void DocumentWordReader::Grow(const DocumentWords& doc) {
-  SetCapacity(capacity_ * 2);
-  size_t mask = capacity_ - 1;
-  for (size_t at = 0; at < doc.records.size();) {
-    uint32_t key = RecordKey(doc, static_cast<uint32_t>(at));
-    size_t s = SlotOf(key);
-    while (seen_[s].record != 0) s = (s + 1) & mask;
-    uint64_t prefix = 0;
-    std::memcpy(&prefix, &doc.records[at + kRecordHead],
-                std::min<size_t>(8, static_cast<unsigned char>(doc.records[at + 4])));
-    seen_[s] = Seen{key, static_cast<uint32_t>(at) + 1, prefix};
-    at += kRecordHead + static_cast<unsigned char>(doc.records[at + 4]);
+const char* DocumentEndLog(DocumentEnd end) {
+  switch (end) {
+    case DocumentEnd::kNoStatus:
+      return "doIndex():Error reading file.";
+    case DocumentEnd::kCannotOpen:
+      return "addFileToIndex():Cannot open file.";
+    case DocumentEnd::kReadError:
+      return "addFileToIndex():Read error.";
+    case DocumentEnd::kWordsLimit:
+      return "addFileToIndex():Max words limit reached.";
+    default:
+      return nullptr;
   }
 }
 
-// Adds the word as a new record unless the document had it; a repeat marks the latest
-// record. False only when the word was met before.
-bool DocumentWordReader::Remember(uint32_t key, const char* folded, size_t len,
-                                  DocumentWords* out) {
-  if ((in_use_ + 1) * 2 > capacity_) Grow(*out);
-  size_t mask = capacity_ - 1;
-  size_t s = SlotOf(key);
-  // Words hold no NUL: the first eight bytes, zero-padded, settle most comparisons.
-  uint64_t prefix;
-  std::memcpy(&prefix, folded, 8);
-  for (; seen_[s].record != 0; s = (s + 1) & mask) {
-    const Seen& seen = seen_[s];
-    if (seen.key != key || seen.prefix != prefix) continue;
-    const char* rec = &out->records[seen.record - 1];
-    if (static_cast<unsigned char>(rec[4]) == len &&
-        (len <= 8 || std::memcmp(rec + kRecordHead + 8, folded + 8, len - 8) == 0)) {
-      return false;
+DocumentWordReader::DocumentWordReader(const std::string& data_dir, const WordTable* exclusions)
+    : files_(data_dir), exclusions_(exclusions) {}
+
+DocumentEnd DocumentWordReader::Open(const platform::DirEntry& entry, uint64_t* size) {
+  switch (files_.Open(entry, size)) {
+    case platform::ListedFileReader::Result::kNoStatus:
+      return DocumentEnd::kNoStatus;
+    case platform::ListedFileReader::Result::kCannotOpen:
+      return DocumentEnd::kCannotOpen;
+    default:
+      return DocumentEnd::kEntered;
+  }
+}
+
+DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* table,
+                                             uint32_t limit, uint32_t* distinct_words) {
+  constexpr size_t kSlotsAhead = 16, kEntriesAhead = 8;
+  const size_t n = pending_.size();
+  for (size_t i = 0; i < n && i < kSlotsAhead; ++i) table->PrefetchSlot(pending_[i].key);
+  DocumentEnd end = DocumentEnd::kEntered;
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kSlotsAhead < n) table->PrefetchSlot(pending_[i + kSlotsAhead].key);
+    if (i + kEntriesAhead < n) table->PrefetchEntry(pending_[i + kEntriesAhead].key);
+    const Pending& w = pending_[i];
+    int r = table->AddFolded(&folded_[w.at], w.len, file_number, w.key);
+    if (r < 0) {
+      end = DocumentEnd::kNoMemory;
+      break;
     }
+    // Checked after the word went in and before the count grows, as the limit always was.
+    if (*distinct_words > limit) {
+      end = DocumentEnd::kWordsLimit;
+      break;
+    }
+    *distinct_words += static_cast<uint32_t>(r);
   }
-  uint32_t at = static_cast<uint32_t>(out->records.size());
-  char head[kRecordHead];
-  std::memcpy(head, &key, 4);
-  head[4] = static_cast<char>(len);
-  head[5] = 0;
-  out->records.resize(at + kRecordHead + len);
-  std::memcpy(&out->records[at], head, kRecordHead);
-  std::memcpy(&out->records[at + kRecordHead], folded, len);
-  seen_[s] = Seen{key, at + 1, prefix};
-  ++in_use_;
-  ++out->count;
-  return true;
+  pending_.clear();
+  folded_used_ = 0;
+  return end;
 }
 
-void DocumentWordReader::Read(const std::string& path, const WordTable* exclusions,
-                              DocumentWords* out) {
-  out->Clear();
-  platform::FileStatus st;
-  if (!platform::GetFileStatus(path, &st)) return;
-  out->stat_ok = true;
-  out->size = st.size;
-  if (st.size == 0) return;
-  platform::File file;
-  if (!file.Open(path, "rb")) {
-    out->status = DocumentWords::Status::kCannotOpen;
-    return;
-  }
-  Start(st.size);
-  const bool excluding = exclusions && exclusions->present();
-  size_t last_record = 0;
+DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, WordTable* table,
+                                           uint32_t limit, uint32_t* distinct_words) {
+  constexpr size_t kBatch = 2048;  // words entered together
+  constexpr size_t kRoom = kMaxWordLength + kTokenSlack;
+  const bool excluding = exclusions_ && exclusions_->present();
+  DocumentEnd end = DocumentEnd::kEntered;
   auto on_token = [&](const char* token, size_t len, size_t) {
-    char folded[kMaxWordLength + kTokenSlack];
+    char* folded = &folded_[folded_used_];
     uint32_t key;
     if (!FoldToken(token, len, folded, &key)) return true;
-    if (excluding && exclusions->Find(folded, len, key) >= 0) return true;
-    size_t at = out->records.size();
-    if (Remember(key, folded, len, out)) {
-      last_record = at;
-    } else {
-      out->records[last_record + 5] = 1;  // the repeat follows the latest new word
-    }
-    return true;
+    if (excluding && exclusions_->Find(folded, len, key) >= 0) return true;
+    pending_.push_back(Pending{key, static_cast<uint32_t>(folded_used_), static_cast<uint32_t>(len)});
+    folded_used_ += len;
+    if (pending_.size() < kBatch && folded_used_ + kRoom <= folded_.size()) return true;
+    end = EnterPending(file_number, table, limit, distinct_words);
+    return end == DocumentEnd::kEntered;
   };
+  // One read more than the size would need tells the end of the file without a second
+  // call; the buffer keeps kTokenSlack bytes after the text for FoldToken.
+  size_t want = size < kLargestRead ? static_cast<size_t>(size) + 1 : kLargestRead;
   try {
-    if (block_.empty()) block_.resize(kReadBlock + kTokenSlack, 0);
-    TokenScanner scanner;
-    for (;;) {
-      size_t got = file.Read(block_.data(), kReadBlock);
-      if (got == 0) {
-        if (file.Error()) {
-          out->status = DocumentWords::Status::kReadError;
-          return;
-        }
-        break;
-      }
-      // Text mode ends the text at byte 0x1A; CR LF and LF both only separate words.
-      const void* eot = std::memchr(block_.data(), 0x1A, got);
-      if (eot) got = static_cast<size_t>(static_cast<const char*>(eot) - block_.data());
-      scanner.Feed(block_.data(), got, on_token);
-      if (eot) break;
-    }
-    scanner.Finish(on_token);
+    if (buf_.size() < want + kTokenSlack) buf_.resize(want + kTokenSlack);
+    if (folded_.empty()) folded_.resize(kBatch * 16 + kRoom);
+    pending_.reserve(kBatch);
   } catch (const std::bad_alloc&) {
-    out->status = DocumentWords::Status::kNoMemory;
+    files_.Close();
+    WriteLog("addNode():Malloc failure for Word node");
+    return DocumentEnd::kNoMemory;
   }
+  pending_.clear();
+  folded_used_ = 0;
+  TokenScanner scanner;
+  uint64_t total = 0;
+  for (;;) {
+    size_t got = files_.Read(buf_.data(), want);
+    if (got == 0) {
+      if (files_.Error()) end = DocumentEnd::kReadError;
+      break;
+    }
+    total += got;
+    // Text mode ends the text at byte 0x1A; CR LF and LF both only separate words.
+    const void* eot = std::memchr(buf_.data(), 0x1A, got);
+    size_t text = eot ? static_cast<size_t>(static_cast<const char*>(eot) - buf_.data()) : got;
+    std::memset(buf_.data() + text, 0, kTokenSlack);
+    if (!scanner.Feed(buf_.data(), text, on_token)) break;
+    if (eot || (got < want && total >= size)) break;
+  }
+  files_.Close();
+  if (end == DocumentEnd::kEntered) scanner.Finish(on_token);
+  // The words of the text read before a read error are entered too.
+  if (end == DocumentEnd::kEntered || end == DocumentEnd::kReadError) {
+    DocumentEnd entered = EnterPending(file_number, table, limit, distinct_words);
+    if (entered != DocumentEnd::kEntered) end = entered;
+  }
+  pending_.clear();
+  folded_used_ = 0;
+  return end;
 }
 
 }  // namespace norvel

@@ -1,7 +1,6 @@
-// The words of one document as the build enters them: every word that passes the word
-// rules and the exclusion table, once, in the order first met, folded and keyed. Reading
-// a document this way needs no shared state, so several documents can be read at once
-// while the build enters the words of earlier ones in file-number order.
+// Entering one document's words into a build's word table: the document is opened and
+// read with as few system calls as its size allows, cut into tokens, and every token that
+// passes the word rules and the exclusion table is entered under the document's number.
 #pragma once
 
 #include <cstdint>
@@ -9,54 +8,56 @@
 #include <vector>
 
 #include "index/word_table.h"
+#include "platform/dir.h"
 
 namespace norvel {
 
-struct DocumentWords {
-  enum class Status { kOk, kCannotOpen, kReadError, kNoMemory };
-
-  bool stat_ok = false;  // the size could be taken
-  uint64_t size = 0;
-  Status status = Status::kOk;
-  // Records back to back: u32 key (WordKey), u8 length, u8 repeat_follows, the folded word.
-  // repeat_follows tells that another accepted token (a word met before in this document)
-  // comes after this word's first occurrence and before the next new word: the words
-  // limit is checked at every accepted token, so where a build fails depends on it.
-  std::vector<char> records;
-  uint32_t count = 0;
-
-  void Clear() {
-    stat_ok = false;
-    size = 0;
-    status = Status::kOk;
-    records.clear();
-    count = 0;
-  }
+// What became of a document, in the order the build checks: its size, its opening, its
+// words.
+enum class DocumentEnd {
+  kEntered,     // every word entered
+  kNoStatus,    // the size could not be taken
+  kCannotOpen,
+  kReadError,   // the words before the error are entered
+  kNoMemory,    // after the log line of addNode
+  kWordsLimit,  // the limit was passed at a token: the words before it are entered
 };
 
-// Reads documents into DocumentWords; one reader per thread (it keeps its buffers).
+// The log line of a document that ended otherwise than kEntered (kNoMemory: none, as
+// addNode wrote its own).
+const char* DocumentEndLog(DocumentEnd end);
+
+// Reads documents of one data directory; one reader per thread (it keeps its buffer).
 class DocumentWordReader {
  public:
-  // Takes the file's status and, for a non-empty file, its words (up to a read error).
-  void Read(const std::string& path, const WordTable* exclusions, DocumentWords* out);
+  DocumentWordReader(const std::string& data_dir, const WordTable* exclusions);
+
+  // Opens a listed document and takes its size; kEntered when it is open (or empty).
+  DocumentEnd Open(const platform::DirEntry& entry, uint64_t* size);
+  // Closes the open document unread.
+  void Skip() { files_.Close(); }
+  // Enters the open document's words under file_number, checking the words limit at
+  // every accepted token as addFileToIndex does: distinct_words is the running count.
+  DocumentEnd EnterWords(uint32_t file_number, uint64_t size, WordTable* table, uint32_t limit,
+                         uint32_t* distinct_words);
 
  private:
-  struct Seen {
+  // Words waiting to be entered: the table's slots of those a little further on are
+  // fetched while one is entered, as the table is far larger than the caches.
+  struct Pending {
     uint32_t key;
-    uint32_t record;  // offset of the record in out->records + 1; 0 for an empty slot
-    uint64_t prefix;  // the word's first eight bytes, zero-padded
+    uint32_t at;  // in folded_
+    uint32_t len;
   };
-  bool Remember(uint32_t key, const char* folded, size_t len, DocumentWords* out);
-  void Start(uint64_t file_size);
-  void SetCapacity(size_t capacity);
-  void Grow(const DocumentWords& doc);
-  size_t SlotOf(uint32_t key) const { return (key * 2654435761u) >> shift_; }
+  DocumentEnd EnterPending(uint32_t file_number, WordTable* table, uint32_t limit,
+                           uint32_t* distinct_words);
 
-  std::vector<char> block_;
-  std::vector<Seen> seen_;
-  uint32_t in_use_ = 0;
-  size_t capacity_ = 0;  // slots in use for this document: a power of two
-  unsigned shift_ = 32;
+  platform::ListedFileReader files_;
+  const WordTable* exclusions_;
+  std::vector<char> buf_;
+  std::vector<Pending> pending_;
+  std::vector<char> folded_;
+  size_t folded_used_ = 0;
 };
 
 }  // namespace norvel

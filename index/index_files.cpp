@@ -5,8 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
-#include <thread>
 
 #include "app/job_progress.h"
 #include "app/messages.h"
@@ -75,94 +73,130 @@ int WriteStats(const std::string& index_dir, uint32_t distinct_words, uint32_t t
   return 0;
 }
 
-// Byte offset of each word's postings, in writer order; false when the postings would
-// pass the 4 GB that the words file's 32-bit offsets can address.
-bool PlacePostings(const WordTable& table, const std::vector<uint32_t>& order,
-                   std::vector<uint64_t>* start, uint64_t* total) {
-  start->assign(table.word_count(), 0);
+// The merged words in the writer's order: bucket 0 to size - 1, first-met order inside.
+// A stable radix sort, eleven bits a pass, needs no counter per bucket.
+std::vector<uint32_t> MergedBucketOrder(const MergedWords& merged) {
+  size_t n = merged.bucket.size();
+  std::vector<uint32_t> order(n), other(n);
+  for (size_t m = 0; m < n; ++m) order[m] = static_cast<uint32_t>(m);
+  uint32_t highest = 0;
+  for (uint32_t b : merged.bucket) highest = std::max(highest, b);
+  constexpr unsigned kBits = 11;
+  for (unsigned shift = 0; shift < 32 && (highest >> shift) != 0; shift += kBits) {
+    uint32_t count[(1u << kBits) + 1] = {};
+    for (uint32_t b : merged.bucket) ++count[((b >> shift) & ((1u << kBits) - 1)) + 1];
+    for (size_t d = 1; d <= (1u << kBits); ++d) count[d] += count[d - 1];
+    for (uint32_t m : order) other[count[(merged.bucket[m] >> shift) & ((1u << kBits) - 1)]++] = m;
+    order.swap(other);
+  }
+  return order;
+}
+
+// Joins runs that meet where one part ends and the next begins, and writes each pair.
+class RunWriter {
+ public:
+  explicit RunWriter(ChunkWriter* out) : out_(out) {}
+  void Add(PostingRun run) {
+    uint32_t first = run.first != 0 ? run.first : run.last;
+    if (held_ && first == last_ + 1) {
+      if (first_ == 0) first_ = last_;
+      last_ = run.last;
+      return;
+    }
+    Flush();
+    first_ = run.first;
+    last_ = run.last;
+    held_ = true;
+  }
+  // Writes the held run and the terminator; the bytes written for the word.
+  uint64_t End() {
+    Flush();
+    out_->Put32(0);
+    out_->Put32(0);
+    uint64_t bytes = written_ + 8;
+    written_ = 0;
+    return bytes;
+  }
+
+ private:
+  void Flush() {
+    if (!held_) return;
+    out_->Put32(first_);
+    out_->Put32(last_);
+    written_ += 8;
+    held_ = false;
+  }
+  ChunkWriter* out_;
+  uint32_t first_ = 0, last_ = 0;
+  bool held_ = false;
+  uint64_t written_ = 0;
+};
+
+// Writes the words and postings in one pass: a word's posting offset is the size of the
+// postings written before it. False after the log line of the failure.
+bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const MergedWords& merged,
+                           platform::File* words_file, platform::File* postings_file,
+                           JobProgress* progress) {
+  std::vector<uint32_t> order = MergedBucketOrder(merged);
+  ChunkWriter words(words_file), postings(postings_file);
+  RunWriter runs(&postings);
+  size_t parts = merged.parts;
   uint64_t offset = 0;
-  for (uint32_t entry : order) {
-    if (offset > 0xFFFFFFFFull) return false;
-    (*start)[entry] = offset;
-    offset += 8 * (uint64_t{table.RunCount(entry)} + 1);
-  }
-  *total = offset;
-  return true;
-}
-
-// Writes the postings file window by window: every run goes straight to its place in a
-// zeroed buffer (so the terminators are already there), which is then written whole.
-bool WritePostings(const WordTable& table, const std::vector<uint64_t>& start, uint64_t total,
-                   platform::File* file) {
-  constexpr uint64_t kWindow = 64ull << 20;
-  std::vector<unsigned char> buf;
-  std::vector<uint64_t> cursor;
-  for (uint64_t base = 0; base < total; base += kWindow) {
-    uint64_t end = std::min(total, base + kWindow);
-    buf.assign(static_cast<size_t>(end - base), 0);
-    cursor = start;
-    table.ForEachRun([&](size_t entry, PostingRun run) {
-      uint64_t at = cursor[entry];
-      cursor[entry] += 8;
-      if (at < base || at >= end) return;
-      StoreLE32(&buf[static_cast<size_t>(at - base)], run.first);
-      StoreLE32(&buf[static_cast<size_t>(at - base) + 4], run.last);
-    });
-    if (!file->Write(buf.data(), buf.size())) return false;
-  }
-  return true;
-}
-
-// Writes the words and postings; false after the log line of the failure.
-bool WriteWordsAndPostings(WordTable* table, platform::File* words_file,
-                           platform::File* postings_file, JobProgress* progress) {
-  std::vector<uint32_t> order = table->BucketOrder();
-  std::vector<uint64_t> start;
-  uint64_t total = 0;
-  if (!PlacePostings(*table, order, &start, &total)) {
-    WriteLog("saveIndex():Cannot write file index.");
-    return false;
-  }
-  // The postings are written on a second thread while this one writes the words.
-  bool postings_ok = false;
-  auto write_postings = [&] {
-    try {
-      postings_ok = WritePostings(*table, start, total, postings_file);
-    } catch (const std::bad_alloc&) {
-      postings_ok = false;
-    }
-    postings_ok = postings_file->Close() && postings_ok;
-  };
-  std::thread helper;
-  try {
-    helper = std::thread(write_postings);
-  } catch (const std::system_error&) {
-    // No second thread: the postings follow the words on this one.
-  }
-  struct JoinOnExit {
-    std::thread& t;
-    ~JoinOnExit() {
-      if (t.joinable()) t.join();
-    }
-  } join_on_exit{helper};
-  ChunkWriter words(words_file);
   uint32_t saved = 0;
-  for (uint32_t entry : order) {
-    std::string_view text = table->Text(entry);
-    table->SetPostingOffset(entry, static_cast<uint32_t>(start[entry]));
-    words.Put32(static_cast<uint32_t>(start[entry]));
-    unsigned char len = static_cast<unsigned char>(text.size());
-    words.Put(&len, 1);
-    words.Put(text.data(), text.size());
+  bool too_large = false;
+  // The words come in bucket order, scattered over the tables: each is fetched into the
+  // cache a few words before it is written.
+  constexpr size_t kWhereAhead = 24, kEntryAhead = 16, kWordAhead = 8;
+  auto prefetch = [&](size_t i) {
+    if (i + kWhereAhead < order.size()) {
+      __builtin_prefetch(&merged.where[size_t{order[i + kWhereAhead]} * parts]);
+    }
+    if (i + kEntryAhead < order.size()) {
+      const uint32_t* w = &merged.where[size_t{order[i + kEntryAhead]} * parts];
+      for (size_t s = 0; s < parts; ++s) {
+        if (w[s]) segments[s].table->PrefetchEntryAt(w[s] - 1);
+      }
+    }
+    if (i + kWordAhead < order.size()) {
+      const uint32_t* w = &merged.where[size_t{order[i + kWordAhead]} * parts];
+      for (size_t s = 0; s < parts; ++s) {
+        if (w[s]) segments[s].table->PrefetchWordOf(w[s] - 1);
+      }
+    }
+  };
+  for (size_t i = 0; i < order.size(); ++i) {
+    prefetch(i);
+    uint32_t m = order[i];
+    // The words file's offsets are 32-bit: postings past 4 GB cannot be addressed.
+    if (offset > 0xFFFFFFFFull) {
+      too_large = true;
+      break;
+    }
+    bool named = false;
+    for (size_t s = 0; s < parts; ++s) {
+      uint32_t e = merged.where[m * parts + s];
+      if (e == 0) continue;
+      WordTable& table = *segments[s].table;
+      if (!named) {
+        std::string_view text = table.Text(e - 1);
+        words.Put32(static_cast<uint32_t>(offset));
+        unsigned char len = static_cast<unsigned char>(text.size());
+        words.Put(&len, 1);
+        words.Put(text.data(), text.size());
+      }
+      uint32_t base = segments[s].base;
+      table.ForEachRunOf(e - 1, [&](PostingRun r) {
+        runs.Add(PostingRun{r.first != 0 ? r.first + base : 0, r.last + base});
+      });
+      if (!named) table.SetPostingOffset(e - 1, static_cast<uint32_t>(offset));
+      named = true;
+    }
+    offset += runs.End();
     if (progress && (++saved & 1023) == 0) progress->words_saved = saved;
   }
   if (progress) progress->words_saved = saved;
   bool words_ok = words.Finish();
-  if (helper.joinable()) {
-    helper.join();
-  } else {
-    write_postings();
-  }
+  bool postings_ok = postings.Finish() && !too_large;
   if (!words_ok) {
     WriteLog("saveIndex():Cannot write index.");
     return false;
@@ -176,25 +210,97 @@ bool WriteWordsAndPostings(WordTable* table, platform::File* words_file,
 
 }  // namespace
 
-int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_files,
-              uint32_t distinct_words, JobProgress* progress) {
+void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out) {
+  size_t parts = segments.size();
+  uint32_t size = segments[0].table->size();
+  out->parts = parts;
+  out->where.clear();
+  out->bucket.clear();
+  if (parts == 1) {
+    const WordTable& table = *segments[0].table;
+    size_t n = table.word_count();
+    out->where.resize(n);
+    out->bucket.resize(n);
+    for (size_t e = 0; e < n; ++e) {
+      out->where[e] = static_cast<uint32_t>(e + 1);
+      out->bucket[e] = table.Hash(e) % size;
+    }
+    return;
+  }
+  size_t total = 0;
+  for (const TableSegment& seg : segments) total += seg.table->word_count();
+  out->where.reserve(total * parts);
+  out->bucket.reserve(total);
+  // The merged word of each entry of each part, to find a word met in an earlier part.
+  std::vector<std::vector<uint32_t>> merged_of(parts);
+  for (size_t s = 0; s < parts; ++s) {
+    const WordTable& table = *segments[s].table;
+    merged_of[s].resize(table.word_count());
+    for (size_t e = 0; e < table.word_count(); ++e) {
+      std::string_view text = table.Text(e);
+      long m = -1;
+      if (s > 0) {
+        uint32_t key = WordKey(text.data(), text.size());
+        for (size_t t = 0; t < s && m < 0; ++t) {
+          long found = segments[t].table->Find(text.data(), text.size(), key);
+          if (found >= 0) m = merged_of[t][static_cast<size_t>(found)];
+        }
+      }
+      if (m < 0) {
+        m = static_cast<long>(out->bucket.size());
+        out->where.resize(out->where.size() + parts, 0);
+        out->bucket.push_back(WordHash(text) % size);
+      }
+      merged_of[s][e] = static_cast<uint32_t>(m);
+      out->where[static_cast<size_t>(m) * parts + s] = static_cast<uint32_t>(e + 1);
+    }
+  }
+}
+
+namespace {
+
+bool OpenOutputs(const std::string& index_dir, platform::File* words_file,
+                 platform::File* postings_file) {
   // A stale statistics file would mark whatever this save leaves as a complete new index.
   platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
-  platform::File words_file, postings_file;
-  if (!words_file.Open(platform::JoinPath(index_dir, kNewWordsFile), "wb") ||
-      !postings_file.Open(platform::JoinPath(index_dir, kNewPostingsFile), "wb")) {
+  if (!words_file->Open(platform::JoinPath(index_dir, kNewWordsFile), "wb") ||
+      !postings_file->Open(platform::JoinPath(index_dir, kNewPostingsFile), "wb")) {
     WriteLog("saveIndex():Cannot write index.");
-    return -1;
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merged,
+              const std::string& index_dir, uint32_t total_files, uint32_t distinct_words,
+              JobProgress* progress) {
+  platform::File words_file, postings_file;
+  if (!OpenOutputs(index_dir, &words_file, &postings_file)) return -1;
   bool written;
   try {
-    written = WriteWordsAndPostings(table, &words_file, &postings_file, progress);
+    written = WriteWordsAndPostings(segments, merged, &words_file, &postings_file, progress);
   } catch (const std::bad_alloc&) {
     WriteLog("saveIndex():Cannot write index.");
     written = false;
   }
   if (!written) return -1;
   return WriteStats(index_dir, distinct_words, total_files);
+}
+
+int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_files,
+              uint32_t distinct_words, JobProgress* progress) {
+  std::vector<TableSegment> one{TableSegment{table, 0}};
+  MergedWords merged;
+  try {
+    MergeWords(one, &merged);
+  } catch (const std::bad_alloc&) {
+    platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
+    WriteLog("saveIndex():Cannot write index.");
+    return -1;
+  }
+  return saveIndex(one, merged, index_dir, total_files, distinct_words, progress);
 }
 
 int readIndex(const std::string& path, uint64_t size, uint32_t* records_read, WordTable* table) {

@@ -74,6 +74,28 @@ inline uint32_t RecordsInList(uint32_t list, uint32_t total_files) {
 int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_files,
               uint32_t distinct_words, JobProgress* progress);
 
+// A part of a build: a table of the documents numbered base + 1 on, whose own numbers
+// count from 1. The parts of one build follow each other without gaps.
+struct TableSegment {
+  WordTable* table;
+  uint32_t base;
+};
+// The words of all parts as one table would hold them: first-met order across the parts
+// in turn, each word's runs joined across part boundaries. Entry order of the parts.
+struct MergedWords {
+  size_t parts = 0;
+  std::vector<uint32_t> where;  // parts per word: its entry + 1 in each part, 0 for none
+  std::vector<uint32_t> bucket;  // per word: word hash % the tables' size
+  size_t count() const { return parts ? where.size() / parts : 0; }
+};
+// Throws std::bad_alloc.
+void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out);
+// saveIndex over the parts of a build, as one table holding all their words would be
+// saved; each word's posting offset is set in the first part that has it.
+int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merged,
+              const std::string& index_dir, uint32_t total_files, uint32_t distinct_words,
+              JobProgress* progress);
+
 // Enters every word record of a words file (of the given size) into the load-time table;
 // records_read counts them. A file shorter than 5 bytes, a record of length 0 or a record
 // cut off by the end of the file is refused. 0, or -1 after a log line.

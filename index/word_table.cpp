@@ -47,21 +47,47 @@ uint32_t hashWord(std::string* text, uint32_t size) {
 // ---------------------------------------------------------------------------------------
 // WordTable
 
-void WordTable::Clear() {
-  size_ = 0;
-  std::vector<Entry>().swap(entries_);
-  std::vector<char>().swap(texts_);
-  std::vector<RunNode>().swap(runs_);
-  std::vector<Slot>().swap(slots_);
-  shift_ = 32;
+uint32_t BytePool::Alloc(size_t n) {
+  if (used_ + n > kBlockSize) {
+    // Positions are 32-bit: a pool holds at most 4 GB.
+    if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) throw std::bad_alloc();
+    blocks_.emplace_back(new char[kBlockSize + kTokenSlack]());
+    used_ = 0;
+  }
+  uint32_t pos = static_cast<uint32_t>(((blocks_.size() - 1) << kBlockBits) + used_);
+  used_ += n;
+  return pos;
 }
 
-void WordTable::Reserve(size_t words, size_t text_bytes) {
-  entries_.reserve(words);
-  texts_.reserve(text_bytes);
-  while (slots_.size() < 2 * words) Grow();
+void WordTable::Clear() { *this = WordTable(); }
+
+void WordTable::Reserve(size_t words, size_t) {
+  size_t capacity = slots_.empty() ? 1024 : slots_.size();
+  while (capacity < 2 * words) capacity *= 2;
+  if (capacity > slots_.size()) Grow(capacity);
 }
 
+namespace {
+
+// Equal texts of len bytes, both followed by kTokenSlack readable bytes: eight at a time.
+inline bool SameWordPadded(const char* a, const char* b, size_t len) {
+  size_t i = 0;
+  for (; i + 8 <= len; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  if (i == len) return true;
+  uint64_t x, y;
+  std::memcpy(&x, a + i, 8);
+  std::memcpy(&y, b + i, 8);
+  return ((x ^ y) << (64 - 8 * (len - i))) == 0;  // the bytes past the word drop out
+}
+
+}  // namespace
+
+template <bool kPadded>
 long WordTable::Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const {
   if (slots_.empty()) {
     *slot = 0;
@@ -75,8 +101,10 @@ long WordTable::Lookup(const char* folded, size_t len, uint32_t key, size_t* slo
       return -1;
     }
     if (sl.key != key) continue;
-    const Entry& e = entries_[sl.entry - 1];
-    if (e.length == len && std::memcmp(&texts_[e.text], folded, len) == 0) {
+    const Entry& e = At(sl.entry - 1);
+    if (e.length != len) continue;
+    const char* text = texts_.At(e.text);
+    if (kPadded ? SameWordPadded(text, folded, len) : std::memcmp(text, folded, len) == 0) {
       *slot = s;
       return static_cast<long>(sl.entry - 1);
     }
@@ -85,12 +113,12 @@ long WordTable::Lookup(const char* folded, size_t len, uint32_t key, size_t* slo
 
 long WordTable::Find(const char* folded, size_t len, uint32_t key) const {
   size_t slot;
-  return Lookup(folded, len, key, &slot);
+  return Lookup<false>(folded, len, key, &slot);
 }
 
-// Doubles the slot array (at least half of it stays empty, so probes stay short).
-void WordTable::Grow() {
-  size_t capacity = slots_.empty() ? 1024 : slots_.size() * 2;
+// Makes the slot array `capacity` slots large, a power of two (at least half of it stays
+// empty, so probes stay short).
+void WordTable::Grow(size_t capacity) {
   std::vector<Slot> bigger(capacity, Slot{0, 0});
   unsigned bits = 0;
   while ((size_t{1} << bits) < capacity) ++bits;
@@ -106,42 +134,94 @@ void WordTable::Grow() {
 }
 
 long WordTable::NewEntry(const char* folded, size_t len, uint32_t key, size_t slot) {
-  if ((entries_.size() + 1) * 2 > slots_.size()) {
-    Grow();
-    Lookup(folded, len, key, &slot);
+  if ((count_ + 1) * 2 > slots_.size()) {
+    Grow(slots_.empty() ? 1024 : slots_.size() * 2);
+    Lookup<false>(folded, len, key, &slot);
   }
-  Entry e;
-  e.hash = WordHash(folded, len);
-  e.text = static_cast<uint32_t>(texts_.size());
-  e.posting_offset = 0;
-  e.closed_runs = 0;
+  if ((count_ >> kEntryBits) == entries_.size()) {
+    entries_.emplace_back(new Entry[size_t{1} << kEntryBits]);
+  }
+  uint32_t text = texts_.Alloc(len);
+  std::memcpy(texts_.At(text), folded, len);
+  Entry& e = At(count_);
+  e.text = text;
   e.open_first = e.open_last = 0;
+  e.closed_runs = 0;
+  e.head = e.pos = 0;
+  e.offset_or_end = 0;
   e.length = static_cast<uint8_t>(len);
-  texts_.insert(texts_.end(), folded, folded + len);
-  entries_.push_back(e);
-  slots_[slot] = Slot{key, static_cast<uint32_t>(entries_.size())};
-  return static_cast<long>(entries_.size() - 1);
+  e.level = 0;
+  ++count_;
+  slots_[slot] = Slot{key, static_cast<uint32_t>(count_)};
+  return static_cast<long>(count_ - 1);
+}
+
+void WordTable::PutByte(Entry& e, unsigned char b) {
+  if (e.pos == e.offset_or_end) {
+    // The slice is full: the next one, twice as large up to a limit, is linked from its
+    // last four bytes.
+    unsigned level = e.level < 8 ? e.level + 1u : 8u;
+    uint32_t next = runs_.Alloc(SliceSize(level));
+    std::memcpy(runs_.At(e.offset_or_end), &next, 4);
+    e.pos = next;
+    e.offset_or_end = next + SliceSize(level) - 4;
+    e.level = static_cast<uint8_t>(level);
+  }
+  *runs_.At(e.pos++) = static_cast<char>(b);
+}
+
+void WordTable::PutVarint(Entry& e, uint64_t v) {
+  while (v >= 0x80) {
+    PutByte(e, static_cast<unsigned char>(v | 0x80));
+    v >>= 7;
+  }
+  PutByte(e, static_cast<unsigned char>(v));
+}
+
+// Moves the word's last run into its chain, next_file starting the run after it.
+void WordTable::CloseRun(Entry& e, uint32_t next_file) {
+  uint32_t last = e.open_last;
+  uint32_t first = e.open_first != 0 ? e.open_first : last;
+  if (e.closed_runs == 0) {
+    e.head = e.pos = runs_.Alloc(SliceSize(0));
+    e.offset_or_end = e.head + SliceSize(0) - 4;
+    e.level = 0;
+    PutVarint(e, first);
+  }
+  // Modulo 2^32, so that any order of numbers comes back as it went in.
+  uint32_t gap = next_file - last - 2;
+  PutVarint(e, (uint64_t{gap} << 1) | (last != first ? 1u : 0u));
+  if (last != first) PutVarint(e, last - first - 1);
+  ++e.closed_runs;
 }
 
 int WordTable::AddOccurrence(const char* folded, size_t len, uint32_t file_number, uint32_t key) {
+  return Add<false>(folded, len, file_number, key);
+}
+
+int WordTable::AddFolded(const char* folded, size_t len, uint32_t file_number, uint32_t key) {
+  return Add<true>(folded, len, file_number, key);
+}
+
+template <bool kPadded>
+int WordTable::Add(const char* folded, size_t len, uint32_t file_number, uint32_t key) {
   size_t slot;
-  long found = Lookup(folded, len, key, &slot);
+  long found = Lookup<kPadded>(folded, len, key, &slot);
   if (found >= 0) {
-    Entry& e = entries_[static_cast<size_t>(found)];
+    Entry& e = At(static_cast<size_t>(found));
     if (e.open_last == file_number) return 0;  // a word counts once per document
     if (e.open_last != 0 && e.open_last == file_number - 1) {
       if (e.open_first == 0) e.open_first = e.open_last;
       e.open_last = file_number;
       return 0;
     }
-    try {
-      if (e.open_last != 0) {
-        runs_.push_back(RunNode{e.open_first, e.open_last, static_cast<uint32_t>(found)});
-        ++e.closed_runs;
+    if (e.open_last != 0) {
+      try {
+        CloseRun(e, file_number);
+      } catch (const std::bad_alloc&) {
+        WriteLog("addNode():Malloc failure for File number node");
+        return -1;
       }
-    } catch (const std::bad_alloc&) {
-      WriteLog("addNode():Malloc failure for File number node");
-      return -1;
     }
     e.open_first = 0;
     e.open_last = file_number;
@@ -149,7 +229,7 @@ int WordTable::AddOccurrence(const char* folded, size_t len, uint32_t file_numbe
   }
   try {
     long idx = NewEntry(folded, len, key, slot);
-    entries_[static_cast<size_t>(idx)].open_last = file_number;
+    At(static_cast<size_t>(idx)).open_last = file_number;
   } catch (const std::bad_alloc&) {
     WriteLog("addNode():Malloc failure for Word node");
     return -1;
@@ -162,10 +242,10 @@ int WordTable::Insert(const char* folded, size_t len, uint32_t posting_offset) {
   if (len > 255) return 0;
   size_t slot;
   uint32_t key = WordKey(folded, len);
-  if (Lookup(folded, len, key, &slot) >= 0) return 0;
+  if (Lookup<false>(folded, len, key, &slot) >= 0) return 0;
   try {
     long idx = NewEntry(folded, len, key, slot);
-    entries_[static_cast<size_t>(idx)].posting_offset = posting_offset;
+    At(static_cast<size_t>(idx)).offset_or_end = posting_offset;
   } catch (const std::bad_alloc&) {
     WriteLog("addNode():Malloc failure for tmp node.");
     return -1;
@@ -173,28 +253,23 @@ int WordTable::Insert(const char* folded, size_t len, uint32_t posting_offset) {
   return 0;
 }
 
-std::string_view WordTable::Text(size_t entry) const {
-  const Entry& e = entries_[entry];
-  return std::string_view(texts_.data() + e.text, e.length);
-}
-
 void WordTable::Runs(size_t entry, std::vector<PostingRun>* out) const {
   out->clear();
-  ForEachRun([entry, out](size_t e, PostingRun r) {
-    if (e == entry) out->push_back(r);
-  });
+  ForEachRunOf(entry, [out](PostingRun r) { out->push_back(r); });
 }
 
 std::vector<uint32_t> WordTable::BucketOrder() const {
   // A stable counting sort by bucket keeps first-met order inside each bucket.
-  std::vector<uint32_t> order(entries_.size());
-  if (entries_.empty() || size_ == 0) return order;
+  std::vector<uint32_t> order(count_);
+  if (count_ == 0 || size_ == 0) return order;
+  std::vector<uint32_t> bucket(count_);
   std::vector<uint32_t> start(static_cast<size_t>(size_) + 1, 0);
-  for (const Entry& e : entries_) ++start[e.hash % size_ + 1];
-  for (size_t b = 1; b <= size_; ++b) start[b] += start[b - 1];
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    order[start[entries_[i].hash % size_]++] = static_cast<uint32_t>(i);
+  for (size_t i = 0; i < count_; ++i) {
+    bucket[i] = Hash(i) % size_;
+    ++start[bucket[i] + 1];
   }
+  for (size_t b = 1; b <= size_; ++b) start[b] += start[b - 1];
+  for (size_t i = 0; i < count_; ++i) order[start[bucket[i]]++] = static_cast<uint32_t>(i);
   return order;
 }
 

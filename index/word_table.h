@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -128,6 +129,26 @@ struct PostingRun {
   uint32_t last;
 };
 
+// Bytes handed out in blocks that never move: growing never copies what is held, and
+// nothing is cleared before it is written. A position names a byte of any block; what one
+// Alloc returns lies in one block.
+class BytePool {
+ public:
+  static constexpr unsigned kBlockBits = 16;
+  static constexpr size_t kBlockSize = size_t{1} << kBlockBits;
+  // n bytes (at most kBlockSize) at the returned position, with at least kTokenSlack
+  // readable bytes after them; throws std::bad_alloc.
+  uint32_t Alloc(size_t n);
+  char* At(uint32_t pos) { return blocks_[pos >> kBlockBits].get() + (pos & (kBlockSize - 1)); }
+  const char* At(uint32_t pos) const {
+    return blocks_[pos >> kBlockBits].get() + (pos & (kBlockSize - 1));
+  }
+
+ private:
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  size_t used_ = kBlockSize;  // bytes used of the last block
+};
+
 class WordTable {
  public:
   // size == 0 is an absent table (no exclusion list, nothing loaded): it holds nothing.
@@ -135,16 +156,23 @@ class WordTable {
 
   bool present() const { return size_ != 0; }
   uint32_t size() const { return size_; }
-  size_t word_count() const { return entries_.size(); }
+  size_t word_count() const { return count_; }
   void Clear();  // back to an absent table, memory released
-  // Makes room for `words` words of `text_bytes` characters in all, so that filling the
-  // table needs no regrowth.
-  void Reserve(size_t words, size_t text_bytes);
+  // Frees the lookup slots of a table that is only read in entry order from now on:
+  // Find then finds nothing and nothing may be added.
+  void ReleaseSlots() { std::vector<Slot>().swap(slots_); }
+  // Makes room for `words` words (of text_bytes characters in all: the text pool grows
+  // without copying, so only the count matters), so that the slots need no regrowth.
+  void Reserve(size_t words, size_t text_bytes = 0);
 
   // Records one occurrence of a folded word in a document (build-time table); key is
-  // WordKey of the word. 1 when a new word entry was made, 0 when the word was known, -1
-  // on no memory (after the log line of addNode).
+  // WordKey of the word. A word's file numbers must come in ascending order. 1 when a new
+  // word entry was made, 0 when the word was known, -1 on no memory (after the log line
+  // of addNode).
   int AddOccurrence(const char* folded, size_t len, uint32_t file_number, uint32_t key);
+  // The same for a word followed by at least kTokenSlack readable bytes (a FoldToken
+  // result): compared eight bytes at a time.
+  int AddFolded(const char* folded, size_t len, uint32_t file_number, uint32_t key);
   // Adds a word with a posting offset and no runs unless it is there (then it keeps its
   // first offset). 0, or -1 on no memory (after the log line of insertWord). A word over
   // 255 characters matches no document word and is not entered.
@@ -165,68 +193,130 @@ class WordTable {
     if (slots_.empty()) return;
     const Slot& slot = slots_[SlotOf(key)];
     if (slot.entry != 0 && slot.key == key) {
-      __builtin_prefetch(&entries_[slot.entry - 1]);
+      const Entry& e = At(slot.entry - 1);
+      __builtin_prefetch(&e);
+      __builtin_prefetch(texts_.At(e.text));
     }
   }
 
-  // Entries in first-met order.
-  std::string_view Text(size_t entry) const;
-  uint32_t Hash(size_t entry) const { return entries_[entry].hash; }  // the word hash
-  uint32_t PostingOffset(size_t entry) const { return entries_[entry].posting_offset; }
-  void SetPostingOffset(size_t entry, uint32_t offset) { entries_[entry].posting_offset = offset; }
-  uint32_t RunCount(size_t entry) const {
-    return entries_[entry].closed_runs + (entries_[entry].open_last != 0 ? 1 : 0);
+  // Hints that the entry will be read soon: loads it, and once it is loaded, its text
+  // and the start of its runs.
+  void PrefetchEntryAt(size_t entry) const { __builtin_prefetch(&At(entry)); }
+  void PrefetchWordOf(size_t entry) const {
+    const Entry& e = At(entry);
+    __builtin_prefetch(texts_.At(e.text));
+    if (e.closed_runs != 0) __builtin_prefetch(runs_.At(e.head));
   }
-  // The word's runs in ascending order (a scan of all runs: for tests and small tables).
-  void Runs(size_t entry, std::vector<PostingRun>* out) const;
-  // Calls f(entry, run) for every run of every word: each word's runs in ascending order,
-  // the words interleaved in the order their runs were closed.
+
+  // Entries in first-met order.
+  std::string_view Text(size_t entry) const {
+    const Entry& e = At(entry);
+    return std::string_view(texts_.At(e.text), e.length);
+  }
+  uint32_t Hash(size_t entry) const { return WordHash(Text(entry)); }  // the word hash
+  // The posting offset of a loaded or saved word (a build's entries have none before the
+  // save sets it).
+  uint32_t PostingOffset(size_t entry) const { return At(entry).offset_or_end; }
+  void SetPostingOffset(size_t entry, uint32_t offset) { At(entry).offset_or_end = offset; }
+  uint32_t RunCount(size_t entry) const {
+    return At(entry).closed_runs + (At(entry).open_last != 0 ? 1 : 0);
+  }
+  // Calls f(PostingRun) for each of the word's runs in ascending order.
   template <typename F>
-  void ForEachRun(F&& f) const;
+  void ForEachRunOf(size_t entry, F&& f) const;
+  void Runs(size_t entry, std::vector<PostingRun>* out) const;
   // Entry indexes in the writer's order: bucket 0 to size - 1, first-met order inside.
   std::vector<uint32_t> BucketOrder() const;
 
  private:
+  // A word. Its runs but the last are closed and kept in a chain of slices in runs_; the
+  // last run stays here while it may grow. A closed run [a, b] that the file number f
+  // followed is one or two varints: ((f - b - 2) << 1 | (b > a)), then b - a - 1 when
+  // b > a; the chain opens with the varint of the word's first file number.
   struct Entry {
-    uint32_t hash;  // the word hash, for the writer's bucket order
-    uint32_t text;  // offset in texts_
-    uint32_t posting_offset;
-    uint32_t closed_runs;  // runs of this word in runs_
-    uint32_t open_first;   // the word's last run, still growing (open_last 0: no runs)
+    uint32_t text;  // position in texts_
+    uint32_t open_first;  // the last run (open_last 0: no runs)
     uint32_t open_last;
+    uint32_t closed_runs;
+    uint32_t head;  // the chain: first slice, write position
+    uint32_t pos;
+    uint32_t offset_or_end;  // end of the slice being written; once saved, posting offset
     uint8_t length;
-  };
-  // A closed run, tagged with its word; runs_ keeps them in the order they were closed,
-  // which is ascending for each word.
-  struct RunNode {
-    uint32_t first;
-    uint32_t last;
-    uint32_t entry;
+    uint8_t level;  // size class of the slice being written
   };
   struct Slot {
     uint32_t key;
     uint32_t entry;  // entry + 1, 0 for an empty slot
   };
+  static constexpr unsigned kEntryBits = 12;  // entries per block: 4096
+  static constexpr uint32_t SliceSize(unsigned level) { return 8u << (level < 8 ? level : 8); }
 
+  Entry& At(size_t i) { return entries_[i >> kEntryBits][i & ((size_t{1} << kEntryBits) - 1)]; }
+  const Entry& At(size_t i) const {
+    return entries_[i >> kEntryBits][i & ((size_t{1} << kEntryBits) - 1)];
+  }
   size_t SlotOf(uint32_t key) const { return (key * 2654435761u) >> shift_; }
+  template <bool kPadded>
   long Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const;
-  void Grow();
+  template <bool kPadded>
+  int Add(const char* folded, size_t len, uint32_t file_number, uint32_t key);
+  void Grow(size_t capacity);
   long NewEntry(const char* folded, size_t len, uint32_t key, size_t slot);
+  void CloseRun(Entry& e, uint32_t next_file);
+  void PutByte(Entry& e, unsigned char b);
+  void PutVarint(Entry& e, uint64_t v);
+
+  // Reads a chain back.
+  class ChainReader {
+   public:
+    ChainReader(const BytePool& pool, uint32_t head)
+        : pool_(pool), pos_(head), end_(head + SliceSize(0) - 4) {}
+    uint64_t Varint() {
+      uint64_t v = 0;
+      for (unsigned shift = 0;; shift += 7) {
+        unsigned char b = Byte();
+        v |= uint64_t{b & 0x7Fu} << shift;
+        if (b < 0x80) return v;
+      }
+    }
+
+   private:
+    unsigned char Byte() {
+      if (pos_ == end_) {
+        std::memcpy(&pos_, pool_.At(end_), 4);
+        ++level_;
+        end_ = pos_ + SliceSize(level_) - 4;
+      }
+      return static_cast<unsigned char>(*pool_.At(pos_++));
+    }
+    const BytePool& pool_;
+    uint32_t pos_, end_;
+    unsigned level_ = 0;
+  };
 
   uint32_t size_;
-  std::vector<Entry> entries_;
-  std::vector<char> texts_;
-  std::vector<RunNode> runs_;
+  size_t count_ = 0;
+  std::vector<std::unique_ptr<Entry[]>> entries_;
+  BytePool texts_;
+  BytePool runs_;
   std::vector<Slot> slots_;
   unsigned shift_ = 32;
 };
 
 template <typename F>
-void WordTable::ForEachRun(F&& f) const {
-  for (const RunNode& r : runs_) f(static_cast<size_t>(r.entry), PostingRun{r.first, r.last});
-  for (size_t e = 0; e < entries_.size(); ++e) {
-    if (entries_[e].open_last != 0) f(e, PostingRun{entries_[e].open_first, entries_[e].open_last});
+void WordTable::ForEachRunOf(size_t entry, F&& f) const {
+  const Entry& e = At(entry);
+  if (e.closed_runs > 0) {
+    ChainReader chain(runs_, e.head);
+    uint32_t start = static_cast<uint32_t>(chain.Varint());
+    for (uint32_t i = 0; i < e.closed_runs; ++i) {
+      uint64_t v = chain.Varint();
+      uint32_t extra = (v & 1) ? static_cast<uint32_t>(chain.Varint()) + 1 : 0;
+      f(PostingRun{extra ? start : 0, start + extra});
+      start = start + extra + static_cast<uint32_t>(v >> 1) + 2;
+    }
   }
+  if (e.open_last != 0) f(PostingRun{e.open_first, e.open_last});
 }
 
 // Records an occurrence of `word` (folded here, in place) under the file number in a

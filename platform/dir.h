@@ -2,6 +2,7 @@
 // sorted by name in byte order on every platform, so file numbers are reproducible.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,47 @@ bool WildcardMatch(const char* pattern, const char* name);
 // order. Returns false when the directory cannot be read.
 bool ListDirectory(const std::string& dir, const std::string& pattern,
                    std::vector<std::string>* names);
+
+// A file of a listing, with its size where the listing tells it (Windows does; Linux
+// tells the kind only), so that reading it needs no separate status call.
+struct DirEntry {
+  std::string name;
+  uint64_t size = 0;
+  bool size_known = false;
+  bool operator<(const DirEntry& other) const { return name < other.name; }
+};
+bool ListDirectory(const std::string& dir, const std::string& pattern,
+                   std::vector<DirEntry>* entries);
+
+// Reads the files of one listed directory with as few system calls as each allows: an
+// open that never waits and takes regular files only (as File::Open), the status where
+// the listing did not give it, reads as large as the caller's buffer, a close. Raw bytes:
+// the caller applies text mode. One reader per thread; one file open at a time.
+class ListedFileReader {
+ public:
+  enum class Result { kOk, kNoStatus, kCannotOpen };
+  explicit ListedFileReader(const std::string& dir);
+  ~ListedFileReader();
+  ListedFileReader(const ListedFileReader&) = delete;
+  ListedFileReader& operator=(const ListedFileReader&) = delete;
+
+  // kOk with the size (a file of size 0 is not kept open); kNoStatus when the size could
+  // not be taken (the file is gone); kCannotOpen for a file of known, non-zero size that
+  // cannot be opened for reading.
+  Result Open(const DirEntry& entry, uint64_t* size);
+  // Up to n bytes of the open file in one call: 0 at its end or on an error; fewer than
+  // asked at the end (and, rarely, before it: a reader that knows the size can stop
+  // once it has that many).
+  size_t Read(char* dst, size_t n);
+  bool Error() const { return error_; }
+  void Close();
+
+ private:
+  std::string dir_;
+  intptr_t dir_handle_ = -1;  // the directory, where names resolve relative to it
+  intptr_t file_ = -1;
+  bool error_ = false;
+};
 
 }  // namespace platform
 

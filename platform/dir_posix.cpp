@@ -1,9 +1,11 @@
 // Directory listing on Linux.
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/dir.h"
 #include "platform/path.h"
@@ -11,22 +13,92 @@
 namespace platform {
 
 bool ListDirectory(const std::string& dir, const std::string& pattern,
-                   std::vector<std::string>* names) {
-  names->clear();
+                   std::vector<DirEntry>* entries) {
+  entries->clear();
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
   while (struct dirent* e = readdir(d)) {
     if (!WildcardMatch(pattern.c_str(), e->d_name)) continue;
+    DirEntry entry;
     bool regular = e->d_type == DT_REG;
     if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
       struct stat st;
       regular = stat(JoinPath(dir, e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+      entry.size = regular ? static_cast<uint64_t>(st.st_size) : 0;
+      entry.size_known = regular;
     }
-    if (regular) names->emplace_back(e->d_name);
+    if (!regular) continue;
+    entry.name = e->d_name;
+    entries->push_back(std::move(entry));
   }
   closedir(d);
-  std::sort(names->begin(), names->end());
+  std::sort(entries->begin(), entries->end());
   return true;
+}
+
+bool ListDirectory(const std::string& dir, const std::string& pattern,
+                   std::vector<std::string>* names) {
+  std::vector<DirEntry> entries;
+  names->clear();
+  if (!ListDirectory(dir, pattern, &entries)) return false;
+  names->reserve(entries.size());
+  for (DirEntry& e : entries) names->push_back(std::move(e.name));
+  return true;
+}
+
+ListedFileReader::ListedFileReader(const std::string& dir) : dir_(dir) {
+  // Names are resolved from the directory itself, not walked from the root each time.
+  dir_handle_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+ListedFileReader::~ListedFileReader() {
+  Close();
+  if (dir_handle_ >= 0) close(static_cast<int>(dir_handle_));
+}
+
+ListedFileReader::Result ListedFileReader::Open(const DirEntry& entry, uint64_t* size) {
+  Close();
+  error_ = false;
+  *size = 0;
+  int at = dir_handle_ >= 0 ? static_cast<int>(dir_handle_) : AT_FDCWD;
+  std::string path = dir_handle_ >= 0 ? entry.name : JoinPath(dir_, entry.name);
+  // O_NONBLOCK keeps open() from waiting for a FIFO's other end; on a regular file it
+  // means nothing, so it stays set.
+  int fd = openat(at, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0) {
+    // Told apart as the status and the open of the file were: gone, empty, or unreadable.
+    if (fstatat(at, path.c_str(), &st, 0) != 0) return Result::kNoStatus;
+    *size = static_cast<uint64_t>(st.st_size);
+    return *size == 0 ? Result::kOk : Result::kCannotOpen;
+  }
+  if (fstat(fd, &st) != 0) {
+    close(fd);
+    return Result::kNoStatus;
+  }
+  *size = static_cast<uint64_t>(st.st_size);
+  if (!S_ISREG(st.st_mode) || *size == 0) {
+    close(fd);
+    return !S_ISREG(st.st_mode) && *size != 0 ? Result::kCannotOpen : Result::kOk;
+  }
+  file_ = fd;
+  return Result::kOk;
+}
+
+size_t ListedFileReader::Read(char* dst, size_t n) {
+  for (;;) {
+    if (file_ < 0) return 0;
+    ssize_t r = read(static_cast<int>(file_), dst, n);
+    if (r >= 0) return static_cast<size_t>(r);
+    if (errno == EINTR) continue;
+    error_ = true;
+    return 0;
+  }
+}
+
+void ListedFileReader::Close() {
+  if (file_ >= 0) close(static_cast<int>(file_));
+  file_ = -1;
 }
 
 }  // namespace platform

@@ -2,13 +2,14 @@
 // a plain sequential build made of addFileToIndex and saveIndex.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "app/job_progress.h"
 #include "engine_fixture.h"
-#include "index/read_ahead.h"
+#include "index/build.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 
@@ -95,31 +96,54 @@ TEST(Build, EqualsTheSequentialBuildOnARandomCorpus) {
   EXPECT_GT(progress.files_indexed.load(), 0u);
 }
 
-TEST(Build, DocumentsReadAheadOnThreadsOrInPlaceAreTheSame) {
+// Parts of the listing indexed on threads into tables of their own, merged when saved:
+// every byte must be what the one table of the plain loop gives, whatever the cuts.
+TEST(Build, PartsOnThreadsWriteTheBytesOfOneTable) {
   Corpus c;
-  std::vector<std::string> names;
-  for (int d = 0; d < 40; ++d) {
-    std::string name = "d" + std::to_string(d) + ".txt";
-    c.Add(name, d % 5 ? "Alpha beta " + std::to_string(d) + " beta GAMMA alpha" : "");
-    names.push_back(name);
-  }
-  names.push_back("missing.txt");
-  norvel::WordTable none;
-  norvel::ReadAhead threaded(c.data, names, &none, 3), in_place(c.data, names, &none, 0);
-  for (size_t i = 0; i < names.size(); ++i) {
-    const norvel::DocumentWords& a = threaded.Take(i);
-    const norvel::DocumentWords& b = in_place.Take(i);
-    EXPECT_EQ(a.stat_ok, b.stat_ok);
-    EXPECT_EQ(a.size, b.size);
-    EXPECT_EQ(a.records, b.records) << names[i];
-    EXPECT_EQ(a.count, b.count);
-    if (i == 1) {
-      EXPECT_EQ(a.count, 3u);  // alpha, beta, gamma: the number is no word
+  std::mt19937 rng(23);
+  const char* vocabulary[] = {"alpha", "Beta", "gamma", "delta", "eps", "zeta", "eta", "theta"};
+  for (int d = 0; d < 97; ++d) {
+    std::string text = "everywhere ";  // one run across every cut
+    if (d % 10 < 6) text += "blocky ";  // runs ending and starting at cuts
+    size_t words = rng() % 40;
+    for (size_t i = 0; i < words; ++i) {
+      text += vocabulary[rng() % 8];
+      if (rng() % 4 == 0) text += std::to_string(rng() % 500);  // words of a few parts
+      text += ' ';
     }
-    if (i == names.size() - 1) {
-      EXPECT_FALSE(b.stat_ok);
-    }
+    if (d % 11 == 5) text.clear();  // empty documents at or near cuts
+    char name[16];
+    std::snprintf(name, sizeof name, "d%03d.txt", d);
+    c.Add(name, text);
   }
+  c.Exclude("eta");
+  norvel_test::ScratchDir reference;
+  uint32_t distinct = 0;
+  ASSERT_GT(ReferenceBuild(c, reference.path(), &distinct), 0);
+  for (unsigned threads : {1u, 2u, 3u, 4u}) {
+    norvel::BuildTuning tuning;
+    tuning.threads = threads;
+    tuning.min_part_documents = 1;
+    norvel::JobProgress progress;
+    ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), 0);
+    ExpectSameNewIndex(c.index, reference.path());
+    EXPECT_EQ(progress.distinct_words.load(), distinct);
+    EXPECT_EQ(progress.words_saved.load(), distinct);
+  }
+}
+
+TEST(Build, TheStopFlagCountsOnlyThePartsBeforeIt) {
+  Corpus c;
+  for (char n = 'a'; n <= 'h'; ++n) c.Add(std::string(1, n) + ".txt", std::string("word") + n);
+  norvel::JobProgress progress;
+  progress.stop = true;  // every part stops after its first document: only a.txt counts
+  norvel::BuildTuning tuning;
+  tuning.threads = 2;
+  tuning.min_part_documents = 1;
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), -1);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({1, 1}));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newfile0.dat")), Record(0, "a.txt"));
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")), LE({0}) + std::string("\x05worda", 6));
 }
 
 TEST(Build, WordsLimitFailsWhereTheSequentialBuildFails) {
@@ -144,6 +168,12 @@ TEST(Build, WordsLimitFailsWhereTheSequentialBuildFails) {
   EXPECT_EQ(ReferenceBuild(c, reference.path(), &distinct), -1);
   ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
   EXPECT_TRUE(c.Logged("addFileToIndex():Max words limit reached."));
+  ExpectSameNewIndex(c.index, reference.path());
+  // Parts on threads pass the limit only together: the build is then done again in order.
+  norvel::BuildTuning tuning;
+  tuning.threads = 2;
+  tuning.min_part_documents = 1;
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, tuning), -1);
   ExpectSameNewIndex(c.index, reference.path());
 }
 

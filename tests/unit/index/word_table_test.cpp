@@ -123,6 +123,37 @@ TEST(WordTable, RunsGrowOnConsecutiveFilesAndCountAWordOncePerFile) {
   EXPECT_EQ(t.word_count(), 2u);
 }
 
+TEST(WordTable, CompressedRunsComeBackWhateverTheirGapsAndNumber) {
+  // Many words of many runs: single numbers and ranges, gaps of every varint width, runs
+  // enough to fill slices of every size.
+  WordTable t(1000000);
+  std::mt19937 rng(5);
+  std::vector<std::vector<PostingRun>> expect(40);
+  std::vector<uint32_t> next(expect.size(), 1);
+  for (int step = 0; step < 20000; ++step) {
+    size_t w = rng() % expect.size();
+    uint32_t gap_bits = 1 + rng() % 30;
+    uint32_t start = next[w] + 1 + (rng() & ((1u << (gap_bits < 28 ? gap_bits : 27)) - 1));
+    if (step % 500 == 0 || start > 0xF0000000u) continue;
+    uint32_t length = rng() % 3 ? 1 : 1 + rng() % 300;
+    std::string word = "w" + std::to_string(w);
+    for (uint32_t f = start; f < start + length; ++f) Add(&t, word, f);
+    expect[w].push_back(PostingRun{length == 1 ? 0 : start, start + length - 1});
+    next[w] = start + length;
+  }
+  for (size_t w = 0; w < expect.size(); ++w) {
+    std::vector<PostingRun> runs = RunsOf(t, "w" + std::to_string(w));
+    ASSERT_EQ(runs.size(), expect[w].size()) << w;
+    EXPECT_EQ(t.RunCount(static_cast<size_t>(t.Find(("w" + std::to_string(w)).data(),
+                                                     ("w" + std::to_string(w)).size()))),
+              expect[w].size());
+    for (size_t i = 0; i < runs.size(); ++i) {
+      ASSERT_EQ(runs[i].first, expect[w][i].first) << w << " " << i;
+      ASSERT_EQ(runs[i].last, expect[w][i].last) << w << " " << i;
+    }
+  }
+}
+
 TEST(WordTable, InsertKeepsTheFirstOffsetAndFindFolds) {
   WordTable t(3);
   EXPECT_EQ(norvel::insertWord(16, "dog", 3, &t), 0);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "app/job_progress.h"
 #include "app/messages.h"
@@ -132,46 +134,39 @@ class RunWriter {
   uint64_t written_ = 0;
 };
 
-// Writes the words and postings in one pass: a word's posting offset is the size of the
-// postings written before it. False after the log line of the failure.
-bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const MergedWords& merged,
-                           platform::File* words_file, platform::File* postings_file,
-                           JobProgress* progress) {
-  std::vector<uint32_t> order = MergedBucketOrder(merged);
-  ChunkWriter words(words_file), postings(postings_file);
-  RunWriter runs(&postings);
+// Writes the words of order[begin, end) and their postings, the first of them at
+// `offset` in the postings file. Counts words saved. False when a posting offset would
+// pass 4 GB (the words file's offsets are 32-bit).
+bool WriteWords(const std::vector<TableSegment>& segments, const MergedWords& merged,
+                const std::vector<uint32_t>& order, size_t begin, size_t end, uint64_t offset,
+                ChunkWriter* words, ChunkWriter* postings, JobProgress* progress) {
+  RunWriter runs(postings);
   size_t parts = merged.parts;
-  uint64_t offset = 0;
-  uint32_t saved = 0;
-  bool too_large = false;
   // The words come in bucket order, scattered over the tables: each is fetched into the
   // cache a few words before it is written.
-  constexpr size_t kWhereAhead = 24, kEntryAhead = 16, kWordAhead = 8;
+  constexpr size_t kWhereAhead = 48, kEntryAhead = 32, kWordAhead = 16;
   auto prefetch = [&](size_t i) {
-    if (i + kWhereAhead < order.size()) {
+    if (i + kWhereAhead < end) {
       __builtin_prefetch(&merged.where[size_t{order[i + kWhereAhead]} * parts]);
     }
-    if (i + kEntryAhead < order.size()) {
+    if (i + kEntryAhead < end) {
       const uint32_t* w = &merged.where[size_t{order[i + kEntryAhead]} * parts];
       for (size_t s = 0; s < parts; ++s) {
         if (w[s]) segments[s].table->PrefetchEntryAt(w[s] - 1);
       }
     }
-    if (i + kWordAhead < order.size()) {
+    if (i + kWordAhead < end) {
       const uint32_t* w = &merged.where[size_t{order[i + kWordAhead]} * parts];
       for (size_t s = 0; s < parts; ++s) {
         if (w[s]) segments[s].table->PrefetchWordOf(w[s] - 1);
       }
     }
   };
-  for (size_t i = 0; i < order.size(); ++i) {
+  uint32_t saved = 0;
+  for (size_t i = begin; i < end; ++i) {
     prefetch(i);
     uint32_t m = order[i];
-    // The words file's offsets are 32-bit: postings past 4 GB cannot be addressed.
-    if (offset > 0xFFFFFFFFull) {
-      too_large = true;
-      break;
-    }
+    if (offset > 0xFFFFFFFFull) return false;
     bool named = false;
     for (size_t s = 0; s < parts; ++s) {
       uint32_t e = merged.where[m * parts + s];
@@ -179,10 +174,10 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
       WordTable& table = *segments[s].table;
       if (!named) {
         std::string_view text = table.Text(e - 1);
-        words.Put32(static_cast<uint32_t>(offset));
+        words->Put32(static_cast<uint32_t>(offset));
         unsigned char len = static_cast<unsigned char>(text.size());
-        words.Put(&len, 1);
-        words.Put(text.data(), text.size());
+        words->Put(&len, 1);
+        words->Put(text.data(), text.size());
       }
       uint32_t base = segments[s].base;
       table.ForEachRunOf(e - 1, [&](PostingRun r) {
@@ -192,11 +187,88 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
       named = true;
     }
     offset += runs.End();
-    if (progress && (++saved & 1023) == 0) progress->words_saved = saved;
+    if (progress && (++saved & 1023) == 0) progress->words_saved.fetch_add(1024);
   }
-  if (progress) progress->words_saved = saved;
-  bool words_ok = words.Finish();
-  bool postings_ok = postings.Finish() && !too_large;
+  if (progress) progress->words_saved.fetch_add(saved & 1023);
+  return true;
+}
+
+// Where the words from order[begin] on start: the bytes that order[0, begin) takes in the
+// words file and in the postings file, counted without decoding the runs.
+void PlaceWords(const std::vector<TableSegment>& segments, const MergedWords& merged,
+                const std::vector<uint32_t>& order, size_t begin, uint64_t* words_bytes,
+                uint64_t* postings_bytes) {
+  size_t parts = merged.parts;
+  uint64_t w = 0, runs = 0;
+  for (size_t i = 0; i < begin; ++i) {
+    if (i + 16 < begin) __builtin_prefetch(&merged.where[size_t{order[i + 16]} * parts]);
+    const uint32_t* where = &merged.where[size_t{order[i]} * parts];
+    bool named = false;
+    uint64_t last = 0;  // the word's last file number so far, 0 for none
+    for (size_t s = 0; s < parts; ++s) {
+      if (where[s] == 0) continue;
+      const WordTable& table = *segments[s].table;
+      size_t e = where[s] - 1;
+      if (!named) w += 5 + table.Text(e).size();
+      named = true;
+      runs += table.RunCount(e);
+      uint64_t base = segments[s].base;
+      // A run that ends a part and one that starts the next are written as one.
+      if (last != 0 && last == base && table.FirstFile(e) == 1) --runs;
+      last = base + table.LastFile(e);
+    }
+    ++runs;  // the terminator
+  }
+  *words_bytes = w;
+  *postings_bytes = 8 * runs;
+}
+
+// Writes the words and postings in one pass, a word's posting offset being the size of
+// the postings before it; a large table in two halves on two threads, the second writing
+// through handles of its own from where the first half ends. False after the log line.
+bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const MergedWords& merged,
+                           const std::string& index_dir, platform::File* words_file,
+                           platform::File* postings_file, JobProgress* progress) {
+  if (progress) progress->words_saved = 0;
+  std::vector<uint32_t> order = MergedBucketOrder(merged);
+  size_t half = order.size() >= 65536 ? order.size() / 2 : order.size();
+  uint64_t words_at = 0, postings_at = 0;
+  if (half < order.size()) PlaceWords(segments, merged, order, half, &words_at, &postings_at);
+  platform::File words_rest, postings_rest;
+  std::thread helper;
+  bool rest_words_ok = true, rest_postings_ok = true;
+  // File offsets past 2 GB cannot be sought to: the second half then follows the first.
+  if (half < order.size() && postings_at <= 0x7FFFFFFFu && words_at <= 0x7FFFFFFFu &&
+      words_rest.Open(platform::JoinPath(index_dir, kNewWordsFile), "r+b") &&
+      postings_rest.Open(platform::JoinPath(index_dir, kNewPostingsFile), "r+b") &&
+      words_rest.Seek(words_at) && postings_rest.Seek(postings_at)) {
+    try {
+      helper = std::thread([&] {
+        try {
+          ChunkWriter words(&words_rest), postings(&postings_rest);
+          rest_postings_ok = WriteWords(segments, merged, order, half, order.size(), postings_at,
+                                        &words, &postings, progress);
+          rest_words_ok = words.Finish();
+          rest_postings_ok = postings.Finish() && rest_postings_ok;
+        } catch (const std::bad_alloc&) {
+          rest_words_ok = false;
+        }
+      });
+    } catch (const std::system_error&) {
+    }
+  }
+  if (!helper.joinable()) half = order.size();
+  struct JoinOnExit {
+    std::thread& t;
+    ~JoinOnExit() {
+      if (t.joinable()) t.join();
+    }
+  } join_on_exit{helper};
+  ChunkWriter words(words_file), postings(postings_file);
+  bool postings_ok = WriteWords(segments, merged, order, 0, half, 0, &words, &postings, progress);
+  if (helper.joinable()) helper.join();
+  bool words_ok = words.Finish() && rest_words_ok;
+  postings_ok = postings.Finish() && postings_ok && rest_postings_ok;
   if (!words_ok) {
     WriteLog("saveIndex():Cannot write index.");
     return false;
@@ -280,7 +352,8 @@ int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merg
   if (!OpenOutputs(index_dir, &words_file, &postings_file)) return -1;
   bool written;
   try {
-    written = WriteWordsAndPostings(segments, merged, &words_file, &postings_file, progress);
+    written = WriteWordsAndPostings(segments, merged, index_dir, &words_file, &postings_file,
+                                    progress);
   } catch (const std::bad_alloc&) {
     WriteLog("saveIndex():Cannot write index.");
     written = false;

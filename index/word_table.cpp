@@ -253,6 +253,12 @@ int WordTable::Insert(const char* folded, size_t len, uint32_t posting_offset) {
   return 0;
 }
 
+uint32_t WordTable::FirstFile(size_t entry) const {
+  const Entry& e = At(entry);
+  if (e.closed_runs != 0) return static_cast<uint32_t>(ChainReader(runs_, e.head).Varint());
+  return e.open_first != 0 ? e.open_first : e.open_last;
+}
+
 void WordTable::Runs(size_t entry, std::vector<PostingRun>* out) const {
   out->clear();
   ForEachRunOf(entry, [out](PostingRun r) { out->push_back(r); });

@@ -221,6 +221,9 @@ class WordTable {
   uint32_t RunCount(size_t entry) const {
     return At(entry).closed_runs + (At(entry).open_last != 0 ? 1 : 0);
   }
+  // The word's first and last file numbers (0 for a word without runs).
+  uint32_t FirstFile(size_t entry) const;
+  uint32_t LastFile(size_t entry) const { return At(entry).open_last; }
   // Calls f(PostingRun) for each of the word's runs in ascending order.
   template <typename F>
   void ForEachRunOf(size_t entry, F&& f) const;

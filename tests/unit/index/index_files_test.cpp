@@ -51,6 +51,66 @@ TEST(IndexFiles, SaveWritesBucketOrderAndCountsWordsSaved) {
   EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({3, 2}));
 }
 
+// A large save is written in two halves at once: read back, every word's record must
+// point at exactly its own runs, in bucket order, in files without gaps or overlaps; the
+// same words in two parts (runs joined where the parts meet) must give the same bytes.
+TEST(IndexFiles, ALargeSaveInHalvesPointsEveryWordAtItsRuns) {
+  Corpus c;
+  norvel::WordTable whole(norvel::kBuildTableSize), first(norvel::kBuildTableSize),
+      second(norvel::kBuildTableSize);
+  const uint32_t kWords = 70000, kFiles = 40, kCut = 20;
+  for (uint32_t i = 0; i < kWords; ++i) {
+    std::string word = "w" + std::to_string(i * 7919u % 1000003u);
+    for (uint32_t f = 1; f <= kFiles; ++f) {
+      if ((i + f * f) % (2 + i % 5) != 0 && f != kCut && f != kCut + 1) continue;
+      std::string a = word, b = word;
+      norvel::addNode(&a[0], a.size(), &whole, f);
+      norvel::addNode(&b[0], b.size(), f <= kCut ? &first : &second, f <= kCut ? f : f - kCut);
+    }
+  }
+  norvel::JobProgress progress;
+  ASSERT_EQ(norvel::saveIndex(&whole, c.index, kFiles, kWords, &progress), 0);
+  EXPECT_EQ(progress.words_saved.load(), kWords);
+  std::string words = ReadBytes(c.IndexFile("_newndxwrds.dat"));
+  std::string postings = ReadBytes(c.IndexFile("_newndxfile.dat"));
+  auto u32 = [](const std::string& s, size_t at) {
+    uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(s[at + k]);
+    return v;
+  };
+  size_t at = 0, expected_offset = 0, count = 0;
+  uint32_t last_bucket = 0;
+  while (at < words.size()) {
+    uint32_t offset = u32(words, at);
+    std::string word = words.substr(at + 5, static_cast<unsigned char>(words[at + 4]));
+    at += 5 + word.size();
+    ASSERT_EQ(offset, expected_offset) << word;
+    uint32_t bucket = norvel::WordHash(word) % norvel::kBuildTableSize;
+    ASSERT_GE(bucket, last_bucket);
+    last_bucket = bucket;
+    std::vector<norvel::PostingRun> runs;
+    whole.Runs(static_cast<size_t>(whole.Find(word.data(), word.size())), &runs);
+    for (const norvel::PostingRun& r : runs) {
+      ASSERT_EQ(u32(postings, offset), r.first) << word;
+      ASSERT_EQ(u32(postings, offset + 4), r.last) << word;
+      offset += 8;
+    }
+    ASSERT_EQ(u32(postings, offset) | u32(postings, offset + 4), 0u) << word;
+    expected_offset = offset + 8;
+    ++count;
+  }
+  EXPECT_EQ(count, kWords);
+  EXPECT_EQ(postings.size(), expected_offset);
+  // The same words in two parts.
+  norvel_test::ScratchDir parts;
+  std::vector<norvel::TableSegment> segments{{&first, 0}, {&second, kCut}};
+  norvel::MergedWords merged;
+  norvel::MergeWords(segments, &merged);
+  ASSERT_EQ(norvel::saveIndex(segments, merged, parts.path(), kFiles, kWords, nullptr), 0);
+  EXPECT_EQ(ReadBytes(platform::JoinPath(parts.path(), "_newndxwrds.dat")), words);
+  EXPECT_EQ(ReadBytes(platform::JoinPath(parts.path(), "_newndxfile.dat")), postings);
+}
+
 TEST(IndexFiles, TheBuildWritesNothingThroughALinkAtANewName) {
   struct Planted {
     const char* name;

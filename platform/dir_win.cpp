@@ -58,7 +58,7 @@ ListedFileReader::Result ListedFileReader::Open(const DirEntry& entry, uint64_t*
   if (*size == 0) return Result::kOk;
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
   if (h == INVALID_HANDLE_VALUE) return Result::kCannotOpen;
   if (GetFileType(h) != FILE_TYPE_DISK) {

@@ -2,7 +2,6 @@
 // check.
 #include "app/job.h"
 
-#include <cctype>
 #include <cstdio>
 
 #include "app/messages.h"
@@ -23,56 +22,14 @@ namespace {
 const char kWaitText[] = "Please wait...";
 constexpr int kWaitSteps = 14;  // the length of kWaitText
 
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/';
-#else
-  return c == '/';
-#endif
-}
-
-// The part of path the walk does not create: a drive ("C:"), a root separator, or the
-// "\\server\share\" of a network path. Returns its length.
-size_t RootLength(const std::string& path) {
-  size_t i = 0;
-#ifdef _WIN32
-  size_t colon = path.find(':');
-  if (colon != std::string::npos) i = colon + 1;
-  if (i == 0 && path.size() > 1 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-    int parts = 0;
-    i = 2;
-    while (i < path.size() && parts < 2) {
-      if (IsSeparator(path[i])) ++parts;
-      ++i;
-    }
-    return i;
-  }
-#endif
-  while (i < path.size() && IsSeparator(path[i])) ++i;
-  return i;
-}
-
-bool DriveExists(const std::string& path) {
-#ifdef _WIN32
-  size_t colon = path.find(':');
-  if (colon == std::string::npos) return true;
-  char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
-  if (letter < 'A' || letter > 'Z') return false;
-  return platform::IsDirectory(std::string(1, letter) + ":\\");
-#else
-  (void)path;  // drive letters mean nothing here: a colon is an ordinary character
-  return true;
-#endif
-}
-
 // Creates every missing level of path, from its root on.
 bool CreateLevels(const std::string& path) {
-  size_t root = RootLength(path);
+  size_t root = platform::PathRootLength(path);
   std::string prefix = path.substr(0, root);
   size_t i = root;
   while (i < path.size()) {
     size_t end = i;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    while (end < path.size() && !platform::IsPathSeparator(path[end])) ++end;
     if (end > i) {
       prefix += path.substr(i, end - i);
       if (!platform::IsDirectory(prefix) && !platform::MakeDirectory(prefix)) {
@@ -203,7 +160,7 @@ bool CheckJobDirectories(const std::string& data_dir, const std::string& index_d
 }
 
 bool CheckDirectory(const std::string& path) {
-  if (!DriveExists(path)) {
+  if (!platform::DriveExists(path)) {
     ShowBox("Illegal drive letter", "Error", BoxStyle::kInfoOk);
     return false;
   }

@@ -12,20 +12,10 @@
 #include "export/ar_connection.h"
 #include "export/schema_list.h"
 #include "export/secret.h"
+#include "platform/console.h"
 #include "platform/file.h"
 
-#ifdef _WIN32
-#include <conio.h>
-#else
-#include <termios.h>
-#include <unistd.h>
-#endif
 
-#ifdef _WIN32
-#define ARAPI_DEFAULT_TEXT "arapi51.dll"
-#else
-#define ARAPI_DEFAULT_TEXT "libarapi51.so"
-#endif
 
 namespace norvel_cli {
 
@@ -43,9 +33,9 @@ const char kSchemasUsage[] =
     "                        prompt and without echo when that is a terminal. The line\n"
     "                        holds at most 1024 bytes.\n"
     "  --app-dir DIR         where norvel_log.txt is written (default: the program's folder)\n"
-    "  --library FILE        the AR client library to load (default: " ARAPI_DEFAULT_TEXT
-    "\n"
-    "                        beside the program, else from the library search path)\n"
+    "  --library FILE        the AR client library to load (default: arapi51.dll on\n"
+    "                        Windows, libarapi51.so on Linux, beside the program, else\n"
+    "                        from the library search path)\n"
     "\n"
     "Exit status: 0 when names were listed, 1 when the connection failed or the server has\n"
     "no schemas (the log's lines are shown), 2 for wrong arguments.\n";
@@ -117,33 +107,11 @@ LineRead ReadBoundedLine(std::FILE* in, norvel::SecretText* out) {
 LineRead ReadHidden(const std::string& prompt, norvel::SecretText* out) {
   std::fprintf(stderr, "%s", prompt.c_str());
   std::fflush(stderr);
-#ifdef _WIN32
-  char line[kMaxPasswordBytes];
-  size_t n = 0;
-  LineRead result = LineRead::kOk;
-  for (int c = _getch(); c != '\r' && c != '\n' && c != EOF && c != 3; c = _getch()) {
-    if (c == '\b') {
-      if (n > 0) --n;
-    } else if (n == sizeof line) {
-      result = LineRead::kTooLong;
-      break;
-    } else {
-      line[n++] = static_cast<char>(c);
-    }
+  LineRead result;
+  {
+    platform::HiddenTyping hidden;
+    result = ReadBoundedLine(stdin, out);
   }
-  if (result == LineRead::kOk) out->Assign(line, n);
-  norvel::WipeMemory(line, sizeof line);
-#else
-  termios saved;
-  bool restore = tcgetattr(0, &saved) == 0;
-  if (restore) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(0, TCSAFLUSH, &quiet);
-  }
-  LineRead result = ReadBoundedLine(stdin, out);
-  if (restore) tcsetattr(0, TCSAFLUSH, &saved);  // also drops what was typed past the bound
-#endif
   std::fprintf(stderr, "\n");
   return result;
 }

@@ -11,14 +11,10 @@
 #include "index/index_lock.h"
 #include "index/marker.h"
 #include "index/swap.h"
+#include "platform/console.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace norvel_cli {
 
@@ -83,13 +79,7 @@ const Command& FindCommand(const std::string& name) {
   return Commands().front();
 }
 
-bool IsTerminal(int fd) {
-#ifdef _WIN32
-  return _isatty(fd) != 0;
-#else
-  return isatty(fd) != 0;
-#endif
-}
+bool IsTerminal(int fd) { return platform::IsTerminal(fd); }
 
 std::string ForTerminal(const std::string& text) {
   std::string shown;

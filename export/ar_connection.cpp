@@ -11,16 +11,13 @@
 #include "export/entry_export.h"
 #include "export/schema_list.h"
 #include "export/secret.h"
+#include "platform/dynlib.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
 namespace norvel {
 
-#ifdef _WIN32
-const char kArLibraryName[] = "arapi51.dll";
-#else
-const char kArLibraryName[] = "libarapi51.so";
-#endif
+std::string ArLibraryFileName() { return platform::SharedLibraryFileName("arapi51"); }
 
 namespace {
 
@@ -45,8 +42,8 @@ std::string ArLibraryPath() {
     std::lock_guard<std::mutex> lock(g_library_path_mutex);
     if (!g_library_path.empty()) return g_library_path;
   }
-  std::string beside = platform::JoinPath(platform::ProgramDirectory(), kArLibraryName);
-  return platform::FileExists(beside) ? beside : std::string(kArLibraryName);
+  std::string beside = platform::JoinPath(platform::ProgramDirectory(), ArLibraryFileName());
+  return platform::FileExists(beside) ? beside : ArLibraryFileName();
 }
 
 bool ArModule::Load() {

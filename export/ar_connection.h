@@ -15,12 +15,12 @@ namespace norvel {
 
 struct JobProgress;
 
-// arapi51.dll on Windows, libarapi51.so on Linux.
-extern const char kArLibraryName[];
+// The AR client library's file name: arapi51.dll on Windows, libarapi51.so on Linux.
+std::string ArLibraryFileName();
 
 // The file a connection loads: the one set here when not empty (tests, norvel-cli
-// --library), else kArLibraryName next to the program when it is there, else
-// kArLibraryName through the system's library search.
+// --library), else ArLibraryFileName() next to the program when it is there, else
+// that name through the system's library search.
 void SetArLibraryPath(const std::string& path);
 std::string ArLibraryPath();
 

@@ -5,6 +5,10 @@
 
 namespace platform {
 
+// The file name of the shared library called stem here: "stem.dll" on Windows,
+// "libstem.so" on Linux.
+std::string SharedLibraryFileName(const std::string& stem);
+
 class DynamicLibrary {
  public:
   DynamicLibrary() = default;

@@ -5,6 +5,8 @@
 
 namespace platform {
 
+std::string SharedLibraryFileName(const std::string& stem) { return "lib" + stem + ".so"; }
+
 bool DynamicLibrary::Open(const std::string& name) {
   Close();
   handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);

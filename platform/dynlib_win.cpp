@@ -5,6 +5,8 @@
 
 namespace platform {
 
+std::string SharedLibraryFileName(const std::string& stem) { return stem + ".dll"; }
+
 bool DynamicLibrary::Open(const std::string& name) {
   Close();
   handle_ = reinterpret_cast<void*>(LoadLibraryA(name.c_str()));

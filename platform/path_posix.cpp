@@ -1,4 +1,5 @@
-// Program path on Linux: the /proc link of the running executable.
+// Paths on Linux: the program's path from the /proc link of the running executable; '/'
+// alone separates, and a colon is an ordinary character.
 #include <unistd.h>
 
 #include <climits>
@@ -12,6 +13,20 @@ std::string ProgramPath() {
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
   if (n <= 0) return std::string();
   return std::string(buf, static_cast<size_t>(n));
+}
+
+bool IsPathSeparator(char c) { return c == '/'; }
+
+size_t PathRootLength(const std::string& path) {
+  size_t i = 0;
+  while (i < path.size() && path[i] == '/') ++i;
+  return i;
+}
+
+bool DriveExists(const std::string&) { return true; }
+
+bool IsPlainFileName(const std::string& name) {
+  return name.find('/') == std::string::npos && name != "." && name != "..";
 }
 
 }  // namespace platform

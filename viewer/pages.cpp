@@ -19,16 +19,6 @@ void ClearPageLists(SearchState* state) {
   std::vector<std::string>().swap(state->page_excerpts);
 }
 
-// A name from a list file is a plain file name; one that would lead out of the data
-// directory can only come from a damaged list.
-bool IsPlainFileName(const std::string& name) {
-  if (name.find('/') != std::string::npos) return false;
-#ifdef _WIN32
-  if (name.find_first_of("\\:") != std::string::npos) return false;
-#endif
-  return name != "." && name != "..";
-}
-
 // The list file currently open while names are read.
 struct OpenList {
   platform::File file;
@@ -71,7 +61,9 @@ int ReadName(uint32_t n, const PageSources& src, OpenList* list, std::string* na
     return -1;
   }
   name->assign(buf, got);
-  if (!IsPlainFileName(*name)) {
+  // A name from a list file is a plain file name; one that would lead out of the data
+  // directory can only come from a damaged list.
+  if (!platform::IsPlainFileName(*name)) {
     WriteLog("GetFileName():Bad file name.");
     return -1;
   }

@@ -224,6 +224,33 @@ class ArCommands(unittest.TestCase):
                          (1, "Test:Cases: 0 of 1 listed entries exported, 1 not written\n"))
 
     # /dev/zero, or a standard input that never ends, was once read forever.
+    @unittest.skipIf(os.name != "posix", "needs a pseudo-terminal")
+    def test_a_password_typed_at_a_terminal_is_not_shown(self):
+        if RUNNER:
+            self.skipTest("Wine's console is no Unix terminal")
+        import pty
+        pid, fd = pty.fork()
+        if pid == 0:
+            os.execv(CLI, [CLI, "schemas", "--server", "demo", "--user", "demo",
+                           "--app-dir", self.app])
+        shown = b""
+        while b"Password for demo on demo: " not in shown:
+            shown += os.read(fd, 1024)
+        os.write(fd, b"demo\n")
+        while True:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            shown += chunk
+        _, status = os.waitpid(pid, 0)
+        self.assertEqual(os.WEXITSTATUS(status), 0)
+        after_prompt = shown.split(b"Password for demo on demo: ", 1)[1]
+        self.assertNotIn(b"demo", after_prompt.split(b"HPD:Case")[0])
+        self.assertIn(b"HPD:Case", after_prompt)
+
     def test_the_password_is_one_bounded_line(self):
         def schemas(password_file=None, stdin=b""):
             options = ["--password-file", native_path(password_file)] if password_file else []

@@ -47,7 +47,7 @@ void ArTestServer::AddSchema(const std::string& file_name, const std::string& te
 void ArTestServer::UseLibraryLacking(const std::string& function) {
   std::string dir = platform::JoinPath(platform::ProgramDirectory(), "arsim-lacking");
   norvel::SetArLibraryPath(
-      platform::JoinPath(platform::JoinPath(dir, function), norvel::kArLibraryName));
+      platform::JoinPath(platform::JoinPath(dir, function), norvel::ArLibraryFileName()));
 }
 
 std::vector<std::string> ArTestServer::Log() const {

@@ -17,6 +17,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <string_view>
 #include <vector>
 
 #include "app/job_progress.h"
@@ -44,7 +45,7 @@ class ListWriter {
     return file_.Open(platform::JoinPath(index_dir_, ListFileName(list, true)), "wb");
   }
   uint32_t list() const { return list_; }
-  bool Append(const std::string& name) {
+  bool Append(std::string_view name) {
     unsigned char head[5] = {0, 0, 0, 0, static_cast<unsigned char>(name.size())};
     return file_.Write(head, 5) && file_.Write(name.data(), name.size());
   }
@@ -60,9 +61,13 @@ class ListWriter {
 struct Part {
   size_t begin = 0, end = 0;
   WordTable table{kBuildTableSize};
-  uint32_t distinct = 0;           // word entries counted as addFileToIndex counts them
-  std::vector<uint32_t> numbered;  // listing indexes of the documents given a number
-  std::vector<uint32_t> long_names;  // listing indexes passed over for their name
+  uint32_t distinct = 0;  // word entries counted as addFileToIndex counts them
+  uint32_t files = 0;     // documents given a number
+  size_t handled_end = 0;  // one past the last document handled (the failed one included)
+  // Listing indexes of the documents passed over: empty, or for their name (the latter
+  // with a log line). The others up to handled_end have numbers, in order.
+  std::vector<uint32_t> empty;
+  std::vector<uint32_t> long_names;
   DocumentEnd failure = DocumentEnd::kEntered;  // how the last document handled ended
   bool stopped = false;  // the stop flag ended the part after its last numbered document
   bool ended_early() const { return stopped || failure != DocumentEnd::kEntered; }
@@ -71,7 +76,7 @@ struct Part {
 // What the parts share while they run.
 struct Shared {
   const std::string& data_dir;
-  const std::vector<platform::DirEntry>& entries;
+  const platform::DirListing& entries;
   const WordTable* exclusions;
   JobProgress* progress;
   std::vector<std::unique_ptr<Part>>& parts;
@@ -88,27 +93,30 @@ void NoteEarlyEnd(Shared* shared, size_t p) {
 // Indexes the documents of part p, as the build loop over them would.
 void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
   Part& part = *shared->parts[p];
-  uint32_t files = 0;
   for (size_t i = part.begin; i < part.end; ++i) {
     if (shared->first_ended.load(std::memory_order_relaxed) < p) return;  // not needed
+    part.handled_end = i;
     uint64_t size = 0;
-    DocumentEnd end = reader->Open(shared->entries[i], &size);
+    DocumentEnd end = reader->Open(shared->entries, i, &size);
     if (end == DocumentEnd::kNoStatus) {
       part.failure = end;
       NoteEarlyEnd(shared, p);
       return;
     }
-    if (size == 0) continue;
-    if (shared->entries[i].name.size() > kLongestName) {
+    part.handled_end = i + 1;
+    if (size == 0) {
+      part.empty.push_back(static_cast<uint32_t>(i));
+      continue;
+    }
+    if (shared->entries.name(i).size() > kLongestName) {
       reader->Skip();
       part.long_names.push_back(static_cast<uint32_t>(i));
       continue;
     }
-    part.numbered.push_back(static_cast<uint32_t>(i));
-    ++files;
+    ++part.files;
     uint32_t before = part.distinct;
     if (end == DocumentEnd::kEntered) {
-      end = reader->EnterWords(files, size, &part.table, kBuildTableSize, &part.distinct);
+      end = reader->EnterWords(part.files, size, &part.table, kBuildTableSize, &part.distinct);
     }
     if (end != DocumentEnd::kEntered) {
       part.failure = end;
@@ -125,6 +133,7 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       }
     }
   }
+  part.handled_end = part.end;
 }
 
 // Takes parts in order until none is left.
@@ -210,33 +219,38 @@ struct Outcome {
 // Writes the name records of the documents that count, opening list files as their
 // numbers reach them and writing the parts' log lines in document order. False after
 // "Cannot write file list." (nothing else of the index is then written).
-bool WriteLists(const std::vector<platform::DirEntry>& entries,
+bool WriteLists(const platform::DirListing& entries,
                 const std::vector<std::unique_ptr<Part>>& parts, size_t last, ListWriter* list,
                 Outcome* out) {
   uint32_t file_number = 0;
   for (size_t p = 0; p <= last; ++p) {
     const Part& part = *parts[p];
-    size_t n = 0, l = 0;
-    while (n < part.numbered.size() || l < part.long_names.size()) {
-      if (l < part.long_names.size() &&
-          (n == part.numbered.size() || part.long_names[l] < part.numbered[n])) {
+    size_t e = 0, l = 0;
+    uint32_t numbered = 0;
+    for (size_t i = part.begin; i < part.handled_end; ++i) {
+      if (e < part.empty.size() && part.empty[e] == i) {
+        ++e;
+        continue;
+      }
+      if (l < part.long_names.size() && part.long_names[l] == i) {
         WriteLog("doIndex():File name too long.");
         ++l;
         continue;
       }
       ++file_number;
+      ++numbered;
       if (ListOfFile(file_number) != list->list()) {
         if (!list->Close() || !list->Open(ListOfFile(file_number))) return false;
       }
       // The document that failed has its number (and its list) but no record; a size
       // that could not be taken gave no number.
-      bool failed_here = p == last && n + 1 == part.numbered.size() &&
+      bool failed_here = p == last && numbered == part.files &&
                          part.failure != DocumentEnd::kEntered &&
                          part.failure != DocumentEnd::kNoStatus;
+      if (failed_here) break;
       // A lost name record would shift every later name: such a list must not be used.
-      if (!failed_here && !list->Append(entries[part.numbered[n]].name)) return false;
-      if (!failed_here) ++out->files_written;
-      ++n;
+      if (!list->Append(entries.name(i))) return false;
+      ++out->files_written;
     }
   }
   return true;
@@ -246,7 +260,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
           JobProgress* progress, const BuildTuning& tuning) {
   WordTable exclusions;
   if (readXcludeWords(app_dir, &exclusions) != 0) return -1;
-  std::vector<platform::DirEntry> entries;
+  platform::DirListing entries;
   if (!platform::ListDirectory(data_dir, "*.txt", &entries) || entries.empty()) {
     WriteLog("doIndex():Nothing to index.");
     return -1;
@@ -273,6 +287,8 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     if (!limit) {
       std::vector<TableSegment> tables;
       for (auto& part : parts) tables.push_back(TableSegment{&part->table, 0});
+      // Merging looks words up in the parts before each part only.
+      if (parts.size() > 1) parts.back()->table.ReleaseSlots();
       MergeWords(tables, &merged);
       limit = parts.size() > 1 && merged.count() > kBuildTableSize;
     }
@@ -302,7 +318,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   uint32_t base = 0;
   for (auto& part : parts) {
     tables.push_back(TableSegment{&part->table, base});
-    base += static_cast<uint32_t>(part->numbered.size());
+    base += part->files;
   }
   if (progress) {
     progress->files_indexed = outcome.files_written;

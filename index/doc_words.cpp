@@ -35,8 +35,9 @@ const char* DocumentEndLog(DocumentEnd end) {
 DocumentWordReader::DocumentWordReader(const std::string& data_dir, const WordTable* exclusions)
     : files_(data_dir), exclusions_(exclusions) {}
 
-DocumentEnd DocumentWordReader::Open(const platform::DirEntry& entry, uint64_t* size) {
-  switch (files_.Open(entry, size)) {
+DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t i,
+                                     uint64_t* size) {
+  switch (files_.Open(listing, i, size)) {
     case platform::ListedFileReader::Result::kNoStatus:
       return DocumentEnd::kNoStatus;
     case platform::ListedFileReader::Result::kCannotOpen:

@@ -33,7 +33,7 @@ class DocumentWordReader {
   DocumentWordReader(const std::string& data_dir, const WordTable* exclusions);
 
   // Opens a listed document and takes its size; kEntered when it is open (or empty).
-  DocumentEnd Open(const platform::DirEntry& entry, uint64_t* size);
+  DocumentEnd Open(const platform::DirListing& listing, size_t i, uint64_t* size);
   // Closes the open document unread.
   void Skip() { files_.Close(); }
   // Enters the open document's words under file_number, checking the words limit at

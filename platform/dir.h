@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -17,16 +18,31 @@ bool WildcardMatch(const char* pattern, const char* name);
 bool ListDirectory(const std::string& dir, const std::string& pattern,
                    std::vector<std::string>* names);
 
-// A file of a listing, with its size where the listing tells it (Windows does; Linux
-// tells the kind only), so that reading it needs no separate status call.
-struct DirEntry {
-  std::string name;
-  uint64_t size = 0;
-  bool size_known = false;
-  bool operator<(const DirEntry& other) const { return name < other.name; }
+// The matching regular files of a directory, sorted by name in byte order, held compactly
+// (a listing may name millions of files): the names back to back in one buffer, and the
+// sizes where the listing itself tells them (Windows does; Linux tells the kind only), so
+// that reading a file needs no separate status call.
+class DirListing {
+ public:
+  size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+  bool empty() const { return size() == 0; }
+  std::string_view name(size_t i) const {
+    return std::string_view(names_.data() + starts_[i], starts_[i + 1] - starts_[i]);
+  }
+  bool size_known() const { return !sizes_.empty(); }
+  uint64_t file_size(size_t i) const { return sizes_[i]; }
+
+  // For the platform's lister: adds a file (size ~0 for unknown), then sorts them all.
+  void Add(const char* name, uint64_t size);
+  void Sort();
+
+ private:
+  std::string names_;
+  std::vector<uint32_t> starts_;
+  std::vector<uint64_t> sizes_;
+  bool sizes_known_ = true;
 };
-bool ListDirectory(const std::string& dir, const std::string& pattern,
-                   std::vector<DirEntry>* entries);
+bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing);
 
 // Reads the files of one listed directory with as few system calls as each allows: an
 // open that never waits and takes regular files only (as File::Open), the status where
@@ -43,7 +59,7 @@ class ListedFileReader {
   // kOk with the size (a file of size 0 is not kept open); kNoStatus when the size could
   // not be taken (the file is gone); kCannotOpen for a file of known, non-zero size that
   // cannot be opened for reading.
-  Result Open(const DirEntry& entry, uint64_t* size);
+  Result Open(const DirListing& listing, size_t i, uint64_t* size);
   // Up to n bytes of the open file in one call: 0 at its end or on an error; fewer than
   // asked at the end (and, rarely, before it: a reader that knows the size can stop
   // once it has that many).

@@ -12,37 +12,32 @@
 
 namespace platform {
 
-bool ListDirectory(const std::string& dir, const std::string& pattern,
-                   std::vector<DirEntry>* entries) {
-  entries->clear();
+bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing) {
+  *listing = DirListing();
   DIR* d = opendir(dir.c_str());
   if (!d) return false;
   while (struct dirent* e = readdir(d)) {
     if (!WildcardMatch(pattern.c_str(), e->d_name)) continue;
-    DirEntry entry;
     bool regular = e->d_type == DT_REG;
     if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
       struct stat st;
       regular = stat(JoinPath(dir, e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
-      entry.size = regular ? static_cast<uint64_t>(st.st_size) : 0;
-      entry.size_known = regular;
     }
-    if (!regular) continue;
-    entry.name = e->d_name;
-    entries->push_back(std::move(entry));
+    // The size comes with the open: a listing on Linux holds none.
+    if (regular) listing->Add(e->d_name, ~uint64_t{0});
   }
   closedir(d);
-  std::sort(entries->begin(), entries->end());
+  listing->Sort();
   return true;
 }
 
 bool ListDirectory(const std::string& dir, const std::string& pattern,
                    std::vector<std::string>* names) {
-  std::vector<DirEntry> entries;
+  DirListing listing;
   names->clear();
-  if (!ListDirectory(dir, pattern, &entries)) return false;
-  names->reserve(entries.size());
-  for (DirEntry& e : entries) names->push_back(std::move(e.name));
+  if (!ListDirectory(dir, pattern, &listing)) return false;
+  names->reserve(listing.size());
+  for (size_t i = 0; i < listing.size(); ++i) names->emplace_back(listing.name(i));
   return true;
 }
 
@@ -56,12 +51,14 @@ ListedFileReader::~ListedFileReader() {
   if (dir_handle_ >= 0) close(static_cast<int>(dir_handle_));
 }
 
-ListedFileReader::Result ListedFileReader::Open(const DirEntry& entry, uint64_t* size) {
+ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_t i,
+                                                uint64_t* size) {
   Close();
   error_ = false;
   *size = 0;
   int at = dir_handle_ >= 0 ? static_cast<int>(dir_handle_) : AT_FDCWD;
-  std::string path = dir_handle_ >= 0 ? entry.name : JoinPath(dir_, entry.name);
+  std::string name(listing.name(i));
+  std::string path = dir_handle_ >= 0 ? name : JoinPath(dir_, name);
   // O_NONBLOCK keeps open() from waiting for a FIFO's other end; on a regular file it
   // means nothing, so it stays set.
   int fd = openat(at, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -9,33 +9,28 @@
 
 namespace platform {
 
-bool ListDirectory(const std::string& dir, const std::string& pattern,
-                   std::vector<DirEntry>* entries) {
-  entries->clear();
+bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing) {
+  *listing = DirListing();
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA(JoinPath(dir, "*").c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     if (!WildcardMatch(pattern.c_str(), fd.cFileName)) continue;
-    DirEntry entry;
-    entry.name = fd.cFileName;
-    entry.size = (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow;
-    entry.size_known = true;
-    entries->push_back(std::move(entry));
+    listing->Add(fd.cFileName, (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
-  std::sort(entries->begin(), entries->end());
+  listing->Sort();
   return true;
 }
 
 bool ListDirectory(const std::string& dir, const std::string& pattern,
                    std::vector<std::string>* names) {
-  std::vector<DirEntry> entries;
+  DirListing listing;
   names->clear();
-  if (!ListDirectory(dir, pattern, &entries)) return false;
-  names->reserve(entries.size());
-  for (DirEntry& e : entries) names->push_back(std::move(e.name));
+  if (!ListDirectory(dir, pattern, &listing)) return false;
+  names->reserve(listing.size());
+  for (size_t i = 0; i < listing.size(); ++i) names->emplace_back(listing.name(i));
   return true;
 }
 
@@ -43,17 +38,18 @@ ListedFileReader::ListedFileReader(const std::string& dir) : dir_(dir) {}
 
 ListedFileReader::~ListedFileReader() { Close(); }
 
-ListedFileReader::Result ListedFileReader::Open(const DirEntry& entry, uint64_t* size) {
+ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_t i,
+                                                uint64_t* size) {
   Close();
   error_ = false;
   *size = 0;
-  std::string path = JoinPath(dir_, entry.name);
-  if (!entry.size_known) {
+  std::string path = JoinPath(dir_, std::string(listing.name(i)));
+  if (!listing.size_known()) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return Result::kNoStatus;
     *size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
   } else {
-    *size = entry.size;  // the listing's size stands for the status
+    *size = listing.file_size(i);  // the listing's size stands for the status
   }
   if (*size == 0) return Result::kOk;
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Index build and query latency of norvel against SQLite FTS5 and ripgrep, in one run.
 
-Usage: bench/run.py [--corpus DIR] [--repeat N] [--builds N] [--bin DIR]
+Usage: bench/run.py [--corpus DIR] [--repeat N] [--builds N] [--bin DIR] [--wine-cli EXE]
+With --wine-cli, the Windows build's norvel-cli.exe indexes the same corpus under Wine in
+the same run (wall seconds of the whole command, Wine's start included, and its peak memory).
 The default corpus is Debian's linux-doc flattened by bench/make-corpus.sh. Prints one
 table with ratios; nothing here asserts a time.
 """
@@ -75,6 +77,20 @@ def dir_size(path):
     return sum(os.path.getsize(os.path.join(path, f)) for f in os.listdir(path))
 
 
+def wine_build(exe, corpus, work):
+    """(seconds, peak KB) of one `norvel-cli.exe index` of the corpus under Wine."""
+    wine = os.path.join(ROOT, "scripts", "wine-run.sh")
+    win = lambda p: run([wine, "--path", p]).strip()
+    index, app = os.path.join(work, "wine-index"), os.path.join(work, "wine-app")
+    os.makedirs(index, exist_ok=True)
+    os.makedirs(app, exist_ok=True)
+    stats = os.path.join(work, "wine-time")
+    subprocess.run(["/usr/bin/time", "-f", "%e %M", "-o", stats, wine, exe, "index", "--app-dir", win(app),
+                    win(corpus), win(index)], check=True, capture_output=True)
+    sec, kb = open(stats).read().split()[-2:]
+    return float(sec), int(kb)
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--corpus", default=None)
@@ -82,6 +98,7 @@ def main():
     ap.add_argument("--rg-repeat", type=int, default=3)
     ap.add_argument("--builds", type=int, default=3, help="builds of each index; the best counts")
     ap.add_argument("--bin", default=os.path.join(ROOT, "build", "linux", "bin"))
+    ap.add_argument("--wine-cli", default=None, help="a Windows norvel-cli.exe to time under Wine")
     args = ap.parse_args()
     corpus = args.corpus or run([os.path.join(ROOT, "bench", "make-corpus.sh")]).strip()
     corpus = os.path.abspath(corpus)
@@ -106,6 +123,10 @@ def main():
         print("|---|---|---|---|---|")
         print("| norvel | %.2f | %.0f | %.0f MB | %.1f MB |" % (n_sec, mb / n_sec, int(n_kb) / 1024, n_size / 1e6))
         print("| SQLite FTS5 | %.2f | %.0f | %.0f MB | %.1f MB |" % (f_sec, mb / f_sec, int(f_kb) / 1024, f_size / 1e6))
+        if args.wine_cli:
+            w_runs = [wine_build(args.wine_cli, corpus, work) for _ in range(args.builds)]
+            w_sec, w_kb = min(w_runs)
+            print("| norvel-cli.exe under Wine | %.2f | %.0f | %.0f MB | |" % (w_sec, mb / w_sec, w_kb / 1024))
         print("| ratio FTS5/norvel | %.2fx | | | %.2fx |\n" % (f_sec / n_sec, f_size / n_size))
 
         print("| query (ms) | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | ripgrep p50 | FTS5/norvel p50 | rg/norvel p50 |")

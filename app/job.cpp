@@ -43,19 +43,29 @@ bool CreateLevels(const std::string& path) {
   return true;
 }
 
-// The index directory's writer lock, held with the marker until the new index is swapped
-// in or discarded; then a swap that an earlier run left half done is completed, so that
-// whatever "_new" files a failed build leaves are its own. Says why when it fails.
-bool TakeIndexDirectory(const std::string& index_dir) {
-  switch (LockIndexWriter(index_dir)) {
+// True when a lock was taken; otherwise says why: another instance at work ("Indexing in
+// progress."), or a lock file that cannot exist where it must ("File open error." with
+// its path).
+bool Locked(LockResult result, const std::string& lock_file) {
+  switch (result) {
     case LockResult::kLocked:
-      break;
+      return true;
     case LockResult::kBusy:
       ShowMessage(kInfo, 0, "Please try later.");
       return false;
     case LockResult::kCannotOpen:
-      ShowMessage(kInfo, 3, platform::JoinPath(index_dir, kIndexLockFile).c_str());
+      ShowMessage(kInfo, 3, lock_file.c_str());
       return false;
+  }
+  return false;
+}
+
+// The index directory's writer lock, held with the marker until the new index is swapped
+// in or discarded; then a swap that an earlier run left half done is completed, so that
+// whatever "_new" files a failed build leaves are its own. Says why when it fails.
+bool TakeIndexDirectory(const std::string& index_dir) {
+  if (!Locked(LockIndexWriter(index_dir), platform::JoinPath(index_dir, kIndexLockFile))) {
+    return false;
   }
   if (PrepareForBuild(index_dir)) return true;
   ShowMessage(kError, 21, "Please check the logs.");
@@ -70,17 +80,7 @@ void ReleaseSchemasAndPassword(JobSettings* settings) {
 }  // namespace
 
 bool BeginIndexCommand(JobState* state, const std::string& app_dir) {
-  switch (LockMarker(app_dir)) {
-    case LockResult::kLocked:
-      break;
-    case LockResult::kBusy:
-      ShowMessage(kInfo, 0, "Please try later.");
-      return false;
-    case LockResult::kCannotOpen:
-      // Not another instance at work: the marker cannot exist where it must.
-      ShowMessage(kInfo, 3, platform::JoinPath(app_dir, "isndxng.dat").c_str());
-      return false;
-  }
+  if (!Locked(LockMarker(app_dir), platform::JoinPath(app_dir, "isndxng.dat"))) return false;
   state->progress.ResetForNewJob();
   return true;
 }

@@ -103,13 +103,15 @@ LineRead ReadBoundedLine(std::FILE* in, norvel::SecretText* out) {
   return result;
 }
 
-// Reads a line from the terminal without showing it, within the same bound.
+// Reads a line from the terminal without showing it, within the same bound. The echo
+// goes off before the prompt shows: turning it off drops what was typed so far, which
+// must not be the answer to the prompt.
 LineRead ReadHidden(const std::string& prompt, norvel::SecretText* out) {
-  std::fprintf(stderr, "%s", prompt.c_str());
-  std::fflush(stderr);
   LineRead result;
   {
     platform::HiddenTyping hidden;
+    std::fprintf(stderr, "%s", prompt.c_str());
+    std::fflush(stderr);
     result = ReadBoundedLine(stdin, out);
   }
   std::fprintf(stderr, "\n");

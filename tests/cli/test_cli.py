@@ -320,27 +320,15 @@ class HostileFiles(unittest.TestCase):
     def test_a_terminal_sees_control_characters_escaped_and_a_pipe_the_bytes(self):
         if RUNNER:
             self.skipTest("Wine's console is no Unix terminal")
-        import pty
+        from terminal import run_in_terminal
         data = os.path.join(self.d.root, "docs")
         os.mkdir(data)
         name = "esc\x1b[2Jname.txt"
         with open(os.path.join(data, name), "wb") as f:
             f.write(b"cat \x1b]0;title\x07 dog\n")
         self.d.index_cmd(data)
-        args = [CLI, "search", "--app-dir", self.d.app, "--data", data, self.d.index, "cat"]
-        pid, fd = pty.fork()
-        if pid == 0:
-            os.execv(CLI, args)
-        shown = b""
-        while True:
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            shown += chunk
-        os.waitpid(pid, 0)
+        shown, _ = run_in_terminal(
+            [CLI, "search", "--app-dir", self.d.app, "--data", data, self.d.index, "cat"])
         self.assertIn(b"1. esc\\x1b[2Jname.txt", shown)
         self.assertIn(b"cat \\x1b]0;title\\x07 dog", shown)
         self.assertNotIn(b"\x1b", shown)

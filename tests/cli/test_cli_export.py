@@ -228,25 +228,11 @@ class ArCommands(unittest.TestCase):
     def test_a_password_typed_at_a_terminal_is_not_shown(self):
         if RUNNER:
             self.skipTest("Wine's console is no Unix terminal")
-        import pty
-        pid, fd = pty.fork()
-        if pid == 0:
-            os.execv(CLI, [CLI, "schemas", "--server", "demo", "--user", "demo",
-                           "--app-dir", self.app])
-        shown = b""
-        while b"Password for demo on demo: " not in shown:
-            shown += os.read(fd, 1024)
-        os.write(fd, b"demo\n")
-        while True:
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:
-                break
-            if not chunk:
-                break
-            shown += chunk
-        _, status = os.waitpid(pid, 0)
-        self.assertEqual(os.WEXITSTATUS(status), 0)
+        from terminal import run_in_terminal
+        shown, status = run_in_terminal(
+            [CLI, "schemas", "--server", "demo", "--user", "demo", "--app-dir", self.app],
+            answer_after=b"Password for demo on demo: ", answer=b"demo\n")
+        self.assertEqual(status, 0)
         after_prompt = shown.split(b"Password for demo on demo: ", 1)[1]
         self.assertNotIn(b"demo", after_prompt.split(b"HPD:Case")[0])
         self.assertIn(b"HPD:Case", after_prompt)

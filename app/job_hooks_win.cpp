@@ -1,5 +1,5 @@
-// Where the background job plugs into the window, and the wait that keeps the window's
-// thread answering while it waits for the job.
+// Where the background job plugs into the window, the one route by which its thread
+// reaches the window, and the wait that keeps the window's thread answering meanwhile.
 #include "app/shell_win.h"
 
 namespace norvel {
@@ -7,6 +7,18 @@ namespace norvel {
 JobHooks& TheJobHooks() {
   static JobHooks hooks;
   return hooks;
+}
+
+void RunOnWindowThread(const std::function<void()>& task) {
+  HWND main = TheShell().main;
+  if (!main || GetWindowThreadProcessId(main, nullptr) == GetCurrentThreadId()) {
+    task();
+    return;
+  }
+  // Sent, not posted: the job waits for a box's answer, and its next status text comes
+  // after the previous one. The window's thread runs the task whenever it takes messages,
+  // in its message loop, in a modal loop, or in WaitWithMessages.
+  SendMessageA(main, kRunTaskMessage, 0, reinterpret_cast<LPARAM>(&task));
 }
 
 void WaitWithMessages(HANDLE handle) {

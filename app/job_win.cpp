@@ -2,9 +2,9 @@
 // the progress timer, the job's thread and the shutdown wait.
 #include "app/job_win.h"
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/shell_win.h"
-#include "export/export_dialog_win.h"
+#include "app/export_dialog_win.h"
 #include "index/marker.h"
 
 namespace norvel {
@@ -14,51 +14,29 @@ namespace {
 constexpr UINT_PTR kProgressTimerId = 4000;
 constexpr UINT kProgressTimerMillis = 500;
 
-// A timer belongs to the thread of its window, so the job thread cannot start or stop the
-// main window's timer itself: it asks this message-only window of the user-interface
-// thread to do it. The ask is sent, not posted, so that the job's later status texts come
-// after the timer has stopped.
-constexpr char kRelayClass[] = "NorvelJobRelay";
-constexpr UINT kStartTimerRequest = WM_APP + 1;
-constexpr UINT kStopTimerRequest = WM_APP + 2;
-
 HANDLE g_job_thread = nullptr;
-HWND g_relay = nullptr;
 
-LRESULT CALLBACK RelayProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  HWND main = TheShell().main;
-  if (msg == kStartTimerRequest) {
-    if (main) SetTimer(main, kProgressTimerId, kProgressTimerMillis, nullptr);
-    return 0;
-  }
-  if (msg == kStopTimerRequest) {
-    if (main) KillTimer(main, kProgressTimerId);
-    return 0;
-  }
-  return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-class RelayedJobWindow : public JobWindow {
+// A timer belongs to the thread of its window: the job has the window's thread start and
+// stop it, through the same route as its boxes and status texts, so that the job's later
+// status texts come after the timer has stopped.
+class MainJobWindow : public JobWindow {
  public:
-  void StartProgressTimer() override { SendMessageA(g_relay, kStartTimerRequest, 0, 0); }
-  void StopProgressTimer() override { SendMessageA(g_relay, kStopTimerRequest, 0, 0); }
+  void StartProgressTimer() override {
+    RunOnWindowThread([] {
+      if (HWND main = TheShell().main) {
+        SetTimer(main, kProgressTimerId, kProgressTimerMillis, nullptr);
+      }
+    });
+  }
+  void StopProgressTimer() override {
+    RunOnWindowThread([] {
+      if (HWND main = TheShell().main) KillTimer(main, kProgressTimerId);
+    });
+  }
 };
 
-// Made on the user-interface thread, before the first job can ask anything of it.
-void CreateRelay() {
-  if (g_relay) return;
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = RelayProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = kRelayClass;
-  RegisterClassExA(&wc);
-  g_relay = CreateWindowExA(0, kRelayClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                            nullptr);
-}
-
 DWORD WINAPI JobThreadMain(LPVOID) {
-  RelayedJobWindow window;
+  MainJobWindow window;
   return static_cast<DWORD>(IndexJob(&TheJobState(), &window));
 }
 
@@ -68,7 +46,6 @@ void OnIndexCommand() {
   // A job releases the marker a moment before its thread ends, and a failed one only
   // after its last box has been answered: the next job must not start beside it.
   if (g_job_thread) WaitWithMessages(g_job_thread);
-  CreateRelay();
   EnableWindow(s.main, FALSE);
   if (!OpenExportDialog(s.focus_holder)) {
     // Without a dialog nothing could ever give the window back or start a job.
@@ -96,8 +73,6 @@ void ReleaseAtShutdown() {
   ReleaseExportDialog();
   if (g_job_thread) CloseHandle(g_job_thread);
   g_job_thread = nullptr;
-  if (g_relay) DestroyWindow(g_relay);
-  g_relay = nullptr;
 }
 
 }  // namespace

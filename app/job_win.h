@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace norvel {
 

@@ -7,15 +7,15 @@
 
 #include <string>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/shell_win.h"
 
 namespace norvel {
 
 namespace {
 
-// Message boxes owned by the main window and the status bar's text. The job thread calls
-// both; the window system hands the calls to the user-interface thread.
+// Message boxes owned by the main window and the status bar's text, both shown by the
+// window's thread whichever thread asks (the job's comes through RunOnWindowThread).
 class WinUserInterface : public UserInterface {
  public:
   BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxStyle style,
@@ -23,14 +23,19 @@ class WinUserInterface : public UserInterface {
     UINT flags = MB_OK;
     if (style == BoxStyle::kInfoOk) flags = MB_OK | MB_ICONINFORMATION;
     if (style == BoxStyle::kPlainOkCancel) flags = MB_OKCANCEL;
-    HWND owner = owned_by_main ? TheShell().main : nullptr;
-    int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    int answer = IDOK;
+    RunOnWindowThread([&] {
+      HWND owner = owned_by_main ? TheShell().main : nullptr;
+      answer = MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+    });
     return answer == IDCANCEL ? BoxAnswer::kCancel : BoxAnswer::kOk;
   }
   void SetStatusText(const std::string& text) override {
-    if (HWND status = TheShell().status_bar) {
-      SendMessageA(status, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
+    RunOnWindowThread([&] {
+      if (HWND status = TheShell().status_bar) {
+        SendMessageA(status, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+      }
+    });
   }
 };
 

@@ -1,7 +1,7 @@
 // The main window's procedure: a table from messages to small handlers.
 #include <windowsx.h>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/shell_win.h"
 #include "app/startup.h"
 #include "index/marker.h"
@@ -188,6 +188,12 @@ LRESULT OnLeftButtonUp(HWND, WPARAM, LPARAM lp) {
   return 0;
 }
 
+// A task of another thread, handed over by RunOnWindowThread.
+LRESULT OnRunTask(HWND, WPARAM, LPARAM lp) {
+  (*reinterpret_cast<const std::function<void()>*>(lp))();
+  return 0;
+}
+
 struct Route {
   UINT message;
   Handler handler;
@@ -212,6 +218,7 @@ const Route kRoutes[] = {
     {WM_MOUSEMOVE, OnMouseMove},
     {WM_LBUTTONDOWN, OnLeftButtonDown},
     {WM_LBUTTONUP, OnLeftButtonUp},
+    {kRunTaskMessage, OnRunTask},
 };
 
 }  // namespace

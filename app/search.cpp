@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "platform/clock.h"
 
 namespace norvel {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/shell_win.h"
-#include "viewer/gdi_win.h"
+#include "platform/gdi_win.h"
 
 namespace norvel {
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/search.h"
 #include "index/marker.h"
 #include "index/swap.h"

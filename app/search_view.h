@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/job_progress.h"
+#include "core/job_progress.h"
 #include "export/settings.h"
 #include "index/in_memory_index.h"
 #include "index/index_lock.h"

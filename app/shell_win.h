@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
-#include "app/job_progress.h"
+#include <functional>
+
+#include "core/job_progress.h"
 #include "app/search_view.h"
 #include "export/settings.h"
 #include "index/in_memory_index.h"
@@ -102,6 +104,14 @@ struct JobHooks {
   void (*release)() = nullptr;
 };
 JobHooks& TheJobHooks();
+
+// The one route from another thread (the background job's) to the window: the task runs
+// on the main window's thread, and the call returns once it has run. Called on that thread
+// itself, or before the main window exists, the task runs at once. Boxes, status texts and
+// the progress timer all come this way, so the job never calls into a window itself.
+void RunOnWindowThread(const std::function<void()>& task);
+// The main window's message that carries such a task (LPARAM: the std::function).
+constexpr UINT kRunTaskMessage = WM_APP + 1;
 
 // Waits for the handle without a time limit while handling this thread's messages, so
 // that the job's status texts, timer ticks and message boxes, which all need this

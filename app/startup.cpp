@@ -1,7 +1,7 @@
 // Start-up: settings, swap of a waiting new index, load under the marker.
 #include "app/startup.h"
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "index/index_lock.h"
 #include "index/marker.h"
 #include "index/swap.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/job_progress.h"
-#include "app/messages.h"
+#include "core/job_progress.h"
+#include "core/messages.h"
 #include "bench/timing.h"
 #include "index/build.h"
 #include "index/in_memory_index.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "core/messages.h"
 
 namespace norvel {
 struct InMemoryIndex;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/job.h"
-#include "app/job_progress.h"
+#include "job/job.h"
+#include "core/job_progress.h"
 #include "cli/cli.h"
 #include "export/ar_connection.h"
 #include "export/schema_list.h"

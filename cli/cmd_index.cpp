@@ -2,7 +2,7 @@
 #include <atomic>
 #include <cstdio>
 
-#include "app/job_progress.h"
+#include "core/job_progress.h"
 #include "cli/cli.h"
 #include "index/build.h"
 #include "index/in_memory_index.h"

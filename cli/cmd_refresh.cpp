@@ -4,10 +4,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "cli/cli.h"
 #include "export/ar_connection.h"
-#include "export/export_dialog.h"
+#include "job/export_dialog.h"
 #include "export/secret.h"
 #include "export/settings.h"
 #include "index/in_memory_index.h"

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <new>
 
-#include "app/job_progress.h"
-#include "app/messages.h"
+#include "core/job_progress.h"
+#include "core/messages.h"
 #include "export/entry_export.h"
 #include "export/schema_list.h"
 #include "export/secret.h"

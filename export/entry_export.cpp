@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/job_progress.h"
-#include "app/messages.h"
+#include "core/job_progress.h"
+#include "core/messages.h"
 #include "export/entry_file_name.h"
 #include "export/entry_format.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "platform/file.h"
 #include "platform/path.h"
 

@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/job_progress.h"
-#include "app/messages.h"
+#include "core/job_progress.h"
+#include "core/messages.h"
 #include "index/doc_words.h"
 #include "index/index_files.h"
 #include "index/word_table.h"

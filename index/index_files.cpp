@@ -8,8 +8,8 @@
 #include <system_error>
 #include <thread>
 
-#include "app/job_progress.h"
-#include "app/messages.h"
+#include "core/job_progress.h"
+#include "core/messages.h"
 #include "index/record_reader.h"
 #include "platform/file.h"
 #include "platform/path.h"

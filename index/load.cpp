@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "index/in_memory_index.h"
 #include "index/index_files.h"
 #include "index/record_reader.h"

@@ -1,8 +1,8 @@
 // Swapping a new index in, discarding one, and reading around a swap.
 #include "index/swap.h"
 
-#include "app/job_progress.h"
-#include "app/messages.h"
+#include "core/job_progress.h"
+#include "core/messages.h"
 #include "index/in_memory_index.h"
 #include "index/index_files.h"
 #include "index/index_lock.h"

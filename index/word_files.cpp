@@ -3,7 +3,7 @@
 #include <new>
 #include <vector>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "index/tokenizer.h"
 #include "index/word_table.h"
 #include "platform/file.h"

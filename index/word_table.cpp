@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 
 namespace norvel {
 

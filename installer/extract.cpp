@@ -6,15 +6,12 @@
 
 #include <cstring>
 
+#include "installer/same_file.h"
+
 namespace norvel {
 
 namespace {
 
-#ifdef _WIN32
-const char kSep = '\\';
-#else
-const char kSep = '/';
-#endif
 const char kTargetName[] = "norvel.exe";
 
 size_t DefaultRead(void* data, size_t length, FILE* source, void*) {
@@ -32,25 +29,6 @@ bool FileSize(const char* path, uint64_t* size) {
   if (stat(path, &status) != 0) return false;
   *size = static_cast<uint64_t>(status.st_size);
   return true;
-}
-
-// True when both paths name one file: an installer renamed to norvel.exe must not
-// truncate itself. Windows file names ignore case.
-bool SameFile(const char* a, const char* b) {
-#ifdef _WIN32
-  for (; *a && *b; ++a, ++b) {
-    char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
-    char y = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b - 'A' + 'a') : *b;
-    if (x != y && !((x == '/' || x == '\\') && (y == '/' || y == '\\'))) return false;
-  }
-  return *a == *b;
-#else
-  struct stat sa, sb;
-  if (stat(a, &sa) == 0 && stat(b, &sb) == 0) {
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-  }
-  return std::strcmp(a, b) == 0;
-#endif
 }
 
 // Copies block by block until a read delivers nothing; the caller closes the files. A
@@ -89,7 +67,7 @@ bool InstallPaths(const char* installer_path, char* source, char* target) {
   }
   std::memcpy(source, installer_path, length + 1);
   std::memcpy(target, last ? installer_path : ".", dir_length);
-  target[dir_length] = kSep;
+  target[dir_length] = kPathSeparator;
   std::memcpy(target + dir_length + 1, kTargetName, sizeof kTargetName);
   return true;
 }

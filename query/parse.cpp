@@ -2,7 +2,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "query/query.h"
 
 namespace norvel {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "platform/file.h"
 #include "viewer/layout.h"
 

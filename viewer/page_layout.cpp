@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "viewer/layout.h"
 
 namespace norvel {

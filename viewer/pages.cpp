@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "index/index_files.h"
 #include "index/tokenizer.h"
 #include "platform/file.h"

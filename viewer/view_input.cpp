@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "viewer/result_view.h"
 
 namespace norvel {

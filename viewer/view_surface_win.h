@@ -8,7 +8,7 @@
 #include <array>
 #include <string>
 
-#include "viewer/gdi_win.h"
+#include "platform/gdi_win.h"
 #include "viewer/result_view.h"
 #include "viewer/text_metrics.h"
 #include "viewer/view_host.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/search.h"
 #include "index/build.h"
 #include "index/swap.h"

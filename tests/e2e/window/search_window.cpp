@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "index/build.h"
 #include "index/in_memory_index.h"
 #include "index/swap.h"

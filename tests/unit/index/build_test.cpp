@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job_progress.h"
+#include "core/job_progress.h"
 #include "engine_fixture.h"
 #include "index/build.h"
 #include "index/word_table.h"

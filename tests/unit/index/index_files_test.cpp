@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job_progress.h"
+#include "core/job_progress.h"
 #include "engine_fixture.h"
 #include "index/index_files.h"
 #include "special_files.h"

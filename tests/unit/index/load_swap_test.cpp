@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job_progress.h"
+#include "core/job_progress.h"
 #include "engine_fixture.h"
 #include "index/marker.h"
 #include "platform/dir.h"

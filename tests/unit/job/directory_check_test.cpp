@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "recording_ui.h"

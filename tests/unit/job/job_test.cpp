@@ -1,6 +1,6 @@
 // The background job's sequence against the stand-in library and the real index build:
 // its outcomes, its boxes and status texts, the progress timer, Cancel and the marker.
-#include "app/job.h"
+#include "job/job.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "query/query.h"
-#include "tests/unit/index/engine_fixture.h"
+#include "engine_fixture.h"
 
 using norvel::FileList;
 using norvel::QueryWords;

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "corpus.h"
 #include "index/marker.h"
 #include "index/swap.h"

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "export/ar_connection.h"
 #include "platform/dir.h"
 #include "platform/path.h"

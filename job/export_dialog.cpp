@@ -1,13 +1,13 @@
 // The export dialog's decisions: initial field texts, Tab chain, field check, and the
 // start of the background job.
-#include "export/export_dialog.h"
+#include "job/export_dialog.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <new>
 
-#include "app/messages.h"
+#include "core/messages.h"
 
 namespace norvel {
 

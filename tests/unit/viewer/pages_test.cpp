@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/search.h"
-#include "tests/unit/index/engine_fixture.h"
+#include "engine_fixture.h"
 #include "viewer/pages.h"
 
 using norvel::SearchState;

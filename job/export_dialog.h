@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "export/settings.h"
 
 namespace norvel {

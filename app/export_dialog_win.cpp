@@ -1,7 +1,7 @@
 // The export dialog window: its controls and labels, the Tab chain, and the Get Schemas,
 // Index and Done buttons. A top-level window that acts as a modal dialog: the main window
 // stays disabled while it is open.
-#include "export/export_dialog_win.h"
+#include "app/export_dialog_win.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "app/job_win.h"
-#include "app/messages.h"
+#include "core/messages.h"
 #include "app/shell_win.h"
 #include "export/ar_api.h"
-#include "export/export_dialog.h"
+#include "job/export_dialog.h"
 #include "export/schema_list.h"
 #include "export/secret.h"
-#include "viewer/gdi_win.h"
+#include "platform/gdi_win.h"
 
 namespace norvel {
 

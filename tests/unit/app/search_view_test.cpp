@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "../view/view_fakes.h"
+#include "view_fakes.h"
 #include "corpus.h"
 #include "index/in_memory_index.h"
 

@@ -1,6 +1,6 @@
 // The export dialog's decisions without its window: the fields it opens with, the field
 // checks and their order, what Index hands to the job, and a job that cannot start.
-#include "export/export_dialog.h"
+#include "job/export_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "failing_new.h"
-#include "tests/support/recording_ui.h"
+#include "recording_ui.h"
 
 namespace {
 

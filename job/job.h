@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job_progress.h"
+#include "core/job_progress.h"
 #include "export/secret.h"
 
 namespace norvel {

@@ -1,5 +1,5 @@
 // Message composition, the log file and the status text.
-#include "app/messages.h"
+#include "core/messages.h"
 
 #include <cstring>
 #include <ctime>

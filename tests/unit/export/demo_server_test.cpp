@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job_progress.h"
+#include "core/job_progress.h"
 #include "ar_test_server.h"
 #include "export/ar_connection.h"
 

@@ -4,7 +4,7 @@
 #include <regex>
 #include <string>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "recording_ui.h"
 
 using norvel_test::ReadBytes;

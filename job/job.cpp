@@ -1,10 +1,10 @@
 // The background job: its sequence, the progress timer's text, Cancel and the directory
 // check.
-#include "app/job.h"
+#include "job/job.h"
 
 #include <cstdio>
 
-#include "app/messages.h"
+#include "core/messages.h"
 #include "export/ar_connection.h"
 #include "index/build.h"
 #include "index/index_files.h"

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "app/job_win.h"
-#include "core/messages.h"
 #include "app/shell_win.h"
+#include "core/messages.h"
 #include "export/ar_api.h"
-#include "job/export_dialog.h"
 #include "export/schema_list.h"
 #include "export/secret.h"
+#include "job/export_dialog.h"
 #include "platform/gdi_win.h"
 
 namespace norvel {

@@ -2,9 +2,9 @@
 // the progress timer, the job's thread and the shutdown wait.
 #include "app/job_win.h"
 
-#include "core/messages.h"
-#include "app/shell_win.h"
 #include "app/export_dialog_win.h"
+#include "app/shell_win.h"
+#include "core/messages.h"
 #include "index/marker.h"
 
 namespace norvel {

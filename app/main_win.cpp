@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "core/messages.h"
 #include "app/shell_win.h"
+#include "core/messages.h"
 
 namespace norvel {
 

@@ -1,9 +1,9 @@
 // The main window's procedure: a table from messages to small handlers.
 #include <windowsx.h>
 
-#include "core/messages.h"
 #include "app/shell_win.h"
 #include "app/startup.h"
+#include "core/messages.h"
 #include "index/marker.h"
 #include "platform/path.h"
 

@@ -50,13 +50,14 @@ int RunSearch(const char* query, const PageSources& sources, SearchState* state,
   state->result_total = total;
   platform::WallTime end = platform::NowWall();
   double seconds =
-      static_cast<double>((end.seconds - start.seconds) * 1000 + (end.millis - start.millis)) / 1000;
+      static_cast<double>((end.seconds - start.seconds) * 1000 + (end.millis - start.millis)) /
+      1000;
   char status[256];
   std::snprintf(status, sizeof status, "%4.6f seconds|Total=%u", seconds, total);
   SetStatusText(status_note + status);
   try {
-    state->query_words =
-        WordTable(static_cast<uint32_t>(state->words.all_n_any.size() + state->words.include.size()));
+    state->query_words = WordTable(
+        static_cast<uint32_t>(state->words.all_n_any.size() + state->words.include.size()));
     buildQueryWordTable(state->words, &state->query_words);
   } catch (const std::bad_alloc&) {
     ReleaseSearch(state);

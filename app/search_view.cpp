@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "core/messages.h"
 #include "app/search.h"
+#include "core/messages.h"
 #include "index/marker.h"
 #include "index/swap.h"
 #include "platform/path.h"

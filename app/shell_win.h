@@ -7,8 +7,8 @@
 
 #include <functional>
 
-#include "core/job_progress.h"
 #include "app/search_view.h"
+#include "core/job_progress.h"
 #include "export/settings.h"
 #include "index/in_memory_index.h"
 #include "viewer/result_view.h"

@@ -39,7 +39,9 @@ int Build(const std::string& data_dir, const std::string& db_path) {
   sqlite3* db = nullptr;
   Check(sqlite3_open(db_path.c_str(), &db), db, "open");
   double start = bench::NowSeconds();
-  Check(sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr), db, "pragma");
+  Check(sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr,
+                     nullptr),
+        db, "pragma");
   Check(sqlite3_exec(db,
                      "CREATE VIRTUAL TABLE docs USING fts5(body, content='', detail=none, "
                      "tokenize=\"ascii tokenchars '-_'\")",
@@ -47,7 +49,8 @@ int Build(const std::string& data_dir, const std::string& db_path) {
         db, "create");
   Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
   sqlite3_stmt* ins = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO docs(rowid, body) VALUES(?, ?)", -1, &ins, nullptr), db, "prepare");
+  Check(sqlite3_prepare_v2(db, "INSERT INTO docs(rowid, body) VALUES(?, ?)", -1, &ins, nullptr), db,
+        "prepare");
   std::vector<std::string> names;
   platform::ListDirectory(data_dir, "*.txt", &names);
   long long bytes = 0;
@@ -63,7 +66,8 @@ int Build(const std::string& data_dir, const std::string& db_path) {
   }
   sqlite3_finalize(ins);
   Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  Check(sqlite3_exec(db, "INSERT INTO docs(docs) VALUES('optimize')", nullptr, nullptr, nullptr), db, "optimize");
+  Check(sqlite3_exec(db, "INSERT INTO docs(docs) VALUES('optimize')", nullptr, nullptr, nullptr),
+        db, "optimize");
   sqlite3_close(db);
   double seconds = bench::NowSeconds() - start;
   std::printf("%d %lld %.3f %ld\n", files, bytes, seconds, bench::PeakRssKb());
@@ -74,7 +78,8 @@ int Query(const std::string& db_path, int repeat, int argc, char** argv) {
   sqlite3* db = nullptr;
   Check(sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), db, "open");
   sqlite3_stmt* q = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT rowid FROM docs WHERE docs MATCH ?", -1, &q, nullptr), db, "prepare");
+  Check(sqlite3_prepare_v2(db, "SELECT rowid FROM docs WHERE docs MATCH ?", -1, &q, nullptr), db,
+        "prepare");
   for (int i = 0; i < argc; ++i) {
     std::vector<double> ms;
     long results = 0;
@@ -101,7 +106,8 @@ int Query(const std::string& db_path, int repeat, int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc >= 4 && std::string(argv[1]) == "build") return Build(argv[2], argv[3]);
-  if (argc >= 5 && std::string(argv[1]) == "query") return Query(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
+  if (argc >= 5 && std::string(argv[1]) == "query")
+    return Query(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
   std::fprintf(stderr, "usage: fts5_bench build DATA_DIR DB | query DB REPEAT QUERY...\n");
   return 2;
 }

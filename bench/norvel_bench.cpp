@@ -1,15 +1,16 @@
 // The Norvel side of the benchmark, inside one process like the application:
 //   norvel_bench build DATA_DIR INDEX_DIR APP_DIR     -> "files bytes seconds peak_kb"
-//   norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY... -> per query: "results ms ms ..." (one time per repeat)
+//   norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY... -> per query: "results ms ms ..." (one
+//   time per repeat)
 // The build is doIndex followed by the swap of its "_new" files into place.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench/timing.h"
 #include "core/job_progress.h"
 #include "core/messages.h"
-#include "bench/timing.h"
 #include "index/build.h"
 #include "index/in_memory_index.h"
 #include "index/swap.h"

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,7 +14,7 @@ namespace norvel {
 struct InMemoryIndex;
 class SecretText;
 class SwapLock;
-}
+}  // namespace norvel
 
 namespace norvel_cli {
 
@@ -110,8 +110,8 @@ class LogWatch {
 
 // Loads the index as the application's start-up does: when a new index waits under the
 // "_new" names (or a swap was left half done) and the indexing marker and the index
-// directory's writer lock can be taken, it is swapped in first; then the index is loaded as a reader
-// under *reading, which stays held so that no swap replaces the files while the command
+// directory's writer lock can be taken, it is swapped in first; then the index is loaded as a
+// reader under *reading, which stays held so that no swap replaces the files while the command
 // reads them. A half-swapped index whose writer is still at work is never loaded. True
 // when loaded.
 bool LoadIndexAtStartup(const std::string& index_dir, const std::string& app_dir,

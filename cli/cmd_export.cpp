@@ -6,16 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "job/job.h"
-#include "core/job_progress.h"
 #include "cli/cli.h"
+#include "core/job_progress.h"
 #include "export/ar_connection.h"
 #include "export/schema_list.h"
 #include "export/secret.h"
+#include "job/job.h"
 #include "platform/console.h"
 #include "platform/file.h"
-
-
 
 namespace norvel_cli {
 

@@ -2,8 +2,8 @@
 #include <atomic>
 #include <cstdio>
 
-#include "core/job_progress.h"
 #include "cli/cli.h"
+#include "core/job_progress.h"
 #include "index/build.h"
 #include "index/in_memory_index.h"
 #include "index/marker.h"

@@ -4,15 +4,15 @@
 #include <csignal>
 #include <cstdio>
 
-#include "job/job.h"
 #include "cli/cli.h"
 #include "export/ar_connection.h"
-#include "job/export_dialog.h"
 #include "export/secret.h"
 #include "export/settings.h"
 #include "index/in_memory_index.h"
 #include "index/marker.h"
 #include "index/swap.h"
+#include "job/export_dialog.h"
+#include "job/job.h"
 #include "platform/clock.h"
 
 namespace norvel_cli {
@@ -91,9 +91,8 @@ int RunJob(norvel::JobState* state) {
   NoTimer no_timer;
   auto job = [&] { return norvel::IndexJob(state, &no_timer); };
   if (!IsTerminal(2)) return job();
-  return RunShowingProgress(job, [&] {
-    std::fprintf(stderr, "\r%s ", norvel::ProgressText(state->progress).c_str());
-  });
+  return RunShowingProgress(
+      job, [&] { std::fprintf(stderr, "\r%s ", norvel::ProgressText(state->progress).c_str()); });
 }
 
 }  // namespace
@@ -152,10 +151,10 @@ int RunRefreshCommand(const std::vector<std::string>& args) {
   double seconds = static_cast<double>(platform::MonotonicMillis() - started) / 1000;
   unsigned schemas = export_wanted ? static_cast<unsigned>(settings.schema_names.size()) : 0;
   unsigned failed = state.progress.schemas_failed;
-  std::printf("Refreshed: %u entries exported from %u of %u schemas, %u documents indexed in "
-              "%.2f seconds.\n",
-              state.progress.exported.load(), schemas - failed, schemas, index.total_files,
-              seconds);
+  std::printf(
+      "Refreshed: %u entries exported from %u of %u schemas, %u documents indexed in "
+      "%.2f seconds.\n",
+      state.progress.exported.load(), schemas - failed, schemas, index.total_files, seconds);
   return state.progress.schemas_failed > 0 ? kExitNone : kExitOk;
 }
 

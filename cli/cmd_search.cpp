@@ -50,8 +50,8 @@ class Output {
 int PrintNames(const char* query, const norvel::PageSources& sources) {
   Output shown;
   norvel::SearchState state;
-  uint32_t total = norvel::runQuery(query, sources.index_dir, *sources.index, &state.words,
-                                    &state.result_list);
+  uint32_t total =
+      norvel::runQuery(query, sources.index_dir, *sources.index, &state.words, &state.result_list);
   if (total == 0) {
     norvel::ShowBox("No results.", "Info", norvel::BoxStyle::kPlainOk);
     return kExitNone;

@@ -17,10 +17,9 @@ int RunRefreshCommand(const std::vector<std::string>& args);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"index", "build the index of a data directory and swap it in", kIndexUsage,
-       RunIndexCommand},
-      {"search", "search an index: matching names, or a result page with excerpts",
-       kSearchUsage, RunSearchCommand},
+      {"index", "build the index of a data directory and swap it in", kIndexUsage, RunIndexCommand},
+      {"search", "search an index: matching names, or a result page with excerpts", kSearchUsage,
+       RunSearchCommand},
       {"schemas", "list the schemas of an AR System server", kSchemasUsage, RunSchemasCommand},
       {"export", "export AR System entries as text files into a data directory", kExportUsage,
        RunExportCommand},

@@ -15,7 +15,6 @@
 #include "platform/file.h"
 #include "platform/path.h"
 
-
 namespace norvel_cli {
 
 bool ParsedArgs::Has(const std::string& flag) const {
@@ -64,7 +63,9 @@ bool ParseArgs(const std::vector<std::string>& args, const OptionSpec& spec, Par
   return true;
 }
 
-void Complain(const std::string& text) { std::fprintf(stderr, "norvel-cli: %s\n", text.c_str()); }
+void Complain(const std::string& text) {
+  std::fprintf(stderr, "norvel-cli: %s\n", text.c_str());
+}
 
 int UsageError(const Command& command, const std::string& problem) {
   if (!problem.empty()) Complain(problem);
@@ -79,7 +80,9 @@ const Command& FindCommand(const std::string& name) {
   return Commands().front();
 }
 
-bool IsTerminal(int fd) { return platform::IsTerminal(fd); }
+bool IsTerminal(int fd) {
+  return platform::IsTerminal(fd);
+}
 
 std::string ForTerminal(const std::string& text) {
   std::string shown;
@@ -147,7 +150,8 @@ void LogWatch::PrintNewEntries() const {
     size_t close = text.find(']', pos);
     if (close == std::string::npos) break;
     size_t next = text.find("\r\n[", close);
-    Complain(text.substr(close + 1, next == std::string::npos ? std::string::npos : next - close - 1));
+    Complain(
+        text.substr(close + 1, next == std::string::npos ? std::string::npos : next - close - 1));
     pos = close;
   }
 }

@@ -8,8 +8,8 @@
 namespace norvel {
 
 struct JobProgress {
-  std::atomic<bool> stop{false};         // set by Cancel; read between entries and documents
-  std::atomic<bool> index_ready{false};  // a complete new index waits under the "_new" names
+  std::atomic<bool> stop{false};            // set by Cancel; read between entries and documents
+  std::atomic<bool> index_ready{false};     // a complete new index waits under the "_new" names
   std::atomic<uint32_t> exported{0};        // entry files written by the export
   std::atomic<uint32_t> entries_listed{0};  // entries listed by the export
   std::atomic<uint32_t> files_indexed{0};   // documents added by the build

@@ -16,12 +16,14 @@ namespace {
 
 // Stored exactly as shipped: codes 6 and 7 have no full stop, code 13 a capital "E".
 const char kMessageTable[kMessageCount][22] = {
-    "Indexing in progress.", "Index read error.", "Error opening file.", "File open error.",
-    "File seek error.",      "File write error.", "File rename error",   "File creation error",
-    "File read error.",      "File format error.", "Malloc failure.",    "Property error.",
-    "Invalid value.",        "Thread Error.",     "Files reindexed.",    "Function not found.",
-    "AR error.",             "Dll load error.",   "Words limit error.",  "List error.",
-    "Export error.",         "Index error.",
+    "Indexing in progress.", "Index read error.",   "Error opening file.",
+    "File open error.",      "File seek error.",    "File write error.",
+    "File rename error",     "File creation error", "File read error.",
+    "File format error.",    "Malloc failure.",     "Property error.",
+    "Invalid value.",        "Thread Error.",       "Files reindexed.",
+    "Function not found.",   "AR error.",           "Dll load error.",
+    "Words limit error.",    "List error.",         "Export error.",
+    "Index error.",
 };
 
 constexpr size_t kMaxComposed = 255;
@@ -38,8 +40,12 @@ const char* MessageTableText(int code) {
   return kMessageTable[code];
 }
 
-void InstallUserInterface(UserInterface* ui) { g_ui = ui; }
-UserInterface* CurrentUserInterface() { return g_ui; }
+void InstallUserInterface(UserInterface* ui) {
+  g_ui = ui;
+}
+UserInterface* CurrentUserInterface() {
+  return g_ui;
+}
 
 BoxAnswer ShowBox(const std::string& text, const std::string& caption, BoxStyle style,
                   bool owned_by_main) {

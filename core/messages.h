@@ -53,11 +53,15 @@ std::string LogDirectory();
 // Appends "\r\n[mm/dd/yyyy hh:mm:ss]" and the text to the log. 0, or -1 when the log
 // file cannot be opened. Two threads never interleave their entries.
 int WriteLog(const char* text);
-inline int WriteLog(const std::string& text) { return WriteLog(text.c_str()); }
+inline int WriteLog(const std::string& text) {
+  return WriteLog(text.c_str());
+}
 
 // Puts at most 255 characters into the status bar.
 void SetStatusText(const char* text);
-inline void SetStatusText(const std::string& text) { SetStatusText(text.c_str()); }
+inline void SetStatusText(const std::string& text) {
+  SetStatusText(text.c_str());
+}
 
 // Shows the operating system's text for the calling thread's last error, caption "Error".
 void ShowSystemError();

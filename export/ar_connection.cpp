@@ -17,7 +17,9 @@
 
 namespace norvel {
 
-std::string ArLibraryFileName() { return platform::SharedLibraryFileName("arapi51"); }
+std::string ArLibraryFileName() {
+  return platform::SharedLibraryFileName("arapi51");
+}
 
 namespace {
 

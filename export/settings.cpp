@@ -83,16 +83,16 @@ int ReadStartupProperties(const std::string& app_dir, Settings* settings) {
   settings->data_dir.clear();
   settings->index_dir.clear();
   bool failed = false;
-  LinesEnd end = ReadLines(SettingsPath(app_dir), [&](const std::string& key,
-                                                      const std::string& value, bool) {
-    if (key != "index_dir" && key != "data_dir") return true;
-    if (!DirectoryFits(value)) {
-      failed = true;
-      return false;
-    }
-    (key == "index_dir" ? settings->index_dir : settings->data_dir) = value;
-    return true;
-  });
+  LinesEnd end =
+      ReadLines(SettingsPath(app_dir), [&](const std::string& key, const std::string& value, bool) {
+        if (key != "index_dir" && key != "data_dir") return true;
+        if (!DirectoryFits(value)) {
+          failed = true;
+          return false;
+        }
+        (key == "index_dir" ? settings->index_dir : settings->data_dir) = value;
+        return true;
+      });
   if (end == LinesEnd::kTooLong) {
     ShowMessage(kInfo, 11, "");
     return -1;

@@ -15,9 +15,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <system_error>
 #include <thread>
-#include <string_view>
 #include <vector>
 
 #include "core/job_progress.h"
@@ -61,8 +61,8 @@ class ListWriter {
 struct Part {
   size_t begin = 0, end = 0;
   WordTable table{kBuildTableSize};
-  uint32_t distinct = 0;  // word entries counted as addFileToIndex counts them
-  uint32_t files = 0;     // documents given a number
+  uint32_t distinct = 0;   // word entries counted as addFileToIndex counts them
+  uint32_t files = 0;      // documents given a number
   size_t handled_end = 0;  // one past the last document handled (the failed one included)
   // Listing indexes of the documents passed over: empty, or for their name (the latter
   // with a log line). The others up to handled_end have numbers, in order.
@@ -313,7 +313,8 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     return -1;
   }
   if (const char* line = DocumentEndLog(last.failure)) WriteLog(line);
-  uint32_t distinct = parts.size() == 1 ? parts[0]->distinct : static_cast<uint32_t>(merged.count());
+  uint32_t distinct =
+      parts.size() == 1 ? parts[0]->distinct : static_cast<uint32_t>(merged.count());
   std::vector<TableSegment> tables;
   uint32_t base = 0;
   for (auto& part : parts) {

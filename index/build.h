@@ -11,7 +11,7 @@ struct JobProgress;
 
 // How a build spreads its work over threads. The index files never depend on it.
 struct BuildTuning {
-  unsigned threads = 0;           // 0: the machine's processors, at most 4
+  unsigned threads = 0;             // 0: the machine's processors, at most 4
   size_t min_part_documents = 256;  // fewer documents than this per part: one part
 };
 

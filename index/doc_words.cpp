@@ -47,8 +47,8 @@ DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t
   }
 }
 
-DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* table,
-                                             uint32_t limit, uint32_t* distinct_words) {
+DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* table, uint32_t limit,
+                                             uint32_t* distinct_words) {
   constexpr size_t kSlotsAhead = 16, kEntriesAhead = 8;
   const size_t n = pending_.size();
   for (size_t i = 0; i < n && i < kSlotsAhead; ++i) table->PrefetchSlot(pending_[i].key);
@@ -85,7 +85,8 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     uint32_t key;
     if (!FoldToken(token, len, folded, &key)) return true;
     if (excluding && exclusions_->Find(folded, len, key) >= 0) return true;
-    pending_.push_back(Pending{key, static_cast<uint32_t>(folded_used_), static_cast<uint32_t>(len)});
+    pending_.push_back(
+        Pending{key, static_cast<uint32_t>(folded_used_), static_cast<uint32_t>(len)});
     folded_used_ += len;
     if (pending_.size() < kBatch && folded_used_ + kRoom <= folded_.size()) return true;
     end = EnterPending(file_number, table, limit, distinct_words);

@@ -15,8 +15,8 @@ namespace norvel {
 // What became of a document, in the order the build checks: its size, its opening, its
 // words.
 enum class DocumentEnd {
-  kEntered,     // every word entered
-  kNoStatus,    // the size could not be taken
+  kEntered,   // every word entered
+  kNoStatus,  // the size could not be taken
   kCannotOpen,
   kReadError,   // the words before the error are entered
   kNoMemory,    // after the log line of addNode

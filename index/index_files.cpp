@@ -352,8 +352,8 @@ int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merg
   if (!OpenOutputs(index_dir, &words_file, &postings_file)) return -1;
   bool written;
   try {
-    written = WriteWordsAndPostings(segments, merged, index_dir, &words_file, &postings_file,
-                                    progress);
+    written =
+        WriteWordsAndPostings(segments, merged, index_dir, &words_file, &postings_file, progress);
   } catch (const std::bad_alloc&) {
     WriteLog("saveIndex():Cannot write index.");
     written = false;

@@ -52,8 +52,12 @@ extern const char kNewPostingsFile[];
 std::string ListFileName(uint32_t list, bool new_index = false);
 
 // The list and the record index of file number n (n >= 1).
-inline uint32_t ListOfFile(uint32_t n) { return n / kFilesPerList; }
-inline uint32_t RecordOfFile(uint32_t n) { return n < kFilesPerList ? n - 1 : n % kFilesPerList; }
+inline uint32_t ListOfFile(uint32_t n) {
+  return n / kFilesPerList;
+}
+inline uint32_t RecordOfFile(uint32_t n) {
+  return n < kFilesPerList ? n - 1 : n % kFilesPerList;
+}
 
 // The smallest name record: reserved field, length byte and one character.
 constexpr uint64_t kMinNameRecord = 4 + 1 + 1;
@@ -84,7 +88,7 @@ struct TableSegment {
 // in turn, each word's runs joined across part boundaries. Entry order of the parts.
 struct MergedWords {
   size_t parts = 0;
-  std::vector<uint32_t> where;  // parts per word: its entry + 1 in each part, 0 for none
+  std::vector<uint32_t> where;   // parts per word: its entry + 1 in each part, 0 for none
   std::vector<uint32_t> bucket;  // per word: word hash % the tables' size
   size_t count() const { return parts ? where.size() / parts : 0; }
 };

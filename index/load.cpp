@@ -95,8 +95,7 @@ int Load(const std::string& index_dir, const std::string& app_dir, InMemoryIndex
 
 }  // namespace
 
-int readIndexIntoMem(const std::string& index_dir, const std::string& app_dir,
-                     InMemoryIndex* out) {
+int readIndexIntoMem(const std::string& index_dir, const std::string& app_dir, InMemoryIndex* out) {
   out->Release();
   int result;
   try {

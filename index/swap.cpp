@@ -80,9 +80,8 @@ bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
 
 }  // namespace
 
-void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir,
-                     InMemoryIndex* index, std::vector<uint32_t>* result_list,
-                     JobProgress* progress) {
+void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir, InMemoryIndex* index,
+                     std::vector<uint32_t>* result_list, JobProgress* progress) {
   if (!RenameNewFiles(index_dir)) ShowMessage(kInfo, 5, "RenAndReloadNdx():Renaming files.");
   SetStatusText("Loading index. Please wait...");
   index->Release();

@@ -37,9 +37,8 @@ bool IndexReplacedSinceLoad(const std::string& index_dir, const InMemoryIndex& i
 // exclusion list of app_dir. Failures are shown with ShowMessage (code 5 for a rename,
 // code 1 for the reload, which leaves no index). Clears progress->index_ready (progress
 // may be null). The caller records the time of _stats.dat afterwards (RecordIndexTime).
-void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir,
-                     InMemoryIndex* index, std::vector<uint32_t>* result_list,
-                     JobProgress* progress);
+void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir, InMemoryIndex* index,
+                     std::vector<uint32_t>* result_list, JobProgress* progress);
 
 // Deletes the "_new" files of index_dir; a failure is shown with ShowMessage (code 5).
 // The index in memory is not touched. Clears progress->index_ready (may be null).

@@ -44,7 +44,8 @@ int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_
   }
   std::vector<char> buf;
   try {
-    size_t block = file_size < kReadBlock ? (file_size ? static_cast<size_t>(file_size) : 1) : kReadBlock;
+    size_t block =
+        file_size < kReadBlock ? (file_size ? static_cast<size_t>(file_size) : 1) : kReadBlock;
     buf.resize(block + kTokenSlack, 0);
   } catch (const std::bad_alloc&) {
     WriteLog("addNode():Malloc failure for Word node");
@@ -72,9 +73,8 @@ int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_
     return true;
   };
   TokenScanner scanner;
-  bool read_ok = ReadTextBlocks(file, buf, [&](const char* block, size_t n) {
-    return scanner.Feed(block, n, on_token);
-  });
+  bool read_ok = ReadTextBlocks(
+      file, buf, [&](const char* block, size_t n) { return scanner.Feed(block, n, on_token); });
   if (!failed && read_ok) scanner.Finish(on_token);
   if (!read_ok && !failed) WriteLog("addFileToIndex():Read error.");
   return (failed || !read_ok) ? -1 : 0;
@@ -102,9 +102,8 @@ int readXcludeWords(const std::string& app_dir, WordTable* out) {
       ++tokens;
       return true;
     };
-    ReadTextBlocks(file, buf, [&](const char* block, size_t n) {
-      return scanner.Feed(block, n, count);
-    });
+    ReadTextBlocks(file, buf,
+                   [&](const char* block, size_t n) { return scanner.Feed(block, n, count); });
     scanner.Finish(count);
   }
   if (tokens == 0) return 0;

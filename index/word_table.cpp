@@ -8,8 +8,9 @@
 
 namespace norvel {
 
-#define W1(c) (((c) >= '0' && (c) <= '9') || ((c) >= 'A' && (c) <= 'Z') || \
-               ((c) >= 'a' && (c) <= 'z') || (c) == '-' || (c) == '_')
+#define W1(c)                                                                                \
+  (((c) >= '0' && (c) <= '9') || ((c) >= 'A' && (c) <= 'Z') || ((c) >= 'a' && (c) <= 'z') || \
+   (c) == '-' || (c) == '_')
 #define W4(c) W1(c), W1(c + 1), W1(c + 2), W1(c + 3)
 #define W16(c) W4(c), W4(c + 4), W4(c + 8), W4(c + 12)
 #define W64(c) W16(c), W16(c + 16), W16(c + 32), W16(c + 48)
@@ -59,7 +60,9 @@ uint32_t BytePool::Alloc(size_t n) {
   return pos;
 }
 
-void WordTable::Clear() { *this = WordTable(); }
+void WordTable::Clear() {
+  *this = WordTable();
+}
 
 void WordTable::Reserve(size_t words, size_t) {
   size_t capacity = slots_.empty() ? 1024 : slots_.size();

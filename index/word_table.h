@@ -24,7 +24,9 @@ constexpr size_t kMaxWordLength = 254;         // a token of 255 characters or m
 
 // 0-9, A-Z, a-z, '-' and '_'; every other byte (0x80 and above included) separates words.
 extern const unsigned char kWordCharTable[256];
-inline bool IsWordByte(char c) { return kWordCharTable[static_cast<unsigned char>(c)] != 0; }
+inline bool IsWordByte(char c) {
+  return kWordCharTable[static_cast<unsigned char>(c)] != 0;
+}
 inline char FoldChar(char c) {
   return static_cast<char>(c + ((static_cast<unsigned char>(c - 'A') < 26) ? 32 : 0));
 }
@@ -42,7 +44,9 @@ inline uint32_t WordHashStep(uint32_t h, char c) {
 }
 // The word hash of already folded text; hashWord reduces it to a bucket.
 uint32_t WordHash(const char* folded, size_t len);
-inline uint32_t WordHash(std::string_view folded) { return WordHash(folded.data(), folded.size()); }
+inline uint32_t WordHash(std::string_view folded) {
+  return WordHash(folded.data(), folded.size());
+}
 
 // Folds text in place, then returns its bucket below size. size must not be 0.
 uint32_t hashWord(char* text, uint32_t size);
@@ -179,7 +183,9 @@ class WordTable {
   int Insert(const char* folded, size_t len, uint32_t posting_offset);
   // Index of the word's entry, or -1.
   long Find(const char* folded, size_t len, uint32_t key) const;
-  long Find(const char* folded, size_t len) const { return Find(folded, len, WordKey(folded, len)); }
+  long Find(const char* folded, size_t len) const {
+    return Find(folded, len, WordKey(folded, len));
+  }
   bool Contains(std::string_view folded) const {
     return present() && Find(folded.data(), folded.size()) >= 0;
   }
@@ -237,7 +243,7 @@ class WordTable {
   // followed is one or two varints: ((f - b - 2) << 1 | (b > a)), then b - a - 1 when
   // b > a; the chain opens with the varint of the word's first file number.
   struct Entry {
-    uint32_t text;  // position in texts_
+    uint32_t text;        // position in texts_
     uint32_t open_first;  // the last run (open_last 0: no runs)
     uint32_t open_last;
     uint32_t closed_runs;

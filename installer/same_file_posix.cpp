@@ -1,9 +1,9 @@
 // File names on POSIX systems: one file whatever links lead to it.
-#include "installer/same_file.h"
-
 #include <sys/stat.h>
 
 #include <cstring>
+
+#include "installer/same_file.h"
 
 namespace norvel {
 

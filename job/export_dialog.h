@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "job/job.h"
 #include "export/settings.h"
+#include "job/job.h"
 
 namespace norvel {
 

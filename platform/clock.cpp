@@ -16,7 +16,8 @@ WallTime NowWall() {
 
 uint64_t MonotonicMillis() {
   using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  return static_cast<uint64_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 bool LocalTime(std::time_t t, std::tm* out) {

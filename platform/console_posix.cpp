@@ -10,7 +10,9 @@ struct HiddenTyping::Saved {
   termios mode;
 };
 
-bool IsTerminal(int fd) { return isatty(fd) != 0; }
+bool IsTerminal(int fd) {
+  return isatty(fd) != 0;
+}
 
 HiddenTyping::HiddenTyping() {
   auto saved = std::make_unique<Saved>();

@@ -11,7 +11,9 @@ struct HiddenTyping::Saved {
   DWORD mode;
 };
 
-bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+bool IsTerminal(int fd) {
+  return _isatty(fd) != 0;
+}
 
 HiddenTyping::HiddenTyping() {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);

@@ -6,7 +6,9 @@
 
 namespace platform {
 
-static char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+static char FoldAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool WildcardMatch(const char* pattern, const char* name) {
   const char* star = nullptr;
@@ -45,7 +47,8 @@ void DirListing::Sort() {
   size_t n = size();
   std::vector<uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) { return name(a) < name(b); });
+  std::sort(order.begin(), order.end(),
+            [this](uint32_t a, uint32_t b) { return name(a) < name(b); });
   std::string names;
   names.reserve(names_.size());
   std::vector<uint32_t> starts;

@@ -36,7 +36,9 @@ bool ListDirectory(const std::string& dir, const std::string& pattern,
 
 ListedFileReader::ListedFileReader(const std::string& dir) : dir_(dir) {}
 
-ListedFileReader::~ListedFileReader() { Close(); }
+ListedFileReader::~ListedFileReader() {
+  Close();
+}
 
 ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_t i,
                                                 uint64_t* size) {
@@ -53,9 +55,8 @@ ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_
   }
   if (*size == 0) return Result::kOk;
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Result::kCannotOpen;
   if (GetFileType(h) != FILE_TYPE_DISK) {
     CloseHandle(h);

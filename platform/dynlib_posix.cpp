@@ -5,7 +5,9 @@
 
 namespace platform {
 
-std::string SharedLibraryFileName(const std::string& stem) { return "lib" + stem + ".so"; }
+std::string SharedLibraryFileName(const std::string& stem) {
+  return "lib" + stem + ".so";
+}
 
 bool DynamicLibrary::Open(const std::string& name) {
   Close();
@@ -13,7 +15,9 @@ bool DynamicLibrary::Open(const std::string& name) {
   return handle_ != nullptr;
 }
 
-void* DynamicLibrary::Symbol(const char* name) const { return handle_ ? dlsym(handle_, name) : nullptr; }
+void* DynamicLibrary::Symbol(const char* name) const {
+  return handle_ ? dlsym(handle_, name) : nullptr;
+}
 
 void DynamicLibrary::Close() {
   if (handle_) dlclose(handle_);

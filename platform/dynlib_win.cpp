@@ -5,7 +5,9 @@
 
 namespace platform {
 
-std::string SharedLibraryFileName(const std::string& stem) { return stem + ".dll"; }
+std::string SharedLibraryFileName(const std::string& stem) {
+  return stem + ".dll";
+}
 
 bool DynamicLibrary::Open(const std::string& name) {
   Close();

@@ -68,7 +68,9 @@ bool GetFileStatus(const std::string& path, FileStatus* out) {
   return true;
 }
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
 
 bool RenameReplace(const std::string& from, const std::string& to) {
   for (int attempt = 0; attempt < 20; ++attempt) {
@@ -79,7 +81,9 @@ bool RenameReplace(const std::string& from, const std::string& to) {
   return false;
 }
 
-bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+bool MakeDirectory(const std::string& path) {
+  return mkdir(path.c_str(), 0777) == 0;
+}
 
 void SleepMillis(unsigned ms) {
   struct timespec ts;

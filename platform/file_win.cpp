@@ -1,9 +1,8 @@
 // Opening files, file status and file-system operations on Windows.
-#include <windows.h>
-#include <winioctl.h>
-
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+#include <winioctl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -48,8 +47,8 @@ bool IsLink(HANDLE h) {
 }
 
 bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-         a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
 }
 
 // Opens for writing without following a link at the name: the name itself is opened
@@ -123,13 +122,16 @@ bool GetFileStatus(const std::string& path, FileStatus* out) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
   out->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  out->mtime = static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                    data.ftLastWriteTime.dwLowDateTime);
+  out->mtime =
+      static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                           data.ftLastWriteTime.dwLowDateTime);
   out->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   return true;
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
 
 bool RenameReplace(const std::string& from, const std::string& to) {
   for (int attempt = 0; attempt < 20; ++attempt) {
@@ -142,8 +144,12 @@ bool RenameReplace(const std::string& from, const std::string& to) {
   return false;
 }
 
-bool MakeDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool MakeDirectory(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
 
-void SleepMillis(unsigned ms) { Sleep(ms); }
+void SleepMillis(unsigned ms) {
+  Sleep(ms);
+}
 
 }  // namespace platform

@@ -44,6 +44,8 @@ void ByteLock::Close() {
   fd_ = -1;
 }
 
-bool ByteLock::is_open() const { return fd_ >= 0; }
+bool ByteLock::is_open() const {
+  return fd_ >= 0;
+}
 
 }  // namespace platform

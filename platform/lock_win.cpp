@@ -62,6 +62,8 @@ void ByteLock::Close() {
   handle_ = nullptr;
 }
 
-bool ByteLock::is_open() const { return handle_ != nullptr; }
+bool ByteLock::is_open() const {
+  return handle_ != nullptr;
+}
 
 }  // namespace platform

@@ -15,7 +15,9 @@ std::string ProgramPath() {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-bool IsPathSeparator(char c) { return c == '/'; }
+bool IsPathSeparator(char c) {
+  return c == '/';
+}
 
 size_t PathRootLength(const std::string& path) {
   size_t i = 0;
@@ -23,7 +25,9 @@ size_t PathRootLength(const std::string& path) {
   return i;
 }
 
-bool DriveExists(const std::string&) { return true; }
+bool DriveExists(const std::string&) {
+  return true;
+}
 
 bool IsPlainFileName(const std::string& name) {
   return name.find('/') == std::string::npos && name != "." && name != "..";

@@ -13,7 +13,9 @@ std::string ProgramPath() {
   return std::string(buf, n);
 }
 
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsPathSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 size_t PathRootLength(const std::string& path) {
   size_t i = 0;

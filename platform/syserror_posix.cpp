@@ -6,6 +6,8 @@
 
 namespace platform {
 
-std::string LastSystemErrorText() { return std::strerror(errno); }
+std::string LastSystemErrorText() {
+  return std::strerror(errno);
+}
 
 }  // namespace platform

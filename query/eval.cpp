@@ -79,8 +79,8 @@ uint32_t subtractList(FileList* accumulator, const FileList& list) {
 
 namespace {
 
-uint32_t Evaluate(const std::string& index_dir, const InMemoryIndex& index,
-                  const QueryWords& words, FileList* result) {
+uint32_t Evaluate(const std::string& index_dir, const InMemoryIndex& index, const QueryWords& words,
+                  FileList* result) {
   FileList accumulator, list;
   uint32_t count = 0;
   auto fetch = [&](const std::string& word) {

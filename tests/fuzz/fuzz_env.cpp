@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/messages.h"
 #include "app/search.h"
+#include "core/messages.h"
 #include "index/build.h"
 #include "index/swap.h"
 #include "platform/dir.h"
@@ -21,7 +21,8 @@ namespace {
 // Boxes and status texts go nowhere; the log goes into the scratch directory.
 class SilentUi : public norvel::UserInterface {
  public:
-  norvel::BoxAnswer ShowBox(const std::string&, const std::string&, norvel::BoxStyle, bool) override {
+  norvel::BoxAnswer ShowBox(const std::string&, const std::string&, norvel::BoxStyle,
+                            bool) override {
     return norvel::BoxAnswer::kOk;
   }
   void SetStatusText(const std::string&) override {}
@@ -49,9 +50,11 @@ FuzzEnv* Make() {
   for (const auto* d : {&env->app_dir, &env->data_dir, &env->index_dir, &env->pristine_dir})
     platform::MakeDirectory(*d);
   norvel::SetLogDirectory(env->app_dir);
-  norvel_test::WriteBytes(platform::JoinPath(env->data_dir, "a.txt"), "cat dog\r\nthe printer jams\n");
+  norvel_test::WriteBytes(platform::JoinPath(env->data_dir, "a.txt"),
+                          "cat dog\r\nthe printer jams\n");
   norvel_test::WriteBytes(platform::JoinPath(env->data_dir, "b.txt"), "dog bird-feeder x_1 cat");
-  norvel_test::WriteBytes(platform::JoinPath(env->data_dir, "c.txt"), "Bird PRINTER toner, the end.");
+  norvel_test::WriteBytes(platform::JoinPath(env->data_dir, "c.txt"),
+                          "Bird PRINTER toner, the end.");
   norvel_test::WriteBytes(platform::JoinPath(env->app_dir, "xcludelist.ini"), "the");
   if (norvel::doIndex(env->data_dir, env->pristine_dir, env->app_dir, nullptr) != 0) std::abort();
   // The pristine copy holds the index under its current names.

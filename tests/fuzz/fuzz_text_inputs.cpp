@@ -86,10 +86,18 @@ void FuzzQuery(const std::string& input) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
   switch (static_cast<Text>(NORVEL_FUZZ_TEXT)) {
-    case kSettings: FuzzSettings(input); break;
-    case kExclusions: FuzzExclusions(input); break;
-    case kDocument: FuzzDocument(input); break;
-    case kQuery: FuzzQuery(input); break;
+    case kSettings:
+      FuzzSettings(input);
+      break;
+    case kExclusions:
+      FuzzExclusions(input);
+      break;
+    case kDocument:
+      FuzzDocument(input);
+      break;
+    case kQuery:
+      FuzzQuery(input);
+      break;
   }
   return 0;
 }

@@ -33,6 +33,8 @@ ScratchDir::ScratchDir() {
   }
 }
 
-ScratchDir::~ScratchDir() { platform::RemoveDirectoryTree(path_); }
+ScratchDir::~ScratchDir() {
+  platform::RemoveDirectoryTree(path_);
+}
 
 }  // namespace norvel_test

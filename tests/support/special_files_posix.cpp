@@ -16,7 +16,9 @@ bool MakeSymbolicLink(const std::string& target, const std::string& link) {
   return symlink(target.c_str(), link.c_str()) == 0;
 }
 
-bool MakeFifo(const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; }
+bool MakeFifo(const std::string& path) {
+  return mkfifo(path.c_str(), 0600) == 0;
+}
 
 struct FifoWatchdog::State {
   std::string fifo;

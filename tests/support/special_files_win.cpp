@@ -23,12 +23,18 @@ bool MakeSymbolicLink(const std::string& target, const std::string& link) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool MakeFifo(const std::string&) { return false; }
+bool MakeFifo(const std::string&) {
+  return false;
+}
 
 struct FifoWatchdog::State {};
 
 FifoWatchdog::FifoWatchdog(const std::string&) : state_(new State) {}
-FifoWatchdog::~FifoWatchdog() { delete state_; }
-bool FifoWatchdog::fired() const { return false; }
+FifoWatchdog::~FifoWatchdog() {
+  delete state_;
+}
+bool FifoWatchdog::fired() const {
+  return false;
+}
 
 }  // namespace norvel_test

@@ -199,9 +199,9 @@ TEST(SearchWindow, AnIndexRefreshedByNorvelCliIsLoadedAtTheNextSearch) {
       << last;
 
   w.WriteDocs(5, "beta");
-  e2e::Process refresh = e2e::Process::Launch(e2e::ProgramDir() + "\\norvel-cli.exe",
-                                              "refresh --app-dir \"" + w.app() + "\"", w.app(),
-                                              SW_HIDE);
+  e2e::Process refresh =
+      e2e::Process::Launch(e2e::ProgramDir() + "\\norvel-cli.exe",
+                           "refresh --app-dir \"" + w.app() + "\"", w.app(), SW_HIDE);
   ASSERT_TRUE(refresh.ok()) << refresh.error();
   ASSERT_TRUE(refresh.WaitForExit(120000));
   ASSERT_EQ(refresh.ExitCode(), 0);

@@ -5,9 +5,9 @@
 
 #include <regex>
 
-#include "view_fakes.h"
 #include "corpus.h"
 #include "index/in_memory_index.h"
+#include "view_fakes.h"
 
 using norvel::SearchSession;
 using norvel_test::AppDirs;

@@ -1,10 +1,11 @@
 // Message composition rules and the log entry format.
+#include "core/messages.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 
-#include "core/messages.h"
 #include "recording_ui.h"
 
 using norvel_test::ReadBytes;

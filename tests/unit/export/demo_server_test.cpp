@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "core/job_progress.h"
 #include "ar_test_server.h"
+#include "core/job_progress.h"
 #include "export/ar_connection.h"
 
 namespace {

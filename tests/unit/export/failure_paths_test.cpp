@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/job_progress.h"
 #include "ar_test_server.h"
+#include "core/job_progress.h"
 #include "export/ar_connection.h"
 #include "failing_new.h"
 #include "platform/path.h"

@@ -1,9 +1,10 @@
 // The settings file: round trip, the reading rules, and every failure with its message.
+#include "export/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "export/settings.h"
 #include "platform/file.h"
 
 #ifndef _WIN32
@@ -23,7 +24,9 @@ namespace {
 class SettingsFile : public ::testing::Test {
  protected:
   void SetUp() override { s.app_dir = dir.path(); }
-  void Write(const std::string& text) { ASSERT_TRUE(WriteBytes(norvel::SettingsPath(dir.path()), text)); }
+  void Write(const std::string& text) {
+    ASSERT_TRUE(WriteBytes(norvel::SettingsPath(dir.path()), text));
+  }
   std::string Text() { return ReadBytes(norvel::SettingsPath(dir.path())); }
   SettingsFields Fields() {
     SettingsFields f;
@@ -102,7 +105,9 @@ TEST_F(SettingsFile, SixDigitMaxRecordsAreSavedAsTyped) {
 }
 
 TEST_F(SettingsFile, ReadingRules) {
-  Write("Data_dir=/wrong\nnot a setting\nindex_dir=/idx\nserver_name=a=b\nmax_records=42x\ndata_dir=/docs");
+  Write(
+      "Data_dir=/wrong\nnot a "
+      "setting\nindex_dir=/idx\nserver_name=a=b\nmax_records=42x\ndata_dir=/docs");
   ASSERT_EQ(norvel::ReadProperties(&s), 0);
   EXPECT_EQ(s.data_dir, "/docs");  // the last line needs no line feed
   EXPECT_EQ(s.index_dir, "/idx");

@@ -1,5 +1,7 @@
 // The index build: numbering, empty documents, stopping, failures, and its equality with
 // a plain sequential build made of addFileToIndex and saveIndex.
+#include "index/build.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,7 +11,6 @@
 
 #include "core/job_progress.h"
 #include "engine_fixture.h"
-#include "index/build.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 
@@ -70,8 +71,8 @@ void ExpectSameNewIndex(const std::string& a, const std::string& b) {
 TEST(Build, EqualsTheSequentialBuildOnARandomCorpus) {
   Corpus c;
   std::mt19937 rng(11);
-  const char* vocabulary[] = {"Printer", "printer", "VPN", "password", "e-mail", "x_1", "2nd",
-                              "The",     "queue",   "toner", "a",       "z"};
+  const char* vocabulary[] = {"Printer", "printer", "VPN",   "password", "e-mail", "x_1",
+                              "2nd",     "The",     "queue", "toner",    "a",      "z"};
   for (int d = 0; d < 60; ++d) {
     std::string text;
     size_t words = rng() % 3000;
@@ -103,7 +104,7 @@ TEST(Build, PartsOnThreadsWriteTheBytesOfOneTable) {
   std::mt19937 rng(23);
   const char* vocabulary[] = {"alpha", "Beta", "gamma", "delta", "eps", "zeta", "eta", "theta"};
   for (int d = 0; d < 97; ++d) {
-    std::string text = "everywhere ";  // one run across every cut
+    std::string text = "everywhere ";   // one run across every cut
     if (d % 10 < 6) text += "blocky ";  // runs ending and starting at cuts
     size_t words = rng() % 40;
     for (size_t i = 0; i < words; ++i) {

@@ -1,4 +1,6 @@
 // The index files byte for byte, and their readers: words, file lists, postings.
+#include "index/index_files.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 
 #include "core/job_progress.h"
 #include "engine_fixture.h"
-#include "index/index_files.h"
 #include "special_files.h"
 
 using norvel_test::Corpus;
@@ -171,7 +172,9 @@ TEST(IndexFiles, FileListsHoldAtMostTotalFilesAndHalfAMillionRecords) {
   EXPECT_EQ(tables[0], (std::vector<uint32_t>{4, 14}));
   EXPECT_EQ(norvel::readFileList(c.index, 1, 1, &tables), -1);
   EXPECT_TRUE(c.Logged("readFileList():File list longer than expected."));
-  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + LE({0}) + "\x05" "b."));
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + LE({0}) +
+                                                        "\x05"
+                                                        "b."));
   EXPECT_EQ(norvel::readFileList(c.index, 1, 2, &tables), -1);  // record cut off
   EXPECT_TRUE(c.Logged("readFileList():Bad file list format."));
   // 500,001 records cannot be held by one table, whatever total files says.

@@ -38,7 +38,8 @@ std::string ShortestNames(uint32_t count) {
 void WriteListsOf1200000(Corpus& c, bool new_index) {
   const uint32_t records[] = {499999, 500000, 200001};
   for (uint32_t k = 0; k < 3; ++k) {
-    ASSERT_TRUE(WriteBytes(c.IndexFile(norvel::ListFileName(k, new_index)), ShortestNames(records[k])));
+    ASSERT_TRUE(
+        WriteBytes(c.IndexFile(norvel::ListFileName(k, new_index)), ShortestNames(records[k])));
   }
 }
 
@@ -84,7 +85,8 @@ TEST(Load, RefusesEmptyWordsAndZeroTableSize) {
 TEST(Load, RefusesCutRecordsLongListsAndOffsetsBeyondThePostings) {
   Corpus c;
   WriteIndex(c);
-  ASSERT_TRUE(WriteBytes(c.IndexFile("_ndxwrds.dat"), Record(0, "cat") + Record(16, "dog").substr(0, 6)));
+  ASSERT_TRUE(
+      WriteBytes(c.IndexFile("_ndxwrds.dat"), Record(0, "cat") + Record(16, "dog").substr(0, 6)));
   ExpectRefused(c, "readIndex():Bad index file format.");
   WriteIndex(c, LE({2, 1}));  // two name records, one file
   ExpectRefused(c, "readFileList():File list longer than expected.");
@@ -92,7 +94,9 @@ TEST(Load, RefusesCutRecordsLongListsAndOffsetsBeyondThePostings) {
   ASSERT_TRUE(WriteBytes(c.IndexFile("_ndxwrds.dat"), Record(0, "cat") + Record(40, "dog")));
   ExpectRefused(c, "readIndexIntoMem():Posting offset beyond _ndxfile.dat.");
   WriteIndex(c);
-  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + LE({0}) + "\x09" "b.t"));
+  ASSERT_TRUE(WriteBytes(c.IndexFile("_file0.dat"), Record(0, "a.txt") + LE({0}) +
+                                                        "\x09"
+                                                        "b.t"));
   ExpectRefused(c, "readFileList():Bad file list format.");
 }
 
@@ -198,8 +202,8 @@ TEST(Discard, DeletesTheNewFilesAndKeepsTheCurrentIndex) {
   progress.index_ready = true;
   norvel::DelNdx(c.index, &progress);
   EXPECT_FALSE(progress.index_ready);
-  for (const char* name : {"_newstats.dat", "_newndxwrds.dat", "_newndxfile.dat", "_newfile0.dat",
-                           "_newfile1.dat"}) {
+  for (const char* name :
+       {"_newstats.dat", "_newndxwrds.dat", "_newndxfile.dat", "_newfile0.dat", "_newfile1.dat"}) {
     EXPECT_FALSE(platform::FileExists(c.IndexFile(name))) << name;
   }
   EXPECT_TRUE(c.ui.boxes.empty());

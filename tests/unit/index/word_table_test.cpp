@@ -1,4 +1,6 @@
 // The word rules, the word hash, the word table and the tokenizer across blocks.
+#include "index/word_table.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "index/tokenizer.h"
-#include "index/word_table.h"
 
 using norvel::PostingRun;
 using norvel::WordTable;
@@ -82,9 +83,14 @@ TEST(WordRules, FoldingFirstLetterAndKeys) {
   EXPECT_FALSE(norvel::startsWithLetter("_x"));
   EXPECT_FALSE(norvel::startsWithLetter(""));
   // FoldToken folds eight bytes at a time; its key must equal the key of the folded text.
-  const std::vector<std::string> tokens = {"A",      "Zebra",         "ABCDEFGH",
-                                           "AbCdEfGhI", "x2-B_c",   "Q_-09azAZ[@`{",
-                                           std::string(254, 'Q'), "a" + std::string(17, '_')};
+  const std::vector<std::string> tokens = {"A",
+                                           "Zebra",
+                                           "ABCDEFGH",
+                                           "AbCdEfGhI",
+                                           "x2-B_c",
+                                           "Q_-09azAZ[@`{",
+                                           std::string(254, 'Q'),
+                                           "a" + std::string(17, '_')};
   for (const std::string& token : tokens) {
     char folded[254 + norvel::kTokenSlack];
     uint32_t key = 0;
@@ -144,8 +150,8 @@ TEST(WordTable, CompressedRunsComeBackWhateverTheirGapsAndNumber) {
   for (size_t w = 0; w < expect.size(); ++w) {
     std::vector<PostingRun> runs = RunsOf(t, "w" + std::to_string(w));
     ASSERT_EQ(runs.size(), expect[w].size()) << w;
-    EXPECT_EQ(t.RunCount(static_cast<size_t>(t.Find(("w" + std::to_string(w)).data(),
-                                                     ("w" + std::to_string(w)).size()))),
+    EXPECT_EQ(t.RunCount(static_cast<size_t>(
+                  t.Find(("w" + std::to_string(w)).data(), ("w" + std::to_string(w)).size()))),
               expect[w].size());
     for (size_t i = 0; i < runs.size(); ++i) {
       ASSERT_EQ(runs[i].first, expect[w][i].first) << w << " " << i;

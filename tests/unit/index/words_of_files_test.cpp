@@ -28,8 +28,8 @@ void ExpectWords(const std::string& text, const std::set<std::string>& expected)
   c.Add("doc.txt", text);
   WordTable t(1000000);
   uint32_t distinct = 0;
-  ASSERT_EQ(norvel::addFileToIndex(1, platform::JoinPath(c.data, "doc.txt"), text.size(),
-                                   &distinct, &t, nullptr, 1000000),
+  ASSERT_EQ(norvel::addFileToIndex(1, platform::JoinPath(c.data, "doc.txt"), text.size(), &distinct,
+                                   &t, nullptr, 1000000),
             0);
   EXPECT_EQ(WordsOf(t), expected);
   EXPECT_EQ(distinct, expected.size());
@@ -69,7 +69,10 @@ TEST(DocumentWords, TokensAcrossBlockBoundaries) {
 }
 
 TEST(DocumentWords, ByteOneAEndsTheWords) {
-  ExpectWords("cat dog\x1A" "bird fish", {"cat", "dog"});
+  ExpectWords(
+      "cat dog\x1A"
+      "bird fish",
+      {"cat", "dog"});
   ExpectWords("cat\x1A", {"cat"});
   ExpectWords(std::string(70000, ' ') + "late\x1A" + "never", {"late"});
 }
@@ -107,7 +110,8 @@ TEST(DocumentWords, UnopenableFileFails) {
   Corpus c;
   WordTable t(10);
   uint32_t distinct = 0;
-  EXPECT_EQ(norvel::addFileToIndex(1, c.root.File("missing.txt"), 5, &distinct, &t, nullptr, 10), -1);
+  EXPECT_EQ(norvel::addFileToIndex(1, c.root.File("missing.txt"), 5, &distinct, &t, nullptr, 10),
+            -1);
   EXPECT_TRUE(c.Logged("addFileToIndex():Cannot open file."));
 }
 
@@ -117,9 +121,9 @@ TEST(DocumentWords, WordsLimitFailsAtTheTokenAfterTheCountPassesIt) {
   WordTable t(3);
   uint32_t distinct = 0;
   // Limit 3: the counter may reach 4; the token after that fails (and is entered).
-  EXPECT_EQ(norvel::addFileToIndex(1, platform::JoinPath(c.data, "d.txt"), 9, &distinct, &t,
-                                   nullptr, 3),
-            -1);
+  EXPECT_EQ(
+      norvel::addFileToIndex(1, platform::JoinPath(c.data, "d.txt"), 9, &distinct, &t, nullptr, 3),
+      -1);
   EXPECT_EQ(distinct, 4u);
   EXPECT_EQ(t.word_count(), 5u);
   EXPECT_TRUE(c.Logged("addFileToIndex():Max words limit reached."));
@@ -127,8 +131,8 @@ TEST(DocumentWords, WordsLimitFailsAtTheTokenAfterTheCountPassesIt) {
   c.Add("r.txt", "a b c d d");
   WordTable r(3);
   distinct = 0;
-  EXPECT_EQ(norvel::addFileToIndex(1, platform::JoinPath(c.data, "r.txt"), 9, &distinct, &r,
-                                   nullptr, 3),
-            -1);
+  EXPECT_EQ(
+      norvel::addFileToIndex(1, platform::JoinPath(c.data, "r.txt"), 9, &distinct, &r, nullptr, 3),
+      -1);
   EXPECT_EQ(r.word_count(), 4u);
 }

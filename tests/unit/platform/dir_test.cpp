@@ -1,10 +1,11 @@
 // Directory listing: byte order on every platform, case-insensitive patterns, files only.
+#include "platform/dir.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "recording_ui.h"
@@ -26,7 +27,8 @@ TEST(WildcardMatch, WindowsPatterns) {
 
 TEST(ListDirectory, SortedInByteOrderFilesOnly) {
   ScratchDir dir;
-  for (const char* name : {"b.txt", "B.txt", "a.txt", "_x.txt", "z.TXT", "notes.doc", "10.txt", "9.txt"})
+  for (const char* name :
+       {"b.txt", "B.txt", "a.txt", "_x.txt", "z.TXT", "notes.doc", "10.txt", "9.txt"})
     ASSERT_TRUE(WriteBytes(dir.File(name), "x"));
   ASSERT_TRUE(platform::MakeDirectory(dir.File("sub.txt")));
   std::vector<std::string> names;
@@ -35,7 +37,8 @@ TEST(ListDirectory, SortedInByteOrderFilesOnly) {
   // The Windows file system holds b.txt and B.txt as one file.
   std::vector<std::string> expected = {"10.txt", "9.txt", "_x.txt", "a.txt", "b.txt", "z.TXT"};
 #else
-  std::vector<std::string> expected = {"10.txt", "9.txt", "B.txt", "_x.txt", "a.txt", "b.txt", "z.TXT"};
+  std::vector<std::string> expected = {"10.txt", "9.txt", "B.txt", "_x.txt",
+                                       "a.txt",  "b.txt", "z.TXT"};
 #endif
   EXPECT_EQ(names, expected);
 }

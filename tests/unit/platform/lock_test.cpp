@@ -1,8 +1,9 @@
 // The byte lock excludes other descriptors of the same process and never waits.
+#include "platform/lock.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/file.h"
-#include "platform/lock.h"
 #include "recording_ui.h"
 
 using norvel_test::ScratchDir;

@@ -38,7 +38,9 @@ TEST(TextReader, TranslatesLikeWindowsTextMode) {
 TEST(TextReader, ByteOneAEndsTheText) {
   ScratchDir dir;
   std::string path = dir.File("t.txt");
-  ASSERT_TRUE(WriteBytes(path, "cat dog\x1A" "bird\r\n"));
+  ASSERT_TRUE(WriteBytes(path,
+                         "cat dog\x1A"
+                         "bird\r\n"));
   EXPECT_EQ(ReadText(path, 1024), "cat dog");
 }
 

@@ -1,11 +1,12 @@
 // Query parsing, evaluation over the four-document corpus, and the query-word table.
+#include "query/query.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "query/query.h"
 #include "engine_fixture.h"
 
 using norvel::FileList;

@@ -1,5 +1,7 @@
 // Result pages: excerpts cut around the first query word, names through the file lists,
 // and the search command that leads to the first page.
+#include "viewer/pages.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 
 #include "app/search.h"
 #include "engine_fixture.h"
-#include "viewer/pages.h"
 
 using norvel::SearchState;
 using norvel::WordTable;
@@ -137,7 +138,8 @@ TEST_F(ResultPages, SearchShowsTheTimingAndTheFirstPage) {
   EXPECT_EQ(s.page_file_names[0], "doc100.txt");
   EXPECT_EQ(s.page_excerpts[0], "Common word 0 here");
   ASSERT_FALSE(c.ui.status.empty());
-  EXPECT_TRUE(std::regex_match(c.ui.status.back(), std::regex("[0-9]+\\.[0-9]{6} seconds\\|Total=25")))
+  EXPECT_TRUE(
+      std::regex_match(c.ui.status.back(), std::regex("[0-9]+\\.[0-9]{6} seconds\\|Total=25")))
       << c.ui.status.back();
   EXPECT_TRUE(norvel::IsQueryWord(s, "COMMON", 6));
   EXPECT_FALSE(norvel::IsQueryWord(s, "word", 4));

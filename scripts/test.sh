@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds and runs every test: natively (Release and sanitizers), then the Windows build
+# Checks the source tree's shape, then builds and runs every test: natively (Release and sanitizers), then the Windows build
 # under Wine with its end-to-end tests in a virtual display. The 32-bit Windows build is
 # always compiled (that alone checks the AR interface layouts, the installer and the
 # packaging); its tests run where this host runs 32-bit programs, else the 64-bit build's
@@ -34,7 +34,11 @@ ctest_windows() {
   fi
 }
 
+# The source tree's shape (ARCHITECTURE.md): layers, platform code, builds, formatting.
 status=0
+echo "=== structure"
+python3 scripts/check-structure.py || status=1
+
 for entry in "${presets[@]}"; do
   preset=${entry%:build}
   echo "=== $preset: configure and build"

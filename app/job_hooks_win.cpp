@@ -21,6 +21,20 @@ void RunOnWindowThread(const std::function<void()>& task) {
   SendMessageA(main, kRunTaskMessage, 0, reinterpret_cast<LPARAM>(&task));
 }
 
+namespace {
+int g_task_depth = 0;  // tasks of another thread running on the window's thread
+}  // namespace
+
+void RunTaskOfAnotherThread(LPARAM task) {
+  ++g_task_depth;
+  (*reinterpret_cast<const std::function<void()>*>(task))();
+  --g_task_depth;
+}
+
+bool InTaskOfAnotherThread() {
+  return g_task_depth > 0;
+}
+
 void WaitWithMessages(HANDLE handle) {
   bool quit = false;
   WPARAM quit_code = 0;

@@ -190,7 +190,12 @@ LRESULT OnLeftButtonUp(HWND, WPARAM, LPARAM lp) {
 
 // A task of another thread, handed over by RunOnWindowThread.
 LRESULT OnRunTask(HWND, WPARAM, LPARAM lp) {
-  (*reinterpret_cast<const std::function<void()>*>(lp))();
+  RunTaskOfAnotherThread(lp);
+  return 0;
+}
+
+LRESULT OnJobEnded(HWND, WPARAM wp, LPARAM) {
+  if (JobHooks& hooks = TheJobHooks(); hooks.job_ended) hooks.job_ended(static_cast<DWORD>(wp));
   return 0;
 }
 
@@ -219,6 +224,7 @@ const Route kRoutes[] = {
     {WM_LBUTTONDOWN, OnLeftButtonDown},
     {WM_LBUTTONUP, OnLeftButtonUp},
     {kRunTaskMessage, OnRunTask},
+    {kJobEndedMessage, OnJobEnded},
 };
 
 }  // namespace

@@ -12,8 +12,9 @@ namespace norvel {
 namespace {
 
 // A document up to this size is read in one call; a larger one in pieces of this size,
-// its tokens running on across them as across any blocks.
-constexpr size_t kLargestRead = size_t{4} << 20;
+// its tokens running on across them as across any blocks. Few documents are larger, and
+// the buffer of a reader grows to this size at most.
+constexpr size_t kLargestRead = size_t{256} << 10;
 
 }  // namespace
 

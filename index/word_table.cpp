@@ -49,10 +49,12 @@ uint32_t hashWord(std::string* text, uint32_t size) {
 // WordTable
 
 uint32_t BytePool::Alloc(size_t n) {
-  if (used_ + n > kBlockSize) {
+  if (used_ + n + kTokenSlack > kBlockSize) {
     // Positions are 32-bit: a pool holds at most 4 GB.
     if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) throw std::bad_alloc();
-    blocks_.emplace_back(new char[kBlockSize + kTokenSlack]());
+    platform::PageBlock block;
+    if (!block.Allocate(kBlockSize)) throw std::bad_alloc();
+    blocks_.push_back(std::move(block));
     used_ = 0;
   }
   uint32_t pos = static_cast<uint32_t>(((blocks_.size() - 1) << kBlockBits) + used_);
@@ -65,9 +67,9 @@ void WordTable::Clear() {
 }
 
 void WordTable::Reserve(size_t words, size_t) {
-  size_t capacity = slots_.empty() ? 1024 : slots_.size();
+  size_t capacity = slot_count() == 0 ? 1024 : slot_count();
   while (capacity < 2 * words) capacity *= 2;
-  if (capacity > slots_.size()) Grow(capacity);
+  if (capacity > slot_count()) Grow(capacity);
 }
 
 namespace {
@@ -92,13 +94,13 @@ inline bool SameWordPadded(const char* a, const char* b, size_t len) {
 
 template <bool kPadded>
 long WordTable::Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const {
-  if (slots_.empty()) {
+  if (slot_count() == 0) {
     *slot = 0;
     return -1;
   }
-  size_t mask = slots_.size() - 1;
+  size_t mask = slot_count() - 1;
   for (size_t s = SlotOf(key);; s = (s + 1) & mask) {
-    const Slot& sl = slots_[s];
+    const Slot& sl = slots()[s];
     if (sl.entry == 0) {
       *slot = s;
       return -1;
@@ -122,27 +124,33 @@ long WordTable::Find(const char* folded, size_t len, uint32_t key) const {
 // Makes the slot array `capacity` slots large, a power of two (at least half of it stays
 // empty, so probes stay short).
 void WordTable::Grow(size_t capacity) {
-  std::vector<Slot> bigger(capacity, Slot{0, 0});
+  platform::PageBlock block;
+  if (!block.Allocate(capacity * sizeof(Slot))) throw std::bad_alloc();
+  Slot* bigger = reinterpret_cast<Slot*>(block.data());  // all empty: zero-filled
   unsigned bits = 0;
   while ((size_t{1} << bits) < capacity) ++bits;
   shift_ = 32 - bits;
   size_t mask = capacity - 1;
-  for (const Slot& sl : slots_) {
+  const Slot* slots = this->slots();
+  for (size_t i = 0, n = slot_count(); i < n; ++i) {
+    const Slot& sl = slots[i];
     if (sl.entry == 0) continue;
     size_t s = SlotOf(sl.key);
     while (bigger[s].entry != 0) s = (s + 1) & mask;
     bigger[s] = sl;
   }
-  slots_.swap(bigger);
+  slot_block_ = std::move(block);
 }
 
 long WordTable::NewEntry(const char* folded, size_t len, uint32_t key, size_t slot) {
-  if ((count_ + 1) * 2 > slots_.size()) {
-    Grow(slots_.empty() ? 1024 : slots_.size() * 2);
+  if ((count_ + 1) * 2 > slot_count()) {
+    Grow(slot_count() == 0 ? 1024 : slot_count() * 2);
     Lookup<false>(folded, len, key, &slot);
   }
   if ((count_ >> kEntryBits) == entries_.size()) {
-    entries_.emplace_back(new Entry[size_t{1} << kEntryBits]);
+    platform::PageBlock block;
+    if (!block.Allocate(sizeof(Entry) << kEntryBits)) throw std::bad_alloc();
+    entries_.push_back(std::move(block));
   }
   uint32_t text = texts_.Alloc(len);
   std::memcpy(texts_.At(text), folded, len);
@@ -155,7 +163,7 @@ long WordTable::NewEntry(const char* folded, size_t len, uint32_t key, size_t sl
   e.length = static_cast<uint8_t>(len);
   e.level = 0;
   ++count_;
-  slots_[slot] = Slot{key, static_cast<uint32_t>(count_)};
+  slots()[slot] = Slot{key, static_cast<uint32_t>(count_)};
   return static_cast<long>(count_ - 1);
 }
 

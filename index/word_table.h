@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/pages.h"
+
 namespace norvel {
 
 constexpr uint32_t kBuildTableSize = 1000000;  // buckets of a build, also its words limit
@@ -135,21 +137,22 @@ struct PostingRun {
 
 // Bytes handed out in blocks that never move: growing never copies what is held, and
 // nothing is cleared before it is written. A position names a byte of any block; what one
-// Alloc returns lies in one block.
+// Alloc returns lies in one block. Blocks are whole large pages from the system.
 class BytePool {
  public:
-  static constexpr unsigned kBlockBits = 16;
+  static constexpr unsigned kBlockBits = 21;
   static constexpr size_t kBlockSize = size_t{1} << kBlockBits;
-  // n bytes (at most kBlockSize) at the returned position, with at least kTokenSlack
-  // readable bytes after them; throws std::bad_alloc.
+  static_assert(kBlockSize == platform::kLargePageSize, "a block is one large page");
+  // n bytes (at most kBlockSize - kTokenSlack) at the returned position, with at least
+  // kTokenSlack readable bytes after them; throws std::bad_alloc.
   uint32_t Alloc(size_t n);
-  char* At(uint32_t pos) { return blocks_[pos >> kBlockBits].get() + (pos & (kBlockSize - 1)); }
+  char* At(uint32_t pos) { return blocks_[pos >> kBlockBits].data() + (pos & (kBlockSize - 1)); }
   const char* At(uint32_t pos) const {
-    return blocks_[pos >> kBlockBits].get() + (pos & (kBlockSize - 1));
+    return blocks_[pos >> kBlockBits].data() + (pos & (kBlockSize - 1));
   }
 
  private:
-  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::vector<platform::PageBlock> blocks_;
   size_t used_ = kBlockSize;  // bytes used of the last block
 };
 
@@ -164,7 +167,7 @@ class WordTable {
   void Clear();  // back to an absent table, memory released
   // Frees the lookup slots of a table that is only read in entry order from now on:
   // Find then finds nothing and nothing may be added.
-  void ReleaseSlots() { std::vector<Slot>().swap(slots_); }
+  void ReleaseSlots() { slot_block_.Reset(); }
   // Makes room for `words` words (of text_bytes characters in all: the text pool grows
   // without copying, so only the count matters), so that the slots need no regrowth.
   void Reserve(size_t words, size_t text_bytes = 0);
@@ -193,11 +196,11 @@ class WordTable {
   // Hints that the word of this key will be looked up soon: loads its slot, or (once the
   // slot is loaded) its entry and text, into the cache.
   void PrefetchSlot(uint32_t key) const {
-    if (!slots_.empty()) __builtin_prefetch(&slots_[SlotOf(key)]);
+    if (slot_count() != 0) __builtin_prefetch(&slots()[SlotOf(key)]);
   }
   void PrefetchEntry(uint32_t key) const {
-    if (slots_.empty()) return;
-    const Slot& slot = slots_[SlotOf(key)];
+    if (slot_count() == 0) return;
+    const Slot& slot = slots()[SlotOf(key)];
     if (slot.entry != 0 && slot.key == key) {
       const Entry& e = At(slot.entry - 1);
       __builtin_prefetch(&e);
@@ -257,13 +260,19 @@ class WordTable {
     uint32_t key;
     uint32_t entry;  // entry + 1, 0 for an empty slot
   };
-  static constexpr unsigned kEntryBits = 12;  // entries per block: 4096
+  static constexpr unsigned kEntryBits = 16;  // entries per block: 65,536 (a large page)
   static constexpr uint32_t SliceSize(unsigned level) { return 8u << (level < 8 ? level : 8); }
 
-  Entry& At(size_t i) { return entries_[i >> kEntryBits][i & ((size_t{1} << kEntryBits) - 1)]; }
-  const Entry& At(size_t i) const {
-    return entries_[i >> kEntryBits][i & ((size_t{1} << kEntryBits) - 1)];
+  Entry& At(size_t i) {
+    return reinterpret_cast<Entry*>(
+        entries_[i >> kEntryBits].data())[i & ((size_t{1} << kEntryBits) - 1)];
   }
+  const Entry& At(size_t i) const {
+    return reinterpret_cast<const Entry*>(
+        entries_[i >> kEntryBits].data())[i & ((size_t{1} << kEntryBits) - 1)];
+  }
+  size_t slot_count() const { return slot_block_.size() / sizeof(Slot); }
+  Slot* slots() const { return reinterpret_cast<Slot*>(slot_block_.data()); }
   size_t SlotOf(uint32_t key) const { return (key * 2654435761u) >> shift_; }
   template <bool kPadded>
   long Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const;
@@ -305,10 +314,10 @@ class WordTable {
 
   uint32_t size_;
   size_t count_ = 0;
-  std::vector<std::unique_ptr<Entry[]>> entries_;
+  std::vector<platform::PageBlock> entries_;  // blocks of 2^kEntryBits entries
   BytePool texts_;
   BytePool runs_;
-  std::vector<Slot> slots_;
+  platform::PageBlock slot_block_;  // the slots (a power of two of them), zeroed when taken
   unsigned shift_ = 32;
 };
 

@@ -1,0 +1,60 @@
+// Memory in whole pages straight from the system, for the large working sets of a build
+// or a loaded index (word tables, their pools, read buffers). A page fault is costly on
+// some hosts (virtual machines above all); a block taken here is zero-filled by the
+// system, aligned to a large page when it spans one or more, and marked for large pages
+// where the system offers them, so that filling it costs few faults.
+#pragma once
+
+#include <cstddef>
+#include <utility>
+
+namespace platform {
+
+// The large page a block of at least this size is aligned to.
+constexpr size_t kLargePageSize = size_t{2} << 20;
+
+// n bytes (n > 0), zero-filled, aligned to at least 4,096 bytes; nullptr when refused.
+void* AllocatePages(size_t n);
+// Frees a block of AllocatePages; n as it was asked for.
+void FreePages(void* p, size_t n);
+
+// An owned block of pages.
+class PageBlock {
+ public:
+  PageBlock() = default;
+  ~PageBlock() { Reset(); }
+  PageBlock(PageBlock&& other) noexcept
+      : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
+  PageBlock& operator=(PageBlock&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      data_ = std::exchange(other.data_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+  }
+  PageBlock(const PageBlock&) = delete;
+  PageBlock& operator=(const PageBlock&) = delete;
+
+  // Replaces the block with a new zero-filled one of n bytes; false (holding none) when
+  // refused.
+  bool Allocate(size_t n) {
+    Reset();
+    data_ = static_cast<char*>(AllocatePages(n));
+    size_ = data_ ? n : 0;
+    return data_ != nullptr;
+  }
+  void Reset() {
+    if (data_) FreePages(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
+  }
+  char* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+// Pages on Linux and other POSIX systems: anonymous mappings, large pages by advice.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "platform/pages.h"
+
+namespace platform {
+
+namespace {
+
+size_t RoundUp(size_t n, size_t to) {
+  return (n + to - 1) / to * to;
+}
+
+}  // namespace
+
+void* AllocatePages(size_t n) {
+  if (n == 0) return nullptr;
+  size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  size_t length = RoundUp(n, page);
+  if (length < kLargePageSize) {
+    void* p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+  }
+  // A large block starts on a large-page boundary: map a large page more, then give back
+  // what lies before the boundary and after the block.
+  if (length > SIZE_MAX - kLargePageSize) return nullptr;
+  size_t mapped = length + kLargePageSize;
+  void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  uintptr_t start = reinterpret_cast<uintptr_t>(p);
+  uintptr_t aligned = RoundUp(start, kLargePageSize);
+  if (aligned > start) munmap(p, aligned - start);
+  size_t tail = start + mapped - (aligned + length);
+  if (tail > 0) munmap(reinterpret_cast<void*>(aligned + length), tail);
+#ifdef MADV_HUGEPAGE
+  // Only advice: where large pages are off or none is free, small pages serve.
+  madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);
+#endif
+  return reinterpret_cast<void*>(aligned);
+}
+
+void FreePages(void* p, size_t n) {
+  if (!p) return;
+  size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  munmap(p, RoundUp(n, page));
+}
+
+}  // namespace platform

@@ -26,6 +26,7 @@
 #include "index/index_files.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
+#include "platform/dir_sizes.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -159,19 +160,74 @@ unsigned ThreadsFor(const BuildTuning& tuning) {
   return n == 0 ? 1 : std::min(n, 4u);
 }
 
-// The parts of the listing: one per thread. (More parts, taken in turn, would even out
+// Runs f(t) for t in [0, count) on as many threads, the calling thread being the first.
+template <typename F>
+void OnThreads(size_t count, F&& f) {
+  std::vector<std::thread> helpers;
+  for (size_t t = 1; t < count; ++t) {
+    try {
+      helpers.emplace_back(f, t);
+    } catch (const std::system_error&) {
+      // Fewer threads: the calling thread does the rest.
+      for (size_t u = t; u < count; ++u) f(u);
+      break;
+    }
+  }
+  f(0);
+  for (std::thread& h : helpers) h.join();
+}
+
+// Where the parts of the listing begin: each of `count` parts holds about as many bytes
+// (the documents' sizes are taken on `threads` threads), and at least one document.
+std::vector<size_t> CutsByBytes(const std::string& data_dir, const platform::DirListing& entries,
+                                size_t count, unsigned threads) {
+  size_t n = entries.size();
+  std::vector<size_t> cuts(count + 1, n);
+  for (size_t k = 0; k < count; ++k) cuts[k] = n * k / count;
+  std::vector<uint64_t> sizes(n);
+  size_t shares = std::min<size_t>(threads, n);
+  OnThreads(shares, [&](size_t t) {
+    size_t begin = n * t / shares, end = n * (t + 1) / shares;
+    platform::ListedFileSizes(data_dir, entries, begin, end, sizes.data() + begin);
+  });
+  uint64_t total = 0;
+  for (uint64_t b : sizes) total += b;
+  if (total == 0) return cuts;
+  uint64_t sum = 0;
+  size_t k = 1;
+  for (size_t i = 0; i < n && k < count; ++i) {
+    // Part k begins at the first document that the bytes before reach its share.
+    while (k < count && sum >= total / count * k) cuts[k++] = i;
+    sum += sizes[i];
+  }
+  for (; k < count; ++k) cuts[k] = n;
+  // Every part keeps a document: no cut before the one before it plus one, nor so late
+  // that a part after it has none.
+  for (k = 1; k < count; ++k) {
+    cuts[k] = std::max(cuts[k], cuts[k - 1] + 1);
+    cuts[k] = std::min(cuts[k], n - (count - k));
+  }
+  return cuts;
+}
+
+// The parts of the listing: one per thread, cut so that each holds about as many bytes,
+// as the time of a part goes with its bytes. (More parts, taken in turn, would even out
 // documents of uneven sizes, but each costs a table that holds much of the vocabulary
 // again, and merging them costs more than the evening out gains.)
-std::vector<std::unique_ptr<Part>> MakeParts(size_t documents, unsigned threads,
+std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
+                                             const platform::DirListing& entries, unsigned threads,
                                              const BuildTuning& tuning, uint32_t words_hint) {
+  size_t documents = entries.size();
   size_t count = threads;
   size_t least = std::max<size_t>(1, tuning.min_part_documents);
   while (count > 1 && documents / count < least) --count;
+  std::vector<size_t> cuts = {0, documents};
+  if (count > 1) cuts = CutsByBytes(data_dir, entries, count, threads);
   std::vector<std::unique_ptr<Part>> parts;
   for (size_t k = 0; k < count; ++k) {
     parts.emplace_back(new Part);
-    parts.back()->begin = documents * k / count;
-    parts.back()->end = documents * (k + 1) / count;
+    parts.back()->begin = cuts[k];
+    parts.back()->end = cuts[k + 1];
     // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
@@ -278,7 +334,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   std::vector<std::unique_ptr<Part>> parts;
   MergedWords merged;
   for (;;) {
-    parts = MakeParts(entries.size(), threads, tuning, words_hint);
+    parts = MakeParts(data_dir, entries, threads, tuning, words_hint);
     Shared shared{data_dir, entries, &exclusions, progress, parts};
     RunParts(&shared, threads);
     size_t last = std::min(shared.first_ended.load(), parts.size() - 1);

@@ -1,0 +1,23 @@
+// The sizes of listed files on Windows: the listing holds them.
+#include <string>
+
+#include "platform/dir_sizes.h"
+#include "platform/file.h"
+#include "platform/path.h"
+
+namespace platform {
+
+void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t begin, size_t end,
+                     uint64_t* sizes) {
+  for (size_t i = begin; i < end; ++i) {
+    if (listing.size_known()) {
+      sizes[i - begin] = listing.file_size(i);
+      continue;
+    }
+    FileStatus st;
+    bool known = GetFileStatus(JoinPath(dir, std::string(listing.name(i))), &st);
+    sizes[i - begin] = known ? st.size : 0;
+  }
+}
+
+}  // namespace platform

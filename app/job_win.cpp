@@ -6,6 +6,7 @@
 #include "app/shell_win.h"
 #include "core/messages.h"
 #include "index/marker.h"
+#include "platform/handle_win.h"
 
 namespace norvel {
 
@@ -14,7 +15,9 @@ namespace {
 constexpr UINT_PTR kProgressTimerId = 4000;
 constexpr UINT kProgressTimerMillis = 500;
 
-HANDLE g_job_thread = nullptr;
+// The last job's thread, kept after it ended so that the next job and the shutdown can
+// wait for it; closed when the next job starts or at shutdown.
+KernelHandle g_job_thread;
 
 // A timer belongs to the thread of its window: the job has the window's thread start and
 // stop it, through the same route as its boxes and status texts, so that the job's later
@@ -45,7 +48,7 @@ void OnIndexCommand() {
   if (!BeginIndexCommand(&TheJobState(), s.settings.app_dir)) return;
   // A job releases the marker a moment before its thread ends, and a failed one only
   // after its last box has been answered: the next job must not start beside it.
-  if (g_job_thread) WaitWithMessages(g_job_thread);
+  if (g_job_thread) WaitWithMessages(g_job_thread.get());
   EnableWindow(s.main, FALSE);
   if (!OpenExportDialog(s.focus_holder)) {
     // Without a dialog nothing could ever give the window back or start a job.
@@ -57,7 +60,7 @@ void OnIndexCommand() {
 
 void OnCancelCommand() {
   CancelJob(&TheJobState(), [] {
-    if (g_job_thread) WaitWithMessages(g_job_thread);
+    if (g_job_thread) WaitWithMessages(g_job_thread.get());
   });
 }
 
@@ -66,13 +69,12 @@ void OnTimerTick(UINT_PTR) {
 }
 
 HANDLE JobThreadForShutdown() {
-  return g_job_thread;
+  return g_job_thread.get();
 }
 
 void ReleaseAtShutdown() {
   ReleaseExportDialog();
-  if (g_job_thread) CloseHandle(g_job_thread);
-  g_job_thread = nullptr;
+  g_job_thread.reset();
 }
 
 }  // namespace
@@ -83,9 +85,9 @@ JobState& TheJobState() {
 }
 
 bool StartJobThread() {
-  if (g_job_thread) CloseHandle(g_job_thread);  // ended: the Index command waited for it
+  g_job_thread.reset();  // ended: the Index command waited for it
   DWORD id = 0;
-  g_job_thread = CreateThread(nullptr, 0, JobThreadMain, nullptr, 0, &id);
+  g_job_thread.reset(CreateThread(nullptr, 0, JobThreadMain, nullptr, 0, &id));
   return id != 0;
 }
 

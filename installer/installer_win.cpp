@@ -5,6 +5,7 @@
 
 #include "installer/extract.h"
 #include "installer/license_text.h"
+#include "platform/gdi_win.h"
 
 namespace norvel {
 namespace {
@@ -19,40 +20,19 @@ enum ControlId {
 const char kClassName[] = "NorvelInstaller";
 const int kWindowWidth = 520, kWindowHeight = 400;
 
-// The one installer window's controls and drawing objects.
+// The one installer window's controls and drawing objects. The fonts are deleted when the
+// window is destroyed.
 struct InstallerWindow {
   HWND license, accept, decline, install, cancel;
-  HFONT regular, bold;
+  Font regular, bold;
   HBRUSH white;
   WNDPROC license_proc, accept_proc, decline_proc, install_proc, cancel_proc;
 };
 InstallerWindow g_window;
 
-// A GDI object selected into a device context for one scope.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  ~Selected() { SelectObject(dc_, previous_); }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-// A pen that is deleted when it goes out of scope.
-class Pen {
- public:
-  explicit Pen(COLORREF colour) : pen_(CreatePen(PS_SOLID, 1, colour)) {}
-  ~Pen() { DeleteObject(pen_); }
-  Pen(const Pen&) = delete;
-  Pen& operator=(const Pen&) = delete;
-  HPEN get() const { return pen_; }
-
- private:
-  HPEN pen_;
-};
+Pen MakeSolidPen(COLORREF colour) {
+  return Pen(CreatePen(PS_SOLID, 1, colour));
+}
 
 HFONT MakeArial(int weight) {
   return CreateFontA(15, 6, 0, 0, weight, FALSE, FALSE, FALSE, 0, OUT_DEFAULT_PRECIS,
@@ -122,7 +102,7 @@ HWND MakeControl(HWND parent, DWORD ex_style, const char* cls, const char* text,
   HWND control =
       CreateWindowExA(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
                       parent, reinterpret_cast<HMENU>(id), GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_window.regular), FALSE);
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(g_window.regular.get()), FALSE);
   return control;
 }
 
@@ -130,14 +110,14 @@ void OnCreate(HWND hwnd) {
   InstallerWindow& w = g_window;
   RECT r;
   GetClientRect(hwnd, &r);
-  w.regular = MakeArial(FW_NORMAL);
-  w.bold = MakeArial(FW_BOLD);
+  w.regular.reset(MakeArial(FW_NORMAL));
+  w.bold.reset(MakeArial(FW_BOLD));
   w.license = CreateWindowExA(WS_EX_CLIENTEDGE, "Edit", nullptr,
                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL |
                                   ES_READONLY | ES_WANTRETURN,
                               16, 52, 480, 200, hwnd, reinterpret_cast<HMENU>(kLicenseId),
                               GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(w.license, WM_SETFONT, reinterpret_cast<WPARAM>(w.regular), TRUE);
+  SendMessageA(w.license, WM_SETFONT, reinterpret_cast<WPARAM>(w.regular.get()), TRUE);
   SetWindowTextA(w.license, kLicenseAgreement);
   w.accept = MakeControl(hwnd, 0, "Button", "I accept the agreement", BS_RADIOBUTTON, r.left + 16,
                          r.bottom - 102, 200, 20, kAcceptId);
@@ -159,35 +139,34 @@ void OnCreate(HWND hwnd) {
 }
 
 void OnPaint(HWND hwnd) {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd, &ps);
+  PaintScope paint(hwnd);
+  HDC dc = paint.dc();
   RECT r;
   GetClientRect(hwnd, &r);
   SetBkMode(dc, TRANSPARENT);
   {
-    Selected font(dc, g_window.bold);
+    SelectedObject font(dc, g_window.bold.get());
     TextOutA(dc, r.left + 16, r.top + 2, "License Agreement", 17);
   }
   {
-    Selected font(dc, g_window.regular);
+    SelectedObject font(dc, g_window.regular.get());
     static const char kLine1[] =
         "Please read the following license agreement.  You must accept the terms of this";
     static const char kLine2[] = "agreement before continuing with the installation.";
     TextOutA(dc, r.left + 16, r.top + 17, kLine1, sizeof kLine1 - 1);
     TextOutA(dc, r.left + 16, r.top + 32, kLine2, sizeof kLine2 - 1);
   }
-  Pen grey(RGB(128, 128, 128)), white(RGB(255, 255, 255));
+  Pen grey = MakeSolidPen(RGB(128, 128, 128)), white = MakeSolidPen(RGB(255, 255, 255));
   {
-    Selected pen(dc, grey.get());
+    SelectedObject pen(dc, grey.get());
     MoveToEx(dc, r.left, r.bottom - 42, nullptr);
     LineTo(dc, r.right, r.bottom - 42);
   }
   {
-    Selected pen(dc, white.get());
+    SelectedObject pen(dc, white.get());
     MoveToEx(dc, r.left, r.bottom - 43, nullptr);
     LineTo(dc, r.right, r.bottom - 43);
   }
-  EndPaint(hwnd, &ps);
 }
 
 // Writes the carried program next to the installer: 0 when written, -1 after a box.
@@ -261,8 +240,8 @@ LRESULT CALLBACK InstallerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SETFOCUS:
       return 0;
     case WM_DESTROY:
-      DeleteObject(g_window.regular);
-      DeleteObject(g_window.bold);
+      g_window.regular.reset();
+      g_window.bold.reset();
       PostQuitMessage(0);
       return 0;
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/dir.h"
+#include "platform/handle_win.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -12,14 +13,13 @@ namespace platform {
 bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing) {
   *listing = DirListing();
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(JoinPath(dir, "*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  norvel::FindFiles find(JoinPath(dir, "*").c_str(), &fd);
+  if (!find.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     if (!WildcardMatch(pattern.c_str(), fd.cFileName)) continue;
     listing->Add(fd.cFileName, (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow);
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
+  } while (find.Next(&fd));
   listing->Sort();
   return true;
 }
@@ -55,14 +55,10 @@ ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_
   }
   if (*size == 0) return Result::kOk;
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Result::kCannotOpen;
-  if (GetFileType(h) != FILE_TYPE_DISK) {
-    CloseHandle(h);
-    return Result::kCannotOpen;
-  }
-  file_ = reinterpret_cast<intptr_t>(h);
+  norvel::KernelHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h || GetFileType(h.get()) != FILE_TYPE_DISK) return Result::kCannotOpen;
+  file_ = reinterpret_cast<intptr_t>(h.release());
   return Result::kOk;
 }
 
@@ -88,9 +84,9 @@ namespace platform {
 
 bool RemoveDirectoryTree(const std::string& dir) {
   WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(JoinPath(dir, "*").c_str(), &fd);
   bool ok = true;
-  if (h != INVALID_HANDLE_VALUE) {
+  // The search is closed before the directory itself is removed.
+  if (norvel::FindFiles find(JoinPath(dir, "*").c_str(), &fd); find.valid()) {
     do {
       std::string name = fd.cFileName;
       if (name == "." || name == "..") continue;
@@ -101,8 +97,7 @@ bool RemoveDirectoryTree(const std::string& dir) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         ok = DeleteFileA(path.c_str()) && ok;
       }
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
+    } while (find.Next(&fd));
   }
   return RemoveDirectoryA(dir.c_str()) && ok;
 }

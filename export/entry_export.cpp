@@ -10,6 +10,7 @@
 
 #include "core/job_progress.h"
 #include "core/messages.h"
+#include "export/ar_owned.h"
 #include "export/entry_file_name.h"
 #include "export/entry_format.h"
 
@@ -46,11 +47,100 @@ void BuildFieldList(const FieldDefinitions& defs, std::vector<AREntryListFieldSt
   }
 }
 
-// Frees the qualifier through the library; false when the library lacks the function.
-bool FreeQualifier(const ArModule& ar, ARQualifierStruct* qualifier) {
-  auto free_qualifier = ar.Find<FreeARQualifierStructProc>("FreeARQualifierStruct");
-  if (free_qualifier) free_qualifier(qualifier, 0);
-  return free_qualifier != nullptr;
+// One listing of a schema's entries: the qualification made from the query, the listing
+// asked for with it, and the release of what the library handed out. What the library
+// filled in goes back to it exactly once, also when an export ends early.
+class SchemaListing {
+ public:
+  enum class Requested { kFailed, kRefused, kListed };
+
+  SchemaListing(const ArModule& ar, const ControlRecord& control, char* schema)
+      : ar_(ar), control_(control), schema_(schema) {}
+
+  // Makes the qualification from query's text. 0, or -1 after a log line.
+  int LoadQualifier(const std::string& query);
+  // Lists the entries with the listable fields of defs, at most max_records. kFailed after a
+  // log line when the field list cannot be made, the library cannot list or the stop flag
+  // is set; kRefused when the server refused the listing (logged).
+  Requested Request(const FieldDefinitions& defs, int max_records, const JobProgress& progress);
+  const AREntryListFieldValueList& entries() const { return entries_.value(); }
+  // Gives qualifier, sort list, entries and status lists back to the library; false after
+  // a log line for each release function the library lacks.
+  bool Release();
+
+ private:
+  const ArModule& ar_;
+  const ControlRecord& control_;
+  char* schema_;
+  // On an early exit the qualifier goes back before its status list.
+  StatusList list_status_{ar_};
+  StatusList qualifier_status_{ar_};
+  ArEntryList entries_{ar_};
+  ArQualifier qualifier_{ar_};
+};
+
+int SchemaListing::LoadQualifier(const std::string& query) {
+  auto load_qualifier = ar_.Find<ARLoadARQualifierStructProc>("ARLoadARQualifierStruct");
+  if (!load_qualifier) {
+    WriteLog("APIARGetListEntryWithFields():No Proc:ProcARLoadARQualifierStruct");
+    return -1;
+  }
+  std::vector<char> query_text(query.begin(), query.end());
+  query_text.push_back('\0');
+  ControlRecord copy = control_;
+  if (load_qualifier(copy.get(), schema_, nullptr, query_text.data(), qualifier_.Fill(),
+                     qualifier_status_.get()) >= AR_RETURN_ERROR) {
+    // A qualifier that failed to load is undefined: it never reaches the listing.
+    qualifier_status_.LogFirstText("APIARGetListEntryWithFields", "ARLoadARQualifierStruct");
+    return -1;
+  }
+  return 0;
+}
+
+SchemaListing::Requested SchemaListing::Request(const FieldDefinitions& defs, int max_records,
+                                                const JobProgress& progress) {
+  std::vector<AREntryListFieldStruct> fields;
+  try {
+    BuildFieldList(defs, &fields);
+  } catch (const std::bad_alloc&) {
+    WriteLog("APIARGetListEntryWithFields():Malloc failure for field list.");
+    return Requested::kFailed;
+  }
+  auto list_entries = ar_.Find<ARGetListEntryWithFieldsProc>("ARGetListEntryWithFields");
+  if (!list_entries) WriteLog("APIARGetListEntryWithFields():No Proc:ARGetListEntryWithFields");
+  if (!list_entries || progress.stop) return Requested::kFailed;
+  AREntryListFieldList field_list = {static_cast<unsigned>(fields.size()),
+                                     fields.empty() ? nullptr : fields.data()};
+  ControlRecord copy = control_;
+  int rc = list_entries(copy.get(), schema_, qualifier_.get(), &field_list, nullptr, 0,
+                        static_cast<unsigned>(max_records), entries_.Fill(), nullptr,
+                        list_status_.get());
+  if (rc < AR_RETURN_ERROR) return Requested::kListed;
+  list_status_.LogFirstText("APIARGetListEntryWithFields", "ARGetListEntryWithFields");
+  return Requested::kRefused;
+}
+
+bool SchemaListing::Release() {
+  bool ok = true;
+  if (!qualifier_.Free()) {
+    WriteLog("APIARGetListEntryWithFields():No Proc:FreeARQualifierStruct");
+    ok = false;
+  }
+  // The listing asks for no order, yet its empty sort list goes back like the rest.
+  ARSortList sort = {0, nullptr};
+  if (auto free_sort = ar_.Find<FreeARSortListProc>("FreeARSortList")) {
+    free_sort(&sort, 0);
+  } else {
+    WriteLog("APIARGetListEntryWithFields():No Proc:FreeARSortList");
+    ok = false;
+  }
+  if (!entries_.Free()) {
+    WriteLog("APIARGetListEntryWithFields():No Proc:FreeAREntryListFieldValueList");
+    ok = false;
+  }
+  qualifier_status_.Release();
+  list_status_.Release();
+  return ok;
 }
 
 }  // namespace
@@ -115,93 +205,27 @@ int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
   std::memset(schema_name, 0, sizeof schema_name);
   std::strncpy(schema_name, schema.c_str(), sizeof schema_name - 1);
 
-  FieldDefinitions defs(ar);
+  FieldDefinitions defs(ar);  // declared first: the definitions go back to the library last
   if (APIARGetMultipleFields(ar, control, schema_name, &defs) != 0) return -1;
+  SchemaListing listing(ar, control, schema_name);
+  if (listing.LoadQualifier(query) != 0) return -1;
+  const SchemaListing::Requested requested = listing.Request(defs, max_records, *progress);
+  if (requested == SchemaListing::Requested::kFailed) return -1;
 
-  auto load_qualifier = ar.Find<ARLoadARQualifierStructProc>("ARLoadARQualifierStruct");
-  if (!load_qualifier) {
-    WriteLog("APIARGetListEntryWithFields():No Proc:ProcARLoadARQualifierStruct");
-    return -1;
-  }
-  ARQualifierStruct qualifier;
-  std::memset(&qualifier, 0, sizeof qualifier);
-  std::vector<char> query_text(query.begin(), query.end());
-  query_text.push_back('\0');
-  StatusList qualifier_status(ar);
-  {
-    ControlRecord copy = control;
-    if (load_qualifier(copy.get(), schema_name, nullptr, query_text.data(), &qualifier,
-                       qualifier_status.get()) >= AR_RETURN_ERROR) {
-      // A qualifier that failed to load is undefined: it never reaches the listing.
-      qualifier_status.LogFirstText("APIARGetListEntryWithFields", "ARLoadARQualifierStruct");
-      FreeQualifier(ar, &qualifier);
-      return -1;
-    }
-  }
-
-  std::vector<AREntryListFieldStruct> fields;
-  try {
-    BuildFieldList(defs, &fields);
-  } catch (const std::bad_alloc&) {
-    WriteLog("APIARGetListEntryWithFields():Malloc failure for field list.");
-    FreeQualifier(ar, &qualifier);
-    return -1;
-  }
-
-  auto list_entries = ar.Find<ARGetListEntryWithFieldsProc>("ARGetListEntryWithFields");
-  if (!list_entries || progress->stop) {
-    if (!list_entries) {
-      WriteLog("APIARGetListEntryWithFields():No Proc:ARGetListEntryWithFields");
-    }
-    FreeQualifier(ar, &qualifier);
-    return -1;
-  }
-  AREntryListFieldList field_list = {static_cast<unsigned>(fields.size()),
-                                     fields.empty() ? nullptr : fields.data()};
-  AREntryListFieldValueList entries = {0, nullptr};
-  StatusList list_status(ar);
   ExportTally written;
-  {
-    ControlRecord copy = control;
-    int rc = list_entries(copy.get(), schema_name, &qualifier, &field_list, nullptr, 0,
-                          static_cast<unsigned>(max_records), &entries, nullptr, list_status.get());
-    if (rc < AR_RETURN_ERROR) {
-      EntryWriter writer(ar, control, schema_name, defs, data_dir, progress);
-      writer.ExportEntries(entries);
-      written = writer.tally();
-    } else {
-      list_status.LogFirstText("APIARGetListEntryWithFields", "ARGetListEntryWithFields");
-    }
+  if (requested == SchemaListing::Requested::kListed) {
+    EntryWriter writer(ar, control, schema_name, defs, data_dir, progress);
+    writer.ExportEntries(listing.entries());
+    written = writer.tally();
   }
   if (tally) {
     tally->written += written.written;
     tally->not_written += written.not_written;
   }
-
   // An entry that was listed but not written is no success, whatever else went well.
   int result = written.not_written > 0 ? -1 : 0;
-  if (!FreeQualifier(ar, &qualifier)) {
-    WriteLog("APIARGetListEntryWithFields():No Proc:FreeARQualifierStruct");
-    result = -1;
-  }
-  std::vector<AREntryListFieldStruct>().swap(fields);
-  ARSortList sort = {0, nullptr};
-  if (auto free_sort = ar.Find<FreeARSortListProc>("FreeARSortList")) {
-    free_sort(&sort, 0);
-  } else {
-    WriteLog("APIARGetListEntryWithFields():No Proc:FreeARSortList");
-    result = -1;
-  }
-  auto free_entries = ar.Find<FreeAREntryListFieldValueListProc>("FreeAREntryListFieldValueList");
-  if (free_entries) {
-    free_entries(&entries, 0);
-  } else {
-    WriteLog("APIARGetListEntryWithFields():No Proc:FreeAREntryListFieldValueList");
-    result = -1;
-  }
-  qualifier_status.Release();
-  list_status.Release();
-  return result;  // the definitions go back to the library last
+  if (!listing.Release()) result = -1;
+  return result;
 }
 
 EntryWriter::EntryWriter(const ArModule& ar, const ControlRecord& control, ARNameType schema,

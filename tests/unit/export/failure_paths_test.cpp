@@ -360,6 +360,23 @@ TEST_F(FailurePathsTest, AFieldListThatCannotBeAllocatedEndsTheListing) {
   EXPECT_TRUE(server_.DataFiles().empty());
 }
 
+// An allocation that fails while an entry file is written ends the export in the
+// connection's frame; the qualifier and the listed entries still go back to the library
+// (the sanitizer build reports them as leaked when they do not).
+TEST_F(FailurePathsTest, AnAllocationFailureWhileWritingStillReleasesTheListing) {
+  const std::string notes(5000, 'q');
+  server_.AddSchema("long.schema",
+                    "schema Long\nfield 1 char Id max=15\n"
+                    "field 8 char Notes max=6000\nentry\nset 1 L1\nset 8 " +
+                        notes + "\n");
+  // The formatted block of field 8: "<<Notes>>\n   ", the text and "\n", then a NUL.
+  norvel_test::FailNextAllocationOf(std::string("<<Notes>>\n   \n").size() + notes.size() + 1);
+  EXPECT_EQ(Export("", "Long"), -1);
+  EXPECT_TRUE(norvel_test::ArmedAllocationFailed());
+  norvel_test::FailNextAllocationOf(0);
+  EXPECT_EQ(server_.Log(), Lines{"ExportData():Malloc failure."});
+}
+
 TEST_F(FailurePathsTest, ThePasswordReachesNeitherTheLogNorTheFiles) {
   const std::string password = "Zq8-very-secret";
   server_.AddServerLines("user Demo " + password);

@@ -50,6 +50,47 @@ ViewRect ResultView::GetViewRect(int n) const {
   return r;
 }
 
+namespace {
+
+// The position a scroll request asks of a bar, before it is held to the bar's range. Top,
+// Bottom and a thumb position given by the caller move only the vertical bar.
+int RequestedPosition(const ScrollInfo& si, int request, bool vertical, int thumb_pos) {
+  switch (request) {
+    case kSbLineUp:  // and kSbLineLeft
+      return si.pos - 1;
+    case kSbLineDown:  // and kSbLineRight
+      return si.pos + 1;
+    case kSbPageUp:  // and kSbPageLeft
+      return si.pos - si.page;
+    case kSbPageDown:  // and kSbPageRight
+      return si.pos + si.page;
+    case kSbThumbTrack:
+      return si.track_pos;
+    default:
+      break;
+  }
+  if (!vertical) return si.pos;
+  switch (request) {
+    case kSbThumbPosition:
+      return thumb_pos;
+    case kSbTop:
+      return si.min;
+    case kSbBottom:
+      return si.max;
+    default:
+      return si.pos;
+  }
+}
+
+}  // namespace
+
+ResultView::Axis ResultView::AxisOf(ScrollBar bar) {
+  if (bar == ScrollBar::kVertical) {
+    return {scroll_.top_line, scroll_.visible_lines, scroll_.vertical_shown};
+  }
+  return {scroll_.horizontal_pos, scroll_.visible_columns, scroll_.horizontal_shown};
+}
+
 void ResultView::SetupScrollBars() {
   for (int round = 0; round < 4; ++round) {
     const ViewRect view = GetViewRect(0);
@@ -61,53 +102,12 @@ void ResultView::SetupScrollBars() {
     const bool was_vertical = scroll_.vertical_shown;
     const bool was_horizontal = scroll_.horizontal_shown;
     const int count = layout_.line_count();
-
-    const int vmax = count + 1;
-    const int vpage = (view.bottom - view.top) / m.pitch;
-    host_->SetScrollRange(ScrollBar::kVertical, vmax, vpage);
-    if (vmax > vpage) {
-      host_->ShowScrollBar(ScrollBar::kVertical, true);
-      if (scroll_.top_line + vpage > count) {
-        scroll_.top_line = std::max(0, scroll_.visible_lines - vpage + scroll_.top_line);
-      }
-      scroll_.visible_lines = vpage;
-      scroll_.vertical_shown = true;
-    } else {
-      scroll_.top_line = 0;
-      host_->ShowScrollBar(ScrollBar::kVertical, false);
-      scroll_.vertical_shown = false;
-    }
-    // The bar's thumb and the drawn lines must agree, or the next scroll jumps.
-    scroll_.top_line = host_->SetScrollPos(ScrollBar::kVertical, scroll_.top_line);
-
+    // The vertical bar counts lines, one more than there are; the horizontal one counts
+    // average character widths up to the widest line end drawn so far.
+    SetupScrollBar(ScrollBar::kVertical, {count + 1, (view.bottom - view.top) / m.pitch, count});
     const int hmax = scroll_.widest_line_end / m.a;
-    const int hpage = view.right / m.a;
-    host_->SetScrollRange(ScrollBar::kHorizontal, hmax, hpage);
-    if (hmax > hpage && count != 0) {
-      host_->ShowScrollBar(ScrollBar::kHorizontal, true);
-      if (scroll_.horizontal_pos + hpage > hmax) {
-        scroll_.horizontal_pos =
-            std::max(0, scroll_.visible_columns - hpage + scroll_.horizontal_pos);
-      }
-      scroll_.visible_columns = hpage;
-      scroll_.horizontal_shown = true;
-    } else {
-      scroll_.horizontal_pos = 0;
-      host_->ShowScrollBar(ScrollBar::kHorizontal, false);
-      scroll_.horizontal_shown = false;
-    }
-    scroll_.horizontal_pos = host_->SetScrollPos(ScrollBar::kHorizontal, scroll_.horizontal_pos);
-
-    // The layout rule places the bars as a pair; one shown alone takes its whole side.
-    const ClientGeometry g = host_->Geometry();
-    if (scroll_.horizontal_shown && !scroll_.vertical_shown) {
-      int y = g.height - g.status_bar_height - g.horizontal_bar_height;
-      host_->MoveScrollBar(ScrollBar::kHorizontal, {0, y, g.width, y + g.horizontal_bar_height});
-    } else if (scroll_.vertical_shown && !scroll_.horizontal_shown) {
-      int x = g.width - g.vertical_bar_width;
-      host_->MoveScrollBar(ScrollBar::kVertical,
-                           {x, g.search_bar_height, g.width, g.height - g.status_bar_height});
-    }
+    SetupScrollBar(ScrollBar::kHorizontal, {hmax, view.right / m.a, hmax, count != 0});
+    PlaceLoneScrollBar();
     // Showing or hiding one bar changes the view, which may change the other. Two bars
     // settle within a few rounds; the bound only guards against a host that flickers.
     if (scroll_.vertical_shown == was_vertical && scroll_.horizontal_shown == was_horizontal) {
@@ -116,46 +116,55 @@ void ResultView::SetupScrollBars() {
   }
 }
 
+void ResultView::SetupScrollBar(ScrollBar bar, const BarExtent& extent) {
+  const Axis axis = AxisOf(bar);
+  host_->SetScrollRange(bar, extent.max, extent.page);
+  if (extent.max > extent.page && extent.may_show) {
+    host_->ShowScrollBar(bar, true);
+    // A page that now reaches past the end moves back by what the page grew.
+    if (axis.pos + extent.page > extent.end) {
+      axis.pos = std::max(0, axis.visible - extent.page + axis.pos);
+    }
+    axis.visible = extent.page;
+    axis.shown = true;
+  } else {
+    axis.pos = 0;
+    host_->ShowScrollBar(bar, false);
+    axis.shown = false;
+  }
+  // The bar's thumb and the drawn lines must agree, or the next scroll jumps.
+  axis.pos = host_->SetScrollPos(bar, axis.pos);
+}
+
+void ResultView::PlaceLoneScrollBar() {
+  // The layout rule places the bars as a pair; one shown alone takes its whole side.
+  const ClientGeometry g = host_->Geometry();
+  if (scroll_.horizontal_shown && !scroll_.vertical_shown) {
+    int y = g.height - g.status_bar_height - g.horizontal_bar_height;
+    host_->MoveScrollBar(ScrollBar::kHorizontal, {0, y, g.width, y + g.horizontal_bar_height});
+  } else if (scroll_.vertical_shown && !scroll_.horizontal_shown) {
+    int x = g.width - g.vertical_bar_width;
+    host_->MoveScrollBar(ScrollBar::kVertical,
+                         {x, g.search_bar_height, g.width, g.height - g.status_bar_height});
+  }
+}
+
+ResultView::BarMove ResultView::ApplyScrollRequest(ScrollBar bar, const ViewRect& view, int request,
+                                                   int thumb_pos) {
+  host_->Invalidate(&view, true);
+  const ScrollInfo si = host_->GetScrollInfo(bar);
+  int pos = RequestedPosition(si, request, bar == ScrollBar::kVertical, thumb_pos);
+  pos = std::min(std::max(pos, 0), std::max(si.max, 0));
+  return {si.pos, host_->SetScrollPos(bar, pos)};
+}
+
 void ResultView::OnVScroll(int request, int thumb_pos) {
   const ViewRect view = GetViewRect(0);
-  host_->Invalidate(&view, true);
-  const ScrollInfo si = host_->GetScrollInfo(ScrollBar::kVertical);
-  const int old = si.pos;
-  int pos = old;
-  switch (request) {
-    case kSbLineUp:
-      pos -= 1;
-      break;
-    case kSbLineDown:
-      pos += 1;
-      break;
-    case kSbPageUp:
-      pos -= si.page;
-      break;
-    case kSbPageDown:
-      pos += si.page;
-      break;
-    case kSbThumbPosition:
-      pos = thumb_pos;
-      break;
-    case kSbThumbTrack:
-      pos = si.track_pos;
-      break;
-    case kSbTop:
-      pos = si.min;
-      break;
-    case kSbBottom:
-      pos = si.max;
-      break;
-    default:
-      break;
-  }
-  pos = std::min(std::max(pos, 0), std::max(si.max, 0));
-  pos = host_->SetScrollPos(ScrollBar::kVertical, pos);
-  if (pos == old) return;
+  const BarMove move = ApplyScrollRequest(ScrollBar::kVertical, view, request, thumb_pos);
+  if (move.pos == move.old) return;
   const int h = M().h;
-  host_->ScrollPixels(GetViewRect(pos - old), 0, (old - pos) * h);
-  scroll_.top_line = pos;
+  host_->ScrollPixels(GetViewRect(move.pos - move.old), 0, (move.old - move.pos) * h);
+  scroll_.top_line = move.pos;
   host_->UpdateNow();
   caret_.y = (caret_.line - scroll_.top_line) * h + view.top;
   UpdateCaret();
@@ -163,40 +172,16 @@ void ResultView::OnVScroll(int request, int thumb_pos) {
 
 void ResultView::OnHScroll(int request) {
   const ViewRect view = GetViewRect(0);
-  host_->Invalidate(&view, true);
-  const ScrollInfo si = host_->GetScrollInfo(ScrollBar::kHorizontal);
-  const int old = si.pos;
-  int pos = old;
-  switch (request) {
-    case kSbLineLeft:
-      pos -= 1;
-      break;
-    case kSbLineRight:
-      pos += 1;
-      break;
-    case kSbPageLeft:
-      pos -= si.page;
-      break;
-    case kSbPageRight:
-      pos += si.page;
-      break;
-    case kSbThumbTrack:
-      pos = si.track_pos;
-      break;
-    default:
-      break;
-  }
-  pos = std::min(std::max(pos, 0), std::max(si.max, 0));
-  pos = host_->SetScrollPos(ScrollBar::kHorizontal, pos);
-  if (pos == old) return;
+  const BarMove move = ApplyScrollRequest(ScrollBar::kHorizontal, view, request, 0);
+  if (move.pos == move.old) return;
   const int a = M().a;
-  const int shift = (old - pos) * a;
-  scroll_.horizontal_pos = pos;
+  const int shift = (move.old - move.pos) * a;
+  scroll_.horizontal_pos = move.pos;
   host_->ScrollPixels(view, shift, 0);
   // The caret and the selection move with the text before the view is drawn again, so
   // the highlight is drawn where the text now is.
   selection_.anchor.x += shift;
-  caret_.x += old * a;  // layout x under the old position
+  caret_.x += move.old * a;  // layout x under the old position
   PlaceCaretAtPoint();
   selection_.end.x = caret_.x;
   selection_.end.y = caret_.y;

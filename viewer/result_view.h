@@ -133,6 +133,37 @@ class ResultView {
   };
   Metrics M() const;
   int LineLength(int line) const;
+
+  // One scroll bar's fields of the scroll state: its position, its page while shown, and
+  // whether it is shown.
+  struct Axis {
+    int& pos;
+    int& visible;
+    bool& shown;
+  };
+  Axis AxisOf(ScrollBar bar);
+  // What a bar's range covers: its maximum and page, the position that a page may not
+  // reach past, and whether it may show at all.
+  struct BarExtent {
+    int max;
+    int page;
+    int end;
+    bool may_show = true;
+  };
+  void SetupScrollBar(ScrollBar bar, const BarExtent& extent);
+  void PlaceLoneScrollBar();
+  // A bar's position before and after a scroll request; the same when it did not move.
+  struct BarMove {
+    int old;
+    int pos;
+  };
+  // Invalidates view, then moves the bar as request asks, held to its range.
+  BarMove ApplyScrollRequest(ScrollBar bar, const ViewRect& view, int request, int thumb_pos);
+
+  // Keys: the caret's movement, and the selection that follows it.
+  void MoveCaretForKey(int key, int page);
+  void MoveCaretByLines(int key, int page);
+  void SelectionFollowsKey(int key);
   void MoveCaretByChar(int direction, int page);
   void ExtendSelection();
   void MeasureLineEnds();

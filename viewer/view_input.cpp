@@ -23,8 +23,19 @@ void ResultView::OnKeyDown(int key) {
   const ViewRect view = GetViewRect(0);
   const Metrics m = M();
   const int page = host_->GetScrollInfo(ScrollBar::kVertical).page;
-  const int last = layout_.line_count() - 1;
+  MoveCaretForKey(key, page);
+  caret_.y = (caret_.line - scroll_.top_line) * m.h + view.top;
+  if (key != kVkLeft && key != kVkRight && key != kVkHome && key != kVkEnd) {
+    // Up, Down and the page keys land in the column under the caret's previous x.
+    caret_.x += scroll_.horizontal_pos * m.a;
+    PlaceCaretAtPoint();
+  }
+  ScrollCaretIntoView(page);
+  UpdateCaret();
+  SelectionFollowsKey(key);
+}
 
+void ResultView::MoveCaretForKey(int key, int page) {
   switch (key) {
     case kVkLeft:
       MoveCaretByChar(-1, page);
@@ -32,6 +43,26 @@ void ResultView::OnKeyDown(int key) {
     case kVkRight:
       MoveCaretByChar(+1, page);
       break;
+    case kVkHome:
+      caret_.x = 0;
+      PlaceCaretAtPoint();
+      break;
+    case kVkEnd:
+      caret_.x = kFarAway;
+      PlaceCaretAtPoint();
+      break;
+    case kVkControl:
+      selection_.control = true;
+      break;
+    default:
+      MoveCaretByLines(key, page);
+      break;
+  }
+}
+
+void ResultView::MoveCaretByLines(int key, int page) {
+  const int last = layout_.line_count() - 1;
+  switch (key) {
     case kVkUp:
       if (caret_.line > scroll_.top_line) {
         --caret_.line;
@@ -52,29 +83,12 @@ void ResultView::OnKeyDown(int key) {
       caret_.line = std::min(caret_.line + std::max(page, 0), last);
       OnVScroll(kSbPageDown);
       break;
-    case kVkHome:
-      caret_.x = 0;
-      PlaceCaretAtPoint();
-      break;
-    case kVkEnd:
-      caret_.x = kFarAway;
-      PlaceCaretAtPoint();
-      break;
-    case kVkControl:
-      selection_.control = true;
-      break;
     default:
       break;
   }
-  caret_.y = (caret_.line - scroll_.top_line) * m.h + view.top;
-  if (key != kVkLeft && key != kVkRight && key != kVkHome && key != kVkEnd) {
-    // Up, Down and the page keys land in the column under the caret's previous x.
-    caret_.x += scroll_.horizontal_pos * m.a;
-    PlaceCaretAtPoint();
-  }
-  ScrollCaretIntoView(page);
-  UpdateCaret();
+}
 
+void ResultView::SelectionFollowsKey(int key) {
   if (key == kVkShift) {
     selection_.shift = true;
     selection_.anchor = caret_;

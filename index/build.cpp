@@ -24,6 +24,7 @@
 #include "core/messages.h"
 #include "index/doc_words.h"
 #include "index/index_files.h"
+#include "index/parallel.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 #include "platform/dir_sizes.h"
@@ -158,23 +159,6 @@ void Work(Shared* shared) {
 unsigned ThreadsFor(const BuildTuning& tuning) {
   unsigned n = tuning.threads ? tuning.threads : std::thread::hardware_concurrency();
   return n == 0 ? 1 : std::min(n, 4u);
-}
-
-// Runs f(t) for t in [0, count) on as many threads, the calling thread being the first.
-template <typename F>
-void OnThreads(size_t count, F&& f) {
-  std::vector<std::thread> helpers;
-  for (size_t t = 1; t < count; ++t) {
-    try {
-      helpers.emplace_back(f, t);
-    } catch (const std::system_error&) {
-      // Fewer threads: the calling thread does the rest.
-      for (size_t u = t; u < count; ++u) f(u);
-      break;
-    }
-  }
-  f(0);
-  for (std::thread& h : helpers) h.join();
 }
 
 // Where the parts of the listing begin: each of `count` parts holds about as many bytes
@@ -345,7 +329,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
       for (auto& part : parts) tables.push_back(TableSegment{&part->table, 0});
       // Merging looks words up in the parts before each part only.
       if (parts.size() > 1) parts.back()->table.ReleaseSlots();
-      MergeWords(tables, &merged);
+      MergeWords(tables, &merged, threads);
       limit = parts.size() > 1 && merged.count() > kBuildTableSize;
     }
     if (!limit) {

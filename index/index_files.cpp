@@ -10,6 +10,7 @@
 
 #include "core/job_progress.h"
 #include "core/messages.h"
+#include "index/parallel.h"
 #include "index/record_reader.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -282,51 +283,104 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
 
 }  // namespace
 
-void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out) {
+namespace {
+
+// Per entry of each part: its bucket, and from the second part on where an earlier part
+// holds the same word: (that part << 32) | (its entry + 1), 0 for none. Entries are shared
+// out over the threads, a slice of every part each; every lookup goes to tables no thread
+// changes.
+struct PartWords {
+  std::vector<uint32_t> bucket;
+  std::vector<uint64_t> earlier;
+};
+
+void LookUpEntries(const std::vector<TableSegment>& segments, size_t s, size_t begin, size_t end,
+                   PartWords* out) {
+  const WordTable& table = *segments[s].table;
+  const WordTable& first = *segments[0].table;
+  uint32_t size = table.size();
+  // The slot and then the entry of a word a little further on are fetched ahead from the
+  // first part, where most words are found.
+  constexpr size_t kSlotAhead = 16, kEntryAhead = 8, kRing = 32;
+  uint32_t keys[kRing];
+  auto key_of = [&](size_t e) {
+    std::string_view text = table.Text(e);
+    return WordKey(text.data(), text.size());
+  };
+  for (size_t e = begin; e < end && e < begin + kSlotAhead; ++e) {
+    keys[e % kRing] = key_of(e);
+    if (s > 0) first.PrefetchSlot(keys[e % kRing]);
+  }
+  for (size_t e = begin; e < end; ++e) {
+    if (e + kSlotAhead < end) {
+      keys[(e + kSlotAhead) % kRing] = key_of(e + kSlotAhead);
+      if (s > 0) first.PrefetchSlot(keys[(e + kSlotAhead) % kRing]);
+    }
+    if (s > 0 && e + kEntryAhead < end) first.PrefetchEntry(keys[(e + kEntryAhead) % kRing]);
+    std::string_view text = table.Text(e);
+    out->bucket[e] = WordHash(text) % size;
+    if (s == 0) continue;
+    uint64_t where = 0;
+    for (size_t t = 0; t < s && where == 0; ++t) {
+      long found = segments[t].table->Find(text.data(), text.size(), keys[e % kRing]);
+      if (found >= 0) where = (uint64_t{t} << 32) | static_cast<uint64_t>(found + 1);
+    }
+    out->earlier[e] = where;
+  }
+}
+
+}  // namespace
+
+void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out, unsigned threads) {
   size_t parts = segments.size();
-  uint32_t size = segments[0].table->size();
   out->parts = parts;
   out->where.clear();
   out->bucket.clear();
-  if (parts == 1) {
-    const WordTable& table = *segments[0].table;
-    size_t n = table.word_count();
-    out->where.resize(n);
-    out->bucket.resize(n);
-    for (size_t e = 0; e < n; ++e) {
-      out->where[e] = static_cast<uint32_t>(e + 1);
-      out->bucket[e] = table.Hash(e) % size;
-    }
-    return;
-  }
   size_t total = 0;
   for (const TableSegment& seg : segments) total += seg.table->word_count();
-  out->where.reserve(total * parts);
+  std::vector<PartWords> words(parts);
+  for (size_t s = 0; s < parts; ++s) {
+    words[s].bucket.resize(segments[s].table->word_count());
+    if (s > 0) words[s].earlier.resize(segments[s].table->word_count());
+  }
+  size_t shares = std::max<size_t>(1, std::min<size_t>(threads, total / 4096 + 1));
+  OnThreads(shares, [&](size_t t) {
+    // Share t of every part: the lookups are in the parts after the first.
+    for (size_t s = 0; s < parts; ++s) {
+      size_t n = segments[s].table->word_count();
+      size_t begin = n * t / shares, end = n * (t + 1) / shares;
+      if (begin < end) LookUpEntries(segments, s, begin, end, &words[s]);
+    }
+  });
+  if (parts == 1) {
+    out->where.resize(total);
+    for (size_t e = 0; e < total; ++e) out->where[e] = static_cast<uint32_t>(e + 1);
+    out->bucket.swap(words[0].bucket);
+    return;
+  }
+  out->where.assign(total * parts, 0);
   out->bucket.reserve(total);
   // The merged word of each entry of each part, to find a word met in an earlier part.
   std::vector<std::vector<uint32_t>> merged_of(parts);
   for (size_t s = 0; s < parts; ++s) {
-    const WordTable& table = *segments[s].table;
-    merged_of[s].resize(table.word_count());
-    for (size_t e = 0; e < table.word_count(); ++e) {
-      std::string_view text = table.Text(e);
-      long m = -1;
-      if (s > 0) {
-        uint32_t key = WordKey(text.data(), text.size());
-        for (size_t t = 0; t < s && m < 0; ++t) {
-          long found = segments[t].table->Find(text.data(), text.size(), key);
-          if (found >= 0) m = merged_of[t][static_cast<size_t>(found)];
-        }
+    size_t n = segments[s].table->word_count();
+    merged_of[s].resize(n);
+    for (size_t e = 0; e < n; ++e) {
+      uint64_t earlier = s > 0 ? words[s].earlier[e] : 0;
+      uint32_t m;
+      if (earlier != 0) {
+        m = merged_of[earlier >> 32][static_cast<uint32_t>(earlier) - 1];
+      } else {
+        m = static_cast<uint32_t>(out->bucket.size());
+        out->bucket.push_back(words[s].bucket[e]);
       }
-      if (m < 0) {
-        m = static_cast<long>(out->bucket.size());
-        out->where.resize(out->where.size() + parts, 0);
-        out->bucket.push_back(WordHash(text) % size);
-      }
-      merged_of[s][e] = static_cast<uint32_t>(m);
-      out->where[static_cast<size_t>(m) * parts + s] = static_cast<uint32_t>(e + 1);
+      merged_of[s][e] = m;
+      out->where[size_t{m} * parts + s] = static_cast<uint32_t>(e + 1);
     }
+    std::vector<uint32_t>().swap(words[s].bucket);
+    std::vector<uint64_t>().swap(words[s].earlier);
   }
+  out->where.resize(out->bucket.size() * parts);
 }
 
 namespace {

@@ -92,8 +92,8 @@ struct MergedWords {
   std::vector<uint32_t> bucket;  // per word: word hash % the tables' size
   size_t count() const { return parts ? where.size() / parts : 0; }
 };
-// Throws std::bad_alloc.
-void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out);
+// The lookups are shared out over `threads` threads. Throws std::bad_alloc.
+void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out, unsigned threads = 1);
 // saveIndex over the parts of a build, as one table holding all their words would be
 // saved; each word's posting offset is set in the first part that has it.
 int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merged,

@@ -1,0 +1,30 @@
+// Work shared out over a few threads of the build.
+#pragma once
+
+#include <cstddef>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace norvel {
+
+// Runs f(t) for every t in [0, count), each on a thread of its own, the calling thread
+// taking t = 0; returns when all are done. Where a thread cannot be started, the calling
+// thread runs the shares left over itself.
+template <typename F>
+void OnThreads(size_t count, F&& f) {
+  std::vector<std::thread> helpers;
+  size_t t = 1;
+  for (; t < count; ++t) {
+    try {
+      helpers.emplace_back([&f, t] { f(t); });
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
+  f(0);
+  for (; t < count; ++t) f(t);
+  for (std::thread& h : helpers) h.join();
+}
+
+}  // namespace norvel

@@ -441,19 +441,39 @@ int readIndex(const std::string& path, uint64_t size, uint32_t* records_read, Wo
     WriteLog("readIndex():Cannot open file.");
     return -1;
   }
+  // Words are entered a batch at a time, the slots of the whole batch fetched first: the
+  // table is far larger than the caches, and a slot is all that entering a new word reads.
+  constexpr size_t kBatch = 64;
+  struct Waiting {
+    uint32_t offset, key, at, len;
+  };
+  Waiting waiting[kBatch];
+  std::vector<char> texts(kBatch * 256);
+  size_t count = 0, used = 0;
+  auto enter = [&] {
+    for (size_t i = 0; i < count; ++i) table->PrefetchSlot(waiting[i].key);
+    for (size_t i = 0; i < count; ++i) {
+      // A failure is logged by Insert and only loses this word.
+      table->Insert(&texts[waiting[i].at], waiting[i].len, waiting[i].key, waiting[i].offset);
+    }
+    count = used = 0;
+  };
   bool bad = false;
   RecordsEnd end = ReadRecords(file, [&](uint32_t offset, const char* word, size_t len, uint64_t) {
     if (len == 0) {
       bad = true;
       return false;
     }
-    char folded[256];
+    char* folded = &texts[used];
     for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(word[i]);
     ++*records_read;
-    // A failure is logged by insertWord and only loses this word.
-    insertWord(offset, folded, len, table);
+    waiting[count++] = Waiting{offset, WordKey(folded, len), static_cast<uint32_t>(used),
+                               static_cast<uint32_t>(len)};
+    used += len;
+    if (count == kBatch) enter();
     return true;
   });
+  enter();
   if (bad || end == RecordsEnd::kCutOff) {
     WriteLog("readIndex():Bad index file format.");
     return -1;

@@ -249,10 +249,13 @@ int WordTable::Add(const char* folded, size_t len, uint32_t file_number, uint32_
 }
 
 int WordTable::Insert(const char* folded, size_t len, uint32_t posting_offset) {
+  return Insert(folded, len, WordKey(folded, len), posting_offset);
+}
+
+int WordTable::Insert(const char* folded, size_t len, uint32_t key, uint32_t posting_offset) {
   // No document word is longer than 254 characters, so a longer word could never match.
   if (len > 255) return 0;
   size_t slot;
-  uint32_t key = WordKey(folded, len);
   if (Lookup<false>(folded, len, key, &slot) >= 0) return 0;
   try {
     long idx = NewEntry(folded, len, key, slot);

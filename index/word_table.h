@@ -184,6 +184,8 @@ class WordTable {
   // first offset). 0, or -1 on no memory (after the log line of insertWord). A word over
   // 255 characters matches no document word and is not entered.
   int Insert(const char* folded, size_t len, uint32_t posting_offset);
+  // The same with the word's WordKey given.
+  int Insert(const char* folded, size_t len, uint32_t key, uint32_t posting_offset);
   // Index of the word's entry, or -1.
   long Find(const char* folded, size_t len, uint32_t key) const;
   long Find(const char* folded, size_t len) const {

@@ -38,17 +38,26 @@ class MainJobWindow : public JobWindow {
   }
 };
 
+DWORD g_job_thread_id = 0;
+// Work of the window's thread that waits for the job's thread to end (see OnJobEnded).
+bool g_dialog_when_job_ends = false;
+bool g_cancel_when_job_ends = false;
+
 DWORD WINAPI JobThreadMain(LPVOID) {
   MainJobWindow window;
-  return static_cast<DWORD>(IndexJob(&TheJobState(), &window));
+  IndexJob(&TheJobState(), &window);
+  if (HWND main = TheShell().main) {
+    PostMessageA(main, kJobEndedMessage, GetCurrentThreadId(), 0);
+  }
+  return 0;
 }
 
-void OnIndexCommand() {
+bool JobThreadRunning() {
+  return g_job_thread && WaitForSingleObject(g_job_thread.get(), 0) == WAIT_TIMEOUT;
+}
+
+void OpenDialog() {
   Shell& s = TheShell();
-  if (!BeginIndexCommand(&TheJobState(), s.settings.app_dir)) return;
-  // A job releases the marker a moment before its thread ends, and a failed one only
-  // after its last box has been answered: the next job must not start beside it.
-  if (g_job_thread) WaitWithMessages(g_job_thread.get());
   EnableWindow(s.main, FALSE);
   if (!OpenExportDialog(s.focus_holder)) {
     // Without a dialog nothing could ever give the window back or start a job.
@@ -58,10 +67,42 @@ void OnIndexCommand() {
   }
 }
 
+void OnIndexCommand() {
+  if (!BeginIndexCommand(&TheJobState(), TheShell().settings.app_dir)) return;
+  // A job releases the marker a moment before its thread ends, and a failed one only
+  // after its last box has been answered: the next job must not start beside it. The
+  // window's thread does not wait here, since the job may be waiting for it (a box).
+  if (JobThreadRunning()) {
+    g_dialog_when_job_ends = true;
+    return;
+  }
+  OpenDialog();
+}
+
 void OnCancelCommand() {
+  if (InTaskOfAnotherThread()) {
+    // The job waits for a box of ours: stop it now and end the Cancel when it has ended.
+    TheJobState().progress.stop = true;
+    g_cancel_when_job_ends = true;
+    return;
+  }
   CancelJob(&TheJobState(), [] {
     if (g_job_thread) WaitWithMessages(g_job_thread.get());
   });
+}
+
+// The job's thread has made its last call into the window: finish what waited for it.
+void OnJobEnded(DWORD thread_id) {
+  if (thread_id != g_job_thread_id) return;  // an earlier job's late news
+  WaitForSingleObject(g_job_thread.get(), INFINITE);
+  if (g_cancel_when_job_ends) {
+    g_cancel_when_job_ends = false;
+    CancelJob(&TheJobState(), nullptr);
+  }
+  if (g_dialog_when_job_ends) {
+    g_dialog_when_job_ends = false;
+    OpenDialog();
+  }
 }
 
 void OnTimerTick(UINT_PTR) {
@@ -86,9 +127,9 @@ JobState& TheJobState() {
 
 bool StartJobThread() {
   g_job_thread.reset();  // ended: the Index command waited for it
-  DWORD id = 0;
-  g_job_thread.reset(CreateThread(nullptr, 0, JobThreadMain, nullptr, 0, &id));
-  return id != 0;
+  g_job_thread_id = 0;
+  g_job_thread.reset(CreateThread(nullptr, 0, JobThreadMain, nullptr, 0, &g_job_thread_id));
+  return g_job_thread_id != 0;
 }
 
 void InstallJobWindow() {
@@ -97,6 +138,7 @@ void InstallJobWindow() {
   hooks.index_command = OnIndexCommand;
   hooks.cancel_command = OnCancelCommand;
   hooks.timer = OnTimerTick;
+  hooks.job_ended = OnJobEnded;
   hooks.export_dialog_proc = ExportDialogProc;
   hooks.job_thread = JobThreadForShutdown;
   hooks.release = ReleaseAtShutdown;

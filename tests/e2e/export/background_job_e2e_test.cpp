@@ -332,6 +332,29 @@ TEST(BackgroundJob, IndexWaitsUntilTheLastJobHasEndedBeforeTheDialogOpens) {
   EXPECT_NE(w.LogText().find("doIndex():Nothing to index."), std::string::npos);
 }
 
+// The job's boxes show on the window's thread while the job waits for their answer: a
+// Cancel arriving meanwhile must not wait for the job there, or neither would ever go on.
+TEST(BackgroundJob, CancelWhileTheJobShowsABoxEndsOnceTheBoxIsAnswered) {
+  ExportWindow w;
+  w.WriteSettings();  // the data directory holds nothing to index
+  ASSERT_TRUE(w.Start()) << w.why();
+  ASSERT_TRUE(w.OpenDialog()) << w.dialog_why();
+  w.dialog.Fill("helpdesk", "agent", "", "'1' != $NULL$", "5", w.data(), w.index());
+  w.Press(w.dialog.index);
+  ASSERT_TRUE(w.DialogClosed());
+  e2e::MessageBoxInfo failure = e2e::WaitForMessageBox(w.process.id());
+  ASSERT_EQ(failure.text, "Index error.Please check the logs.");
+
+  e2e::PostCommand(w.main, 2010);
+  e2e::PostChar(w.field, 'x');
+  ASSERT_TRUE(e2e::WaitForText(w.field, "x"));
+  ASSERT_TRUE(e2e::AnswerMessageBox(failure.hwnd));
+
+  // The job has ended and the window takes the next Index as usual.
+  e2e::PostCommand(w.main, 2000);
+  EXPECT_NE(e2e::WaitForTopWindow(w.process.id(), "NorvelDB", "Index"), nullptr);
+}
+
 TEST(BackgroundJob, ExitWhileTheJobRunsEndsTheProgramOnlyWhenTheJobHasEnded) {
   ExportWindow w;
   AddHelpdesk(&w, "hold ARGetListEntryWithFields schema=HD:Note\n");

@@ -135,29 +135,27 @@ class RunWriter {
   uint64_t written_ = 0;
 };
 
-// Writes the words of order[begin, end) and their postings, the first of them at
-// `offset` in the postings file. Counts words saved. False when a posting offset would
-// pass 4 GB (the words file's offsets are 32-bit).
-bool WriteWords(const std::vector<TableSegment>& segments, const MergedWords& merged,
-                const std::vector<uint32_t>& order, size_t begin, size_t end, uint64_t offset,
-                ChunkWriter* words, ChunkWriter* postings, JobProgress* progress) {
+// Writes the words [begin, end) of the writer's order and their postings, the first of
+// them at `offset` in the postings file; the word at i has its entries in the parts at
+// sorted[i * parts]. Counts words saved. False when a posting offset would pass 4 GB (the
+// words file's offsets are 32-bit).
+bool WriteWords(const std::vector<TableSegment>& segments, const std::vector<uint32_t>& sorted,
+                size_t begin, size_t end, uint64_t offset, ChunkWriter* words,
+                ChunkWriter* postings, JobProgress* progress) {
   RunWriter runs(postings);
-  size_t parts = merged.parts;
+  size_t parts = segments.size();
   // The words come in bucket order, scattered over the tables: each is fetched into the
   // cache a few words before it is written.
-  constexpr size_t kWhereAhead = 48, kEntryAhead = 32, kWordAhead = 16;
+  constexpr size_t kEntryAhead = 32, kWordAhead = 16;
   auto prefetch = [&](size_t i) {
-    if (i + kWhereAhead < end) {
-      __builtin_prefetch(&merged.where[size_t{order[i + kWhereAhead]} * parts]);
-    }
     if (i + kEntryAhead < end) {
-      const uint32_t* w = &merged.where[size_t{order[i + kEntryAhead]} * parts];
+      const uint32_t* w = &sorted[(i + kEntryAhead) * parts];
       for (size_t s = 0; s < parts; ++s) {
         if (w[s]) segments[s].table->PrefetchEntryAt(w[s] - 1);
       }
     }
     if (i + kWordAhead < end) {
-      const uint32_t* w = &merged.where[size_t{order[i + kWordAhead]} * parts];
+      const uint32_t* w = &sorted[(i + kWordAhead) * parts];
       for (size_t s = 0; s < parts; ++s) {
         if (w[s]) segments[s].table->PrefetchWordOf(w[s] - 1);
       }
@@ -166,11 +164,10 @@ bool WriteWords(const std::vector<TableSegment>& segments, const MergedWords& me
   uint32_t saved = 0;
   for (size_t i = begin; i < end; ++i) {
     prefetch(i);
-    uint32_t m = order[i];
     if (offset > 0xFFFFFFFFull) return false;
     bool named = false;
     for (size_t s = 0; s < parts; ++s) {
-      uint32_t e = merged.where[m * parts + s];
+      uint32_t e = sorted[i * parts + s];
       if (e == 0) continue;
       WordTable& table = *segments[s].table;
       if (!named) {
@@ -194,16 +191,21 @@ bool WriteWords(const std::vector<TableSegment>& segments, const MergedWords& me
   return true;
 }
 
-// Where the words from order[begin] on start: the bytes that order[0, begin) takes in the
-// words file and in the postings file, counted without decoding the runs.
-void PlaceWords(const std::vector<TableSegment>& segments, const MergedWords& merged,
-                const std::vector<uint32_t>& order, size_t begin, uint64_t* words_bytes,
-                uint64_t* postings_bytes) {
-  size_t parts = merged.parts;
+// Where the words from begin on in the writer's order start: the bytes that the words
+// before take in the words file and in the postings file, counted without decoding the
+// runs.
+void PlaceWords(const std::vector<TableSegment>& segments, const std::vector<uint32_t>& sorted,
+                size_t begin, uint64_t* words_bytes, uint64_t* postings_bytes) {
+  size_t parts = segments.size();
   uint64_t w = 0, runs = 0;
   for (size_t i = 0; i < begin; ++i) {
-    if (i + 16 < begin) __builtin_prefetch(&merged.where[size_t{order[i + 16]} * parts]);
-    const uint32_t* where = &merged.where[size_t{order[i]} * parts];
+    if (i + 16 < begin) {
+      const uint32_t* ahead = &sorted[(i + 16) * parts];
+      for (size_t s = 0; s < parts; ++s) {
+        if (ahead[s]) segments[s].table->PrefetchEntryAt(ahead[s] - 1);
+      }
+    }
+    const uint32_t* where = &sorted[i * parts];
     bool named = false;
     uint64_t last = 0;  // the word's last file number so far, 0 for none
     for (size_t s = 0; s < parts; ++s) {
@@ -231,15 +233,25 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
                            const std::string& index_dir, platform::File* words_file,
                            platform::File* postings_file, JobProgress* progress) {
   if (progress) progress->words_saved = 0;
-  std::vector<uint32_t> order = MergedBucketOrder(merged);
-  size_t half = order.size() >= 65536 ? order.size() / 2 : order.size();
+  // The merged words' entries in the writer's order, read from front to back.
+  std::vector<uint32_t> sorted;
+  size_t n = merged.count(), parts = merged.parts;
+  {
+    std::vector<uint32_t> order = MergedBucketOrder(merged);
+    sorted.resize(n * parts);
+    for (size_t i = 0; i < n; ++i) {
+      std::memcpy(&sorted[i * parts], &merged.where[size_t{order[i]} * parts],
+                  parts * sizeof(uint32_t));
+    }
+  }
+  size_t half = n >= 65536 ? n / 2 : n;
   uint64_t words_at = 0, postings_at = 0;
-  if (half < order.size()) PlaceWords(segments, merged, order, half, &words_at, &postings_at);
+  if (half < n) PlaceWords(segments, sorted, half, &words_at, &postings_at);
   platform::File words_rest, postings_rest;
   std::thread helper;
   bool rest_words_ok = true, rest_postings_ok = true;
   // File offsets past 2 GB cannot be sought to: the second half then follows the first.
-  if (half < order.size() && postings_at <= 0x7FFFFFFFu && words_at <= 0x7FFFFFFFu &&
+  if (half < n && postings_at <= 0x7FFFFFFFu && words_at <= 0x7FFFFFFFu &&
       words_rest.Open(platform::JoinPath(index_dir, kNewWordsFile), "r+b") &&
       postings_rest.Open(platform::JoinPath(index_dir, kNewPostingsFile), "r+b") &&
       words_rest.Seek(words_at) && postings_rest.Seek(postings_at)) {
@@ -247,8 +259,8 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
       helper = std::thread([&] {
         try {
           ChunkWriter words(&words_rest), postings(&postings_rest);
-          rest_postings_ok = WriteWords(segments, merged, order, half, order.size(), postings_at,
-                                        &words, &postings, progress);
+          rest_postings_ok =
+              WriteWords(segments, sorted, half, n, postings_at, &words, &postings, progress);
           rest_words_ok = words.Finish();
           rest_postings_ok = postings.Finish() && rest_postings_ok;
         } catch (const std::bad_alloc&) {
@@ -258,7 +270,7 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
     } catch (const std::system_error&) {
     }
   }
-  if (!helper.joinable()) half = order.size();
+  if (!helper.joinable()) half = n;
   struct JoinOnExit {
     std::thread& t;
     ~JoinOnExit() {
@@ -266,7 +278,7 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
     }
   } join_on_exit{helper};
   ChunkWriter words(words_file), postings(postings_file);
-  bool postings_ok = WriteWords(segments, merged, order, 0, half, 0, &words, &postings, progress);
+  bool postings_ok = WriteWords(segments, sorted, 0, half, 0, &words, &postings, progress);
   if (helper.joinable()) helper.join();
   bool words_ok = words.Finish() && rest_words_ok;
   postings_ok = postings.Finish() && postings_ok && rest_postings_ok;

@@ -2,6 +2,7 @@
 #include "platform/dir.h"
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 
 namespace platform {
@@ -32,9 +33,18 @@ bool WildcardMatch(const char* pattern, const char* name) {
 }
 
 void DirListing::Add(const char* name, uint64_t size) {
-  if (starts_.empty()) starts_.push_back(0);
-  names_ += name;
-  starts_.push_back(static_cast<uint32_t>(names_.size()));
+  size_t len = std::strlen(name);
+  // No file system names a file with more bytes than a length or a block can hold.
+  if (len > 0xFFFF) return;
+  if (block_used_ + len > kBlockSize) {
+    blocks_.emplace_back(new char[kBlockSize]);
+    block_used_ = 0;
+  }
+  std::memcpy(blocks_.back().get() + block_used_, name, len);
+  starts_.push_back(static_cast<uint32_t>(((blocks_.size() - 1) << kBlockBits) + block_used_));
+  lengths_.push_back(static_cast<uint16_t>(len));
+  order_.push_back(static_cast<uint32_t>(order_.size()));
+  block_used_ += len;
   if (size == ~uint64_t{0}) sizes_known_ = false;
   if (sizes_known_) {
     sizes_.push_back(size);
@@ -44,26 +54,8 @@ void DirListing::Add(const char* name, uint64_t size) {
 }
 
 void DirListing::Sort() {
-  size_t n = size();
-  std::vector<uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(),
-            [this](uint32_t a, uint32_t b) { return name(a) < name(b); });
-  std::string names;
-  names.reserve(names_.size());
-  std::vector<uint32_t> starts;
-  starts.reserve(starts_.size());
-  std::vector<uint64_t> sizes;
-  sizes.reserve(sizes_.size());
-  starts.push_back(0);
-  for (uint32_t i : order) {
-    names += name(i);
-    starts.push_back(static_cast<uint32_t>(names.size()));
-    if (!sizes_.empty()) sizes.push_back(sizes_[i]);
-  }
-  names_.swap(names);
-  starts_.swap(starts);
-  sizes_.swap(sizes);
+  std::sort(order_.begin(), order_.end(),
+            [this](uint32_t a, uint32_t b) { return Name(a) < Name(b); });
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,27 +20,36 @@ bool ListDirectory(const std::string& dir, const std::string& pattern,
                    std::vector<std::string>* names);
 
 // The matching regular files of a directory, sorted by name in byte order, held compactly
-// (a listing may name millions of files): the names back to back in one buffer, and the
-// sizes where the listing itself tells them (Windows does; Linux tells the kind only), so
-// that reading a file needs no separate status call.
+// (a listing may name millions of files): the names back to back in blocks that are
+// never copied, sorting only an order of them, and the sizes where the listing itself
+// tells them (Windows does; Linux tells the kind only), so that reading a file needs no
+// separate status call.
 class DirListing {
  public:
-  size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+  size_t size() const { return order_.size(); }
   bool empty() const { return size() == 0; }
-  std::string_view name(size_t i) const {
-    return std::string_view(names_.data() + starts_[i], starts_[i + 1] - starts_[i]);
-  }
+  std::string_view name(size_t i) const { return Name(order_[i]); }
   bool size_known() const { return !sizes_.empty(); }
-  uint64_t file_size(size_t i) const { return sizes_[i]; }
+  uint64_t file_size(size_t i) const { return sizes_[order_[i]]; }
 
   // For the platform's lister: adds a file (size ~0 for unknown), then sorts them all.
   void Add(const char* name, uint64_t size);
   void Sort();
 
  private:
-  std::string names_;
+  static constexpr unsigned kBlockBits = 16;  // a block of names: 64 KB
+  static constexpr size_t kBlockSize = size_t{1} << kBlockBits;
+  // The name added as the k-th: its position (block << kBlockBits | offset) and length.
+  std::string_view Name(uint32_t k) const {
+    uint32_t at = starts_[k];
+    return std::string_view(blocks_[at >> kBlockBits].get() + (at & (kBlockSize - 1)), lengths_[k]);
+  }
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  size_t block_used_ = kBlockSize;
   std::vector<uint32_t> starts_;
-  std::vector<uint64_t> sizes_;
+  std::vector<uint16_t> lengths_;
+  std::vector<uint32_t> order_;  // the names added, in sorted order
+  std::vector<uint64_t> sizes_;  // in the order added
   bool sizes_known_ = true;
 };
 bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing);

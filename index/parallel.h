@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -10,20 +11,27 @@ namespace norvel {
 
 // Runs f(t) for every t in [0, count), each on a thread of its own, the calling thread
 // taking t = 0; returns when all are done. Where a thread cannot be started, the calling
-// thread runs the shares left over itself.
+// thread runs the shares left over itself. f must not throw.
 template <typename F>
 void OnThreads(size_t count, F&& f) {
   std::vector<std::thread> helpers;
   size_t t = 1;
+  try {
+    helpers.reserve(count);
+  } catch (const std::bad_alloc&) {
+    t = count;  // no helpers: every share on the calling thread
+  }
   for (; t < count; ++t) {
     try {
       helpers.emplace_back([&f, t] { f(t); });
     } catch (const std::system_error&) {
       break;
+    } catch (const std::bad_alloc&) {
+      break;
     }
   }
   f(0);
-  for (; t < count; ++t) f(t);
+  for (size_t u = helpers.size() + 1; u < count; ++u) f(u);
   for (std::thread& h : helpers) h.join();
 }
 

@@ -4,6 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstring>
+#include <new>
+#include <string_view>
+
 #include "platform/dir_sizes.h"
 #include "platform/path.h"
 
@@ -16,13 +21,28 @@ void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t b
     return;
   }
   int at = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  std::string path;
+  char name[PATH_MAX];
   for (size_t i = begin; i < end; ++i) {
-    path.assign(listing.name(i));
-    if (at < 0) path = JoinPath(dir, path);
+    sizes[i - begin] = 0;
+    std::string_view listed = listing.name(i);
+    std::string joined;
+    const char* path = name;
+    if (at >= 0 && listed.size() < sizeof name) {
+      std::memcpy(name, listed.data(), listed.size());
+      name[listed.size()] = '\0';
+    } else {
+      try {
+        joined = JoinPath(dir, std::string(listed));
+      } catch (const std::bad_alloc&) {
+        continue;  // no size: 0
+      }
+      path = joined.c_str();
+    }
     struct stat st;
-    bool known = fstatat(at >= 0 ? at : AT_FDCWD, path.c_str(), &st, 0) == 0;
-    sizes[i - begin] = known ? static_cast<uint64_t>(st.st_size) : 0;
+    // A joined path is the directory's path and the name: resolved as any path is.
+    if (fstatat(path == name ? at : AT_FDCWD, path, &st, 0) == 0) {
+      sizes[i - begin] = static_cast<uint64_t>(st.st_size);
+    }
   }
   if (at >= 0) close(at);
 }

@@ -1,4 +1,5 @@
 // The sizes of listed files on Windows: the listing holds them.
+#include <new>
 #include <string>
 
 #include "platform/dir_sizes.h"
@@ -15,7 +16,11 @@ void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t b
       continue;
     }
     FileStatus st;
-    bool known = GetFileStatus(JoinPath(dir, std::string(listing.name(i))), &st);
+    bool known = false;
+    try {
+      known = GetFileStatus(JoinPath(dir, std::string(listing.name(i))), &st);
+    } catch (const std::bad_alloc&) {
+    }
     sizes[i - begin] = known ? st.size : 0;
   }
 }

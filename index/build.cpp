@@ -138,20 +138,34 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
   part.handled_end = part.end;
 }
 
-// Takes parts in order until none is left.
+// A part that ran out of memory ends as a document without memory.
+void FailPartForMemory(Shared* shared, size_t p) {
+  WriteLog("addNode():Malloc failure for Word node");
+  shared->parts[p]->failure = DocumentEnd::kNoMemory;
+  NoteEarlyEnd(shared, p);
+}
+
+// Takes parts in order until none is left. Throws nothing: it runs on helper threads.
 void Work(Shared* shared) {
-  DocumentWordReader reader(shared->data_dir, shared->exclusions);
+  std::unique_ptr<DocumentWordReader> reader;
+  try {
+    reader.reset(new DocumentWordReader(shared->data_dir, shared->exclusions));
+  } catch (const std::bad_alloc&) {
+    // Without a reader every part this thread takes fails as a document without memory.
+  }
   for (;;) {
     size_t p = shared->next_part.fetch_add(1);
     if (p >= shared->parts.size()) return;
+    if (!reader) {
+      FailPartForMemory(shared, p);
+      continue;
+    }
     try {
-      IndexPart(shared, p, &reader);
+      IndexPart(shared, p, reader.get());
     } catch (const std::bad_alloc&) {
       // Only what a table itself cannot hold is caught there; any other shortage ends
       // the part as a document without memory.
-      WriteLog("addNode():Malloc failure for Word node");
-      shared->parts[p]->failure = DocumentEnd::kNoMemory;
-      NoteEarlyEnd(shared, p);
+      FailPartForMemory(shared, p);
     }
   }
 }
@@ -222,19 +236,11 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
   return parts;
 }
 
-// Runs every part; the calling thread is one of the workers.
+// Runs every part; the calling thread is one of the workers, and takes what a helper that
+// could not be started would have taken.
 void RunParts(Shared* shared, unsigned threads) {
-  std::vector<std::thread> helpers;
   size_t want = std::min<size_t>(threads, shared->parts.size());
-  for (size_t t = 1; t < want; ++t) {
-    try {
-      helpers.emplace_back(Work, shared);
-    } catch (const std::system_error&) {
-      break;  // fewer threads: the parts are still all taken
-    }
-  }
-  Work(shared);
-  for (std::thread& t : helpers) t.join();
+  OnThreads(want, [shared](size_t) { Work(shared); });
 }
 
 // The distinct words of the last build in this index directory, if any: a good guess of

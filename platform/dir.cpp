@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -56,6 +58,17 @@ void DirListing::Add(const char* name, uint64_t size) {
 void DirListing::Sort() {
   std::sort(order_.begin(), order_.end(),
             [this](uint32_t a, uint32_t b) { return Name(a) < Name(b); });
+}
+
+// The names alone, for callers that need no sizes: the same listing on every platform.
+bool ListDirectory(const std::string& dir, const std::string& pattern,
+                   std::vector<std::string>* names) {
+  DirListing listing;
+  names->clear();
+  if (!ListDirectory(dir, pattern, &listing)) return false;
+  names->reserve(listing.size());
+  for (size_t i = 0; i < listing.size(); ++i) names->emplace_back(listing.name(i));
+  return true;
 }
 
 }  // namespace platform

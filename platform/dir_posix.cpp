@@ -31,16 +31,6 @@ bool ListDirectory(const std::string& dir, const std::string& pattern, DirListin
   return true;
 }
 
-bool ListDirectory(const std::string& dir, const std::string& pattern,
-                   std::vector<std::string>* names) {
-  DirListing listing;
-  names->clear();
-  if (!ListDirectory(dir, pattern, &listing)) return false;
-  names->reserve(listing.size());
-  for (size_t i = 0; i < listing.size(); ++i) names->emplace_back(listing.name(i));
-  return true;
-}
-
 ListedFileReader::ListedFileReader(const std::string& dir) : dir_(dir) {
   // Names are resolved from the directory itself, not walked from the root each time.
   dir_handle_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -25,6 +25,7 @@
 #include "index/doc_words.h"
 #include "index/index_files.h"
 #include "index/parallel.h"
+#include "index/word_files.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 #include "platform/dir_sizes.h"

@@ -6,6 +6,7 @@
 #include "index/in_memory_index.h"
 #include "index/index_files.h"
 #include "index/record_reader.h"
+#include "index/word_files.h"
 #include "platform/file.h"
 #include "platform/path.h"
 

@@ -10,7 +10,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "index/word_table.h"
+#include "index/word_rules.h"
 
 namespace norvel {
 

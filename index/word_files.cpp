@@ -1,11 +1,12 @@
 // Reading words out of text files: a document into a word table, and the exclusion list.
+#include "index/word_files.h"
+
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "core/messages.h"
 #include "index/tokenizer.h"
-#include "index/word_table.h"
 #include "platform/file.h"
 #include "platform/path.h"
 

@@ -1,4 +1,4 @@
-// The word rules, the word table and its routines.
+// The word table and its routines.
 #include "index/word_table.h"
 
 #include <cstring>
@@ -7,60 +7,6 @@
 #include "core/messages.h"
 
 namespace norvel {
-
-#define W1(c)                                                                                \
-  (((c) >= '0' && (c) <= '9') || ((c) >= 'A' && (c) <= 'Z') || ((c) >= 'a' && (c) <= 'z') || \
-   (c) == '-' || (c) == '_')
-#define W4(c) W1(c), W1(c + 1), W1(c + 2), W1(c + 3)
-#define W16(c) W4(c), W4(c + 4), W4(c + 8), W4(c + 12)
-#define W64(c) W16(c), W16(c + 16), W16(c + 32), W16(c + 48)
-const unsigned char kWordCharTable[256] = {W64(0), W64(64), W64(128), W64(192)};
-#undef W64
-#undef W16
-#undef W4
-#undef W1
-
-void toLowerWord(char* text) {
-  for (; *text; ++text) *text = FoldChar(*text);
-}
-
-void toLowerWord(std::string* text) {
-  for (char& c : *text) c = FoldChar(c);
-}
-
-uint32_t WordHash(const char* folded, size_t len) {
-  uint32_t h = 0;
-  // Each byte counts as a signed char, widened with its sign: part of the function.
-  for (size_t i = 0; i < len; ++i) h = WordHashStep(h, folded[i]);
-  return h;
-}
-
-uint32_t hashWord(char* text, uint32_t size) {
-  toLowerWord(text);
-  return WordHash(text, std::strlen(text)) % size;
-}
-
-uint32_t hashWord(std::string* text, uint32_t size) {
-  toLowerWord(text);
-  return WordHash(*text) % size;
-}
-
-// ---------------------------------------------------------------------------------------
-// WordTable
-
-uint32_t BytePool::Alloc(size_t n) {
-  if (used_ + n + kTokenSlack > kBlockSize) {
-    // Positions are 32-bit: a pool holds at most 4 GB.
-    if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) throw std::bad_alloc();
-    platform::PageBlock block;
-    if (!block.Allocate(kBlockSize)) throw std::bad_alloc();
-    blocks_.push_back(std::move(block));
-    used_ = 0;
-  }
-  uint32_t pos = static_cast<uint32_t>(((blocks_.size() - 1) << kBlockBits) + used_);
-  used_ += n;
-  return pos;
-}
 
 void WordTable::Clear() {
   *this = WordTable();

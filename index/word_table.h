@@ -1,5 +1,4 @@
-// The word rules (word characters, first letter, length limit, folding, the word hash),
-// the word table with its posting runs, and the exclusion list.
+// The word table: words with their posting runs, at build time and at load time.
 //
 // A word table behaves as a chained hash table of `size` buckets whose chains keep
 // insertion order: a word occurs once, a lookup finds it whatever the bucket count, and
@@ -12,148 +11,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "index/byte_pool.h"
+#include "index/word_hash.h"
+#include "index/word_rules.h"
 #include "platform/pages.h"
 
 namespace norvel {
 
 constexpr uint32_t kBuildTableSize = 1000000;  // buckets of a build, also its words limit
-constexpr size_t kMaxWordLength = 254;         // a token of 255 characters or more is dropped
-
-// 0-9, A-Z, a-z, '-' and '_'; every other byte (0x80 and above included) separates words.
-extern const unsigned char kWordCharTable[256];
-inline bool IsWordByte(char c) {
-  return kWordCharTable[static_cast<unsigned char>(c)] != 0;
-}
-inline char FoldChar(char c) {
-  return static_cast<char>(c + ((static_cast<unsigned char>(c - 'A') < 26) ? 32 : 0));
-}
-
-// Folds A-Z to a-z in place; every other byte stays.
-void toLowerWord(char* text);
-void toLowerWord(std::string* text);
-
-// One step of the word hash: shift by 5, add the byte as a signed char, fold the top four
-// bits back into bits 4 to 7.
-inline uint32_t WordHashStep(uint32_t h, char c) {
-  h = (h << 5) + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(c)));
-  uint32_t g = h & 0xF0000000u;
-  return g ? (h ^ (g >> 24) ^ g) : h;
-}
-// The word hash of already folded text; hashWord reduces it to a bucket.
-uint32_t WordHash(const char* folded, size_t len);
-inline uint32_t WordHash(std::string_view folded) {
-  return WordHash(folded.data(), folded.size());
-}
-
-// Folds text in place, then returns its bucket below size. size must not be 0.
-uint32_t hashWord(char* text, uint32_t size);
-uint32_t hashWord(std::string* text, uint32_t size);
-
-// True when the token is not empty and begins with A-Z or a-z.
-inline bool startsWithLetter(const char* token, size_t len) {
-  return len > 0 && static_cast<unsigned char>((token[0] | 0x20) - 'a') < 26;
-}
-inline bool startsWithLetter(std::string_view token) {
-  return startsWithLetter(token.data(), token.size());
-}
-
-// The table's own hash of a folded word: only where a word sits inside the table depends
-// on it, never anything written. It reads the word eight bytes at a time.
-constexpr uint64_t kKeyStart = 0x9E3779B97F4A7C15ull;
-inline uint64_t KeyChunk(uint64_t h, uint64_t chunk) {
-  h = (h ^ chunk) * 0xFF51AFD7ED558CCDull;
-  return h ^ (h >> 32);
-}
-inline uint32_t KeyFinish(uint64_t h, uint64_t tail) {
-  h = (h ^ tail) * 0xC4CEB9FE1A85EC53ull;
-  h ^= h >> 29;
-  return static_cast<uint32_t>(h) ^ static_cast<uint32_t>(h >> 32);
-}
-inline uint32_t WordKey(const char* folded, size_t len) {
-  uint64_t h = kKeyStart ^ len;
-  size_t i = 0;
-  for (; i + 8 <= len; i += 8) {
-    uint64_t chunk;
-    std::memcpy(&chunk, folded + i, 8);
-    h = KeyChunk(h, chunk);
-  }
-  uint64_t tail = 0;
-  std::memcpy(&tail, folded + i, len - i);
-  return KeyFinish(h, tail);
-}
-
-// Folds eight ASCII bytes at once: 'A' to 'Z' gain 0x20. Bytes must be below 0x80.
-inline uint64_t FoldAscii8(uint64_t x) {
-  const uint64_t at_least_a = x + 0x3F3F3F3F3F3F3F3Full;  // bit 7 set from 'A' up
-  const uint64_t past_z = x + 0x2525252525252525ull;      // bit 7 set from '[' up
-  const uint64_t upper = at_least_a & ~past_z & 0x8080808080808080ull;
-  return x | (upper >> 2);
-}
-
-// Room a caller keeps after a token and after the folded buffer: FoldToken reads and
-// writes whole eight-byte chunks.
-constexpr size_t kTokenSlack = 8;
-
-// Whether a token of word characters becomes a word (before the exclusion list): at most
-// 254 characters and a letter first. When it does, writes its folded form to folded and
-// its WordKey to *key. At least kTokenSlack readable bytes must follow the token, and
-// folded must have room for 254 + kTokenSlack bytes.
-inline bool FoldToken(const char* token, size_t len, char* folded, uint32_t* key) {
-  if (len > kMaxWordLength || !startsWithLetter(token, len)) return false;
-  uint64_t h = kKeyStart ^ len;
-  size_t i = 0;
-  for (; i + 8 <= len; i += 8) {
-    uint64_t chunk;
-    std::memcpy(&chunk, token + i, 8);
-    chunk = FoldAscii8(chunk);
-    std::memcpy(folded + i, &chunk, 8);
-    h = KeyChunk(h, chunk);
-  }
-  // The last 0 to 7 bytes: one whole load, the bytes past the token masked off (they sit
-  // in the low-order bytes on the little-endian machines this runs on).
-  uint64_t tail;
-  std::memcpy(&tail, token + i, 8);
-  size_t rest = len - i;
-  tail = rest == 0 ? 0 : tail & (~uint64_t{0} >> (64 - 8 * rest));
-  tail = FoldAscii8(tail);
-  std::memcpy(folded + i, &tail, 8);
-  *key = KeyFinish(h, tail);
-  return true;
-}
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
-#error "FoldToken's masked tail load assumes a little-endian machine"
-#endif
 
 // One run of file numbers: first == 0 means the single number `last`.
 struct PostingRun {
   uint32_t first;
   uint32_t last;
-};
-
-// Bytes handed out in blocks that never move: growing never copies what is held, and
-// nothing is cleared before it is written. A position names a byte of any block; what one
-// Alloc returns lies in one block. Blocks are whole large pages from the system.
-class BytePool {
- public:
-  static constexpr unsigned kBlockBits = 21;
-  static constexpr size_t kBlockSize = size_t{1} << kBlockBits;
-  static_assert(kBlockSize == platform::kLargePageSize, "a block is one large page");
-  // n bytes (at most kBlockSize - kTokenSlack) at the returned position, with at least
-  // kTokenSlack readable bytes after them; throws std::bad_alloc.
-  uint32_t Alloc(size_t n);
-  char* At(uint32_t pos) { return blocks_[pos >> kBlockBits].data() + (pos & (kBlockSize - 1)); }
-  const char* At(uint32_t pos) const {
-    return blocks_[pos >> kBlockBits].data() + (pos & (kBlockSize - 1));
-  }
-
- private:
-  std::vector<platform::PageBlock> blocks_;
-  size_t used_ = kBlockSize;  // bytes used of the last block
 };
 
 class WordTable {
@@ -348,16 +222,5 @@ int insertWord(uint32_t posting_offset, const char* word, size_t len, WordTable*
 // (always -1 for an absent table).
 int findWord(const WordTable& table, char* word, size_t len, uint32_t* posting_offset);
 int findWord(const WordTable& table, std::string word, uint32_t* posting_offset);
-
-// Adds every word of one text file to the table under the file number. table_size is the
-// words limit; distinct_words is the caller's running count of word entries.
-// 0, or -1 after a log line (cannot open, no memory, words limit passed, read error).
-int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_size,
-                   uint32_t* distinct_words, WordTable* table, const WordTable* exclusions,
-                   uint32_t table_size);
-
-// Reads xcludelist.ini of the application directory into *out. 0 with a table, 0 with an
-// absent table (no file, empty file, no tokens), or -1 after a log line.
-int readXcludeWords(const std::string& app_dir, WordTable* out);
 
 }  // namespace norvel

@@ -7,7 +7,7 @@
 #include "app/search.h"
 #include "export/settings.h"
 #include "fuzz_env.h"
-#include "index/word_table.h"
+#include "index/word_files.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "query/query.h"

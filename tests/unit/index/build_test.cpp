@@ -11,7 +11,7 @@
 
 #include "core/job_progress.h"
 #include "engine_fixture.h"
-#include "index/word_table.h"
+#include "index/word_files.h"
 #include "platform/dir.h"
 
 #ifndef _WIN32

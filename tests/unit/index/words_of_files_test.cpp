@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
-#include "index/word_table.h"
+#include "index/word_files.h"
 
 using norvel::WordTable;
 using norvel_test::Corpus;

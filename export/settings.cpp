@@ -165,9 +165,39 @@ int ReadProperties(Settings* settings) {
   return stopped ? -1 : 0;
 }
 
+namespace {
+
+// Opens the temporary file that SaveProperties writes in place of norvel.ini, once the
+// name norvel.ini is known to take a regular file of its own (opened as for writing, so a
+// link, a device or a directory there is refused as a direct write would refuse it).
+bool OpenSettingsTemp(const std::string& path, platform::TextWriter* out) {
+  platform::File target;
+  if (!target.Open(path, "ab")) return false;
+  target.Close();
+  return out->Open(path + ".tmp");
+}
+
+// Brings the written temporary file to the disk and renames it over norvel.ini, so that a
+// power cut leaves the old settings or the new ones, never a file cut short.
+bool CommitSettings(const std::string& app_dir, const std::string& path,
+                    platform::TextWriter* out) {
+  bool synced = out->Sync();
+  bool written = out->Close() && synced;
+  std::string temp = path + ".tmp";
+  if (!written || !platform::RenameReplace(temp, path)) {
+    platform::RemoveFile(temp);
+    return false;
+  }
+  platform::SyncDirectory(app_dir.empty() ? "." : app_dir);
+  return true;
+}
+
+}  // namespace
+
 int SaveProperties(const SettingsFields& fields, Settings* settings) {
   platform::TextWriter out;
-  if (!out.Open(SettingsPath(settings->app_dir))) {
+  std::string path = SettingsPath(settings->app_dir);
+  if (!OpenSettingsTemp(path, &out)) {
     ShowMessage(kInfo, 11, "SaveProperties().");
     return -1;
   }
@@ -199,7 +229,7 @@ int SaveProperties(const SettingsFields& fields, Settings* settings) {
   out.Write("max_records=" + std::to_string(settings->max_records) + "\n");
   out.Write("data_dir=" + settings->data_dir + "\n");
   // A settings file that did not reach the disk is lost: say so instead of succeeding.
-  if (!out.Close()) {
+  if (!CommitSettings(settings->app_dir, path, &out)) {
     ShowMessage(kInfo, 11, "SaveProperties().");
     return -1;
   }

@@ -52,7 +52,11 @@ class ListWriter {
     unsigned char head[5] = {0, 0, 0, 0, static_cast<unsigned char>(name.size())};
     return file_.Write(head, 5) && file_.Write(name.data(), name.size());
   }
-  bool Close() { return file_.Close(); }
+  // Syncs the list to the disk before it closes: the swap renames it into place later.
+  bool Close() {
+    bool synced = !file_.is_open() || file_.Sync();
+    return file_.Close() && synced;
+  }
 
  private:
   std::string index_dir_;
@@ -315,7 +319,9 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   uint32_t words_hint = PreviousDistinctWords(index_dir);
   // Whatever this build leaves must not be taken for a complete new index before its
   // statistics are written, which saveIndex does last.
-  platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
+  if (platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile))) {
+    platform::SyncDirectory(index_dir);
+  }
   ListWriter list(index_dir);
   if (!list.Open(0)) {
     WriteLog("doIndex():Cannot write file list.");

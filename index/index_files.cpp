@@ -23,6 +23,7 @@ const char kPostingsFile[] = "_ndxfile.dat";
 const char kNewStatsFile[] = "_newstats.dat";
 const char kNewWordsFile[] = "_newndxwrds.dat";
 const char kNewPostingsFile[] = "_newndxfile.dat";
+const char kNewStatsTempFile[] = "_newstats.tmp";
 
 std::string ListFileName(uint32_t list, bool new_index) {
   return std::string(new_index ? "_newfile" : "_file") + std::to_string(list) + ".dat";
@@ -48,10 +49,11 @@ class ChunkWriter {
     if (used_ > 0 && !file_->Write(buf_.get(), used_)) ok_ = false;
     used_ = 0;
   }
-  // Flushes and closes; false when any write failed.
+  // Flushes, syncs to the disk and closes; false when any write failed.
   bool Finish() {
     Flush();
-    return file_->Close() && ok_;
+    bool synced = file_->Sync();
+    return file_->Close() && synced && ok_;
   }
   bool ok() const { return ok_; }
 
@@ -63,16 +65,24 @@ class ChunkWriter {
   bool ok_ = true;
 };
 
+// The statistics mark a complete new index: they are written under a temporary name,
+// synced, and only then given their own, with the directory synced after it, so that a
+// power cut never leaves the mark empty or the new index's names behind it.
 int WriteStats(const std::string& index_dir, uint32_t distinct_words, uint32_t total_files) {
+  std::string temp = platform::JoinPath(index_dir, kNewStatsTempFile);
   platform::File stats;
   unsigned char b[8];
   StoreLE32(b, distinct_words);
   StoreLE32(b + 4, total_files);
-  if (!stats.Open(platform::JoinPath(index_dir, kNewStatsFile), "wb") || !stats.Write(b, 8) ||
-      !stats.Close()) {
+  platform::RemoveFile(temp);
+  bool written = stats.Open(temp, "wb") && stats.Write(b, 8) && stats.Sync();
+  written = stats.Close() && written;
+  if (!written || !platform::RenameReplace(temp, platform::JoinPath(index_dir, kNewStatsFile))) {
+    platform::RemoveFile(temp);
     WriteLog("saveIndex():Cannot write stats.");
     return -1;
   }
+  platform::SyncDirectory(index_dir);
   return 0;
 }
 
@@ -399,8 +409,11 @@ namespace {
 
 bool OpenOutputs(const std::string& index_dir, platform::File* words_file,
                  platform::File* postings_file) {
-  // A stale statistics file would mark whatever this save leaves as a complete new index.
-  platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
+  // A stale statistics file would mark whatever this save leaves as a complete new index,
+  // also after a power cut: its deletion reaches the disk before the files are rewritten.
+  if (platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile))) {
+    platform::SyncDirectory(index_dir);
+  }
   if (!words_file->Open(platform::JoinPath(index_dir, kNewWordsFile), "wb") ||
       !postings_file->Open(platform::JoinPath(index_dir, kNewPostingsFile), "wb")) {
     WriteLog("saveIndex():Cannot write index.");

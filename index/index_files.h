@@ -48,6 +48,9 @@ extern const char kPostingsFile[];  // "_ndxfile.dat"
 extern const char kNewStatsFile[];
 extern const char kNewWordsFile[];
 extern const char kNewPostingsFile[];
+// "_newstats.tmp": the statistics while they are written, renamed to _newstats.dat once
+// they are on the disk, so that the mark of a complete new index never stands empty.
+extern const char kNewStatsTempFile[];
 // "_file%d.dat", or "_newfile%d.dat" for a new index.
 std::string ListFileName(uint32_t list, bool new_index = false);
 
@@ -71,8 +74,9 @@ inline uint32_t RecordsInList(uint32_t list, uint32_t total_files) {
 }
 
 // Writes _newndxwrds.dat, _newndxfile.dat and then _newstats.dat (distinct words, total
-// files) from a build-time table, setting each entry's posting offset. Counts the words
-// saved in progress (may be null). 0, or -1 after a log line. Statistics are written only
+// files) from a build-time table, setting each entry's posting offset. Each file is on the
+// disk before the next is written, and the statistics appear under their name only whole. Counts
+// the words saved in progress (may be null). 0, or -1 after a log line. Statistics are written only
 // when words and postings were written whole, so a failed save never leaves a new index
 // that looks complete.
 int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_files,

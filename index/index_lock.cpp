@@ -1,6 +1,10 @@
 // The swap lock of an index directory.
 #include "index/index_lock.h"
 
+#include <mutex>
+#include <set>
+
+#include "core/messages.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -13,6 +17,15 @@ namespace {
 constexpr uint32_t kSwapByte = 1;
 constexpr unsigned kPollMillis = 10;
 }  // namespace
+
+void ReportNoByteLocks(const char* which, const std::string& dir) {
+  static std::mutex reported_mutex;
+  static std::set<std::string> reported;
+  std::lock_guard<std::mutex> guard(reported_mutex);
+  if (!reported.insert(std::string(which) + '|' + dir).second) return;
+  WriteLog(std::string(which) + " directory has no byte-range locks: " + dir +
+           " (working without them).");
+}
 
 bool SwapLock::AcquireShared(const std::string& index_dir, unsigned wait_ms) {
   return Acquire(index_dir, true, wait_ms);
@@ -33,6 +46,12 @@ bool SwapLock::Acquire(const std::string& index_dir, bool shared, unsigned wait_
   }
   uint64_t deadline = platform::MonotonicMillis() + wait_ms;
   while (!lock_.TryLockByte(kSwapByte, shared)) {
+    if (lock_.no_locks()) {
+      // Waiting would never end: nothing here can be locked, by anyone.
+      ReportNoByteLocks("Index", index_dir);
+      lock_.Close();
+      return true;
+    }
     if (platform::MonotonicMillis() >= deadline) {
       lock_.Close();
       return false;

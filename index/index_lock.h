@@ -10,6 +10,9 @@
 //   sees the old index or the new one, never a mixture. Both wait a short while, since
 //   the other side holds it only briefly.
 // A process that holds the writer lock reads without the swap lock: only a writer swaps.
+//
+// Where the file system has no byte-range locks at all (some NAS and FUSE shares), both
+// locks are taken as granted, as before they existed, and the log says so once.
 #pragma once
 
 #include <string>
@@ -19,6 +22,10 @@
 namespace norvel {
 
 extern const char kIndexLockFile[];  // "ndxlock.dat"
+
+// Logs, once per process and directory, that the file system of dir has no byte-range
+// locks; `which` is "Index" or "Application".
+void ReportNoByteLocks(const char* which, const std::string& dir);
 
 // How long a reader or a swap waits for the other side, in milliseconds.
 constexpr unsigned kSwapLockWaitMillis = 10000;
@@ -32,7 +39,8 @@ class SwapLock {
   ~SwapLock() { Release(); }
 
   // Waits up to wait_ms for the lock. A reader in a directory whose lock file cannot be
-  // made (it cannot write there, so nobody swaps there either) goes ahead without one.
+  // made (it cannot write there, so nobody swaps there either) goes ahead without one,
+  // and so does everyone where the file system has no byte-range locks.
   bool AcquireShared(const std::string& index_dir, unsigned wait_ms = kSwapLockWaitMillis);
   bool AcquireExclusive(const std::string& index_dir, unsigned wait_ms = kSwapLockWaitMillis);
   void Release();

@@ -16,10 +16,22 @@ std::mutex g_marker_mutex;
 std::unique_ptr<platform::ByteLock> g_marker;        // the marker descriptor
 std::unique_ptr<platform::ByteLock> g_index_writer;  // the writer lock's descriptor
 
-LockResult TryLockFile(const std::string& path, std::unique_ptr<platform::ByteLock>* holder) {
+// Locks byte 0 of file in dir; `which` names the directory in the log ("Index", ...).
+LockResult TryLockFile(const std::string& dir, const char* file, const char* which,
+                       std::unique_ptr<platform::ByteLock>* holder) {
+  std::string path = platform::JoinPath(dir, file);
   auto lock = std::make_unique<platform::ByteLock>();
   if (!lock->Open(path)) return LockResult::kCannotOpen;
-  if (!lock->TryLock()) return LockResult::kBusy;
+  if (!lock->TryLock()) {
+    if (!lock->no_locks()) return LockResult::kBusy;
+    // A file system without byte-range locks: this process's own holder still excludes a
+    // second taker, as the lock itself would; other processes are not kept out.
+    std::lock_guard<std::mutex> guard(g_marker_mutex);
+    if (*holder) return LockResult::kBusy;
+    ReportNoByteLocks(which, dir);
+    *holder = std::move(lock);
+    return LockResult::kLocked;
+  }
   std::lock_guard<std::mutex> guard(g_marker_mutex);
   *holder = std::move(lock);
   return LockResult::kLocked;
@@ -34,7 +46,7 @@ void Release(std::unique_ptr<platform::ByteLock>* holder) {
 }  // namespace
 
 LockResult LockMarker(const std::string& app_dir) {
-  return TryLockFile(platform::JoinPath(app_dir, "isndxng.dat"), &g_marker);
+  return TryLockFile(app_dir, "isndxng.dat", "Application", &g_marker);
 }
 
 bool TryLockMarker(const std::string& app_dir) {
@@ -42,7 +54,7 @@ bool TryLockMarker(const std::string& app_dir) {
 }
 
 LockResult LockIndexWriter(const std::string& index_dir) {
-  return TryLockFile(platform::JoinPath(index_dir, kIndexLockFile), &g_index_writer);
+  return TryLockFile(index_dir, kIndexLockFile, "Index", &g_index_writer);
 }
 
 void UnlockMarker() {

@@ -56,7 +56,12 @@ bool RenameNewFiles(const std::string& index_dir) {
   for (uint32_t k = 0; k < lists.size(); ++k) {
     if (!MoveIfPresent(index_dir, ListFileName(k, true), ListFileName(k))) return false;
   }
-  return MoveIfPresent(index_dir, kNewStatsFile, kStatsFile);
+  // After a power cut the new statistics must never be found beside old words: the other
+  // renames reach the disk first, and the last one before the swap counts as done.
+  platform::SyncDirectory(index_dir);
+  if (!MoveIfPresent(index_dir, kNewStatsFile, kStatsFile)) return false;
+  platform::SyncDirectory(index_dir);
+  return true;
 }
 
 bool DeleteIfPresent(const std::string& dir, const std::string& name, const char* routine) {
@@ -66,16 +71,23 @@ bool DeleteIfPresent(const std::string& dir, const std::string& name, const char
   return false;
 }
 
-// Deletes every "_new" file, the statistics last; false when one stays.
+// Deletes every "_new" file, the statistics first: they mark a waiting swap, and the rest
+// of a new index without them is never swapped in, whereas statistics left behind by a
+// discard stopped half-way would have a later swap bring their postings in under the old
+// words. Their deletion reaches the disk before anything else is deleted. When they stay,
+// nothing else is deleted: the new index stays whole and waiting. False when a file stays.
 bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
-  bool deleted = DeleteIfPresent(index_dir, kNewWordsFile, routine);
+  if (!DeleteIfPresent(index_dir, kNewStatsFile, routine)) return false;
+  platform::SyncDirectory(index_dir);
+  bool deleted = DeleteIfPresent(index_dir, kNewStatsTempFile, routine);
+  deleted = DeleteIfPresent(index_dir, kNewWordsFile, routine) && deleted;
   deleted = DeleteIfPresent(index_dir, kNewPostingsFile, routine) && deleted;
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
   for (const std::string& name : lists) {
     deleted = DeleteIfPresent(index_dir, name, routine) && deleted;
   }
-  return DeleteIfPresent(index_dir, kNewStatsFile, routine) && deleted;
+  return deleted;
 }
 
 }  // namespace

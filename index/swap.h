@@ -2,10 +2,13 @@
 // of a new index, and the rules that keep readers and the next build away from a swap
 // that stopped half-way.
 //
-// Both rename or delete the same files in the same order as the command interpreter
-// would, directly: words, postings, every file list, and _stats.dat last, so that a
-// pending swap is recognised by the presence of _newstats.dat alone, and a swap that
-// stops half-way is completed by the next one. A failed rename or delete is reported.
+// The swap renames the same files in the same order as the command interpreter would,
+// directly: words, postings, every file list, and _stats.dat last, so that a pending swap
+// is recognised by the presence of _newstats.dat alone, and a swap that stops half-way is
+// completed by the next one. The discard deletes _newstats.dat first, so that one stopped
+// half-way never looks like a waiting swap. Every file renamed into place was synced to
+// the disk when it was written, and the directory is synced around the last rename, so a
+// power cut leaves the old index or the new one. A failed rename or delete is reported.
 // Renames happen under the swap lock of the index directory (index/index_lock.h), and
 // only a holder of its writer lock (index/marker.h) swaps or discards.
 #pragma once

@@ -173,7 +173,10 @@ bool CheckDirectory(const std::string& path) {
 }
 
 void RemoveNewIndexFiles(const std::string& index_dir) {
+  // The statistics first, on the disk before the rest: they mark a waiting swap.
   platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
+  platform::SyncDirectory(index_dir);
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsTempFile));
   platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsFile));
   platform::RemoveFile(platform::JoinPath(index_dir, kNewPostingsFile));
   std::vector<std::string> lists;

@@ -41,6 +41,10 @@ class File {
   bool Write(const void* src, size_t n) { return f_ && std::fwrite(src, 1, n, f_) == n; }
   bool Seek(uint64_t offset);
   bool Error() const { return f_ && std::ferror(f_) != 0; }
+  // Flushes the stream and waits until the file's data is on the disk itself, not only in
+  // the system's cache: what is renamed into place must survive a power cut. False when
+  // either fails.
+  bool Sync();
   // Flushes and closes; false when a buffered write failed.
   bool Close();
 
@@ -76,7 +80,8 @@ class TextWriter {
   // Creates or truncates the file, as File::Open does: never through a symbolic link.
   bool Open(const std::string& path);
   bool Write(const std::string& text);
-  bool Close();  // false when any write failed
+  bool Sync() { return file_.Sync(); }  // as File::Sync
+  bool Close();                         // false when any write failed
   bool is_open() const { return file_.is_open(); }
 
  private:
@@ -86,8 +91,13 @@ class TextWriter {
 
 bool RemoveFile(const std::string& path);
 // Renames, replacing an existing target. Retries for a short while when either file is
-// momentarily in use (a virus scanner, another reader), then gives up.
+// momentarily in use (a virus scanner, another reader), then gives up. On Windows the
+// rename is written through to the disk before it returns.
 bool RenameReplace(const std::string& from, const std::string& to);
+// Waits until the names in a directory (files created, renamed or deleted there) are on
+// the disk, so that a later change cannot reach it before them. Where the file system
+// cannot sync a directory it does nothing: false only when a sync was tried and failed.
+bool SyncDirectory(const std::string& path);
 bool MakeDirectory(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool FileExists(const std::string& path);

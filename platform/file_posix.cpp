@@ -59,6 +59,10 @@ bool File::Open(const std::string& path, const char* mode) {
   return f_ != nullptr;
 }
 
+bool File::Sync() {
+  return f_ && std::fflush(f_) == 0 && fsync(fileno(f_)) == 0;
+}
+
 bool GetFileStatus(const std::string& path, FileStatus* out) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;
@@ -79,6 +83,14 @@ bool RenameReplace(const std::string& from, const std::string& to) {
     SleepMillis(50);
   }
   return false;
+}
+
+bool SyncDirectory(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true;  // nothing to sync through: the names stay as the system keeps them
+  bool synced = fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+  close(fd);
+  return synced;
 }
 
 bool MakeDirectory(const std::string& path) {

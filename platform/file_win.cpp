@@ -118,6 +118,12 @@ bool File::Open(const std::string& path, const char* mode) {
   return f_ != nullptr;
 }
 
+bool File::Sync() {
+  if (!f_ || std::fflush(f_) != 0) return false;
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f_)));
+  return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h) != 0;
+}
+
 bool GetFileStatus(const std::string& path, FileStatus* out) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
@@ -135,13 +141,27 @@ bool RemoveFile(const std::string& path) {
 
 bool RenameReplace(const std::string& from, const std::string& to) {
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return true;
     DWORD err = GetLastError();
     if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED && err != ERROR_LOCK_VIOLATION)
       return false;
     SleepMillis(50);
   }
   return false;
+}
+
+// Renames write through already (MOVEFILE_WRITE_THROUGH). Flushing a directory handle
+// commits the rest (deletes) where the file system allows it; FAT and many shares do not,
+// and then the names stay as the system keeps them.
+bool SyncDirectory(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return true;
+  FlushFileBuffers(h);
+  CloseHandle(h);
+  return true;
 }
 
 bool MakeDirectory(const std::string& path) {

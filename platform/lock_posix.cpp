@@ -3,20 +3,34 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/lock.h"
 
 namespace platform {
 
-static bool SetLock(int fd, uint32_t offset, short type) {
+namespace {
+
+std::atomic<LockCallHook> g_hook{nullptr};
+
+LockCall SetLock(int fd, uint32_t offset, short type) {
+  if (LockCallHook hook = g_hook.load()) return hook(offset, type == F_RDLCK, type == F_UNLCK);
   struct flock fl;
   std::memset(&fl, 0, sizeof fl);
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = static_cast<off_t>(offset);
   fl.l_len = 1;
-  return fcntl(fd, F_OFD_SETLK, &fl) == 0;
+  if (fcntl(fd, F_OFD_SETLK, &fl) == 0) return LockCall::kDone;
+  return errno == ENOLCK || errno == ENOSYS ? LockCall::kUnsupported : LockCall::kConflict;
+}
+
+}  // namespace
+
+void SetLockCallForTesting(LockCallHook hook) {
+  g_hook = hook;
 }
 
 bool ByteLock::Open(const std::string& path) {
@@ -32,7 +46,11 @@ bool ByteLock::OpenExisting(const std::string& path) {
 }
 
 bool ByteLock::TryLockByte(uint32_t offset, bool shared) {
-  return fd_ >= 0 && SetLock(fd_, offset, shared ? F_RDLCK : F_WRLCK);
+  no_locks_ = false;
+  if (fd_ < 0) return false;
+  LockCall call = SetLock(fd_, offset, shared ? F_RDLCK : F_WRLCK);
+  no_locks_ = call == LockCall::kUnsupported;
+  return call == LockCall::kDone;
 }
 
 void ByteLock::UnlockByte(uint32_t offset) {

@@ -1,6 +1,8 @@
 // Byte locks on Windows: LockFileEx, which is held per handle.
 #include <windows.h>
 
+#include <atomic>
+
 #include "platform/lock.h"
 
 namespace platform {
@@ -20,6 +22,8 @@ HANDLE OpenLockFile(const std::string& path, DWORD access, DWORD disposition) {
                      nullptr);
 }
 
+std::atomic<LockCallHook> g_hook{nullptr};
+
 OVERLAPPED At(uint32_t offset) {
   OVERLAPPED where = {};
   where.Offset = offset;
@@ -27,6 +31,10 @@ OVERLAPPED At(uint32_t offset) {
 }
 
 }  // namespace
+
+void SetLockCallForTesting(LockCallHook hook) {
+  g_hook = hook;
+}
 
 bool ByteLock::Open(const std::string& path) {
   Close();
@@ -45,14 +53,33 @@ bool ByteLock::OpenExisting(const std::string& path) {
 }
 
 bool ByteLock::TryLockByte(uint32_t offset, bool shared) {
+  no_locks_ = false;
   if (!handle_) return false;
-  OVERLAPPED where = At(offset);
-  DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (shared ? 0 : LOCKFILE_EXCLUSIVE_LOCK);
-  return LockFileEx(static_cast<HANDLE>(handle_), flags, 0, 1, 0, &where) != 0;
+  LockCall call;
+  if (LockCallHook hook = g_hook.load()) {
+    call = hook(offset, shared, false);
+  } else {
+    OVERLAPPED where = At(offset);
+    DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (shared ? 0 : LOCKFILE_EXCLUSIVE_LOCK);
+    if (LockFileEx(static_cast<HANDLE>(handle_), flags, 0, 1, 0, &where)) {
+      call = LockCall::kDone;
+    } else {
+      DWORD error = GetLastError();
+      call = error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION
+                 ? LockCall::kUnsupported
+                 : LockCall::kConflict;
+    }
+  }
+  no_locks_ = call == LockCall::kUnsupported;
+  return call == LockCall::kDone;
 }
 
 void ByteLock::UnlockByte(uint32_t offset) {
   if (!handle_) return;
+  if (LockCallHook hook = g_hook.load()) {
+    hook(offset, false, true);
+    return;
+  }
   OVERLAPPED where = At(offset);
   UnlockFileEx(static_cast<HANDLE>(handle_), 0, 1, 0, &where);
 }

@@ -77,8 +77,9 @@ bool DeleteIfPresent(const std::string& dir, const std::string& name, const char
 // words. Their deletion reaches the disk before anything else is deleted. When they stay,
 // nothing else is deleted: the new index stays whole and waiting. False when a file stays.
 bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
+  bool had_stats = platform::FileExists(platform::JoinPath(index_dir, kNewStatsFile));
   if (!DeleteIfPresent(index_dir, kNewStatsFile, routine)) return false;
-  platform::SyncDirectory(index_dir);
+  if (had_stats) platform::SyncDirectory(index_dir);
   bool deleted = DeleteIfPresent(index_dir, kNewStatsTempFile, routine);
   deleted = DeleteIfPresent(index_dir, kNewWordsFile, routine) && deleted;
   deleted = DeleteIfPresent(index_dir, kNewPostingsFile, routine) && deleted;

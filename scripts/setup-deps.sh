@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 . scripts/host.sh
 
 want=(cmake ninja-build g++ clang clang-format googletest libgtest-dev g++-mingw-w64-i686
-      g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick python3 zip)
+      g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick python3 zip strace)
 if norvel_host_runs_32bit; then
   want+=(wine32:i386)
 fi

@@ -148,9 +148,30 @@ def distinct_words_document(path, count=1050000):
             f.write("q" + w + "\n")
 
 
-class KilledDiscard(unittest.TestCase):
-    """A build that saves its new index and then fails discards it; killed before each
-    delete of that discard, the next command answers with the old index or the new one."""
+class KilledAtEachStep:
+    """An index command over the old index, killed (strace's signal injection) as it
+    enters each call of one kind among its last steps, and once not at all; after each,
+    the next search, failing build or good build answers with the old index or the new
+    one, never a mixture of the two."""
+
+    SYSCALL = None  # the kind of call at which the command is killed
+    EXIT = None  # the exit status of the command when it is not killed
+
+    @classmethod
+    def data(cls):
+        """The documents of the killed command."""
+        raise NotImplementedError
+
+    @classmethod
+    def steps(cls, calls):
+        """The numbers, among all SYSCALL calls (failed ones too, as strace counts them for
+        its injection), of the calls that are steps."""
+        raise NotImplementedError
+
+    @classmethod
+    def new_step(cls):
+        """The step whose kill leaves the new index (waiting or in place)."""
+        raise NotImplementedError
 
     @classmethod
     def setUpClass(cls):
@@ -159,34 +180,23 @@ class KilledDiscard(unittest.TestCase):
         if not STRACE:
             raise unittest.SkipTest("strace is not installed (scripts/setup-deps.sh installs it)")
         cls.root = Dirs()
-        cls.failing = os.path.join(cls.root.root, "failing")
-        shutil.copytree(DEMO, cls.failing)
-        distinct_words_document(os.path.join(cls.failing, "zz-too-many-words.txt"))
         cls.empty = os.path.join(cls.root.root, "empty")
         os.mkdir(cls.empty)
-        # The answers of the old index, and of the new one the failing build saves.
+        cls.documents = cls.data()
         d = cls.fresh_old()
         try:
             cls.old = cls.answer(d)
-            code, _, calls = traced([cli.CLI, "index", "--app-dir", d.app, cls.failing, d.index],
+            code, _, calls = traced([cli.CLI, "index", "--app-dir", d.app, cls.documents, d.index],
                                     os.path.join(d.root, "trace.txt"))
-            assert code == 1, code
-            # Saved once its statistics stand under their name.
-            saved = max(i for i, (name, args, ok) in enumerate(calls)
-                        if ok and (name.startswith("rename") or "O_WRONLY" in args)
-                        and base(strings(args)[-1 if name.startswith("rename") else 0])
-                        == "_newstats.dat")
-            unlinks = [i for i, (name, _, _) in enumerate(calls) if name == "unlink"]
-            # The discard's deletes, by their number among all the unlink calls of the
-            # process, as strace counts them for its injection (failed ones too).
-            cls.discard_steps = [n + 1 for n, i in enumerate(unlinks) if i > saved]
-            assert cls.discard_steps, calls
+            assert code == cls.EXIT, code
+            cls.kill_steps = cls.steps(calls)
+            assert cls.kill_steps, calls
         finally:
             d.cleanup()
         d = cls.fresh_old()
         try:
-            cls.killed(d, cls.discard_steps[0])
-            cls.new = cls.answer(d)  # killed before its first delete: the new index waits
+            cls.killed(d, cls.new_step())
+            cls.new = cls.answer(d)
         finally:
             d.cleanup()
         assert cls.old != cls.new
@@ -202,14 +212,14 @@ class KilledDiscard(unittest.TestCase):
         return d
 
     @classmethod
-    def killed(cls, d, unlink_number):
-        """The failing build, killed as it enters its unlink_number-th unlink call; one
-        past the last, it ends as it would (exit status 1)."""
-        code, err, _ = traced([cli.CLI, "index", "--app-dir", d.app, cls.failing, d.index],
+    def killed(cls, d, number):
+        """The command, killed as it enters its number-th SYSCALL call; one past the last
+        step, it ends as it would."""
+        code, err, _ = traced([cli.CLI, "index", "--app-dir", d.app, cls.documents, d.index],
                               os.path.join(d.root, "trace.txt"),
-                              ["-e", "inject=unlink:signal=KILL:when=%d" % unlink_number])
-        last = unlink_number > cls.discard_steps[-1]
-        assert code == 1 if last else code not in (0, 1), (unlink_number, code, err)
+                              ["-e", "inject=%s:signal=KILL:when=%d" % (cls.SYSCALL, number)])
+        last = number > cls.kill_steps[-1]
+        assert code == cls.EXIT if last else code not in (0, 1), (number, code, err)
 
     @staticmethod
     def answer(d):
@@ -217,7 +227,7 @@ class KilledDiscard(unittest.TestCase):
         return code, out.split(b"\n")[:-1] if out else []
 
     def each_kill(self, then):
-        for step in self.discard_steps + [self.discard_steps[-1] + 1]:
+        for step in self.kill_steps + [self.kill_steps[-1] + 1]:
             d = self.fresh_old()
             try:
                 self.killed(d, step)
@@ -240,6 +250,57 @@ class KilledDiscard(unittest.TestCase):
             self.assertEqual(self.answer(d), self.old, step)
             self.assertFalse([n for n in os.listdir(d.index) if n.startswith("_new")], step)
         self.each_kill(then)
+
+
+class KilledDiscard(KilledAtEachStep, unittest.TestCase):
+    """A build that saves its new index and then fails discards it: killed before each
+    delete of that discard (before the first, the saved new index waits)."""
+
+    SYSCALL = "unlink"
+    EXIT = 1
+
+    @classmethod
+    def data(cls):
+        failing = os.path.join(cls.root.root, "failing")
+        shutil.copytree(DEMO, failing)
+        distinct_words_document(os.path.join(failing, "zz-too-many-words.txt"))
+        return failing
+
+    @classmethod
+    def steps(cls, calls):
+        # Saved once its statistics stand under their name; the deletes after are the
+        # discard's.
+        saved = max(i for i, (name, args, ok) in enumerate(calls)
+                    if ok and (name.startswith("rename") or "O_WRONLY" in args)
+                    and base(strings(args)[-1 if name.startswith("rename") else 0])
+                    == "_newstats.dat")
+        unlinks = [i for i, (name, _, _) in enumerate(calls) if name == "unlink"]
+        return [n + 1 for n, i in enumerate(unlinks) if i > saved]
+
+    @classmethod
+    def new_step(cls):
+        return cls.kill_steps[0]
+
+
+class KilledSwap(KilledAtEachStep, unittest.TestCase):
+    """A good build, killed before each of its renames: the statistics given their name,
+    then every rename of the swap."""
+
+    SYSCALL = "rename"
+    EXIT = 0
+
+    @classmethod
+    def data(cls):
+        return DEMO
+
+    @classmethod
+    def steps(cls, calls):
+        renames = [name for name, _, _ in calls if name == "rename"]
+        return list(range(1, len(renames) + 1))
+
+    @classmethod
+    def new_step(cls):
+        return cls.kill_steps[-1] + 1
 
 
 if __name__ == "__main__":

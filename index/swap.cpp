@@ -56,8 +56,9 @@ bool RenameNewFiles(const std::string& index_dir) {
   for (uint32_t k = 0; k < lists.size(); ++k) {
     if (!MoveIfPresent(index_dir, ListFileName(k, true), ListFileName(k))) return false;
   }
-  // After a power cut the new statistics must never be found beside old words: the other
-  // renames reach the disk first, and the last one before the swap counts as done.
+  // After a power cut the new statistics must never stand beside old words: the other
+  // renames reach the disk before the statistics are renamed, and that rename before the
+  // swap is taken as done.
   platform::SyncDirectory(index_dir);
   if (!MoveIfPresent(index_dir, kNewStatsFile, kStatsFile)) return false;
   platform::SyncDirectory(index_dir);

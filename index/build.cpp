@@ -72,7 +72,8 @@ struct Part {
   std::vector<uint32_t> empty;
   std::vector<uint32_t> long_names;
   DocumentEnd failure = DocumentEnd::kEntered;  // how the last document handled ended
-  bool stopped = false;  // the stop flag ended the part after its last numbered document
+  bool stopped = false;            // the stop flag ended the part after its last numbered document
+  std::atomic<bool> whole{false};  // every document of the part was entered
   bool ended_early() const { return stopped || failure != DocumentEnd::kEntered; }
 };
 
@@ -86,6 +87,24 @@ struct Shared {
   std::atomic<size_t> next_part{0};
   std::atomic<size_t> first_ended{kNoPart};  // parts after it count for nothing
 };
+
+// Part p counts for certain once every part before it was entered whole: its words are
+// then words of the new index.
+bool CountsForCertain(const Shared& shared, size_t p) {
+  for (size_t q = 0; q < p; ++q) {
+    if (!shared.parts[q]->whole.load()) return false;
+  }
+  return true;
+}
+
+// The distinct words counter shows the largest count of a part that counts for certain:
+// never more than the new index holds (a word met in two parts is one word), and never
+// less than it showed before.
+void ShowAtLeast(std::atomic<uint32_t>* counter, uint32_t count) {
+  uint32_t shown = counter->load();
+  while (count > shown && !counter->compare_exchange_weak(shown, count)) {
+  }
+}
 
 void NoteEarlyEnd(Shared* shared, size_t p) {
   size_t seen = shared->first_ended.load();
@@ -117,7 +136,6 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       continue;
     }
     ++part.files;
-    uint32_t before = part.distinct;
     if (end == DocumentEnd::kEntered) {
       end = reader->EnterWords(part.files, size, &part.table, kBuildTableSize, &part.distinct);
     }
@@ -128,7 +146,7 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
     }
     if (JobProgress* progress = shared->progress) {
       progress->files_indexed.fetch_add(1, std::memory_order_relaxed);
-      progress->distinct_words.fetch_add(part.distinct - before, std::memory_order_relaxed);
+      if (CountsForCertain(*shared, p)) ShowAtLeast(&progress->distinct_words, part.distinct);
       if (progress->stop) {
         part.stopped = true;
         NoteEarlyEnd(shared, p);
@@ -137,6 +155,7 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
     }
   }
   part.handled_end = part.end;
+  part.whole = true;
 }
 
 // A part that ran out of memory ends as a document without memory.
@@ -347,7 +366,9 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     // Where the words limit is passed depends on every token before: one part, in order.
     parts.clear();
     threads = 1;
-    if (progress) progress->files_indexed = progress->distinct_words = 0;
+    // The distinct words shown so far are words of a part before the limit, which the
+    // build in order meets again: the counter keeps them rather than going back to 0.
+    if (progress) progress->files_indexed = 0;
   }
   Outcome outcome;
   outcome.last = parts.size() - 1;
@@ -370,7 +391,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   }
   if (progress) {
     progress->files_indexed = outcome.files_written;
-    progress->distinct_words = distinct;
+    ShowAtLeast(&progress->distinct_words, distinct);
   }
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     WriteLog("doIndex():Error saving index.");

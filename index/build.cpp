@@ -72,6 +72,7 @@ struct Part {
   std::vector<uint32_t> empty;
   std::vector<uint32_t> long_names;
   DocumentEnd failure = DocumentEnd::kEntered;  // how the last document handled ended
+  bool failed_numbered = false;    // the failure came at a numbered document (it has no record)
   bool stopped = false;            // the stop flag ended the part after its last numbered document
   std::atomic<bool> whole{false};  // every document of the part was entered
   bool ended_early() const { return stopped || failure != DocumentEnd::kEntered; }
@@ -125,17 +126,22 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       NoteEarlyEnd(shared, p);
       return;
     }
-    part.handled_end = i + 1;
+    // A document passed over counts as handled only once it is in its list: were that
+    // list to run short of memory, the document would be read as a numbered one.
     if (size == 0) {
       part.empty.push_back(static_cast<uint32_t>(i));
+      part.handled_end = i + 1;
       continue;
     }
     if (shared->entries.name(i).size() > kLongestName) {
       reader->Skip();
       part.long_names.push_back(static_cast<uint32_t>(i));
+      part.handled_end = i + 1;
       continue;
     }
+    part.handled_end = i + 1;
     ++part.files;
+    part.failed_numbered = true;  // until its words are in
     if (end == DocumentEnd::kEntered) {
       end = reader->EnterWords(part.files, size, &part.table, kBuildTableSize, &part.distinct);
     }
@@ -144,6 +150,7 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       NoteEarlyEnd(shared, p);
       return;
     }
+    part.failed_numbered = false;
     if (JobProgress* progress = shared->progress) {
       progress->files_indexed.fetch_add(1, std::memory_order_relaxed);
       if (CountsForCertain(*shared, p)) ShowAtLeast(&progress->distinct_words, part.distinct);
@@ -158,9 +165,9 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
   part.whole = true;
 }
 
-// A part that ran out of memory ends as a document without memory.
+// A part that ran out of memory ends as a document without memory (its log line is
+// written only if the part counts).
 void FailPartForMemory(Shared* shared, size_t p) {
-  WriteLog("addNode():Malloc failure for Word node");
   shared->parts[p]->failure = DocumentEnd::kNoMemory;
   NoteEarlyEnd(shared, p);
 }
@@ -246,6 +253,7 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
     parts.emplace_back(new Part);
     parts.back()->begin = cuts[k];
     parts.back()->end = cuts[k + 1];
+    parts.back()->table.KeepFailureLines();
     // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
@@ -309,10 +317,8 @@ bool WriteLists(const platform::DirListing& entries,
         if (!list->Close() || !list->Open(ListOfFile(file_number))) return false;
       }
       // The document that failed has its number (and its list) but no record; a size
-      // that could not be taken gave no number.
-      bool failed_here = p == last && numbered == part.files &&
-                         part.failure != DocumentEnd::kEntered &&
-                         part.failure != DocumentEnd::kNoStatus;
+      // that could not be taken, or memory that ran short between documents, gave none.
+      bool failed_here = p == last && numbered == part.files && part.failed_numbered;
       if (failed_here) break;
       // A lost name record would shift every later name: such a list must not be used.
       if (!list->Append(entries.name(i))) return false;
@@ -381,6 +387,10 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     return -1;
   }
   if (const char* line = DocumentEndLog(last.failure)) WriteLog(line);
+  if (last.failure == DocumentEnd::kNoMemory) {
+    const char* line = last.table.failure_line();
+    WriteLog(line ? line : "addNode():Malloc failure for Word node");
+  }
   uint32_t distinct =
       parts.size() == 1 ? parts[0]->distinct : static_cast<uint32_t>(merged.count());
   std::vector<TableSegment> tables;

@@ -28,7 +28,8 @@ bool NewIndexPending(const std::string& index_dir);
 bool SwapInterrupted(const std::string& index_dir);
 
 // True when the index files of index_dir are no longer the ones *index was loaded from:
-// the time of _stats.dat differs from the recorded one, or a swap was interrupted.
+// the time of _stats.dat differs from the recorded one, or a swap was interrupted. A
+// _stats.dat whose status cannot be taken is not taken for a replaced one.
 bool IndexReplacedSinceLoad(const std::string& index_dir, const InMemoryIndex& index);
 
 // Renames the "_new" files of index_dir to the current names, shows "Loading index.

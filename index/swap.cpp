@@ -107,7 +107,10 @@ bool PrepareForBuild(const std::string& index_dir) {
     WriteLog("doIndex():Cannot complete the waiting swap.");
     return false;
   }
-  return DeleteNewFiles(index_dir, "doIndex():");
+  // A leftover that stays (it has been logged) does not stop the build: the build writes
+  // every "_new" name it needs again, its statistics last.
+  DeleteNewFiles(index_dir, "doIndex():");
+  return true;
 }
 
 int ReadIndexAsReader(const std::string& index_dir, const std::string& app_dir,

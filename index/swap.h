@@ -48,8 +48,9 @@ void DelNdx(const std::string& index_dir, JobProgress* progress);
 // Readies index_dir for a build by the holder of its writer lock: a waiting or
 // interrupted swap is completed, never discarded, and the "_new" files that remain (a
 // build that never finished) are removed, so that whatever "_new" files a failed build
-// leaves are its own. False after a log line when the swap cannot be completed; then
-// nothing was removed.
+// leaves are its own; one that cannot be removed is logged and left to the build, which
+// writes every "_new" name it needs again. False after a log line when the swap cannot
+// be completed; then nothing was removed.
 bool PrepareForBuild(const std::string& index_dir);
 
 // Loads the index of index_dir for a reader that does not hold the writer lock: under the

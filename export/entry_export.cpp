@@ -13,6 +13,8 @@
 #include "export/ar_owned.h"
 #include "export/entry_file_name.h"
 #include "export/entry_format.h"
+#include "platform/dir.h"
+#include "platform/path.h"
 
 namespace norvel {
 
@@ -293,7 +295,14 @@ int EntryWriter::GetEntryId(std::string* path, const AREntryListFieldValueStruct
     const ARFieldValueStruct& value = values->fieldValueList[i];
     if (value.fieldId != kRequestIdField) continue;
     if (value.value.dataType != AR_DATA_TYPE_CHAR || !value.value.u.charVal) break;
-    if (EntryFilePath(data_dir_, value.value.u.charVal, path)) return 0;
+    if (EntryFilePath(data_dir_, value.value.u.charVal, path)) {
+      // Where the file system ignores letter case, "c1" would open and overwrite the file
+      // of an earlier "C1": the later Request ID takes its suffixed name instead. The same
+      // Request ID finds its own file, which it rewrites.
+      std::string stored = platform::StoredName(*path);
+      if (stored.empty() || platform::JoinPath(data_dir_, stored) == *path) return 0;
+      if (EntryFilePath(data_dir_, value.value.u.charVal, path, true)) return 0;
+    }
     WriteLog("GetEntryId():No room for an entry file name in " + data_dir_);
     return kNoRoomForName;
   }

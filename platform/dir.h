@@ -88,6 +88,11 @@ class ListedFileReader {
 
 namespace platform {
 
+// The name under which its directory holds the entry that path opens: the letter case it
+// was created with where the file system ignores case (and, on Windows, the long name
+// where path gives a short one). Empty when nothing is there.
+std::string StoredName(const std::string& path);
+
 // Removes a directory with everything below it; false when something stayed.
 bool RemoveDirectoryTree(const std::string& dir);
 

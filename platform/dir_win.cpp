@@ -88,6 +88,12 @@ void ListedFileReader::Close() {
 
 namespace platform {
 
+std::string StoredName(const std::string& path) {
+  WIN32_FIND_DATAA fd;
+  norvel::FindFiles find(path.c_str(), &fd);
+  return find.valid() ? std::string(fd.cFileName) : std::string();
+}
+
 bool RemoveDirectoryTree(const std::string& dir) {
   WIN32_FIND_DATAA fd;
   bool ok = true;

@@ -5,6 +5,7 @@
 
 #include "app/search.h"
 #include "core/messages.h"
+#include "index/index_lock.h"
 #include "index/marker.h"
 #include "index/swap.h"
 #include "platform/path.h"
@@ -58,24 +59,52 @@ bool SearchSession::LockIndexForReading(SwapLock* reading) {
   return false;
 }
 
+// A swap that stopped half-way (its writer died, or a rename failed) leaves current files
+// that no reader may use, and only a writer completes it. With the writer's locks free
+// this window is the next writer, as start-up would be; a writer at work finishes it
+// itself. Leaves the caller's read lock held again; false when no index came of it (it
+// has said why).
+bool SearchSession::CompleteInterruptedSwap(SwapLock* reading) {
+  const std::string& dir = settings_->index_dir;
+  if (!TryLockMarker(settings_->app_dir)) {
+    ShowMessage(kInfo, 0, "Please try later.");
+    return false;
+  }
+  if (LockIndexWriter(dir) != LockResult::kLocked) {
+    UnlockMarker();
+    ShowMessage(kInfo, 0, "Please try later.");
+    return false;
+  }
+  reading->Release();  // the swap renames under the exclusive lock
+  RenAndReloadNdx(dir, settings_->app_dir, index_, &state_.result_list, job_);
+  RecordIndexTime(dir, index_);
+  UnlockMarker();
+  if (!reading->AcquireShared(dir)) {
+    ShowMessage(kInfo, 0, "Please try later.");
+    return false;
+  }
+  if (SwapInterrupted(dir)) index_->Release();  // a rename failed again; it has said so
+  return index_->loaded();
+}
+
 // Another window or norvel-cli may have replaced the index files since they were loaded:
 // the word offsets in memory belong to the old files, so the index is loaded again,
 // under the caller's read lock. False when a replaced index cannot be loaded (it has said
 // why); *reloaded tells whether a new one came in. Without a loaded index the search says
 // "Index read error." as it always has.
-bool SearchSession::LoadReplacedIndex(bool* reloaded) {
+bool SearchSession::LoadReplacedIndex(SwapLock* reading, bool* reloaded) {
   *reloaded = false;
   const std::string& dir = settings_->index_dir;
   if (!index_->loaded() || !IndexReplacedSinceLoad(dir, *index_)) return true;
   // The last search's pages name documents of the old index.
   Release();
   if (SwapInterrupted(dir)) {
-    // Its writer is at work, or died half-way: the next writer completes it.
-    ShowMessage(kInfo, 0, "Please try later.");
-    return false;
+    *reloaded = CompleteInterruptedSwap(reading);
+    return *reloaded;
   }
+  // The reload of another process's swap fails as the reload of this one's does.
   if (readIndexIntoMem(dir, settings_->app_dir, index_) != 0) {
-    ShowMessage(kInfo, 14, "Please restart application.");
+    ShowMessage(kInfo, 1, "RenAndReloadNdx().");
     return false;
   }
   RecordIndexTime(dir, index_);
@@ -104,7 +133,7 @@ void SearchSession::OnSearch(const std::string& field_text) {
   }
   SwapLock reading;
   bool reloaded = false;
-  if (!LockIndexForReading(&reading) || !LoadReplacedIndex(&reloaded)) {
+  if (!LockIndexForReading(&reading) || !LoadReplacedIndex(&reading, &reloaded)) {
     view_->SetupScrollBars();
     view_->ScrollToStart();
     return;

@@ -50,7 +50,8 @@ class SearchSession {
   void LayOutPage();
   void ShowFromStart();
   bool LockIndexForReading(SwapLock* reading);
-  bool LoadReplacedIndex(bool* reloaded);
+  bool LoadReplacedIndex(SwapLock* reading, bool* reloaded);
+  bool CompleteInterruptedSwap(SwapLock* reading);
 
   Settings* settings_;
   InMemoryIndex* index_;

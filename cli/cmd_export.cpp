@@ -260,12 +260,17 @@ int RunExportCommand(const std::vector<std::string>& args) {
     }
     log.PrintNewEntries();
     // A listing that failed before any entry was taken up has nothing to count.
-    if (result == -1 && tally.written == 0 && tally.not_written == 0) continue;
+    if (result == -1 && tally.written == 0 && tally.not_written == 0 && tally.without_id == 0) {
+      continue;
+    }
     std::printf("%s: %u of %u listed entries exported", schema.c_str(),
                 static_cast<unsigned>(tally.written),
                 static_cast<unsigned>(progress.entries_listed));
     if (tally.not_written > 0) {
       std::printf(", %u not written", static_cast<unsigned>(tally.not_written));
+    }
+    if (tally.without_id > 0) {
+      std::printf(", %u without a Request ID", static_cast<unsigned>(tally.without_id));
     }
     std::printf("\n");
   }

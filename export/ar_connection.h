@@ -84,7 +84,8 @@ int GetSchema(const std::string& server, const std::string& user, const std::str
 // rest untouched).
 struct ExportTally {
   uint32_t written = 0;      // entry files written in full
-  uint32_t not_written = 0;  // entries without a Request ID, a name, or a file written in full
+  uint32_t not_written = 0;  // entries without a name, or a file written in full
+  uint32_t without_id = 0;   // entries without a Request ID: no file, and no failure
 };
 
 // Exports the entries of one schema that match query, at most max_records (as the

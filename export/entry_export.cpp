@@ -13,6 +13,8 @@
 #include "export/ar_owned.h"
 #include "export/entry_file_name.h"
 #include "export/entry_format.h"
+#include "platform/dir.h"
+#include "platform/path.h"
 
 namespace norvel {
 
@@ -221,6 +223,7 @@ int APIARGetListEntryWithFields(const ArModule& ar, ControlRecord control,
   if (tally) {
     tally->written += written.written;
     tally->not_written += written.not_written;
+    tally->without_id += written.without_id;
   }
   // An entry that was listed but not written is no success, whatever else went well.
   int result = written.not_written > 0 ? -1 : 0;
@@ -245,10 +248,16 @@ void EntryWriter::ExportEntries(const AREntryListFieldValueList& entries) {
   ExportTally before = tally_;
   for (unsigned i = 0; i < entries.numItems && !progress_->stop; ++i) {
     ++progress_->exported;
-    if (ExportEntry(entries.entryList[i])) {
-      ++tally_.written;
-    } else {
-      ++tally_.not_written;
+    switch (ExportEntry(entries.entryList[i])) {
+      case EntryOutcome::kWritten:
+        ++tally_.written;
+        break;
+      case EntryOutcome::kNotWritten:
+        ++tally_.not_written;
+        break;
+      case EntryOutcome::kWithoutId:
+        ++tally_.without_id;
+        break;
     }
   }
   uint32_t failed = tally_.not_written - before.not_written;
@@ -258,13 +267,15 @@ void EntryWriter::ExportEntries(const AREntryListFieldValueList& entries) {
   }
 }
 
-bool EntryWriter::ExportEntry(const AREntryListFieldValueStruct& entry) {
+EntryWriter::EntryOutcome EntryWriter::ExportEntry(const AREntryListFieldValueStruct& entry) {
   std::string path;
-  if (GetEntryId(&path, entry) != 0) return false;
+  int id = GetEntryId(&path, entry);
+  if (id == -1) return EntryOutcome::kWithoutId;
+  if (id != 0) return EntryOutcome::kNotWritten;
   platform::TextWriter file;
   if (!file.Open(path)) {
     WriteLog("ExportEntries():Cannot create " + path);
-    return false;
+    return EntryOutcome::kNotWritten;
   }
   PrintEntryValues(&file, entry);
   // Blocks still waiting belong to this entry, even when its last value was a diary.
@@ -273,9 +284,9 @@ bool EntryWriter::ExportEntry(const AREntryListFieldValueStruct& entry) {
     // A cut-off entry file would be indexed as if it were the whole entry.
     WriteLog("ExportEntries():Cannot write " + path);
     platform::RemoveFile(path);
-    return false;
+    return EntryOutcome::kNotWritten;
   }
-  return true;
+  return EntryOutcome::kWritten;
 }
 
 int EntryWriter::GetEntryId(std::string* path, const AREntryListFieldValueStruct& entry) const {
@@ -284,11 +295,18 @@ int EntryWriter::GetEntryId(std::string* path, const AREntryListFieldValueStruct
     const ARFieldValueStruct& value = values->fieldValueList[i];
     if (value.fieldId != kRequestIdField) continue;
     if (value.value.dataType != AR_DATA_TYPE_CHAR || !value.value.u.charVal) break;
-    if (EntryFilePath(data_dir_, value.value.u.charVal, path)) return 0;
+    if (EntryFilePath(data_dir_, value.value.u.charVal, path)) {
+      // Where the file system ignores letter case, "c1" would open and overwrite the file
+      // of an earlier "C1": the later Request ID takes its suffixed name instead. The same
+      // Request ID finds its own file, which it rewrites.
+      std::string stored = platform::StoredName(*path);
+      if (stored.empty() || platform::JoinPath(data_dir_, stored) == *path) return 0;
+      if (EntryFilePath(data_dir_, value.value.u.charVal, path, true)) return 0;
+    }
     WriteLog("GetEntryId():No room for an entry file name in " + data_dir_);
-    return -1;
+    return kNoRoomForName;
   }
-  WriteLog("GetEntryId():Entry without Request ID skipped.");
+  WriteLog("GetEntryId():Error generating file name");
   return -1;
 }
 

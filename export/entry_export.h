@@ -39,10 +39,15 @@ class EntryWriter {
 
   // Writes one file per entry, in list order, until the stop flag is set. An entry that
   // cannot be written is logged, counted and skipped: the others still get their files.
+  // An entry without a Request ID has no file to be written: it is logged, counted apart
+  // and skipped, and is no failure of the export.
   void ExportEntries(const AREntryListFieldValueList& entries);
   const ExportTally& tally() const { return tally_; }
 
-  // The entry file's path from the entry's field 1. 0, or -1 after a log line.
+  // The entry file's path from the entry's field 1. 0; -1 after a log line when the entry
+  // has no Request ID; kNoRoomForName after a log line when the data directory leaves no
+  // room for its name.
+  static constexpr int kNoRoomForName = -2;
   int GetEntryId(std::string* path, const AREntryListFieldValueStruct& entry) const;
   void PrintEntryValues(platform::TextWriter* file, const AREntryListFieldValueStruct& entry);
   void PrintFieldValue(platform::TextWriter* file, const ARFieldValueStruct& value, bool last);
@@ -51,8 +56,9 @@ class EntryWriter {
   void PrintDiaryItems(platform::TextWriter* file, ARInternalId field_id, const ARDiaryList& diary);
 
  private:
-  // Writes the entry's file; false after a log line when it is not written in full.
-  bool ExportEntry(const AREntryListFieldValueStruct& entry);
+  enum class EntryOutcome { kWritten, kNotWritten, kWithoutId };
+  // Writes the entry's file; after a log line when it is not written in full.
+  EntryOutcome ExportEntry(const AREntryListFieldValueStruct& entry);
   void WritePending(platform::TextWriter* file);
 
   const ArModule& ar_;

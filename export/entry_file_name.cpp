@@ -87,13 +87,19 @@ std::string EntryFileStem(const std::string& request_id, size_t max_length) {
   return SafeFileStem(request_id, max_length - kNameSuffixLength) + NameSuffix(request_id);
 }
 
-bool EntryFilePath(const std::string& data_dir, const std::string& request_id, std::string* path) {
+bool EntryFilePath(const std::string& data_dir, const std::string& request_id, std::string* path,
+                   bool suffixed) {
   const size_t kExtension = 4;  // ".txt"
   size_t used = data_dir.size() + 1 + kExtension;
   if (used >= kMaxPathLength) return false;
   size_t room = kMaxPathLength - used;
   if (room > kMaxFileNameLength - kExtension) room = kMaxFileNameLength - kExtension;
   std::string stem = EntryFileStem(request_id, room);
+  if (suffixed && !EndsLikeSuffix(stem)) {
+    stem = room > kNameSuffixLength
+               ? SafeFileStem(request_id, room - kNameSuffixLength) + NameSuffix(request_id)
+               : std::string();
+  }
   if (stem.empty()) return false;
   *path = platform::JoinPath(data_dir, stem + ".txt");
   return true;

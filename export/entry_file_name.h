@@ -41,6 +41,9 @@ std::string EntryFileStem(const std::string& request_id, size_t max_length);
 
 // data_dir, the separator, the entry file stem and ".txt", cut so the path holds at most
 // kMaxPathLength characters. False when the data directory leaves no room for the name.
-bool EntryFilePath(const std::string& data_dir, const std::string& request_id, std::string* path);
+// With `suffixed`, the name is the suffixed one even for an ordinary Request ID: for a
+// later Request ID whose ordinary name the file system takes for an earlier one's.
+bool EntryFilePath(const std::string& data_dir, const std::string& request_id, std::string* path,
+                   bool suffixed = false);
 
 }  // namespace norvel

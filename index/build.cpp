@@ -76,7 +76,9 @@ struct Part {
   std::vector<uint32_t> empty;
   std::vector<uint32_t> long_names;
   DocumentEnd failure = DocumentEnd::kEntered;  // how the last document handled ended
-  bool stopped = false;  // the stop flag ended the part after its last numbered document
+  bool failed_numbered = false;    // the failure came at a numbered document (it has no record)
+  bool stopped = false;            // the stop flag ended the part after its last numbered document
+  std::atomic<bool> whole{false};  // every document of the part was entered
   bool ended_early() const { return stopped || failure != DocumentEnd::kEntered; }
 };
 
@@ -90,6 +92,24 @@ struct Shared {
   std::atomic<size_t> next_part{0};
   std::atomic<size_t> first_ended{kNoPart};  // parts after it count for nothing
 };
+
+// Part p counts for certain once every part before it was entered whole: its words are
+// then words of the new index.
+bool CountsForCertain(const Shared& shared, size_t p) {
+  for (size_t q = 0; q < p; ++q) {
+    if (!shared.parts[q]->whole.load()) return false;
+  }
+  return true;
+}
+
+// The distinct words counter shows the largest count of a part that counts for certain:
+// never more than the new index holds (a word met in two parts is one word), and never
+// less than it showed before.
+void ShowAtLeast(std::atomic<uint32_t>* counter, uint32_t count) {
+  uint32_t shown = counter->load();
+  while (count > shown && !counter->compare_exchange_weak(shown, count)) {
+  }
+}
 
 void NoteEarlyEnd(Shared* shared, size_t p) {
   size_t seen = shared->first_ended.load();
@@ -110,18 +130,22 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       NoteEarlyEnd(shared, p);
       return;
     }
-    part.handled_end = i + 1;
+    // A document passed over counts as handled only once it is in its list: were that
+    // list to run short of memory, the document would be read as a numbered one.
     if (size == 0) {
       part.empty.push_back(static_cast<uint32_t>(i));
+      part.handled_end = i + 1;
       continue;
     }
     if (shared->entries.name(i).size() > kLongestName) {
       reader->Skip();
       part.long_names.push_back(static_cast<uint32_t>(i));
+      part.handled_end = i + 1;
       continue;
     }
+    part.handled_end = i + 1;
     ++part.files;
-    uint32_t before = part.distinct;
+    part.failed_numbered = true;  // until its words are in
     if (end == DocumentEnd::kEntered) {
       end = reader->EnterWords(part.files, size, &part.table, kBuildTableSize, &part.distinct);
     }
@@ -130,9 +154,10 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       NoteEarlyEnd(shared, p);
       return;
     }
+    part.failed_numbered = false;
     if (JobProgress* progress = shared->progress) {
       progress->files_indexed.fetch_add(1, std::memory_order_relaxed);
-      progress->distinct_words.fetch_add(part.distinct - before, std::memory_order_relaxed);
+      if (CountsForCertain(*shared, p)) ShowAtLeast(&progress->distinct_words, part.distinct);
       if (progress->stop) {
         part.stopped = true;
         NoteEarlyEnd(shared, p);
@@ -141,11 +166,12 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
     }
   }
   part.handled_end = part.end;
+  part.whole = true;
 }
 
-// A part that ran out of memory ends as a document without memory.
+// A part that ran out of memory ends as a document without memory (its log line is
+// written only if the part counts).
 void FailPartForMemory(Shared* shared, size_t p) {
-  WriteLog("addNode():Malloc failure for Word node");
   shared->parts[p]->failure = DocumentEnd::kNoMemory;
   NoteEarlyEnd(shared, p);
 }
@@ -231,6 +257,7 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
     parts.emplace_back(new Part);
     parts.back()->begin = cuts[k];
     parts.back()->end = cuts[k + 1];
+    parts.back()->table.KeepFailureLines();
     // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
@@ -294,10 +321,8 @@ bool WriteLists(const platform::DirListing& entries,
         if (!list->Close() || !list->Open(ListOfFile(file_number))) return false;
       }
       // The document that failed has its number (and its list) but no record; a size
-      // that could not be taken gave no number.
-      bool failed_here = p == last && numbered == part.files &&
-                         part.failure != DocumentEnd::kEntered &&
-                         part.failure != DocumentEnd::kNoStatus;
+      // that could not be taken, or memory that ran short between documents, gave none.
+      bool failed_here = p == last && numbered == part.files && part.failed_numbered;
       if (failed_here) break;
       // A lost name record would shift every later name: such a list must not be used.
       if (!list->Append(entries.name(i))) return false;
@@ -353,7 +378,9 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     // Where the words limit is passed depends on every token before: one part, in order.
     parts.clear();
     threads = 1;
-    if (progress) progress->files_indexed = progress->distinct_words = 0;
+    // The distinct words shown so far are words of a part before the limit, which the
+    // build in order meets again: the counter keeps them rather than going back to 0.
+    if (progress) progress->files_indexed = 0;
   }
   Outcome outcome;
   outcome.last = parts.size() - 1;
@@ -366,6 +393,10 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     return -1;
   }
   if (const char* line = DocumentEndLog(last.failure)) WriteLog(line);
+  if (last.failure == DocumentEnd::kNoMemory) {
+    const char* line = last.table.failure_line();
+    WriteLog(line ? line : "addNode():Malloc failure for Word node");
+  }
   uint32_t distinct =
       parts.size() == 1 ? parts[0]->distinct : static_cast<uint32_t>(merged.count());
   std::vector<TableSegment> tables;
@@ -376,7 +407,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   }
   if (progress) {
     progress->files_indexed = outcome.files_written;
-    progress->distinct_words = distinct;
+    ShowAtLeast(&progress->distinct_words, distinct);
   }
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     WriteLog("doIndex():Error saving index.");

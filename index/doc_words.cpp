@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "core/messages.h"
 #include "index/tokenizer.h"
 
 namespace norvel {
@@ -102,8 +101,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     pending_.reserve(kBatch);
   } catch (const std::bad_alloc&) {
     files_.Close();
-    WriteLog("addNode():Malloc failure for Word node");
-    return DocumentEnd::kNoMemory;
+    return DocumentEnd::kNoMemory;  // the build writes the line, if the document counts
   }
   pending_.clear();
   folded_used_ = 0;

@@ -19,12 +19,12 @@ enum class DocumentEnd {
   kNoStatus,  // the size could not be taken
   kCannotOpen,
   kReadError,   // the words before the error are entered
-  kNoMemory,    // after the log line of addNode
+  kNoMemory,    // the table's failure_line(), else "addNode():Malloc failure for Word node"
   kWordsLimit,  // the limit was passed at a token: the words before it are entered
 };
 
 // The log line of a document that ended otherwise than kEntered (kNoMemory: none, as
-// addNode wrote its own).
+// it depends on what ran short).
 const char* DocumentEndLog(DocumentEnd end);
 
 // Reads documents of one data directory; one reader per thread (it keeps its buffer).

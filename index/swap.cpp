@@ -23,9 +23,12 @@ bool SwapInterrupted(const std::string& index_dir) {
 }
 
 bool IndexReplacedSinceLoad(const std::string& index_dir, const InMemoryIndex& index) {
+  if (SwapInterrupted(index_dir)) return true;
+  // Statistics without a status are not a new index: the page's file-name lookup, which
+  // takes the same status, says what is missing.
   platform::FileStatus st;
-  if (!platform::GetFileStatus(platform::JoinPath(index_dir, kStatsFile), &st)) return true;
-  return st.mtime != index.stats_mtime || SwapInterrupted(index_dir);
+  return platform::GetFileStatus(platform::JoinPath(index_dir, kStatsFile), &st) &&
+         st.mtime != index.stats_mtime;
 }
 
 namespace {
@@ -118,7 +121,10 @@ bool PrepareForBuild(const std::string& index_dir) {
     WriteLog("doIndex():Cannot complete the waiting swap.");
     return false;
   }
-  return DeleteNewFiles(index_dir, "doIndex():");
+  // A leftover that stays (it has been logged) does not stop the build: the build writes
+  // every "_new" name it needs again, its statistics last.
+  DeleteNewFiles(index_dir, "doIndex():");
+  return true;
 }
 
 int ReadIndexAsReader(const std::string& index_dir, const std::string& app_dir,

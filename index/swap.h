@@ -31,7 +31,8 @@ bool NewIndexPending(const std::string& index_dir);
 bool SwapInterrupted(const std::string& index_dir);
 
 // True when the index files of index_dir are no longer the ones *index was loaded from:
-// the time of _stats.dat differs from the recorded one, or a swap was interrupted.
+// the time of _stats.dat differs from the recorded one, or a swap was interrupted. A
+// _stats.dat whose status cannot be taken is not taken for a replaced one.
 bool IndexReplacedSinceLoad(const std::string& index_dir, const InMemoryIndex& index);
 
 // Renames the "_new" files of index_dir to the current names, shows "Loading index.
@@ -50,8 +51,9 @@ void DelNdx(const std::string& index_dir, JobProgress* progress);
 // Readies index_dir for a build by the holder of its writer lock: a waiting or
 // interrupted swap is completed, never discarded, and the "_new" files that remain (a
 // build that never finished) are removed, so that whatever "_new" files a failed build
-// leaves are its own. False after a log line when the swap cannot be completed; then
-// nothing was removed.
+// leaves are its own; one that cannot be removed is logged and left to the build, which
+// writes every "_new" name it needs again. False after a log line when the swap cannot
+// be completed; then nothing was removed.
 bool PrepareForBuild(const std::string& index_dir);
 
 // Loads the index of index_dir for a reader that does not hold the writer lock: under the

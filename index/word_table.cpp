@@ -176,7 +176,7 @@ int WordTable::Add(const char* folded, size_t len, uint32_t file_number, uint32_
       try {
         CloseRun(e, file_number);
       } catch (const std::bad_alloc&) {
-        WriteLog("addNode():Malloc failure for File number node");
+        AddFailed("addNode():Malloc failure for File number node");
         return -1;
       }
     }
@@ -188,10 +188,18 @@ int WordTable::Add(const char* folded, size_t len, uint32_t file_number, uint32_
     long idx = NewEntry(folded, len, key, slot);
     At(static_cast<size_t>(idx)).open_last = file_number;
   } catch (const std::bad_alloc&) {
-    WriteLog("addNode():Malloc failure for Word node");
+    AddFailed("addNode():Malloc failure for Word node");
     return -1;
   }
   return 1;
+}
+
+void WordTable::AddFailed(const char* line) {
+  if (keep_failure_lines_) {
+    failure_line_ = line;
+  } else {
+    WriteLog(line);
+  }
 }
 
 int WordTable::Insert(const char* folded, size_t len, uint32_t posting_offset) {

@@ -39,6 +39,10 @@ class WordTable {
   uint32_t size() const { return size_; }
   size_t word_count() const { return count_; }
   void Clear();  // back to an absent table, memory released
+  // For a table that may count for nothing (one of a build's parts): the log line of a
+  // failure to add is kept, for failure_line(), instead of written.
+  void KeepFailureLines() { keep_failure_lines_ = true; }
+  const char* failure_line() const { return failure_line_; }
   // Frees the lookup slots of a table that is only read in entry order from now on:
   // Find then finds nothing and nothing may be added.
   void ReleaseSlots() { slot_block_.Reset(); }
@@ -159,6 +163,7 @@ class WordTable {
   void CloseRun(Entry& e, uint32_t next_file);
   void PutByte(Entry& e, unsigned char b);
   void PutVarint(Entry& e, uint64_t v);
+  void AddFailed(const char* line);
 
   // Reads a chain back.
   class ChainReader {
@@ -195,6 +200,8 @@ class WordTable {
   BytePool runs_;
   platform::PageBlock slot_block_;  // the slots (a power of two of them), zeroed when taken
   unsigned shift_ = 32;
+  bool keep_failure_lines_ = false;
+  const char* failure_line_ = nullptr;
 };
 
 template <typename F>

@@ -97,7 +97,7 @@ ExtractResult ExtractPayload(const char* source, const char* target, const Extra
   if (SameFile(source, target)) return ExtractResult::kCannotCreateTarget;
   FILE* in = std::fopen(source, "rb");
   if (!in) return ExtractResult::kCannotReadInstaller;
-  FILE* out = std::fopen(target, "wb");
+  FILE* out = OpenTargetForWriting(target);
   if (!out) {
     std::fclose(in);
     return ExtractResult::kCannotCreateTarget;

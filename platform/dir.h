@@ -22,8 +22,8 @@ bool ListDirectory(const std::string& dir, const std::string& pattern,
 // The matching regular files of a directory, sorted by name in byte order, held compactly
 // (a listing may name millions of files): the names back to back in blocks that are
 // never copied, sorting only an order of them, and the sizes where the listing itself
-// tells them (Windows does; Linux tells the kind only), so that reading a file needs no
-// separate status call.
+// tells them (Windows does; Linux tells the kind only). Those sizes are as old as the
+// listing: they serve to share out work, never as the size of a file being read.
 class DirListing {
  public:
   size_t size() const { return order_.size(); }
@@ -55,8 +55,8 @@ class DirListing {
 bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing);
 
 // Reads the files of one listed directory with as few system calls as each allows: an
-// open that never waits and takes regular files only (as File::Open), the status where
-// the listing did not give it, reads as large as the caller's buffer, a close. Raw bytes:
+// open that never waits and takes regular files only (as File::Open), the size of the
+// open file, reads as large as the caller's buffer, a close. Raw bytes:
 // the caller applies text mode. One reader per thread; one file open at a time.
 class ListedFileReader {
  public:
@@ -87,6 +87,11 @@ class ListedFileReader {
 }  // namespace platform
 
 namespace platform {
+
+// The name under which its directory holds the entry that path opens: the letter case it
+// was created with where the file system ignores case (and, on Windows, the long name
+// where path gives a short one). Empty when nothing is there.
+std::string StoredName(const std::string& path);
 
 // Removes a directory with everything below it; false when something stayed.
 bool RemoveDirectoryTree(const std::string& dir);

@@ -92,6 +92,14 @@ void ListedFileReader::Close() {
 
 namespace platform {
 
+// Linux file systems keep names as given.
+std::string StoredName(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return std::string();
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool RemoveDirectoryTree(const std::string& dir) {
   DIR* d = opendir(dir.c_str());
   if (!d) return false;

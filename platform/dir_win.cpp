@@ -30,24 +30,40 @@ ListedFileReader::~ListedFileReader() {
   Close();
 }
 
+namespace {
+
+// What the status of a file that was not opened as a disk file tells: gone, empty, or
+// there but unreadable.
+ListedFileReader::Result WithoutOpening(const std::string& path, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    return ListedFileReader::Result::kNoStatus;
+  }
+  *size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  return *size == 0 ? ListedFileReader::Result::kOk : ListedFileReader::Result::kCannotOpen;
+}
+
+}  // namespace
+
+// The size is taken from the open file, as it is when it is read: the listing's size may
+// be stale (a file emptied, grown or deleted since), and only cuts the parts of a build.
 ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_t i,
                                                 uint64_t* size) {
   Close();
   error_ = false;
   *size = 0;
   std::string path = JoinPath(dir_, std::string(listing.name(i)));
-  if (!listing.size_known()) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return Result::kNoStatus;
-    *size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-  } else {
-    *size = listing.file_size(i);  // the listing's size stands for the status
-  }
-  if (*size == 0) return Result::kOk;
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.
   norvel::KernelHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h || GetFileType(h.get()) != FILE_TYPE_DISK) return Result::kCannotOpen;
+  if (!h || GetFileType(h.get()) != FILE_TYPE_DISK) {
+    h.reset();
+    return WithoutOpening(path, size);
+  }
+  LARGE_INTEGER bytes;
+  if (!GetFileSizeEx(h.get(), &bytes)) return Result::kNoStatus;
+  *size = static_cast<uint64_t>(bytes.QuadPart);
+  if (*size == 0) return Result::kOk;
   file_ = reinterpret_cast<intptr_t>(h.release());
   return Result::kOk;
 }
@@ -71,6 +87,12 @@ void ListedFileReader::Close() {
 }  // namespace platform
 
 namespace platform {
+
+std::string StoredName(const std::string& path) {
+  WIN32_FIND_DATAA fd;
+  norvel::FindFiles find(path.c_str(), &fd);
+  return find.valid() ? std::string(fd.cFileName) : std::string();
+}
 
 bool RemoveDirectoryTree(const std::string& dir) {
   WIN32_FIND_DATAA fd;

@@ -160,15 +160,17 @@ class ArCommands(unittest.TestCase):
         self.assertEqual(out, "KB:Known Issue: 2 of 2 listed entries exported\n")
         self.assertEqual(err.count("norvel-cli: APIARGetEntry():No Proc:ARGetListSchema\n"), 2)
 
-    # It once ended the export of the schema's later entries, and the export exited 0.
-    def test_an_entry_without_request_id_is_skipped_and_fails_the_export(self):
+    # It once ended the export of the schema's later entries; later it failed the export.
+    # It has no file to be written: logged, counted apart and skipped, and no failure.
+    def test_an_entry_without_request_id_is_skipped_without_failing_the_export(self):
         env = self.serve(CASES_SCHEMA + "entry\nset 1 N1\nentry\nset 8 \"no id\"\n"
                                         "entry\nset 1 N3\n")
         _, out, err = self.export("--query", "'Request ID' != \"x\"", "--max-records", "10",
-                                  "Test:Cases", env=env, expect=1)
-        self.assertEqual(out, "Test:Cases: 2 of 3 listed entries exported, 1 not written\n")
-        self.assertIn("Error: Export error.Please check the logs.\n", err)
-        self.assertIn("norvel-cli: GetEntryId():Entry without Request ID skipped.\n", err)
+                                  "Test:Cases", env=env, expect=0)
+        self.assertEqual(out, "Test:Cases: 2 of 3 listed entries exported, "
+                              "1 without a Request ID\n")
+        self.assertNotIn("Error:", err)
+        self.assertIn("norvel-cli: GetEntryId():Error generating file name\n", err)
         self.assertEqual(sorted(os.listdir(self.data)), ["N1.txt", "N3.txt"])
 
     # It once wrote nothing and reported "1 of 1 listed entries exported", exit 0.

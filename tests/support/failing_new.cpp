@@ -10,11 +10,17 @@ namespace norvel_test {
 namespace {
 std::atomic<size_t> g_armed_size{0};
 std::atomic<bool> g_failed{false};
+std::atomic<long long> g_countdown{-1};  // allocations to let pass before one fails; -1: none
 }  // namespace
 
 void FailNextAllocationOf(size_t size) {
   g_failed = false;
   g_armed_size = size;
+}
+
+void FailAllocationAfter(size_t n) {
+  g_failed = false;
+  g_countdown = static_cast<long long>(n);
 }
 
 bool ArmedAllocationFailed() {
@@ -26,6 +32,10 @@ bool ArmedAllocationFailed() {
 void* operator new(size_t size) {
   size_t armed = norvel_test::g_armed_size.load();
   if (armed != 0 && size == armed && norvel_test::g_armed_size.compare_exchange_strong(armed, 0)) {
+    norvel_test::g_failed = true;
+    throw std::bad_alloc();
+  }
+  if (norvel_test::g_countdown.load() >= 0 && norvel_test::g_countdown.fetch_sub(1) == 0) {
     norvel_test::g_failed = true;
     throw std::bad_alloc();
   }

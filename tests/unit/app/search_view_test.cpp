@@ -7,6 +7,8 @@
 
 #include "corpus.h"
 #include "index/in_memory_index.h"
+#include "index/swap.h"
+#include "platform/file.h"
 #include "view_fakes.h"
 
 using norvel::SearchSession;
@@ -244,4 +246,47 @@ TEST_F(SearchViewTest, AnIndexReplacedByAnotherProcessIsLoadedAgainAtTheNextSear
       << ui.status.back();
   session.OnSearch("zulu");
   EXPECT_EQ(ui.status.back().find("New index"), std::string::npos);
+}
+
+// Another process's swap whose reload fails says what the reload of this window's swap
+// says: code 1 with "RenAndReloadNdx().", not a request to restart.
+TEST_F(SearchViewTest, AFailedReloadAfterAnotherProcessesSwapIsAnIndexReadError) {
+  Load();
+  session.OnSearch("alpha");
+  index.stats_mtime = 0;  // the time this window recorded is not the files' any more
+  norvel_test::WriteBytes(dirs.IndexFile("_stats.dat"), std::string(4, '\0'));
+  session.OnSearch("alpha");
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "Index read error.RenAndReloadNdx().");
+  EXPECT_TRUE(view.layout().lines.empty());
+}
+
+// A swap whose writer died after its first rename: the next search completes it, as the
+// next start-up would, instead of asking to try later at every search.
+TEST_F(SearchViewTest, ASwapLeftHalfWayIsCompletedByTheNextSearch) {
+  Load();
+  session.OnSearch("alpha");
+  dirs.WriteDocs(7, "gamma");
+  ASSERT_TRUE(dirs.BuildNew());
+  ASSERT_TRUE(
+      platform::RenameReplace(dirs.IndexFile("_newndxwrds.dat"), dirs.IndexFile("_ndxwrds.dat")));
+  ASSERT_TRUE(norvel::SwapInterrupted(dirs.index()));
+  session.OnSearch("gamma");
+  EXPECT_TRUE(ui.boxes.empty());
+  EXPECT_FALSE(norvel::NewIndexPending(dirs.index()));
+  EXPECT_EQ(session.state().result_total, 7u);
+  session.OnSearch("gamma");
+  EXPECT_TRUE(ui.boxes.empty());
+  EXPECT_EQ(session.state().result_total, 7u);
+}
+
+// Statistics that vanish are not a new index: the page's file-name lookup says which
+// file it could not find.
+TEST_F(SearchViewTest, MissingStatisticsReachTheFileNameLookupsMessage) {
+  Load();
+  session.OnSearch("alpha");
+  ASSERT_TRUE(platform::RemoveFile(dirs.IndexFile("_stats.dat")));
+  session.OnSearch("alpha");
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "File open error.GetFileName():" + dirs.IndexFile("_stats.dat"));
 }

@@ -195,4 +195,38 @@ TEST(EntryFileNames, RequestIdsMadeAlikeBySafeNamesKeepTheirOwnFiles) {
   EXPECT_TRUE(server.Log().empty());
 }
 
+// On Windows "c1" opened the file of an earlier "C1" and overwrote it. Where the file
+// system ignores letter case the later one takes its suffixed name; elsewhere both keep
+// their own. Exporting again rewrites the same two files.
+TEST(EntryFileNames, RequestIdsDifferingOnlyInCaseKeepTheirOwnFiles) {
+  norvel_test::ArTestServer server;
+  server.AddSchema("case.schema",
+                   "schema Case\nfield 1 char Id max=15\nfield 8 char Text max=40\n"
+                   "entry\nset 1 C1\nset 8 \"upper one\"\n"
+                   "entry\nset 1 c1\nset 8 \"lower one\"\n");
+  for (int run = 0; run < 2; ++run) {
+    norvel::ExportTally tally;
+    ASSERT_EQ(norvel::ExportData(norvel_test::ArTestServer::kName, "u", "p", "Case", 100, "",
+                                 server.data_dir(), nullptr, &tally),
+              0);
+    EXPECT_EQ(tally.written, 2u);
+    std::vector<std::string> names = server.DataFiles();
+    ASSERT_EQ(names.size(), 2u) << run;
+    EXPECT_EQ(names[0], "C1.txt");
+#ifdef _WIN32
+    std::string suffixed;
+    ASSERT_TRUE(norvel::EntryFilePath(server.data_dir(), "c1", &suffixed, true));
+    EXPECT_EQ(server.DataFile(names[1]), suffixed);
+    EXPECT_EQ(names[1].rfind("c1~", 0), 0u);
+#else
+    EXPECT_EQ(names[1], "c1.txt");
+#endif
+    EXPECT_NE(norvel_test::ReadBytes(server.DataFile(names[0])).find("upper one"),
+              std::string::npos);
+    EXPECT_NE(norvel_test::ReadBytes(server.DataFile(names[1])).find("lower one"),
+              std::string::npos);
+  }
+  EXPECT_TRUE(server.Log().empty());
+}
+
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/job_progress.h"
@@ -58,6 +61,38 @@ int ReferenceBuild(const Corpus& c, const std::string& out_dir, uint32_t* distin
   *distinct_out = distinct;
   return result == 0 ? static_cast<int>(written) : -1;
 }
+
+// Watches a counter from a thread of its own while a build runs: the largest value it
+// showed and whether it ever went back.
+class CounterWatch {
+ public:
+  explicit CounterWatch(const std::atomic<uint32_t>& counter)
+      : counter_(counter), thread_([this] { Run(); }) {}
+  ~CounterWatch() { Stop(); }
+  void Stop() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  uint32_t largest() const { return largest_; }
+  bool went_back() const { return went_back_; }
+
+ private:
+  void Run() {
+    uint32_t last = 0;
+    while (!done_) {
+      uint32_t now = counter_.load();
+      went_back_ = went_back_ || now < last;
+      largest_ = std::max(largest_, now);
+      last = now;
+      std::this_thread::yield();
+    }
+  }
+  const std::atomic<uint32_t>& counter_;
+  std::atomic<bool> done_{false};
+  uint32_t largest_ = 0;
+  bool went_back_ = false;
+  std::thread thread_;
+};
 
 void ExpectSameNewIndex(const std::string& a, const std::string& b) {
   for (const char* name : kNewFiles) {
@@ -176,6 +211,50 @@ TEST(Build, WordsLimitFailsWhereTheSequentialBuildFails) {
   tuning.min_part_documents = 1;
   ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, tuning), -1);
   ExpectSameNewIndex(c.index, reference.path());
+}
+
+// Two parts over one vocabulary: each part meets every word, the new index holds it once.
+TEST(Build, DistinctWordsShownNeverPassTheIndexNorGoBack) {
+  Corpus c;
+  std::mt19937 rng(5);
+  for (int d = 0; d < 400; ++d) {
+    std::string text;
+    for (int i = 0; i < 1500; ++i) text += "w" + std::to_string(rng() % 20000) + " ";
+    char name[16];
+    std::snprintf(name, sizeof name, "d%03d.txt", d);
+    c.Add(name, text);
+  }
+  norvel::BuildTuning tuning;
+  tuning.threads = 2;
+  tuning.min_part_documents = 1;
+  norvel::JobProgress progress;
+  CounterWatch watch(progress.distinct_words);
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), 0);
+  watch.Stop();
+  uint32_t distinct = progress.distinct_words.load();
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")).substr(0, 4), LE({distinct}));
+  EXPECT_LE(watch.largest(), distinct);
+  EXPECT_FALSE(watch.went_back());
+}
+
+// Parts that pass the words limit only together: the build done again in order must not
+// take the count shown back to 0.
+TEST(Build, DistinctWordsShownNeverGoBackAtTheWordsLimit) {
+  Corpus c;
+  std::string first;
+  for (uint32_t i = 0; i < norvel::kBuildTableSize; ++i) first += "w" + std::to_string(i) + " ";
+  c.Add("a.txt", first);
+  c.Add("b.txt", "fresh another");
+  norvel::BuildTuning tuning;
+  tuning.threads = 2;
+  tuning.min_part_documents = 1;
+  norvel::JobProgress progress;
+  CounterWatch watch(progress.distinct_words);
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), -1);
+  watch.Stop();
+  EXPECT_TRUE(c.Logged("addFileToIndex():Max words limit reached."));
+  EXPECT_EQ(progress.distinct_words.load(), norvel::kBuildTableSize + 1);
+  EXPECT_FALSE(watch.went_back());
 }
 
 TEST(Build, EmptyDocumentsGiveAnEmptyIndexThatCannotBeLoaded) {

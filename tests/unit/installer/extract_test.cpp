@@ -8,10 +8,14 @@
 #include <vector>
 
 #include "recording_ui.h"
+#include "special_files.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace norvel {
@@ -148,19 +152,38 @@ TEST_F(ExtractTest, InstallerNamedLikeTheTargetIsNotOverwritten) {
   EXPECT_EQ(file, ReadBytes(Target()));
 }
 
+// A link planted at norvel.exe is refused as every writer of the program refuses one:
+// what it names is not written through, and the link is left as it is.
+TEST_F(ExtractTest, ALinkPlantedAtTheTargetIsRefused) {
+  ASSERT_TRUE(WriteBytes(Source(), InstallerFile(Payload(100))));
+  const std::string victim = dir_.File("victim.dll");
+  ASSERT_TRUE(WriteBytes(victim, "keep"));
+  if (!norvel_test::MakeSymbolicLink(victim, Target())) GTEST_SKIP() << "no symbolic links here";
+  EXPECT_EQ(ExtractResult::kCannotCreateTarget, ExtractPayload(Source().c_str(), Target().c_str()));
+  EXPECT_EQ("keep", ReadBytes(victim));
+  EXPECT_EQ("keep", ReadBytes(Target()));  // still the link
+}
+
 #ifndef _WIN32
-// A real full disk: norvel.exe is a link to /dev/full, where every write fails with
-// ENOSPC once the stream flushes. The link is removed; the device is not touched.
+// A full disk: while the copy runs no file of this process may grow past a few bytes, so
+// writes fail (EFBIG, with SIGXFSZ ignored) as they would with ENOSPC, at the flush of
+// the close or while copying. The partial program is removed.
 TEST_F(ExtractTest, FullDiskIsReportedAndThePartialProgramRemoved) {
   // 100 bytes fail only when the stream is flushed at close; 120 KB fail while copying.
   for (size_t size : {size_t{100}, size_t{122880}}) {
     ASSERT_TRUE(WriteBytes(Source(), InstallerFile(Payload(size))));
-    ASSERT_EQ(0, symlink("/dev/full", Target().c_str()));
-    EXPECT_EQ(ExtractResult::kWriteFailed, ExtractPayload(Source().c_str(), Target().c_str()))
-        << size;
-    struct stat link;
-    EXPECT_NE(0, lstat(Target().c_str(), &link)) << size;
-    EXPECT_EQ(0, access("/dev/full", W_OK));
+    void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit;
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit limit = old_limit;
+    limit.rlim_cur = 64;
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+    ExtractResult result = ExtractPayload(Source().c_str(), Target().c_str());
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(ExtractResult::kWriteFailed, result) << size;
+    struct stat gone;
+    EXPECT_NE(0, lstat(Target().c_str(), &gone)) << size;
   }
 }
 #endif

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -128,6 +129,21 @@ TEST_F(JobTest, AFailedSchemaIsReportedAndTheIndexIsBuiltAnyway) {
   EXPECT_TRUE(state_.progress.index_ready);
   EXPECT_EQ(state_.progress.files_indexed, 3u);
   EXPECT_EQ(server_.Log(), Strings{"Form does not exist on server : No Such Schema"});
+}
+
+// A "_new" file left by an earlier run that cannot be deleted (here a folder in its
+// place) is logged; the job still exports before its build meets it.
+TEST_F(JobTest, ALeftoverNewFileThatStaysDoesNotEndTheJobBeforeItsExport) {
+  std::string in_the_way = platform::JoinPath(index_.path(), "_newndxfile.dat");
+  ASSERT_TRUE(platform::MakeDirectory(in_the_way));
+  norvel_test::WriteBytes(platform::JoinPath(in_the_way, "keep"), "x");
+  state_.settings.schemas = {"Test:Cases"};
+  norvel::IndexJob(&state_, &window_);
+  EXPECT_EQ(server_.DataFiles(), (Strings{"C1.txt", "C2.txt"}));
+  Strings log = server_.Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "doIndex():Cannot delete _newndxfile.dat."),
+            log.end());
+  EXPECT_EQ(window_.events, (Strings{"start timer", "stop timer"}));
 }
 
 TEST_F(JobTest, AFailedBuildEmptiesTheStatusAndReleasesTheMarker) {

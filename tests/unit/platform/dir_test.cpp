@@ -51,6 +51,30 @@ TEST(ListDirectory, MissingDirectoryFails) {
   EXPECT_TRUE(names.empty());
 }
 
+// A document changes between the listing and its reading: its size is the one it has
+// when it is read, and a document gone since is told apart from one that cannot be opened.
+TEST(ListedFileReader, TakesTheSizeWhenTheFileIsRead) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteBytes(dir.File("a.txt"), ""));
+  ASSERT_TRUE(WriteBytes(dir.File("b.txt"), "soon gone"));
+  ASSERT_TRUE(WriteBytes(dir.File("c.txt"), "long text"));
+  platform::DirListing listing;
+  ASSERT_TRUE(platform::ListDirectory(dir.path(), "*.txt", &listing));
+  ASSERT_EQ(listing.size(), 3u);
+  ASSERT_TRUE(WriteBytes(dir.File("a.txt"), "grown"));
+  ASSERT_TRUE(platform::RemoveFile(dir.File("b.txt")));
+  ASSERT_TRUE(WriteBytes(dir.File("c.txt"), ""));
+  platform::ListedFileReader reader(dir.path());
+  uint64_t size = 99;
+  ASSERT_EQ(reader.Open(listing, 0, &size), platform::ListedFileReader::Result::kOk);
+  EXPECT_EQ(size, 5u);
+  char buf[16];
+  EXPECT_EQ(reader.Read(buf, sizeof buf), 5u);
+  EXPECT_EQ(reader.Open(listing, 1, &size), platform::ListedFileReader::Result::kNoStatus);
+  EXPECT_EQ(reader.Open(listing, 2, &size), platform::ListedFileReader::Result::kOk);
+  EXPECT_EQ(size, 0u);
+}
+
 TEST(RemoveDirectoryTree, RemovesNestedContent) {
   ScratchDir dir;
   std::string top = dir.File("top");

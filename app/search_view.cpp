@@ -5,10 +5,12 @@
 
 #include "app/search.h"
 #include "core/messages.h"
+#include "index/load.h"
 #include "index/marker.h"
 #include "index/swap.h"
 #include "platform/path.h"
-#include "viewer/layout.h"
+#include "viewer/document_layout.h"
+#include "viewer/page_layout.h"
 #include "viewer/paging.h"
 
 namespace norvel {

@@ -8,6 +8,7 @@
 #include "app/search.h"
 #include "core/messages.h"
 #include "index/build.h"
+#include "index/load.h"
 #include "index/swap.h"
 #include "platform/dir.h"
 #include "platform/file.h"

@@ -7,6 +7,7 @@
 #include "app/search.h"
 #include "export/settings.h"
 #include "fuzz_env.h"
+#include "index/load.h"
 #include "index/word_files.h"
 #include "platform/file.h"
 #include "platform/path.h"

@@ -7,6 +7,7 @@
 
 #include "corpus.h"
 #include "index/in_memory_index.h"
+#include "index/load.h"
 #include "view_fakes.h"
 
 using norvel::SearchSession;

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/search.h"
+#include "viewer/search.h"
 #include "core/messages.h"
 #include "index/load.h"
 #include "index/marker.h"

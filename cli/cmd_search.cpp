@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/search.h"
+#include "viewer/search.h"
 #include "cli/cli.h"
 #include "index/in_memory_index.h"
 #include "index/index_lock.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/search.h"
+#include "viewer/search.h"
 #include "core/messages.h"
 #include "index/build.h"
 #include "index/load.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/search.h"
+#include "viewer/search.h"
 #include "export/settings.h"
 #include "fuzz_env.h"
 #include "index/load.h"

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "app/search.h"
+#include "viewer/search.h"
 #include "engine_fixture.h"
 
 using norvel_test::Corpus;

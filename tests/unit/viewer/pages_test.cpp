@@ -8,7 +8,7 @@
 #include <regex>
 #include <string>
 
-#include "app/search.h"
+#include "viewer/search.h"
 #include "engine_fixture.h"
 
 using norvel::SearchState;

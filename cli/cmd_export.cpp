@@ -1,6 +1,8 @@
 // norvel-cli schemas and norvel-cli export: the export dialog's "Get Schemas" and the
 // job's export step from a command line, with the same routines and log lines. The
 // password is read from a file or standard input, never from the command line.
+#include "cli/cmd_export.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -17,7 +19,6 @@
 
 namespace norvel_cli {
 
-extern const char kSchemasUsage[];
 const char kSchemasUsage[] =
     "usage: norvel-cli schemas --server NAME --user NAME [--password-file FILE]\n"
     "                          [--app-dir DIR] [--library FILE]\n"
@@ -38,7 +39,6 @@ const char kSchemasUsage[] =
     "Exit status: 0 when names were listed, 1 when the connection failed or the server has\n"
     "no schemas (the log's lines are shown), 2 for wrong arguments.\n";
 
-extern const char kExportUsage[];
 const char kExportUsage[] =
     "usage: norvel-cli export --server NAME --user NAME [--password-file FILE]\n"
     "                         --query QUALIFICATION --max-records N --data-dir DIR\n"
@@ -196,12 +196,8 @@ int ExportWithProgress(const ParsedArgs& parsed, const norvel::SecretText& passw
 int RunSchemasCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("schemas");
   ParsedArgs parsed;
-  if (!ParseArgs(args, kConnectionOptions, &parsed)) return UsageError(self, "");
-  if (parsed.Has("--help")) {
-    std::printf("%s", self.usage);
-    return kExitOk;
-  }
-  if (!parsed.positional.empty()) return UsageError(self, "unexpected " + parsed.positional[0]);
+  int start = StartCommand("schemas", args, kConnectionOptions, kNoPositionals, &parsed);
+  if (start != kGoOn) return start;
   int status = kExitOk;
   if (!ConnectionArgs(self, parsed, &status)) return status;
   std::string app_dir = AppDirectory(parsed);
@@ -222,11 +218,8 @@ int RunSchemasCommand(const std::vector<std::string>& args) {
 int RunExportCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("export");
   ParsedArgs parsed;
-  if (!ParseArgs(args, kConnectionOptions, &parsed)) return UsageError(self, "");
-  if (parsed.Has("--help")) {
-    std::printf("%s", self.usage);
-    return kExitOk;
-  }
+  int start = StartCommand("export", args, kConnectionOptions, kAnyPositionals, &parsed);
+  if (start != kGoOn) return start;
   int status = kExitOk;
   if (!ConnectionArgs(self, parsed, &status)) return status;
   if (parsed.Value("--query").empty()) return UsageError(self, "missing --query");

@@ -1,6 +1,5 @@
 // Document layout: one document of the data directory laid out for the document view.
 #include "viewer/document_layout.h"
-#include "viewer/page_layout.h"
 
 #include <algorithm>
 #include <memory>
@@ -8,6 +7,7 @@
 
 #include "core/messages.h"
 #include "platform/file.h"
+#include "viewer/page_layout.h"
 
 namespace norvel {
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "viewer/search.h"
 #include "core/messages.h"
 #include "index/build.h"
 #include "index/load.h"
@@ -14,6 +13,7 @@
 #include "platform/file.h"
 #include "platform/path.h"
 #include "recording_ui.h"
+#include "viewer/search.h"
 
 namespace norvel_fuzz {
 

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "viewer/search.h"
 #include "export/settings.h"
 #include "fuzz_env.h"
 #include "index/load.h"
@@ -13,6 +12,7 @@
 #include "platform/path.h"
 #include "query/query.h"
 #include "viewer/pages.h"
+#include "viewer/search.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "viewer/search.h"
 #include "engine_fixture.h"
+#include "viewer/search.h"
 
 using norvel_test::Corpus;
 using norvel_test::ReadBytes;

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "cli/cli.h"
 #include "core/job_progress.h"
@@ -74,6 +75,10 @@ constexpr size_t kMaxPasswordBytes = 1024;
 
 enum class LineRead { kOk, kTooLong, kError };
 
+struct CloseStream {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
 // Reads one line of at most kMaxPasswordBytes bytes into *out, without its line end.
 // Reading stops at the first CR or LF, at the end of the input, or after the bound; a
 // line still going on there is too long. Unbuffered, so that no stream buffer keeps a
@@ -125,13 +130,14 @@ bool ReadPassword(const std::string& file, const std::string& who, norvel::Secre
   } else if (file.empty() || file == "-") {
     result = ReadBoundedLine(stdin, password);
   } else {
-    std::FILE* in = std::fopen(file.c_str(), "rb");
+    // A stream of the C library rather than platform::File: the password may come from a
+    // FIFO or a device, which platform::File refuses.
+    std::unique_ptr<std::FILE, CloseStream> in(std::fopen(file.c_str(), "rb"));
     if (!in) {
       Complain("cannot read the password file " + file);
       return false;
     }
-    result = ReadBoundedLine(in, password);
-    std::fclose(in);
+    result = ReadBoundedLine(in.get(), password);
   }
   if (result == LineRead::kTooLong) {
     Complain("the password must be one line of at most " + std::to_string(kMaxPasswordBytes) +

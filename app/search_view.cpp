@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "viewer/search.h"
 #include "core/messages.h"
 #include "index/load.h"
 #include "index/marker.h"
@@ -12,6 +11,7 @@
 #include "viewer/document_layout.h"
 #include "viewer/page_layout.h"
 #include "viewer/paging.h"
+#include "viewer/search.h"
 
 namespace norvel {
 

@@ -1,5 +1,5 @@
-// The table of norvel-cli's commands. A new command is one line here and one source file
-// in CMakeLists.txt.
+// The table of norvel-cli's commands. A new command is one line here, its cmd_*.h and
+// cmd_*.cpp, and the source in CMakeLists.txt.
 #include "cli/commands.h"
 
 #include "cli/cmd_export.h"

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/job_win.h"
+#include "app/main_window_win.h"
 #include "app/shell_win.h"
 #include "core/messages.h"
 #include "export/ar_api.h"
@@ -292,8 +293,8 @@ void DoExportData() {
 }
 
 void PaintLabels(HWND hwnd) {
-  PaintScope paint(hwnd);
-  SelectedObject font(paint.dc(), TheShell().fonts.regular.get());
+  platform::PaintScope paint(hwnd);
+  platform::SelectedObject font(paint.dc(), TheShell().fonts.regular.get());
   SetBkMode(paint.dc(), TRANSPARENT);
   for (const Label& label : kLabels) {
     TextOutA(paint.dc(), kLabelX, label.y, label.text, static_cast<int>(std::strlen(label.text)));

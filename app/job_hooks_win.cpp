@@ -1,5 +1,7 @@
 // Where the background job plugs into the window, the one route by which its thread
 // reaches the window, and the wait that keeps the window's thread answering meanwhile.
+#include "app/job_hooks_win.h"
+
 #include "app/shell_win.h"
 
 namespace norvel {

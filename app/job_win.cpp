@@ -3,6 +3,7 @@
 #include "app/job_win.h"
 
 #include "app/export_dialog_win.h"
+#include "app/job_hooks_win.h"
 #include "app/shell_win.h"
 #include "core/messages.h"
 #include "index/marker.h"
@@ -17,7 +18,7 @@ constexpr UINT kProgressTimerMillis = 500;
 
 // The last job's thread, kept after it ended so that the next job and the shutdown can
 // wait for it; closed when the next job starts or at shutdown.
-KernelHandle g_job_thread;
+platform::KernelHandle g_job_thread;
 
 // A timer belongs to the thread of its window: the job has the window's thread start and
 // stop it, through the same route as its boxes and status texts, so that the job's later
@@ -143,8 +144,5 @@ void InstallJobWindow() {
   hooks.job_thread = JobThreadForShutdown;
   hooks.release = ReleaseAtShutdown;
 }
-
-// The shell reads the hooks as it starts, so they are filled before the program runs.
-const bool g_job_window_installed = (InstallJobWindow(), true);
 
 }  // namespace norvel

@@ -8,8 +8,8 @@
 
 namespace norvel {
 
-// Plugs the job and the export dialog into the main window (TheJobHooks). Done by a static
-// initialiser of this file, before the program starts.
+// Plugs the job and the export dialog into the main window (TheJobHooks). WinMain calls it
+// before the window is made.
 void InstallJobWindow();
 
 // This instance's job state, shared by the user-interface thread and the job thread.

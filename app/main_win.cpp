@@ -7,8 +7,13 @@
 
 #include <string>
 
+#include "app/job_hooks_win.h"
+#include "app/job_win.h"
+#include "app/main_window_win.h"
+#include "app/search_bar_win.h"
 #include "app/shell_win.h"
 #include "core/messages.h"
+#include "platform/message_loop_win.h"
 
 namespace norvel {
 
@@ -67,15 +72,6 @@ void CentreMainWindow() {
                SWP_NOZORDER | SWP_NOREDRAW);
 }
 
-int MessageLoop() {
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return static_cast<int>(msg.wParam);
-}
-
 int Run(HINSTANCE instance, int show) {
   Shell& s = TheShell();
   s.instance = instance;
@@ -109,20 +105,18 @@ int Run(HINSTANCE instance, int show) {
   HandleResize(SIZE_RESTORED);
   s.view.ResetCaret();
   s.view.UpdateCaret();
-  int code = MessageLoop();
+  int code = platform::RunMessageLoop();
   InstallUserInterface(nullptr);
   return code;
 }
 
 }  // namespace
 
-Shell& TheShell() {
-  static Shell shell;
-  return shell;
-}
-
 }  // namespace norvel
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+  // The job's menu commands, timer, thread and export dialog plug into the window before
+  // it is made.
+  norvel::InstallJobWindow();
   return norvel::Run(instance, show);
 }

@@ -1,6 +1,10 @@
 // The main window's procedure: a table from messages to small handlers.
+#include "app/main_window_win.h"
+
 #include <windowsx.h>
 
+#include "app/job_hooks_win.h"
+#include "app/search_bar_win.h"
 #include "app/shell_win.h"
 #include "app/startup.h"
 #include "core/messages.h"

@@ -5,8 +5,11 @@
 #include <commctrl.h>
 // clang-format on
 
+#include "app/search_bar_win.h"
+
 #include <string>
 
+#include "app/main_window_win.h"
 #include "app/shell_win.h"
 #include "platform/gdi_win.h"
 
@@ -73,17 +76,17 @@ bool CreateSearchControls(HWND bar) {
 }
 
 void PaintEtchedLine(HWND bar) {
-  PaintScope paint(bar);
+  platform::PaintScope paint(bar);
   RECT r{};
   GetClientRect(bar, &r);
-  Pen grey(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
-  Pen white(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
+  platform::Pen grey(CreatePen(PS_SOLID, 1, RGB(128, 128, 128)));
+  platform::Pen white(CreatePen(PS_SOLID, 1, RGB(255, 255, 255)));
   {
-    SelectedObject pen(paint.dc(), grey.get());
+    platform::SelectedObject pen(paint.dc(), grey.get());
     MoveToEx(paint.dc(), 0, 0, nullptr);
     LineTo(paint.dc(), r.right, 0);
   }
-  SelectedObject pen(paint.dc(), white.get());
+  platform::SelectedObject pen(paint.dc(), white.get());
   MoveToEx(paint.dc(), 0, 1, nullptr);
   LineTo(paint.dc(), r.right, 1);
 }

@@ -3,14 +3,16 @@
 
 #include <cstdio>
 
-#include "app/search.h"
 #include "core/messages.h"
 #include "index/index_lock.h"
+#include "index/load.h"
 #include "index/marker.h"
 #include "index/swap.h"
 #include "platform/path.h"
-#include "viewer/layout.h"
+#include "viewer/document_layout.h"
+#include "viewer/page_layout.h"
 #include "viewer/paging.h"
+#include "viewer/search.h"
 
 namespace norvel {
 

@@ -13,6 +13,7 @@
 #include "core/messages.h"
 #include "index/build.h"
 #include "index/in_memory_index.h"
+#include "index/load.h"
 #include "index/swap.h"
 #include "platform/dir.h"
 #include "platform/file.h"

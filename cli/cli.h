@@ -1,5 +1,6 @@
-// norvel-cli's shared pieces: the command table, option parsing, the console sink for
-// messages, and what several commands need (the application directory, the index load).
+// norvel-cli's shared pieces: a command's entry and its start (option parsing, --help, stray
+// arguments), the console sink for messages, and what several commands need (the
+// application directory, the index load).
 #pragma once
 
 #include <cstdint>
@@ -31,9 +32,6 @@ struct Command {
   int (*run)(const std::vector<std::string>& args);
 };
 
-// The table of commands, in the order --help lists them (commands.cpp).
-const std::vector<Command>& Commands();
-
 // Options of one command: which take a value, which are flags.
 struct OptionSpec {
   std::vector<std::string> with_value;  // e.g. "--app-dir"
@@ -59,6 +57,26 @@ void Complain(const std::string& text);
 int UsageError(const Command& command, const std::string& problem);
 const Command& FindCommand(const std::string& name);
 
+// The positional arguments a command takes: exactly count of them, with expected as the
+// complaint otherwise (count 0: "unexpected" and the first one); a count below 0 leaves
+// them to the command.
+struct Positionals {
+  int count = -1;
+  const char* expected = "";
+};
+constexpr Positionals kNoPositionals{0, ""};
+constexpr Positionals kAnyPositionals{-1, ""};
+
+// What StartCommand returns when the command goes on.
+constexpr int kGoOn = -1;
+
+// The start every command shares: its table entry, its options parsed by spec (--help is
+// always a flag), the usage on stdout for --help (kExitOk), the usage on stderr for a bad
+// option or positional arguments that do not fit (kExitError). kGoOn with *parsed filled
+// when the command goes on.
+int StartCommand(const char* name, const std::vector<std::string>& args, OptionSpec spec,
+                 Positionals positionals, ParsedArgs* parsed);
+
 // True when the stream (1 stdout, 2 stderr) is a terminal.
 bool IsTerminal(int fd);
 // text with its control characters (but tab) shown as \xNN, for a terminal, which would
@@ -78,19 +96,6 @@ class ConsoleUi : public norvel::UserInterface {
                             norvel::BoxStyle style, bool owned_by_main) override;
   void SetStatusText(const std::string&) override {}
 };
-
-// A ConsoleUi that answers yes to the question whether to create a missing directory:
-// a command line asks nothing.
-class AgreeingUi : public ConsoleUi {
- public:
-  norvel::BoxAnswer ShowBox(const std::string& text, const std::string& caption,
-                            norvel::BoxStyle style, bool owned_by_main) override;
-};
-
-// The AR password: the first line of file ("-" or empty: standard input; empty and a
-// terminal: typed without echo after a prompt naming who), at most 1024 bytes. False
-// after a message naming the problem.
-bool ReadPassword(const std::string& file, const std::string& who, norvel::SecretText* password);
 
 // The application directory: --app-dir, else the program's own directory. The log goes
 // there too.

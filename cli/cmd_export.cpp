@@ -1,10 +1,13 @@
 // norvel-cli schemas and norvel-cli export: the export dialog's "Get Schemas" and the
 // job's export step from a command line, with the same routines and log lines. The
 // password is read from a file or standard input, never from the command line.
+#include "cli/cmd_export.h"
+
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "cli/cli.h"
 #include "core/job_progress.h"
@@ -17,7 +20,6 @@
 
 namespace norvel_cli {
 
-extern const char kSchemasUsage[];
 const char kSchemasUsage[] =
     "usage: norvel-cli schemas --server NAME --user NAME [--password-file FILE]\n"
     "                          [--app-dir DIR] [--library FILE]\n"
@@ -38,7 +40,6 @@ const char kSchemasUsage[] =
     "Exit status: 0 when names were listed, 1 when the connection failed or the server has\n"
     "no schemas (the log's lines are shown), 2 for wrong arguments.\n";
 
-extern const char kExportUsage[];
 const char kExportUsage[] =
     "usage: norvel-cli export --server NAME --user NAME [--password-file FILE]\n"
     "                         --query QUALIFICATION --max-records N --data-dir DIR\n"
@@ -73,6 +74,10 @@ const OptionSpec kConnectionOptions = {{"--server", "--user", "--password-file",
 constexpr size_t kMaxPasswordBytes = 1024;
 
 enum class LineRead { kOk, kTooLong, kError };
+
+struct CloseStream {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
 
 // Reads one line of at most kMaxPasswordBytes bytes into *out, without its line end.
 // Reading stops at the first CR or LF, at the end of the input, or after the bound; a
@@ -125,13 +130,14 @@ bool ReadPassword(const std::string& file, const std::string& who, norvel::Secre
   } else if (file.empty() || file == "-") {
     result = ReadBoundedLine(stdin, password);
   } else {
-    std::FILE* in = std::fopen(file.c_str(), "rb");
+    // A stream of the C library rather than platform::File: the password may come from a
+    // FIFO or a device, which platform::File refuses.
+    std::unique_ptr<std::FILE, CloseStream> in(std::fopen(file.c_str(), "rb"));
     if (!in) {
       Complain("cannot read the password file " + file);
       return false;
     }
-    result = ReadBoundedLine(in, password);
-    std::fclose(in);
+    result = ReadBoundedLine(in.get(), password);
   }
   if (result == LineRead::kTooLong) {
     Complain("the password must be one line of at most " + std::to_string(kMaxPasswordBytes) +
@@ -196,12 +202,8 @@ int ExportWithProgress(const ParsedArgs& parsed, const norvel::SecretText& passw
 int RunSchemasCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("schemas");
   ParsedArgs parsed;
-  if (!ParseArgs(args, kConnectionOptions, &parsed)) return UsageError(self, "");
-  if (parsed.Has("--help")) {
-    std::printf("%s", self.usage);
-    return kExitOk;
-  }
-  if (!parsed.positional.empty()) return UsageError(self, "unexpected " + parsed.positional[0]);
+  int start = StartCommand("schemas", args, kConnectionOptions, kNoPositionals, &parsed);
+  if (start != kGoOn) return start;
   int status = kExitOk;
   if (!ConnectionArgs(self, parsed, &status)) return status;
   std::string app_dir = AppDirectory(parsed);
@@ -222,11 +224,8 @@ int RunSchemasCommand(const std::vector<std::string>& args) {
 int RunExportCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("export");
   ParsedArgs parsed;
-  if (!ParseArgs(args, kConnectionOptions, &parsed)) return UsageError(self, "");
-  if (parsed.Has("--help")) {
-    std::printf("%s", self.usage);
-    return kExitOk;
-  }
+  int start = StartCommand("export", args, kConnectionOptions, kAnyPositionals, &parsed);
+  if (start != kGoOn) return start;
   int status = kExitOk;
   if (!ConnectionArgs(self, parsed, &status)) return status;
   if (parsed.Value("--query").empty()) return UsageError(self, "missing --query");

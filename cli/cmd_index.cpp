@@ -1,4 +1,6 @@
 // norvel-cli index: builds a new index, swaps it in and loads it to prove it.
+#include "cli/cmd_index.h"
+
 #include <atomic>
 #include <cstdio>
 
@@ -13,7 +15,6 @@
 
 namespace norvel_cli {
 
-extern const char kIndexUsage[];
 const char kIndexUsage[] =
     "usage: norvel-cli index [--app-dir DIR] DATA_DIR INDEX_DIR\n"
     "\n"
@@ -96,12 +97,9 @@ int IndexAndSwap(const std::string& data_dir, const std::string& index_dir,
 int RunIndexCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("index");
   ParsedArgs parsed;
-  if (!ParseArgs(args, {{"--app-dir"}, {"--help"}}, &parsed)) return UsageError(self, "");
-  if (parsed.Has("--help")) {
-    std::printf("%s", self.usage);
-    return kExitOk;
-  }
-  if (parsed.positional.size() != 2) return UsageError(self, "expected DATA_DIR and INDEX_DIR");
+  int start = StartCommand("index", args, {{"--app-dir"}, {}},
+                           {2, "expected DATA_DIR and INDEX_DIR"}, &parsed);
+  if (start != kGoOn) return start;
   const std::string& data_dir = parsed.positional[0];
   const std::string& index_dir = parsed.positional[1];
   std::string app_dir = AppDirectory(parsed);

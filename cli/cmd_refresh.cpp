@@ -1,10 +1,13 @@
 // norvel-cli refresh: what the export dialog's Index button does, headless, from the saved
 // settings of an application directory: export every saved schema, build the new index
 // and swap it in. For the Windows Task Scheduler and cron.
+#include "cli/cmd_refresh.h"
+
 #include <csignal>
 #include <cstdio>
 
 #include "cli/cli.h"
+#include "cli/cmd_export.h"
 #include "export/ar_connection.h"
 #include "export/secret.h"
 #include "export/settings.h"
@@ -17,7 +20,6 @@
 
 namespace norvel_cli {
 
-extern const char kRefreshUsage[];
 const char kRefreshUsage[] =
     "usage: norvel-cli refresh [--app-dir DIR] [--password-file FILE] [--library FILE]\n"
     "\n"
@@ -98,16 +100,10 @@ int RunJob(norvel::JobState* state) {
 }  // namespace
 
 int RunRefreshCommand(const std::vector<std::string>& args) {
-  const Command& self = FindCommand("refresh");
   ParsedArgs parsed;
-  if (!ParseArgs(args, {{"--app-dir", "--password-file", "--library"}, {"--help"}}, &parsed)) {
-    return UsageError(self, "");
-  }
-  if (parsed.Has("--help")) {
-    std::printf("%s", self.usage);
-    return kExitOk;
-  }
-  if (!parsed.positional.empty()) return UsageError(self, "unexpected " + parsed.positional[0]);
+  int start = StartCommand("refresh", args, {{"--app-dir", "--password-file", "--library"}, {}},
+                           kNoPositionals, &parsed);
+  if (start != kGoOn) return start;
   std::string app_dir = AppDirectory(parsed);
   AgreeingUi ui;
   LogWatch log(app_dir);

@@ -1,16 +1,17 @@
 // norvel-cli search: the names of the matching documents, or one result page.
+#include "cli/cmd_search.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/search.h"
 #include "cli/cli.h"
 #include "index/in_memory_index.h"
 #include "index/index_lock.h"
+#include "viewer/search.h"
 
 namespace norvel_cli {
 
-extern const char kSearchUsage[];
 const char kSearchUsage[] =
     "usage: norvel-cli search [--app-dir DIR] [--data DATA_DIR [--page N]] INDEX_DIR QUERY\n"
     "\n"
@@ -111,14 +112,9 @@ bool ParsePageNumber(const std::string& text, uint32_t* page) {
 int RunSearchCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("search");
   ParsedArgs parsed;
-  if (!ParseArgs(args, {{"--app-dir", "--data", "--page"}, {"--help"}}, &parsed)) {
-    return UsageError(self, "");
-  }
-  if (parsed.Has("--help")) {
-    std::printf("%s", self.usage);
-    return kExitOk;
-  }
-  if (parsed.positional.size() != 2) return UsageError(self, "expected INDEX_DIR and QUERY");
+  int start = StartCommand("search", args, {{"--app-dir", "--data", "--page"}, {}},
+                           {2, "expected INDEX_DIR and QUERY"}, &parsed);
+  if (start != kGoOn) return start;
   uint32_t page = 1;
   if (parsed.values.count("--page")) {
     if (!parsed.values.count("--data")) return UsageError(self, "--page needs --data");

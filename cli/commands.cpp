@@ -1,19 +1,13 @@
-// The table of norvel-cli's commands. A new command is one line here and one source file
-// in CMakeLists.txt.
-#include "cli/cli.h"
+// The table of norvel-cli's commands. A new command is one line here, its cmd_*.h and
+// cmd_*.cpp, and the source in CMakeLists.txt.
+#include "cli/commands.h"
+
+#include "cli/cmd_export.h"
+#include "cli/cmd_index.h"
+#include "cli/cmd_refresh.h"
+#include "cli/cmd_search.h"
 
 namespace norvel_cli {
-
-extern const char kIndexUsage[];
-extern const char kSearchUsage[];
-extern const char kSchemasUsage[];
-extern const char kExportUsage[];
-extern const char kRefreshUsage[];
-int RunIndexCommand(const std::vector<std::string>& args);
-int RunSearchCommand(const std::vector<std::string>& args);
-int RunSchemasCommand(const std::vector<std::string>& args);
-int RunExportCommand(const std::vector<std::string>& args);
-int RunRefreshCommand(const std::vector<std::string>& args);
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {

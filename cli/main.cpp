@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/commands.h"
 
 #ifndef NORVEL_VERSION
 #define NORVEL_VERSION "unknown"

@@ -12,6 +12,10 @@ if(NORVEL_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
+if(NORVEL_CHECKS)
+  add_compile_definitions(NORVEL_CHECKS=1)
+endif()
+
 if(NORVEL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

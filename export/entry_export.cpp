@@ -154,45 +154,47 @@ int APIARGetMultipleFields(const ArModule& ar, ControlRecord control, ARNameType
     WriteLog("APIARGetMultipleFields():No Proc:ARGetField");
     return -1;
   }
-  ARBooleanList exist = {0, nullptr};
-  ARFieldMappingList mapping = {0, nullptr};
-  ARUnsignedIntList options = {0, nullptr}, create_modes = {0, nullptr};
-  ARValueList defaults = {0, nullptr};
-  ARPermissionListList permissions = {0, nullptr};
-  ARDisplayInstanceListList display = {0, nullptr};
-  ARTextStringList help = {0, nullptr}, change_diary = {0, nullptr};
-  ARTimestampList stamps = {0, nullptr};
-  ARAccessNameList owners = {0, nullptr}, last_changed = {0, nullptr};
+  // What the call fills in besides the definitions, given back to the library whether the
+  // call succeeds or fails.
+  ArOwned<ARBooleanList, FreeARBooleanListProc> exist(ar, "FreeARBooleanList");
+  ArOwned<ARFieldMappingList, FreeARFieldMappingListProc> mapping(ar, "FreeARFieldMappingList");
+  ArOwned<ARUnsignedIntList, FreeARUnsignedIntListProc> options(ar, "FreeARUnsignedIntList");
+  ArOwned<ARUnsignedIntList, FreeARUnsignedIntListProc> create_modes(ar, "FreeARUnsignedIntList");
+  ArOwned<ARValueList, FreeARValueListProc> defaults(ar, "FreeARValueList");
+  // Not asked for, yet given back like the others.
+  ArOwned<ARPermissionListList, FreeARPermissionListListProc> permissions(
+      ar, "FreeARPermissionListList");
+  permissions.Fill();
+  ArOwned<ARDisplayInstanceListList, FreeARDisplayInstanceListListProc> display(
+      ar, "FreeARDisplayInstanceListList");
+  ArOwned<ARTextStringList, FreeARTextStringListProc> help(ar, "FreeARTextStringList");
+  ArOwned<ARTimestampList, FreeARTimestampListProc> stamps(ar, "FreeARTimestampList");
+  ArOwned<ARAccessNameList, FreeARAccessNameListProc> owners(ar, "FreeARAccessNameList");
+  ArOwned<ARAccessNameList, FreeARAccessNameListProc> last_changed(ar, "FreeARAccessNameList");
+  ArOwned<ARTextStringList, FreeARTextStringListProc> change_diary(ar, "FreeARTextStringList");
   StatusList status(ar);
   int rc =
-      get_fields(control.get(), schema, nullptr, &exist, &defs->ids, &defs->names, &mapping,
-                 &defs->types, &options, &create_modes, &defaults, nullptr, &defs->limits, &display,
-                 &help, &stamps, &owners, &last_changed, &change_diary, status.get());
+      get_fields(control.get(), schema, nullptr, exist.Fill(), &defs->ids, &defs->names,
+                 mapping.Fill(), &defs->types, options.Fill(), create_modes.Fill(), defaults.Fill(),
+                 nullptr, &defs->limits, display.Fill(), help.Fill(), stamps.Fill(), owners.Fill(),
+                 last_changed.Fill(), change_diary.Fill(), status.get());
   if (rc >= AR_RETURN_ERROR) {
     status.LogFirstText("APIARGetMultipleFields", "ARGetMultipleFields");
     return -1;
   }
   defs->CleanFieldNames();
-  if (auto f = ar.Find<FreeARBooleanListProc>("FreeARBooleanList")) f(&exist, 0);
-  if (auto f = ar.Find<FreeARFieldMappingListProc>("FreeARFieldMappingList")) f(&mapping, 0);
-  if (auto f = ar.Find<FreeARUnsignedIntListProc>("FreeARUnsignedIntList")) {
-    f(&options, 0);
-    f(&create_modes, 0);
-  }
-  if (auto f = ar.Find<FreeARValueListProc>("FreeARValueList")) f(&defaults, 0);
-  if (auto f = ar.Find<FreeARPermissionListListProc>("FreeARPermissionListList")) {
-    f(&permissions, 0);
-  }
-  if (auto f = ar.Find<FreeARDisplayInstanceListListProc>("FreeARDisplayInstanceListList")) {
-    f(&display, 0);
-  }
-  if (auto f = ar.Find<FreeARTextStringListProc>("FreeARTextStringList")) f(&help, 0);
-  if (auto f = ar.Find<FreeARTimestampListProc>("FreeARTimestampList")) f(&stamps, 0);
-  if (auto f = ar.Find<FreeARAccessNameListProc>("FreeARAccessNameList")) {
-    f(&owners, 0);
-    f(&last_changed, 0);
-  }
-  if (auto f = ar.Find<FreeARTextStringListProc>("FreeARTextStringList")) f(&change_diary, 0);
+  exist.Free();
+  mapping.Free();
+  options.Free();
+  create_modes.Free();
+  defaults.Free();
+  permissions.Free();
+  display.Free();
+  help.Free();
+  stamps.Free();
+  owners.Free();
+  last_changed.Free();
+  change_diary.Free();
   defs->SortById();
   return 0;
 }
@@ -356,7 +358,7 @@ void EntryWriter::WritePending(platform::TextWriter* file) {
 void EntryWriter::APIARGetEntry(platform::TextWriter* file, const std::string& request_id) {
   std::unique_ptr<AREntryIdType[]> entry_ids;
   try {
-    entry_ids.reset(new AREntryIdType[1]);
+    entry_ids = std::make_unique<AREntryIdType[]>(1);
   } catch (const std::bad_alloc&) {
     WriteLog("APIARGetEntry():Malloc failure.");
     return;

@@ -180,7 +180,7 @@ void FailPartForMemory(Shared* shared, size_t p) {
 void Work(Shared* shared) {
   std::unique_ptr<DocumentWordReader> reader;
   try {
-    reader.reset(new DocumentWordReader(shared->data_dir, shared->exclusions));
+    reader = std::make_unique<DocumentWordReader>(shared->data_dir, shared->exclusions);
   } catch (const std::bad_alloc&) {
     // Without a reader every part this thread takes fails as a document without memory.
   }
@@ -254,7 +254,7 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
   if (count > 1) cuts = CutsByBytes(data_dir, entries, count, threads);
   std::vector<std::unique_ptr<Part>> parts;
   for (size_t k = 0; k < count; ++k) {
-    parts.emplace_back(new Part);
+    parts.push_back(std::make_unique<Part>());
     parts.back()->begin = cuts[k];
     parts.back()->end = cuts[k + 1];
     parts.back()->table.KeepFailureLines();

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "index/word_rules.h"
-#include "platform/pages.h"
+#include "platform/memory_pages.h"
 
 namespace norvel {
 

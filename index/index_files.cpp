@@ -12,6 +12,7 @@
 #include "core/messages.h"
 #include "index/parallel.h"
 #include "index/record_reader.h"
+#include "platform/expects.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -354,6 +355,8 @@ void LookUpEntries(const std::vector<TableSegment>& segments, size_t s, size_t b
 }  // namespace
 
 void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out, unsigned threads) {
+  // The words are placed by hash % table size: a table of size 0 has no place for them.
+  NORVEL_EXPECTS(!segments.empty() && segments[0].table->present());
   size_t parts = segments.size();
   out->parts = parts;
   out->where.clear();
@@ -592,6 +595,7 @@ bool ExpandPair(uint32_t first, uint32_t last, uint32_t total_files, std::vector
 
 bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t total_files,
                  const std::string& word, std::vector<uint32_t>* out) {
+  NORVEL_EXPECTS(words.present());  // searched before an index was loaded
   out->clear();
   std::string path = platform::JoinPath(index_dir, kPostingsFile);
   platform::FileStatus st;

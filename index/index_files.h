@@ -96,7 +96,8 @@ struct MergedWords {
   std::vector<uint32_t> bucket;  // per word: word hash % the tables' size
   size_t count() const { return parts ? where.size() / parts : 0; }
 };
-// The lookups are shared out over `threads` threads. Throws std::bad_alloc.
+// The lookups are shared out over `threads` threads. Throws std::bad_alloc. The tables have
+// buckets (size > 0; checked where NORVEL_EXPECTS is on).
 void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out, unsigned threads = 1);
 // saveIndex over the parts of a build, as one table holding all their words would be
 // saved; each word's posting offset is set in the first part that has it.
@@ -120,7 +121,8 @@ int readFileList(const std::string& index_dir, uint32_t lists, uint32_t total_fi
 
 // Reads the ascending file numbers of one folded word from the postings file into out.
 // Numbers above total files name no document and are left out; pairs that do not ascend
-// are damage and give no list. True when a non-empty list came back.
+// are damage and give no list. True when a non-empty list came back. words is a loaded
+// table (checked where NORVEL_EXPECTS is on).
 bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t total_files,
                  const std::string& word, std::vector<uint32_t>* out);
 

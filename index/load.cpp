@@ -1,9 +1,10 @@
 // Loading an index into memory.
+#include "index/load.h"
+
 #include <algorithm>
 #include <new>
 
 #include "core/messages.h"
-#include "index/in_memory_index.h"
 #include "index/index_files.h"
 #include "index/record_reader.h"
 #include "index/word_files.h"
@@ -11,13 +12,6 @@
 #include "platform/path.h"
 
 namespace norvel {
-
-void InMemoryIndex::Release() {
-  words.Clear();
-  exclusions.Clear();
-  std::vector<std::vector<uint32_t>>().swap(name_offsets);
-  total_files = 0;
-}
 
 bool RecordIndexTime(const std::string& index_dir, InMemoryIndex* index) {
   platform::FileStatus st;

@@ -6,6 +6,7 @@
 #include "index/in_memory_index.h"
 #include "index/index_files.h"
 #include "index/index_lock.h"
+#include "index/load.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/path.h"

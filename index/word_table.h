@@ -18,7 +18,7 @@
 #include "index/byte_pool.h"
 #include "index/word_hash.h"
 #include "index/word_rules.h"
-#include "platform/pages.h"
+#include "platform/memory_pages.h"
 
 namespace norvel {
 

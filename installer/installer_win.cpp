@@ -6,6 +6,7 @@
 #include "installer/extract.h"
 #include "installer/license_text.h"
 #include "platform/gdi_win.h"
+#include "platform/message_loop_win.h"
 
 namespace norvel {
 namespace {
@@ -24,14 +25,14 @@ const int kWindowWidth = 520, kWindowHeight = 400;
 // window is destroyed.
 struct InstallerWindow {
   HWND license, accept, decline, install, cancel;
-  Font regular, bold;
+  platform::Font regular, bold;
   HBRUSH white;
   WNDPROC license_proc, accept_proc, decline_proc, install_proc, cancel_proc;
 };
 InstallerWindow g_window;
 
-Pen MakeSolidPen(COLORREF colour) {
-  return Pen(CreatePen(PS_SOLID, 1, colour));
+platform::Pen MakeSolidPen(COLORREF colour) {
+  return platform::Pen(CreatePen(PS_SOLID, 1, colour));
 }
 
 HFONT MakeArial(int weight) {
@@ -139,31 +140,31 @@ void OnCreate(HWND hwnd) {
 }
 
 void OnPaint(HWND hwnd) {
-  PaintScope paint(hwnd);
+  platform::PaintScope paint(hwnd);
   HDC dc = paint.dc();
   RECT r;
   GetClientRect(hwnd, &r);
   SetBkMode(dc, TRANSPARENT);
   {
-    SelectedObject font(dc, g_window.bold.get());
+    platform::SelectedObject font(dc, g_window.bold.get());
     TextOutA(dc, r.left + 16, r.top + 2, "License Agreement", 17);
   }
   {
-    SelectedObject font(dc, g_window.regular.get());
+    platform::SelectedObject font(dc, g_window.regular.get());
     static const char kLine1[] =
         "Please read the following license agreement.  You must accept the terms of this";
     static const char kLine2[] = "agreement before continuing with the installation.";
     TextOutA(dc, r.left + 16, r.top + 17, kLine1, sizeof kLine1 - 1);
     TextOutA(dc, r.left + 16, r.top + 32, kLine2, sizeof kLine2 - 1);
   }
-  Pen grey = MakeSolidPen(RGB(128, 128, 128)), white = MakeSolidPen(RGB(255, 255, 255));
+  platform::Pen grey = MakeSolidPen(RGB(128, 128, 128)), white = MakeSolidPen(RGB(255, 255, 255));
   {
-    SelectedObject pen(dc, grey.get());
+    platform::SelectedObject pen(dc, grey.get());
     MoveToEx(dc, r.left, r.bottom - 42, nullptr);
     LineTo(dc, r.right, r.bottom - 42);
   }
   {
-    SelectedObject pen(dc, white.get());
+    platform::SelectedObject pen(dc, white.get());
     MoveToEx(dc, r.left, r.bottom - 43, nullptr);
     LineTo(dc, r.right, r.bottom - 43);
   }
@@ -276,10 +277,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
              norvel::kWindowHeight, FALSE);
   ShowWindow(hwnd, show);
 
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  return static_cast<int>(msg.wParam);
+  return platform::RunMessageLoop();
 }

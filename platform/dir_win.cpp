@@ -13,7 +13,7 @@ namespace platform {
 bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing) {
   *listing = DirListing();
   WIN32_FIND_DATAA fd;
-  norvel::FindFiles find(JoinPath(dir, "*").c_str(), &fd);
+  FindFiles find(JoinPath(dir, "*").c_str(), &fd);
   if (!find.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -54,8 +54,8 @@ ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_
   *size = 0;
   std::string path = JoinPath(dir_, std::string(listing.name(i)));
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.
-  norvel::KernelHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  KernelHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h || GetFileType(h.get()) != FILE_TYPE_DISK) {
     h.reset();
     return WithoutOpening(path, size);
@@ -98,7 +98,7 @@ bool RemoveDirectoryTree(const std::string& dir) {
   WIN32_FIND_DATAA fd;
   bool ok = true;
   // The search is closed before the directory itself is removed.
-  if (norvel::FindFiles find(JoinPath(dir, "*").c_str(), &fd); find.valid()) {
+  if (FindFiles find(JoinPath(dir, "*").c_str(), &fd); find.valid()) {
     do {
       std::string name = fd.cFileName;
       if (name == "." || name == "..") continue;

@@ -1,9 +1,7 @@
-// Portable part of the file layer: streams, their mode strings and text-mode translation.
+// Portable part of the file layer: streams and text-mode translation.
 #include "platform/file.h"
 
 #include <cstring>
-
-#include "platform/file_mode.h"
 
 namespace platform {
 
@@ -14,31 +12,6 @@ File& File::operator=(File&& other) noexcept {
     other.f_ = nullptr;
   }
   return *this;
-}
-
-bool ParseOpenMode(const char* mode, OpenMode* out) {
-  *out = OpenMode();
-  switch (mode[0]) {
-    case 'r':
-      out->read = true;
-      break;
-    case 'w':
-      out->write = out->create = out->truncate = true;
-      break;
-    case 'a':
-      out->write = out->create = out->append = true;
-      break;
-    default:
-      return false;
-  }
-  for (const char* c = mode + 1; *c; ++c) {
-    if (*c == '+') {
-      out->read = out->write = true;
-    } else if (*c != 'b') {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool File::Seek(uint64_t offset) {

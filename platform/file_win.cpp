@@ -6,10 +6,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/file.h"
 #include "platform/file_mode.h"
+#include "platform/handle_win.h"
 
 namespace platform {
 
@@ -18,15 +20,16 @@ namespace {
 // The share mode the C runtime's fopen uses.
 constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-HANDLE OpenHandle(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
-  return CreateFileA(path.c_str(), access, kShare, nullptr, disposition,
-                     FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+KernelHandle OpenHandle(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
+  return KernelHandle(CreateFileA(path.c_str(), access, kShare, nullptr, disposition,
+                                  FILE_ATTRIBUTE_NORMAL | flags, nullptr));
 }
 
-HANDLE Refuse(HANDLE h, DWORD error) {
-  CloseHandle(h);
+// Closes h and fails with error as the reason.
+KernelHandle Refuse(KernelHandle h, DWORD error) {
+  h.reset();
   SetLastError(error);
-  return INVALID_HANDLE_VALUE;
+  return KernelHandle();
 }
 
 // True when a handle opened on the reparse point itself is a link: a symbolic link, a
@@ -57,37 +60,36 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
 // could be put in place between the check and the use. A reparse point that is no link
 // is opened again normally, so that its file system filter serves it, and kept only when
 // that second handle is the same file.
-HANDLE OpenForWriting(const std::string& path, DWORD access, DWORD disposition) {
-  HANDLE h = OpenHandle(path, access, disposition, FILE_FLAG_OPEN_REPARSE_POINT);
-  if (h == INVALID_HANDLE_VALUE) return h;
+KernelHandle OpenForWriting(const std::string& path, DWORD access, DWORD disposition) {
+  KernelHandle h = OpenHandle(path, access, disposition, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (!h) return h;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(h, &info)) return Refuse(h, GetLastError());
+  if (!GetFileInformationByHandle(h.get(), &info)) return Refuse(std::move(h), GetLastError());
   if (!(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return h;
-  if (IsLink(h)) return Refuse(h, ERROR_ACCESS_DENIED);
-  HANDLE served = OpenHandle(path, access, OPEN_EXISTING, 0);
+  if (IsLink(h.get())) return Refuse(std::move(h), ERROR_ACCESS_DENIED);
+  KernelHandle served = OpenHandle(path, access, OPEN_EXISTING, 0);
   BY_HANDLE_FILE_INFORMATION again;
-  bool same = served != INVALID_HANDLE_VALUE && GetFileInformationByHandle(served, &again) &&
-              SameFile(info, again);
-  CloseHandle(h);
-  if (!same) return served == INVALID_HANDLE_VALUE ? served : Refuse(served, ERROR_ACCESS_DENIED);
+  bool same = served && GetFileInformationByHandle(served.get(), &again) && SameFile(info, again);
+  h.reset();
+  if (!same && served) return Refuse(std::move(served), ERROR_ACCESS_DENIED);
   return served;
 }
 
 // Opens path as a regular disk file: a device ("NUL", "CON"), a pipe or a directory is
 // refused. Writing modes go through OpenForWriting; "w" empties the file only once it is
 // known to be a regular file of its own.
-HANDLE OpenRegularHandle(const std::string& path, const OpenMode& m) {
+KernelHandle OpenRegularHandle(const std::string& path, const OpenMode& m) {
   DWORD access = (m.read ? GENERIC_READ : 0) | (m.write ? GENERIC_WRITE : 0);
   DWORD disposition = m.create ? OPEN_ALWAYS : OPEN_EXISTING;
-  HANDLE h = m.write ? OpenForWriting(path, access, disposition)
-                     : OpenHandle(path, access, disposition, 0);
-  if (h == INVALID_HANDLE_VALUE) return h;
+  KernelHandle h = m.write ? OpenForWriting(path, access, disposition)
+                           : OpenHandle(path, access, disposition, 0);
+  if (!h) return h;
   BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+  if (GetFileType(h.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(h.get(), &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return Refuse(h, ERROR_ACCESS_DENIED);
+    return Refuse(std::move(h), ERROR_ACCESS_DENIED);
   }
-  if (m.truncate && !SetEndOfFile(h)) return Refuse(h, GetLastError());
+  if (m.truncate && !SetEndOfFile(h.get())) return Refuse(std::move(h), GetLastError());
   return h;
 }
 
@@ -97,13 +99,11 @@ FILE* OpenRegularFile(const std::string& path, const char* mode) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  HANDLE h = OpenRegularHandle(path, m);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), m.append ? _O_APPEND : 0);
-  if (fd == -1) {
-    CloseHandle(h);
-    return nullptr;
-  }
+  KernelHandle h = OpenRegularHandle(path, m);
+  if (!h) return nullptr;
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h.get()), m.append ? _O_APPEND : 0);
+  if (fd == -1) return nullptr;  // h closes the handle
+  h.release();                   // the descriptor owns it now
   _setmode(fd, _O_BINARY);
   FILE* f = _fdopen(fd, mode);
   if (!f) _close(fd);

@@ -6,7 +6,7 @@
 
 #include <utility>
 
-namespace norvel {
+namespace platform {
 
 // A GDI object (font, bitmap, pen, brush) deleted with DeleteObject.
 template <typename Handle>
@@ -146,4 +146,4 @@ class PaintScope {
   PAINTSTRUCT ps_;
 };
 
-}  // namespace norvel
+}  // namespace platform

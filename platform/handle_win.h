@@ -1,5 +1,6 @@
 // Small owners of kernel handles: a thread, file or other kernel object closed with
-// CloseHandle, and a FindFirstFile search closed with FindClose, each exactly once.
+// CloseHandle, a FindFirstFile search closed with FindClose and a global memory block freed
+// with GlobalFree, each exactly once.
 // Header-only, so that the installer, which links no project library, can use them too.
 #pragma once
 
@@ -7,7 +8,7 @@
 
 #include <utility>
 
-namespace norvel {
+namespace platform {
 
 // Owns a handle and closes it with Traits::Close when it goes out of scope or is replaced.
 // Both null and INVALID_HANDLE_VALUE stand for "no handle": the Win32 calls that make
@@ -49,11 +50,18 @@ struct FindHandleTraits {
   static void Close(HANDLE h) { FindClose(h); }
 };
 
+struct GlobalMemoryTraits {
+  static void Close(HANDLE h) { GlobalFree(h); }
+};
+
 // A thread, process, file, event or other kernel object, closed with CloseHandle.
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
 
 // A FindFirstFile search handle, closed with FindClose.
 using FindHandle = ScopedHandle<FindHandleTraits>;
+
+// A GlobalAlloc block, freed with GlobalFree unless released to a new owner (the clipboard).
+using GlobalMemory = ScopedHandle<GlobalMemoryTraits>;
 
 // A directory search: FindFirstFileA on construction, FindNextFileA through Next(),
 // FindClose at the end. A pattern that matches nothing leaves it invalid with the reason
@@ -70,4 +78,4 @@ class FindFiles {
   FindHandle handle_;
 };
 
-}  // namespace norvel
+}  // namespace platform

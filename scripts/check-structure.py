@@ -5,6 +5,8 @@
 - Platform code: Windows/POSIX conditionals and system headers only in platform/ and in
   files whose names end in _win or _posix.
 - Builds: each folder's CMakeLists.txt compiles only sources of its own folder.
+- Headers: what a foo.cpp defines for others is declared in foo.h beside it (foo_win.cpp,
+  foo_posix.cpp and other foo_part.cpp may implement foo.h; main and WinMain need none).
 - Formatting: every C++ file of ours as clang-format writes it (when clang-format is there).
 
 Usage: scripts/check-structure.py [--root DIR] [--no-format]
@@ -104,6 +106,85 @@ def check_platform_code(rel, text, problems):
                             f"({match.group(1)}) outside platform/ and *_win/*_posix files")
 
 
+# Functions a program starts in: they are declared by no header of ours.
+ENTRY_POINTS = {"main", "WinMain", "wWinMain", "DllMain"}
+NAMESPACE_OPEN = re.compile(r"^namespace\s*(\w*)\s*\{")
+DEFINITION_START = re.compile(r"^(?!static\b|using\b|typedef\b|namespace\b|template\b|"
+                              r"class\b|struct\b|enum\b|union\b|return\b)[A-Za-z_]")
+DEFINED_NAME = re.compile(r"(~?[A-Za-z_]\w*)\s*\($")
+
+
+def defined_functions(text):
+    """Names of the functions a .cpp defines for other files: definitions at namespace level
+    outside anonymous namespaces and without static. A member defined as Class::Name counts
+    as Class. Definitions inside extern "C" { } are a library's exports, declared by the
+    interface it implements (arsim's by export/ar_api.h), and are left out."""
+    text = re.sub(r"/\*.*?\*/", "", text, flags=re.S)
+    text = re.sub(r"//[^\n]*", "", text)
+    text = re.sub(r'"(?:\\.|[^"\\\n])*"' + r"|'(?:\\.|[^'\\\n])*'", '""', text)
+    lines = text.split("\n")
+    blocks = []  # per open brace: "anonymous", "namespace" or "other"
+    names = []
+    for i, line in enumerate(lines):
+        at_namespace_level = all(kind != "other" for kind in blocks)
+        if (at_namespace_level and "anonymous" not in blocks and DEFINITION_START.match(line)
+                and "(" in line):
+            head = line[:line.index("(")]
+            rest = "\n".join(lines[i:i + 12])[len(head):]
+            body = re.search(r"[{;]", rest)
+            if body and body.group(0) == "{" and "=" not in head:
+                qualified = re.search(r"(\w+)::~?\w+\s*$", head)
+                name = DEFINED_NAME.search(head + "(")
+                if qualified:
+                    names.append(qualified.group(1))
+                elif name:
+                    names.append(name.group(1))
+        opened = NAMESPACE_OPEN.match(line)
+        for char in line:
+            if char == "{":
+                if opened:
+                    blocks.append("anonymous" if opened.group(1) == "" else "namespace")
+                    opened = None
+                else:
+                    blocks.append("other")
+            elif char == "}" and blocks:
+                blocks.pop()
+    return [n for n in names if n not in ENTRY_POINTS and not n.startswith("operator")]
+
+
+def own_header(root, rel):
+    """The header a .cpp implements: foo.h for foo.cpp, else for foo_part.cpp the header of
+    the longest such prefix in its folder (or, in a folder beside the layers, among the
+    headers it shares)."""
+    folder = os.path.dirname(rel)
+    parts = os.path.splitext(os.path.basename(rel))[0].split("_")
+    for n in range(len(parts), 0, -1):
+        name = "_".join(parts[:n]) + ".h"
+        candidates = [f"{folder}/{name}"] + [h for h in BESIDE.get(folder.split("/")[0], ())
+                                              if os.path.basename(h) == name]
+        for header in candidates:
+            if os.path.isfile(os.path.join(root, header)):
+                return header
+    return None
+
+
+def check_headers(root, rel, text, problems):
+    if not rel.endswith(".cpp"):
+        return
+    defined = defined_functions(text)
+    if not defined:
+        return
+    header = own_header(root, rel)
+    if header is None:
+        problems.append(f"{rel}: defines {defined[0]} but has no header of its name beside it")
+        return
+    with open(os.path.join(root, header), encoding="utf-8", errors="replace") as f:
+        declared = f.read()
+    for name in dict.fromkeys(defined):
+        if not re.search(rf"\b{re.escape(name)}\b", declared):
+            problems.append(f"{rel}: defines {name}, which {header} does not declare")
+
+
 def check_cmake(root, problems):
     for dirpath, dirnames, names in os.walk(root):
         rel_dir = os.path.relpath(dirpath, root).replace(os.sep, "/")
@@ -171,6 +252,7 @@ def main():
             text = f.read()
         check_includes(args.root, rel, text, problems)
         check_platform_code(rel, text, problems)
+        check_headers(args.root, rel, text, problems)
     check_cmake(args.root, problems)
     if not args.no_format:
         check_format(args.root, list(formatted_files(args.root)), problems)

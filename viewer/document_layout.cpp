@@ -1,11 +1,13 @@
 // Document layout: one document of the data directory laid out for the document view.
+#include "viewer/document_layout.h"
+
 #include <algorithm>
 #include <memory>
 #include <new>
 
 #include "core/messages.h"
 #include "platform/file.h"
-#include "viewer/layout.h"
+#include "viewer/page_layout.h"
 
 namespace norvel {
 

@@ -1,5 +1,6 @@
-// The result view's laid-out lines and links: the page layout of a result page, the
-// document layout of one opened document, and the link hit test.
+// The result view's laid-out lines and links, as the page layout of a result page
+// (viewer/page_layout.h) and the document layout of one document (viewer/document_layout.h)
+// make them.
 //
 // Coordinates are layout coordinates: x from the view's left edge without horizontal
 // scrolling, y from the client area's top with line 0 at the view's top and no vertical
@@ -10,8 +11,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "viewer/text_metrics.h"
 
 namespace norvel {
 
@@ -49,29 +48,5 @@ struct PageBounds {
   uint32_t end = 0;  // 0: no page
   uint32_t total = 0;
 };
-
-// Word characters are 0-9, A-Z, a-z, '-' and '_'; every other byte breaks words and lines.
-bool IsWordChar(unsigned char c);
-inline bool IsBreakChar(unsigned char c) {
-  return !IsWordChar(c);
-}
-
-// Lays out a result page: per document its numbered title link, its excerpt wrapped, an
-// empty line; then the navigation line with Previous and Next. One document per excerpt
-// (none when the page could not be built). A word too long for a line is cut and the
-// character at the cut becomes a blank in the excerpt itself, so later layouts of the
-// same page cut identically. Returns the line count; 0 without touching the layout when
-// the page does not exist; -1 (layout empty, message shown) when memory runs out.
-int CalcDocSize(const TextMetrics& metrics, int view_top, const PageBounds& page,
-                std::vector<std::string>* excerpts, ViewLayout* layout);
-
-// Lays out the document at path for the document view, block by block (at most 1024
-// bytes each; a block's end ends its line), then the Back link. 0, or -1: a document
-// without a status leaves the layout unchanged, one that cannot be opened leaves it empty,
-// a read error keeps what was laid out; each failure but the read error is shown.
-int readFile(const TextMetrics& metrics, int view_top, const std::string& path, ViewLayout* layout);
-
-// Index of the link whose rectangle holds the point (layout coordinates), or -1.
-int FindLink(const std::vector<LinkRect>& links, int x, int y);
 
 }  // namespace norvel

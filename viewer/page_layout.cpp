@@ -1,10 +1,11 @@
 // Page layout of a result page and the link hit test.
+#include "viewer/page_layout.h"
+
 #include <algorithm>
 #include <new>
 #include <utility>
 
 #include "core/messages.h"
-#include "viewer/layout.h"
 
 namespace norvel {
 

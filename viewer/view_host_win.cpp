@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/handle_win.h"
 #include "viewer/result_view.h"
 
 namespace norvel {
@@ -141,14 +142,13 @@ void WinViewHost::HideCaret() {
 void WinViewHost::PutTextOnClipboard(const std::string& text) {
   if (!OpenClipboard(main_)) return;  // busy: nothing is copied, nothing is said
   EmptyClipboard();
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.size() + 1);
+  platform::GlobalMemory block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, text.size() + 1));
   if (block) {
-    if (void* p = GlobalLock(block)) {
+    if (void* p = GlobalLock(block.get())) {
       std::memcpy(p, text.c_str(), text.size() + 1);
-      GlobalUnlock(block);
-      if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
-    } else {
-      GlobalFree(block);
+      GlobalUnlock(block.get());
+      // The clipboard owns the block once it took it.
+      if (SetClipboardData(CF_TEXT, block.get())) block.release();
     }
   }
   CloseClipboard();

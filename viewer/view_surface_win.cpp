@@ -52,25 +52,25 @@ HFONT ViewFonts::For(FontStyle style) const {
 bool BackBuffer::Create(HWND window, HFONT regular_font) {
   Release();
   if (!window) return false;
-  window_dc_ = WindowDc(window);
+  window_dc_ = platform::WindowDc(window);
   if (!window_dc_) return false;
   window_ = window;
   GetClientRect(window, &client_);
-  mem_dc_ = MemoryDc(window_dc_.get());
+  mem_dc_ = platform::MemoryDc(window_dc_.get());
   bitmap_.reset(CreateCompatibleBitmap(window_dc_.get(), std::max<LONG>(client_.right, 1),
                                        std::max<LONG>(client_.bottom, 1)));
   if (!mem_dc_ || !bitmap_) {
     Release();
     return false;
   }
-  bitmap_selection_ = SelectedObject(mem_dc_.get(), bitmap_.get());
+  bitmap_selection_ = platform::SelectedObject(mem_dc_.get(), bitmap_.get());
 
-  strip_dc_ = MemoryDc(nullptr);  // compatible with the screen
+  strip_dc_ = platform::MemoryDc(nullptr);  // compatible with the screen
   if (!strip_dc_) {
     Release();
     return false;
   }
-  strip_font_selection_ = SelectedObject(strip_dc_.get(), regular_font);
+  strip_font_selection_ = platform::SelectedObject(strip_dc_.get(), regular_font);
   TEXTMETRICA tm{};
   GetTextMetricsA(strip_dc_.get(), &tm);
   strip_height_ = std::max<int>(tm.tmHeight, 1);
@@ -80,7 +80,7 @@ bool BackBuffer::Create(HWND window, HFONT regular_font) {
     Release();
     return false;
   }
-  strip_bitmap_selection_ = SelectedObject(strip_dc_.get(), strip_bitmap_.get());
+  strip_bitmap_selection_ = platform::SelectedObject(strip_dc_.get(), strip_bitmap_.get());
   return true;
 }
 
@@ -112,7 +112,7 @@ bool GdiMetrics::Refresh(const BackBuffer& buffer, const ViewFonts& fonts) {
   widths_add_up_ = {};
   if (!dc_) return false;
   for (FontStyle style : {FontStyle::kRegular, FontStyle::kBold, FontStyle::kLink}) {
-    SelectedObject font(dc_, fonts.For(style));
+    platform::SelectedObject font(dc_, fonts.For(style));
     INT widths[256];
     if (GetCharWidth32A(dc_, 0, 255, widths)) {
       std::copy(widths, widths + 256, widths_[static_cast<size_t>(style)].begin());
@@ -144,7 +144,7 @@ int GdiMetrics::TextWidth(const char* text, size_t n, FontStyle style) const {
 }
 
 int GdiMetrics::MeasuredWidth(const char* text, size_t n, FontStyle style) const {
-  SelectedObject font(dc_, fonts_->For(style));
+  platform::SelectedObject font(dc_, fonts_->For(style));
   SIZE size{};
   GetTextExtentPoint32A(dc_, text, static_cast<int>(n), &size);
   return size.cx;
@@ -200,7 +200,7 @@ void GdiCanvas::Flush() {
 
 void GdiCanvas::DrawRule(int y) {
   Flush();
-  SelectedObject selected(buffer_.dc(), rule_pen_.get());
+  platform::SelectedObject selected(buffer_.dc(), rule_pen_.get());
   MoveToEx(buffer_.dc(), 0, y, nullptr);
   LineTo(buffer_.dc(), buffer_.client().right, y);
 }
@@ -229,7 +229,7 @@ void EraseBackBuffer(const BackBuffer& buffer) {
 
 void PaintFromBackBuffer(HWND window, const BackBuffer& buffer, const ViewFonts& fonts,
                          const GdiMetrics& metrics, ResultView* view) {
-  PaintScope paint(window);
+  platform::PaintScope paint(window);
   if (!buffer.dc()) return;
   const RECT& r = paint.info().rcPaint;
   if (paint.info().fErase) {

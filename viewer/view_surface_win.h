@@ -17,9 +17,9 @@ namespace norvel {
 
 // "Arial", 15 high, 6 wide: regular (400), link (400, underlined), bold (700).
 struct ViewFonts {
-  Font regular;
-  Font link;
-  Font bold;
+  platform::Font regular;
+  platform::Font link;
+  platform::Font bold;
 
   bool Create();
   void Delete();
@@ -49,16 +49,16 @@ class BackBuffer {
 
  private:
   HWND window_ = nullptr;
-  WindowDc window_dc_;
+  platform::WindowDc window_dc_;
   RECT client_{};
-  MemoryDc mem_dc_;
-  Bitmap bitmap_;
-  SelectedObject bitmap_selection_;
-  MemoryDc strip_dc_;
-  Bitmap strip_bitmap_;
+  platform::MemoryDc mem_dc_;
+  platform::Bitmap bitmap_;
+  platform::SelectedObject bitmap_selection_;
+  platform::MemoryDc strip_dc_;
+  platform::Bitmap strip_bitmap_;
   int strip_height_ = 0;
-  SelectedObject strip_font_selection_;
-  SelectedObject strip_bitmap_selection_;
+  platform::SelectedObject strip_font_selection_;
+  platform::SelectedObject strip_bitmap_selection_;
 };
 
 // Metrics of the three fonts as the back buffer's memory device context reports them.
@@ -122,9 +122,9 @@ class GdiCanvas : public ViewCanvas {
   const BackBuffer& buffer_;
   const ViewFonts& fonts_;
   const bool join_pieces_;
-  Pen rule_pen_;
-  SelectedObject back_font_;
-  SelectedObject strip_font_;
+  platform::Pen rule_pen_;
+  platform::SelectedObject back_font_;
+  platform::SelectedObject strip_font_;
   Piece pending_;
 };
 

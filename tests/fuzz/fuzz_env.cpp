@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "app/search.h"
 #include "core/messages.h"
 #include "index/build.h"
+#include "index/load.h"
 #include "index/swap.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "recording_ui.h"
+#include "viewer/search.h"
 
 namespace norvel_fuzz {
 

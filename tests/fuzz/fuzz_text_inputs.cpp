@@ -4,14 +4,15 @@
 #include <cstdint>
 #include <string>
 
-#include "app/search.h"
 #include "export/settings.h"
 #include "fuzz_env.h"
+#include "index/load.h"
 #include "index/word_files.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "query/query.h"
 #include "viewer/pages.h"
+#include "viewer/search.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 # The fuzz targets: each index file, then the text inputs.
 add_library(norvel_fuzz_env STATIC fuzz_env.cpp)
-target_link_libraries(norvel_fuzz_env PUBLIC norvel_search norvel_index norvel_test_support)
+target_link_libraries(norvel_fuzz_env PUBLIC norvel_viewer norvel_index norvel_test_support)
 norvel_warnings(norvel_fuzz_env)
 
 foreach(file stats words file_list postings)
@@ -14,6 +14,6 @@ target_compile_definitions(fuzz_postings PRIVATE NORVEL_FUZZ_FILE="_ndxfile.dat"
 set(text_targets settings exclusions document query)
 foreach(i RANGE 3)
   list(GET text_targets ${i} name)
-  norvel_fuzz_target(${name} SOURCES fuzz_text_inputs.cpp LIBS norvel_fuzz_env norvel_settings norvel_query norvel_pages)
+  norvel_fuzz_target(${name} SOURCES fuzz_text_inputs.cpp LIBS norvel_fuzz_env norvel_export norvel_query norvel_viewer)
   target_compile_definitions(fuzz_${name} PRIVATE NORVEL_FUZZ_TEXT=${i})
 endforeach()

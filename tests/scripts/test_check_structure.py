@@ -1,5 +1,5 @@
 """The tree-shape check (scripts/check-structure.py) on small planted trees: it passes a
-tree that keeps to the layers and fails, naming the file and line, on each kind of breach.
+tree that keeps to the layers and fails, naming the file (and line), on each kind of breach.
 
 usage: test_check_structure.py
 """
@@ -15,8 +15,18 @@ CHECK = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "sc
 
 # A tree that keeps to the rules: each folder includes itself and lower layers only.
 GOOD = {
-    "platform/file.h": "#pragma once\n",
-    "platform/file_win.cpp": "#include <windows.h>\n#ifdef _WIN64\n#endif\n",
+    "platform/file.h": "#pragma once\nnamespace platform {\nbool Open();\n}  // namespace platform\n",
+    # A platform file implements its portable header; helpers of its own stay unnamed.
+    "platform/file_win.cpp": ("#include <windows.h>\n#ifdef _WIN64\n#endif\n"
+                              "namespace platform {\nnamespace {\nint Helper() {\n  return 1;\n}\n"
+                              "}  // namespace\nbool Open() {\n  return Helper() == 1;\n}\n"
+                              "}  // namespace platform\n"),
+    # A class's members may be defined over files named after its header.
+    "viewer/result_view.h": "#pragma once\nclass ResultView {\n  void Paint();\n};\n",
+    "viewer/result_view_paint.cpp": ('#include "viewer/result_view.h"\n'
+                                     "static int Width() {\n  return 1;\n}\n"
+                                     "void ResultView::Paint() {\n  Width();\n}\n"),
+    "cli/main.cpp": "int main() {\n  return 0;\n}\n",
     "core/messages.h": '#include "platform/file.h"\n',
     "index/build.cpp": '#include "core/messages.h"\n#include "index/build.h"\n',
     "index/build.h": "#pragma once\n",
@@ -61,6 +71,16 @@ class CheckStructure(unittest.TestCase):
             "arsim reaching past the AR interface": (
                 "arsim/session.cpp", '#include "export/settings.h"\n',
                 "arsim/session.cpp:1: arsim/ may include only"),
+            "a source whose declarations live in a header of another name": (
+                "index/load.cpp",
+                '#include "index/in_memory_index.h"\nnamespace norvel {\n'
+                "int readIndexIntoMem() {\n  return 0;\n}\n}  // namespace norvel\n",
+                "index/load.cpp: defines readIndexIntoMem but has no header of its name"),
+            "a definition its own header does not declare": (
+                "index/build.cpp",
+                '#include "index/build.h"\nnamespace norvel {\n'
+                "int Build(\n    int documents) {\n  return documents;\n}\n}  // namespace norvel\n",
+                "index/build.cpp: defines Build, which index/build.h does not declare"),
             "a build of another folder's sources": (
                 "app/CMakeLists.txt", "add_executable(norvel ${CMAKE_SOURCE_DIR}/export/x_win.cpp)\n",
                 "app/CMakeLists.txt:1: builds ${CMAKE_SOURCE_DIR}/export/x_win.cpp"),

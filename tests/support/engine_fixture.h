@@ -11,6 +11,7 @@
 #include "index/build.h"
 #include "index/in_memory_index.h"
 #include "index/index_files.h"
+#include "index/load.h"
 #include "index/swap.h"
 #include "platform/file.h"
 #include "platform/path.h"

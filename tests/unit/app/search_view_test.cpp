@@ -7,6 +7,7 @@
 
 #include "corpus.h"
 #include "index/in_memory_index.h"
+#include "index/load.h"
 #include "index/swap.h"
 #include "platform/file.h"
 #include "view_fakes.h"

@@ -5,6 +5,7 @@
 
 #include "core/messages.h"
 #include "corpus.h"
+#include "index/load.h"
 #include "index/marker.h"
 #include "index/swap.h"
 #include "query/query.h"

@@ -6,9 +6,9 @@
 #include <random>
 #include <string>
 
-#include "app/search.h"
 #include "engine_fixture.h"
 #include "query/query.h"
+#include "viewer/search.h"
 
 using norvel_test::Corpus;
 using norvel_test::ReadBytes;

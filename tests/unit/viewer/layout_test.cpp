@@ -1,6 +1,4 @@
 // Page layout, document layout and the link hit test with a synthetic metrics table.
-#include "viewer/layout.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +6,8 @@
 
 #include "recording_ui.h"
 #include "view_fakes.h"
+#include "viewer/document_layout.h"
+#include "viewer/page_layout.h"
 
 using norvel::CalcDocSize;
 using norvel::FindLink;

@@ -8,8 +8,8 @@
 #include <regex>
 #include <string>
 
-#include "app/search.h"
 #include "engine_fixture.h"
+#include "viewer/search.h"
 
 using norvel::SearchState;
 using norvel::WordTable;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "view_fakes.h"
-#include "viewer/layout.h"
+#include "viewer/page_layout.h"
 #include "viewer/result_view.h"
 
 using norvel_test::FakeHost;

@@ -1,4 +1,6 @@
 // norvel-cli's shared pieces: option parsing, the console sink, the log watch, the load.
+#include "cli/cli.h"
+
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -6,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "cli/cli.h"
+#include "cli/commands.h"
 #include "index/in_memory_index.h"
 #include "index/index_lock.h"
 #include "index/marker.h"
@@ -78,6 +80,26 @@ const Command& FindCommand(const std::string& name) {
     if (name == c.name) return c;
   }
   return Commands().front();
+}
+
+int StartCommand(const char* name, const std::vector<std::string>& args, OptionSpec spec,
+                 Positionals positionals, ParsedArgs* parsed) {
+  const Command& self = FindCommand(name);
+  if (std::find(spec.flags.begin(), spec.flags.end(), "--help") == spec.flags.end()) {
+    spec.flags.push_back("--help");
+  }
+  if (!ParseArgs(args, spec, parsed)) return UsageError(self, "");
+  if (parsed->Has("--help")) {
+    std::printf("%s", self.usage);
+    return kExitOk;
+  }
+  if (positionals.count == 0 && !parsed->positional.empty()) {
+    return UsageError(self, "unexpected " + parsed->positional[0]);
+  }
+  if (positionals.count > 0 && parsed->positional.size() != size_t(positionals.count)) {
+    return UsageError(self, positionals.expected);
+  }
+  return kGoOn;
 }
 
 bool IsTerminal(int fd) {

@@ -1,5 +1,5 @@
 // The search command's portable part.
-#include "app/search.h"
+#include "viewer/search.h"
 
 #include <cstdio>
 #include <new>

@@ -2,7 +2,7 @@
 // ordinary accounts lack, so small pages serve.
 #include <windows.h>
 
-#include "platform/pages.h"
+#include "platform/memory_pages.h"
 
 namespace platform {
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/messages.h"
+#include "viewer/page_layout.h"
 #include "viewer/result_view.h"
 
 namespace norvel {

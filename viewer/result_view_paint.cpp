@@ -2,6 +2,7 @@
 // the widest line end that sets the horizontal scroll range.
 #include <algorithm>
 
+#include "viewer/page_layout.h"
 #include "viewer/result_view.h"
 
 namespace norvel {

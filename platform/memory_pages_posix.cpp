@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/pages.h"
+#include "platform/memory_pages.h"
 
 namespace platform {
 

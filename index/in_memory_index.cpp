@@ -1,0 +1,13 @@
+// The index held in memory: giving back what it holds.
+#include "index/in_memory_index.h"
+
+namespace norvel {
+
+void InMemoryIndex::Release() {
+  words.Clear();
+  exclusions.Clear();
+  std::vector<std::vector<uint32_t>>().swap(name_offsets);
+  total_files = 0;
+}
+
+}  // namespace norvel

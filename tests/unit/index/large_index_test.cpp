@@ -1,9 +1,9 @@
-// A build of more distinct words than the build's table has buckets: it succeeds, its
-// files are exactly what the word rules and the record order give, and after the load
-// every word is found.
+// Indexes past the sizes of small ones: more distinct words than the build's table has
+// buckets, and a postings file larger than 2 GB.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <numeric>
 #include <string>
@@ -30,6 +30,20 @@ std::string WordOf(uint32_t i) {
     i /= 26;
   } while (i);
   return w;
+}
+
+// Writes bytes at a file offset past 2 GB; the bytes before it stay a hole, so the file
+// takes no room. The C library's 64-bit seek, not the one under test.
+bool WriteAt(const std::string& path, uint64_t offset, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+#ifdef _WIN32
+  bool ok = _fseeki64(f, static_cast<int64_t>(offset), SEEK_SET) == 0;
+#else
+  bool ok = fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+  ok = ok && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
 }
 
 }  // namespace
@@ -100,4 +114,36 @@ TEST(ManyWords, ABuildPastAMillionDistinctWordsKeepsEveryWord) {
   ASSERT_TRUE(norvel::getFileList(c.index, c.loaded.words, c.loaded.total_files, words[kWords - 1],
                                   &files));
   EXPECT_EQ(files, std::vector<uint32_t>{kDocuments});
+}
+
+// Posting offsets are 32-bit: a postings file may reach 4 GB, and a word whose postings
+// lie past 2 GB must be found like any other.
+TEST(LargeIndex, PostingsPastTwoGigabytesAreRead) {
+  Corpus c;
+  const uint32_t kFar = 0x90000000u;  // 2.25 GB
+  ASSERT_TRUE(norvel_test::WriteBytes(c.IndexFile("_stats.dat"), LE({2, 3})));
+  ASSERT_TRUE(
+      norvel_test::WriteBytes(c.IndexFile("_ndxwrds.dat"),
+                              norvel_test::Record(0, "near") + norvel_test::Record(kFar, "far")));
+  ASSERT_TRUE(norvel_test::WriteBytes(
+      c.IndexFile("_file0.dat"), norvel_test::Record(0, "a.txt") + norvel_test::Record(0, "b.txt") +
+                                     norvel_test::Record(0, "c.txt")));
+  std::string postings = LE({2, 3, 0, 0});
+  ASSERT_TRUE(WriteAt(c.IndexFile("_ndxfile.dat"), kFar, postings));
+  {
+    // The near word's postings at the start of the same file.
+    std::FILE* f = std::fopen(c.IndexFile("_ndxfile.dat").c_str(), "r+b");
+    ASSERT_TRUE(f);
+    std::string near = LE({0, 1, 0, 0});
+    EXPECT_EQ(std::fwrite(near.data(), 1, near.size(), f), near.size());
+    std::fclose(f);
+  }
+  ASSERT_EQ(c.Load(), 0) << c.Log();
+  std::vector<uint32_t> files;
+  ASSERT_TRUE(norvel::getFileList(c.index, c.loaded.words, c.loaded.total_files, "near", &files));
+  EXPECT_EQ(files, std::vector<uint32_t>{1});
+  EXPECT_TRUE(norvel::getFileList(c.index, c.loaded.words, c.loaded.total_files, "far", &files))
+      << c.Log();
+  EXPECT_EQ(files, (std::vector<uint32_t>{2, 3}));
+  EXPECT_FALSE(c.Logged("getFileList():Seek error in file index."));
 }

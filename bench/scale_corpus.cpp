@@ -1,5 +1,9 @@
-// Writes a corpus of many small documents for the scale benchmark:
+// Writes a corpus for the scale benchmark, of many small documents:
 //   scale_corpus DEST COUNT
+// or of many distinct words, as a helpdesk's request IDs and host names bring them:
+//   scale_corpus --words DEST WORDS
+// Document k of the latter holds 1,000 words of its own, "hd" and a 13-digit number
+// (word i is hd followed by i, i counting from 0), and "scaleall".
 // Document k (1 to COUNT) is DEST/dNNNNNNN.txt, so that the listing's byte order gives it
 // file number k. Each holds 8 to 24 words drawn from a Zipf-like mix over a vocabulary of
 // 300,000 made-up words (under the words limit however many documents there are), plus:
@@ -80,12 +84,42 @@ void Write(const std::string& dest, uint32_t count, uint32_t from, uint32_t step
   }
 }
 
+void WriteFile(const std::string& path, const std::string& text) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    std::perror(path.c_str());
+    std::exit(1);
+  }
+  close(fd);
+}
+
+// The distinct-words corpus: document k (from 1) holds words (k - 1) * 1,000 on.
+void WriteWords(const std::string& dest, uint32_t words) {
+  constexpr uint32_t kPerDocument = 1000;
+  char word[32], name[64];
+  for (uint32_t k = 1; (k - 1) * kPerDocument < words; ++k) {
+    std::string text = "scaleall\n";
+    for (uint32_t i = (k - 1) * kPerDocument; i < k * kPerDocument && i < words; ++i) {
+      std::snprintf(word, sizeof word, "HD%013u%c", i, i % 10 == 9 ? '\n' : ' ');
+      text += word;
+    }
+    std::snprintf(name, sizeof name, "/d%07u.txt", k);
+    WriteFile(dest + name, text);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--words") {
+    mkdir(argv[2], 0755);
+    WriteWords(argv[2], static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)));
+    return 0;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: scale_corpus DEST COUNT\n");
-    return 2;
+    std::fprintf(stderr,
+                 "usage: scale_corpus DEST COUNT\n       scale_corpus --words DEST WORDS\n");
+    return argc == 2 && std::string(argv[1]) == "--help" ? 0 : 2;
   }
   std::string dest = argv[1];
   uint32_t count = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));

@@ -5,6 +5,12 @@ if(WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 __USE_MINGW_ANSI_STDIO=1)
   set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
   set(CMAKE_SHARED_LINKER_FLAGS "${CMAKE_SHARED_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # A 32-bit program marked large-address-aware gets 4 GB of address space on 64-bit
+    # Windows instead of 2 GB: a large index needs it. The tests are built the same way,
+    # so that they run with the addresses the programs get.
+    set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -Wl,--large-address-aware")
+  endif()
 endif()
 
 # Fuzz builds instrument all of our code for coverage; only the fuzz programs link libFuzzer.

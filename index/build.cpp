@@ -147,7 +147,7 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
     ++part.files;
     part.failed_numbered = true;  // until its words are in
     if (end == DocumentEnd::kEntered) {
-      end = reader->EnterWords(part.files, size, &part.table, kBuildTableSize, &part.distinct);
+      end = reader->EnterWords(part.files, size, &part.table, kBuildWordsLimit, &part.distinct);
     }
     if (end != DocumentEnd::kEntered) {
       part.failure = end;
@@ -262,7 +262,11 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
       double share = std::sqrt(1.0 / static_cast<double>(count));
-      parts.back()->table.Reserve(static_cast<size_t>(words_hint * share));
+      try {
+        parts.back()->table.Reserve(static_cast<size_t>(words_hint * share));
+      } catch (const std::bad_alloc&) {
+        // Only a head start: the table grows as words come.
+      }
     }
   }
   return parts;
@@ -276,7 +280,8 @@ void RunParts(Shared* shared, unsigned threads) {
 }
 
 // The distinct words of the last build in this index directory, if any: a good guess of
-// this one's.
+// this one's. Every word record takes at least 6 bytes, so a damaged count cannot stand
+// for more words than the words file holds.
 uint32_t PreviousDistinctWords(const std::string& index_dir) {
   platform::File stats;
   unsigned char b[8];
@@ -285,7 +290,9 @@ uint32_t PreviousDistinctWords(const std::string& index_dir) {
   }
   uint32_t words = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
                    static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-  return std::min(words, kBuildTableSize + 1);
+  platform::FileStatus st;
+  if (!platform::GetFileStatus(platform::JoinPath(index_dir, kWordsFile), &st)) return 0;
+  return static_cast<uint32_t>(std::min<uint64_t>(words, st.size / 6));
 }
 
 struct Outcome {
@@ -368,7 +375,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
       // Merging looks words up in the parts before each part only.
       if (parts.size() > 1) parts.back()->table.ReleaseSlots();
       MergeWords(tables, &merged, threads);
-      limit = parts.size() > 1 && merged.count() > kBuildTableSize;
+      limit = parts.size() > 1 && merged.count() > kBuildWordsLimit;
     }
     if (!limit) {
       // Saving reads the tables in order; their slots are of no further use.

@@ -1,6 +1,7 @@
 // The word table and its routines.
 #include "index/word_table.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -70,6 +71,8 @@ long WordTable::Find(const char* folded, size_t len, uint32_t key) const {
 // Makes the slot array `capacity` slots large, a power of two (at least half of it stays
 // empty, so probes stay short).
 void WordTable::Grow(size_t capacity) {
+  // On a 32-bit system the byte count itself may not fit.
+  if (capacity > SIZE_MAX / sizeof(Slot)) throw std::bad_alloc();
   platform::PageBlock block;
   if (!block.Allocate(capacity * sizeof(Slot))) throw std::bad_alloc();
   Slot* bigger = reinterpret_cast<Slot*>(block.data());  // all empty: zero-filled
@@ -89,6 +92,9 @@ void WordTable::Grow(size_t capacity) {
 }
 
 long WordTable::NewEntry(const char* folded, size_t len, uint32_t key, size_t slot) {
+  // Entry numbers are 32-bit in the slots and a signed long (32-bit on Windows) in Find:
+  // a table full to that is out of room as surely as out of memory.
+  if (count_ >= kMaxEntries) throw std::bad_alloc();
   if ((count_ + 1) * 2 > slot_count()) {
     Grow(slot_count() == 0 ? 1024 : slot_count() * 2);
     Lookup<false>(folded, len, key, &slot);

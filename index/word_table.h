@@ -22,7 +22,13 @@
 
 namespace norvel {
 
-constexpr uint32_t kBuildTableSize = 1000000;  // buckets of a build, also its words limit
+// The buckets of a build: they give the words file its record order (bucket, then first
+// met). More words than buckets only make longer chains.
+constexpr uint32_t kBuildTableSize = 1000000;
+// A build's words are bounded by memory, not by a count: this is only the most that the
+// 32-bit counter and the first field of _stats.dat can hold, far beyond what any memory
+// takes (a table refuses a word before its entry numbers would overflow).
+constexpr uint32_t kBuildWordsLimit = 0xFFFFFFFEu;
 
 // One run of file numbers: first == 0 means the single number `last`.
 struct PostingRun {
@@ -140,6 +146,7 @@ class WordTable {
     uint32_t key;
     uint32_t entry;  // entry + 1, 0 for an empty slot
   };
+  static constexpr size_t kMaxEntries = 0x7FFFFFFE;
   static constexpr unsigned kEntryBits = 16;  // entries per block: 65,536 (a large page)
   static constexpr uint32_t SliceSize(unsigned level) { return 8u << (level < 8 ? level : 8); }
 

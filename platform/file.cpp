@@ -1,6 +1,8 @@
 // Portable part of the file layer: streams and text-mode translation.
 #include "platform/file.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace platform {
@@ -15,8 +17,15 @@ File& File::operator=(File&& other) noexcept {
 }
 
 bool File::Seek(uint64_t offset) {
-  if (!f_ || offset > 0x7fffffffu) return false;
-  return std::fseek(f_, static_cast<long>(offset), SEEK_SET) == 0;
+  // fseek takes a long, 32-bit on Windows: the 64-bit seek reaches past 2 GB (a postings
+  // file may reach 4 GB).
+  if (!f_ || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+#ifdef _WIN32
+  return _fseeki64(f_, static_cast<int64_t>(offset), SEEK_SET) == 0;
+#else
+  static_assert(sizeof(off_t) >= 8, "64-bit file offsets");
+  return fseeko(f_, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
 }
 
 bool File::Close() {

@@ -182,37 +182,6 @@ TEST(Build, TheStopFlagCountsOnlyThePartsBeforeIt) {
   EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")), LE({0}) + std::string("\x05worda", 6));
 }
 
-TEST(Build, WordsLimitFailsWhereTheSequentialBuildFails) {
-  // One document brings the count to the limit; the next holds a new word, repeats and
-  // more new words. The build must stop at the same token as the plain loop would.
-  Corpus c;
-  std::string first;
-  for (uint32_t i = 0; i < norvel::kBuildTableSize; ++i) {
-    first += 'w';
-    uint32_t n = i;
-    do {
-      first += static_cast<char>('a' + n % 26);
-      n /= 26;
-    } while (n);
-    first += ' ';
-  }
-  c.Add("a.txt", first);
-  c.Add("b.txt", "fresh fresh waa another");
-  c.Add("c.txt", "never");
-  norvel_test::ScratchDir reference;
-  uint32_t distinct = 0;
-  EXPECT_EQ(ReferenceBuild(c, reference.path(), &distinct), -1);
-  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
-  EXPECT_TRUE(c.Logged("addFileToIndex():Max words limit reached."));
-  ExpectSameNewIndex(c.index, reference.path());
-  // Parts on threads pass the limit only together: the build is then done again in order.
-  norvel::BuildTuning tuning;
-  tuning.threads = 2;
-  tuning.min_part_documents = 1;
-  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, tuning), -1);
-  ExpectSameNewIndex(c.index, reference.path());
-}
-
 // Two parts over one vocabulary: each part meets every word, the new index holds it once.
 TEST(Build, DistinctWordsShownNeverPassTheIndexNorGoBack) {
   Corpus c;
@@ -234,26 +203,6 @@ TEST(Build, DistinctWordsShownNeverPassTheIndexNorGoBack) {
   uint32_t distinct = progress.distinct_words.load();
   EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")).substr(0, 4), LE({distinct}));
   EXPECT_LE(watch.largest(), distinct);
-  EXPECT_FALSE(watch.went_back());
-}
-
-// Parts that pass the words limit only together: the build done again in order must not
-// take the count shown back to 0.
-TEST(Build, DistinctWordsShownNeverGoBackAtTheWordsLimit) {
-  Corpus c;
-  std::string first;
-  for (uint32_t i = 0; i < norvel::kBuildTableSize; ++i) first += "w" + std::to_string(i) + " ";
-  c.Add("a.txt", first);
-  c.Add("b.txt", "fresh another");
-  norvel::BuildTuning tuning;
-  tuning.threads = 2;
-  tuning.min_part_documents = 1;
-  norvel::JobProgress progress;
-  CounterWatch watch(progress.distinct_words);
-  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), -1);
-  watch.Stop();
-  EXPECT_TRUE(c.Logged("addFileToIndex():Max words limit reached."));
-  EXPECT_EQ(progress.distinct_words.load(), norvel::kBuildTableSize + 1);
   EXPECT_FALSE(watch.went_back());
 }
 

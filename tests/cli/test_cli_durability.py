@@ -135,17 +135,20 @@ class Durability(unittest.TestCase):
         self.assertIn(("sync", app), ev[i + 1:], ev)
 
 
-def distinct_words_document(path, count=1050000):
-    """One document of more distinct words than a build can take: the build saves the
-    documents before it and fails."""
-    letters = "abcdefghijklmnopqrstuvwxyz"
-    with open(path, "w") as f:
-        for n in range(count):
-            w = ""
-            for _ in range(5):
-                w += letters[n % 26]
-                n //= 26
-            f.write("q" + w + "\n")
+# The command of a killed discard runs as this user when the tests run as root, so that a
+# document without read permission cannot be read (root reads every file).
+UNPRIVILEGED = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"]
+
+
+def open_to_all(root):
+    """Lets any user read and write everything under root (the scratch directories of a
+    command that runs unprivileged), except files that no one may read."""
+    for folder, dirs, files in os.walk(root):
+        os.chmod(folder, 0o777)
+        for name in files:
+            path = os.path.join(folder, name)
+            if os.stat(path).st_mode & 0o777:
+                os.chmod(path, 0o666)
 
 
 class KilledAtEachStep:
@@ -156,6 +159,11 @@ class KilledAtEachStep:
 
     SYSCALL = None  # the kind of call at which the command is killed
     EXIT = None  # the exit status of the command when it is not killed
+    PREFIX = []  # what the killed command runs under
+
+    @classmethod
+    def command(cls, d):
+        return cls.PREFIX + [cli.CLI, "index", "--app-dir", d.app, cls.documents, d.index]
 
     @classmethod
     def data(cls):
@@ -186,8 +194,7 @@ class KilledAtEachStep:
         d = cls.fresh_old()
         try:
             cls.old = cls.answer(d)
-            code, _, calls = traced([cli.CLI, "index", "--app-dir", d.app, cls.documents, d.index],
-                                    os.path.join(d.root, "trace.txt"))
+            code, _, calls = traced(cls.command(d), os.path.join(d.root, "trace.txt"))
             assert code == cls.EXIT, code
             cls.kill_steps = cls.steps(calls)
             assert cls.kill_steps, calls
@@ -209,14 +216,15 @@ class KilledAtEachStep:
     def fresh_old(cls):
         d = Dirs()
         d.index_cmd(FIXTURE)
+        if cls.PREFIX:
+            open_to_all(d.root)
         return d
 
     @classmethod
     def killed(cls, d, number):
         """The command, killed as it enters its number-th SYSCALL call; one past the last
         step, it ends as it would."""
-        code, err, _ = traced([cli.CLI, "index", "--app-dir", d.app, cls.documents, d.index],
-                              os.path.join(d.root, "trace.txt"),
+        code, err, _ = traced(cls.command(d), os.path.join(d.root, "trace.txt"),
                               ["-e", "inject=%s:signal=KILL:when=%d" % (cls.SYSCALL, number)])
         last = number > cls.kill_steps[-1]
         assert code == cls.EXIT if last else code not in (0, 1), (number, code, err)
@@ -261,9 +269,21 @@ class KilledDiscard(KilledAtEachStep, unittest.TestCase):
 
     @classmethod
     def data(cls):
+        # A document that cannot be opened: the build saves the documents before it, then
+        # fails and discards what it saved.
         failing = os.path.join(cls.root.root, "failing")
         shutil.copytree(DEMO, failing)
-        distinct_words_document(os.path.join(failing, "zz-too-many-words.txt"))
+        unreadable = os.path.join(failing, "zz-unreadable.txt")
+        with open(unreadable, "w") as f:
+            f.write("one two three\n")
+        os.chmod(unreadable, 0)
+        if os.geteuid() == 0:
+            open_to_all(cls.root.root)
+            probe = subprocess.run(UNPRIVILEGED + [cli.CLI, "--version"], capture_output=True)
+            if probe.returncode != 0:
+                raise unittest.SkipTest("norvel-cli cannot run as an unprivileged user here: "
+                                        + probe.stderr.decode(errors="replace").strip())
+            cls.PREFIX = UNPRIVILEGED
         return failing
 
     @classmethod

@@ -3,9 +3,12 @@
 #include "query/eval_terms.h"
 
 #include <algorithm>
+#include <atomic>
 #include <iterator>
+#include <thread>
 
 #include "index/index_files.h"
+#include "index/parallel.h"
 #include "query/phrase.h"
 
 namespace norvel {
@@ -70,6 +73,87 @@ class GroupLister {
   const InMemoryIndex& index_;
 };
 
+// Reads the candidates to confirm their phrases, on a few threads when there are many: the
+// time goes into opening and reading files, which the system does in parallel.
+class Confirmer {
+ public:
+  Confirmer(const std::string& data_dir, const std::string& index_dir, const InMemoryIndex& index,
+            const std::vector<Listed>& any, const std::vector<Listed>& include,
+            const std::vector<Listed>& exclude, const FileList& any_exact)
+      : data_dir_(data_dir),
+        index_dir_(index_dir),
+        index_(index),
+        any_(any),
+        include_(include),
+        exclude_(exclude),
+        any_exact_(any_exact) {}
+
+  // Appends the candidates that keep to every term to *result. Throws std::bad_alloc.
+  void Run(const FileList& candidates, FileList* result) {
+    std::vector<uint8_t> kept(candidates.size(), 0);
+    size_t threads = candidates.size() < kPerThread ? 1 : Threads();
+    std::atomic<size_t> next{0};
+    std::atomic<bool> out_of_memory{false};
+    OnThreads(threads, [&](size_t) {
+      try {
+        PhraseReader reader(data_dir_, index_dir_, index_);
+        // Small slices handed out in turn: documents differ much in length.
+        for (size_t i; (i = next.fetch_add(kSlice)) < candidates.size();) {
+          for (size_t j = i; j < i + kSlice && j < candidates.size(); ++j) {
+            kept[j] = Keeps(candidates[j], &reader);
+          }
+        }
+      } catch (const std::bad_alloc&) {
+        out_of_memory = true;
+      }
+    });
+    if (out_of_memory) throw std::bad_alloc();
+    for (size_t j = 0; j < candidates.size(); ++j) {
+      if (kept[j]) result->push_back(candidates[j]);
+    }
+  }
+
+ private:
+  static constexpr size_t kPerThread = 64;  // fewer candidates are read on one thread
+  static constexpr size_t kSlice = 8;
+  static size_t Threads() {
+    unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 2 : n > 4 ? 4 : n;
+  }
+
+  bool Holds(const Listed& l, uint32_t n, PhraseReader* reader) const {
+    return Has(l.files, n) && !data_dir_.empty() && reader->Holds(n, l.phrase->tokens);
+  }
+
+  bool Keeps(uint32_t n, PhraseReader* reader) const {
+    if (!any_.empty() && !Has(any_exact_, n)) {
+      bool found = false;
+      for (const Listed& l : any_) {
+        if (l.phrase && Holds(l, n, reader)) {
+          found = true;
+          break;
+        }
+      }
+      if (!found) return false;
+    }
+    for (const Listed& l : include_) {
+      if (l.phrase && !Holds(l, n, reader)) return false;
+    }
+    for (const Listed& l : exclude_) {
+      if (l.phrase && Holds(l, n, reader)) return false;
+    }
+    return true;
+  }
+
+  const std::string& data_dir_;
+  const std::string& index_dir_;
+  const InMemoryIndex& index_;
+  const std::vector<Listed>& any_;
+  const std::vector<Listed>& include_;
+  const std::vector<Listed>& exclude_;
+  const FileList& any_exact_;
+};
+
 }  // namespace
 
 uint32_t EvaluateWithTerms(const std::string& index_dir, const InMemoryIndex& index,
@@ -95,33 +179,8 @@ uint32_t EvaluateWithTerms(const std::string& index_dir, const InMemoryIndex& in
     if (!l.phrase) candidates = Difference(candidates, l.files);
   }
 
-  // Reading confirms the phrases of the candidates that are left.
-  PhraseReader reader(data_dir, index_dir, index);
-  auto holds = [&](const Listed& l, uint32_t n) {
-    return Has(l.files, n) && !data_dir.empty() && reader.Holds(n, l.phrase->tokens);
-  };
-  for (uint32_t n : candidates) {
-    if (!any.empty() && !Has(any_exact, n)) {
-      bool found = false;
-      for (const Listed& l : any) {
-        if (l.phrase && holds(l, n)) {
-          found = true;
-          break;
-        }
-      }
-      if (!found) continue;
-    }
-    bool kept = true;
-    for (const Listed& l : include) {
-      if (l.phrase && !holds(l, n)) kept = false;
-      if (!kept) break;
-    }
-    for (const Listed& l : exclude) {
-      if (!kept) break;
-      if (l.phrase && holds(l, n)) kept = false;
-    }
-    if (kept) result->push_back(n);
-  }
+  Confirmer confirm(data_dir, index_dir, index, any, include, exclude, any_exact);
+  confirm.Run(candidates, result);
   return static_cast<uint32_t>(result->size());
 }
 

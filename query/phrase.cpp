@@ -1,6 +1,8 @@
 // Phrase confirmation: a token matcher and the reading of candidate documents.
 #include "query/phrase.h"
 
+#include <cstring>
+
 #include "index/index_files.h"
 #include "index/tokenizer.h"
 #include "platform/path.h"
@@ -37,7 +39,7 @@ bool PhraseMatcher::Step(const char* token, size_t len) {
 
 PhraseReader::PhraseReader(const std::string& data_dir, const std::string& index_dir,
                            const InMemoryIndex& index)
-    : data_dir_(data_dir), index_dir_(index_dir), index_(index), block_(16384) {}
+    : data_dir_(data_dir), index_dir_(index_dir), index_(index), block_(65536) {}
 
 bool PhraseReader::NameOf(uint32_t n, std::string* name) {
   uint32_t k = ListOfFile(n);
@@ -64,8 +66,10 @@ bool PhraseReader::NameOf(uint32_t n, std::string* name) {
 bool PhraseReader::Holds(uint32_t n, const std::vector<std::string>& tokens) {
   std::string name;
   if (tokens.empty() || !NameOf(n, &name)) return false;
-  platform::TextReader reader;
-  if (!reader.Open(platform::JoinPath(data_dir_, name))) return false;
+  // Read in binary: a CR LF pair separates tokens as the lone LF of text mode would, so
+  // only text mode's end of text at byte 0x1A needs doing here.
+  platform::File file;
+  if (!file.Open(platform::JoinPath(data_dir_, name), "rb")) return false;
   PhraseMatcher matcher(&tokens);
   TokenScanner scanner;
   bool found = false;
@@ -73,12 +77,14 @@ bool PhraseReader::Holds(uint32_t n, const std::vector<std::string>& tokens) {
     found = matcher.Step(text, len);
     return !found;  // the first occurrence ends the reading
   };
-  // Blocks end where TextReader stops filling them; a token cut by a block end waits in
-  // the scanner for the rest.
+  // A token cut by a block end waits in the scanner for the rest.
   for (;;) {
-    size_t got = reader.Read(block_.data(), block_.size());
+    size_t got = file.Read(block_.data(), block_.size());
     if (got == 0) break;
-    if (!scanner.Feed(block_.data(), got, on_token)) break;
+    const void* end_of_text = std::memchr(block_.data(), 0x1A, got);
+    if (end_of_text)
+      got = static_cast<size_t>(static_cast<const char*>(end_of_text) - block_.data());
+    if (!scanner.Feed(block_.data(), got, on_token) || end_of_text) break;
   }
   if (!found) scanner.Finish(on_token);
   return found;

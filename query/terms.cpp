@@ -34,23 +34,22 @@ bool PrefixOfWord(std::string_view word, std::string* text) {
 
 std::vector<uint32_t> PrefixFiles(const std::string& index_dir, const InMemoryIndex& index,
                                   const std::string& prefix) {
-  // Many words may match: their documents are marked in one table of all file numbers
-  // rather than merged list by list.
-  std::vector<uint8_t> held(static_cast<size_t>(index.total_files) + 1, 0);
+  std::vector<uint32_t> files;
+  // Many words may match: their lists come through one open postings file, and their
+  // documents are marked in one table of all file numbers rather than merged list by list.
+  PostingsFile postings;
+  std::vector<uint8_t> held;
   std::vector<uint32_t> list;
-  bool any = false;
   ForEachPrefixWord(index.words, prefix, [&](size_t entry) {
-    std::string_view w = index.words.Text(entry);
-    if (getFileList(index_dir, index.words, index.total_files, std::string(w), &list)) {
-      for (uint32_t n : list) {
-        if (n < held.size()) held[n] = 1;
-      }
-      any = true;
+    if (held.empty()) {
+      if (!postings.Open(index_dir)) return false;
+      held.assign(static_cast<size_t>(index.total_files) + 1, 0);
+    }
+    if (postings.Read(index.words.PostingOffset(entry), index.total_files, &list)) {
+      for (uint32_t n : list) held[n] = 1;  // Read leaves out numbers above total files
     }
     return true;
   });
-  std::vector<uint32_t> files;
-  if (!any) return files;
   for (uint32_t n = 1; n < held.size(); ++n) {
     if (held[n]) files.push_back(n);
   }

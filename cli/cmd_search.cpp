@@ -35,8 +35,8 @@ const char kSearchUsage[] =
     "                  (default: the program's directory)\n"
     "  --data DIR      the data directory the index was built from\n"
     "  --page N        the result page to print (with --data)\n"
-    "  --color=WHEN    mark the query words in what is printed: auto (the default: only\n"
-    "                  on a terminal), always or never\n"
+    "  --color=WHEN    mark the query words in what is printed: never (the default, as\n"
+    "                  grep's), auto (only on a terminal; a pipe gets plain bytes) or always\n"
     "\n"
     "Exit status: 0 when documents were found, 1 when none (\"No results.\"), 2 on an error.\n";
 
@@ -179,7 +179,7 @@ int RunSearchCommand(const std::vector<std::string>& args) {
       return UsageError(self, "--page needs a page number from 1 up");
     }
   }
-  std::string color = parsed.Value("--color", "auto");
+  std::string color = parsed.Value("--color", "never");
   if (color != "auto" && color != "always" && color != "never") {
     return UsageError(self, "--color takes auto, always or never");
   }

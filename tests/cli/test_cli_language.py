@@ -236,6 +236,7 @@ class PhrasesAndPrefixes(unittest.TestCase):
 
 class Marking(unittest.TestCase):
     def test_color_marks_query_words_and_a_pipe_gets_plain_bytes(self):
+        """never is the default; auto marks only on a terminal."""
         d = test_cli.Dirs()
         try:
             data = os.path.join(d.root, "docs")
@@ -245,13 +246,18 @@ class Marking(unittest.TestCase):
             d.index_cmd(data)
             _, plain, _ = d.search('"printer jams" licen*', "--data", data, expect=0)
             _, auto, _ = d.search('"printer jams" licen*', "--data", data, "--color=auto")
-            self.assertEqual(plain, auto)
+            self.assertEqual(plain, auto)  # a pipe gets plain bytes
             self.assertNotIn(b"\x1b", plain)
             _, marked, _ = d.search('"printer jams" licen*', "--data", data, "--color=always")
             on, off = b"\x1b[01;31m\x1b[K", b"\x1b[m\x1b[K"
             self.assertIn(b"The %sprinter%s %sjams%s; %slicensed%s toner."
                           % (on, off, on, off, on, off), marked)
             self.assertEqual(marked.replace(on, b"").replace(off, b""), plain)
+            if os.name == "posix" and not test_cli.RUNNER:
+                from terminal import run_in_terminal
+                shown, _ = run_in_terminal([test_cli.CLI, "search", "--app-dir", d.app, "--data",
+                                            data, "--color=auto", d.index, "licen*"])
+                self.assertIn(b"%slicensed%s" % (on, off), shown)
             _, _, err = d.search("x", "--color=sometimes", expect=2)
             self.assertIn("--color takes auto, always or never", err)
             _, _, err = d.search('"printer jams"', expect=2)  # no --data, no settings

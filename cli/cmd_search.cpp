@@ -183,7 +183,8 @@ int RunSearchCommand(const std::vector<std::string>& args) {
   if (color != "auto" && color != "always" && color != "never") {
     return UsageError(self, "--color takes auto, always or never");
   }
-  g_color = color == "always" || (color == "auto" && IsTerminal(1));
+  // auto leaves a console that cannot show colour (Windows before 10) plain.
+  g_color = color == "always" || (color == "auto" && IsTerminal(1) && EnableColorOutput());
   std::string app_dir = AppDirectory(parsed);
   ConsoleUi ui;
   LogWatch log(app_dir);

@@ -179,8 +179,16 @@ uint32_t EvaluateWithTerms(const std::string& index_dir, const InMemoryIndex& in
     if (!l.phrase) candidates = Difference(candidates, l.files);
   }
 
-  Confirmer confirm(data_dir, index_dir, index, any, include, exclude, any_exact);
-  confirm.Run(candidates, result);
+  bool phrases = false;
+  for (const auto* group : {&any, &include, &exclude}) {
+    for (const Listed& l : *group) phrases = phrases || l.phrase != nullptr;
+  }
+  if (!phrases) {
+    result->swap(candidates);  // words and prefixes alone: the index's answer is exact
+  } else {
+    Confirmer confirm(data_dir, index_dir, index, any, include, exclude, any_exact);
+    confirm.Run(candidates, result);
+  }
   return static_cast<uint32_t>(result->size());
 }
 

@@ -1,6 +1,8 @@
 // The SQLite FTS5 side of the benchmark: a contentless, detail=none index of the same
 // documents with the same word characters, and the same queries run inside one process.
 //   fts5_bench build DATA_DIR DB          -> "files bytes seconds peak_kb"
+//   fts5_bench build-positions DATA_DIR DB -> the same with token positions (detail=full),
+//                                            which phrase queries need
 //   fts5_bench query DB REPEAT QUERY...   -> per query: "results ms ms ..." (one time per repeat)
 #include <sqlite3.h>
 
@@ -34,7 +36,7 @@ std::string ReadText(const std::string& path) {
   return text;
 }
 
-int Build(const std::string& data_dir, const std::string& db_path) {
+int Build(const std::string& data_dir, const std::string& db_path, bool positions) {
   std::remove(db_path.c_str());
   sqlite3* db = nullptr;
   Check(sqlite3_open(db_path.c_str(), &db), db, "open");
@@ -42,11 +44,10 @@ int Build(const std::string& data_dir, const std::string& db_path) {
   Check(sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr,
                      nullptr),
         db, "pragma");
-  Check(sqlite3_exec(db,
-                     "CREATE VIRTUAL TABLE docs USING fts5(body, content='', detail=none, "
-                     "tokenize=\"ascii tokenchars '-_'\")",
-                     nullptr, nullptr, nullptr),
-        db, "create");
+  std::string create = std::string("CREATE VIRTUAL TABLE docs USING fts5(body, content='', ") +
+                       (positions ? "detail=full" : "detail=none") +
+                       ", tokenize=\"ascii tokenchars '-_'\")";
+  Check(sqlite3_exec(db, create.c_str(), nullptr, nullptr, nullptr), db, "create");
   Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
   sqlite3_stmt* ins = nullptr;
   Check(sqlite3_prepare_v2(db, "INSERT INTO docs(rowid, body) VALUES(?, ?)", -1, &ins, nullptr), db,
@@ -105,9 +106,11 @@ int Query(const std::string& db_path, int repeat, int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 4 && std::string(argv[1]) == "build") return Build(argv[2], argv[3]);
+  if (argc >= 4 && std::string(argv[1]) == "build") return Build(argv[2], argv[3], false);
+  if (argc >= 4 && std::string(argv[1]) == "build-positions") return Build(argv[2], argv[3], true);
   if (argc >= 5 && std::string(argv[1]) == "query")
     return Query(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
-  std::fprintf(stderr, "usage: fts5_bench build DATA_DIR DB | query DB REPEAT QUERY...\n");
+  std::fprintf(stderr,
+               "usage: fts5_bench build|build-positions DATA_DIR DB | query DB REPEAT QUERY...\n");
   return 2;
 }

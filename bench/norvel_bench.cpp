@@ -2,6 +2,8 @@
 //   norvel_bench build DATA_DIR INDEX_DIR APP_DIR     -> "files bytes seconds peak_kb"
 //   norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY... -> per query: "results ms ms ..." (one
 //   time per repeat)
+//   norvel_bench phrase INDEX_DIR APP_DIR DATA_DIR REPEAT QUERY... -> the same, for queries
+//   whose phrases are confirmed by reading the documents of DATA_DIR
 // The build is doIndex followed by the swap of its "_new" files into place.
 #include <cstdio>
 #include <cstdlib>
@@ -56,8 +58,8 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   return 0;
 }
 
-int Query(const std::string& index_dir, const std::string& app_dir, int repeat, int argc,
-          char** argv) {
+int Query(const std::string& index_dir, const std::string& app_dir, const std::string& data_dir,
+          int repeat, int argc, char** argv) {
   norvel::SetLogDirectory(app_dir);
   norvel::InMemoryIndex index;
   if (norvel::readIndexIntoMem(index_dir, app_dir, &index) != 0) return 1;
@@ -68,7 +70,7 @@ int Query(const std::string& index_dir, const std::string& app_dir, int repeat, 
       norvel::QueryWords words;
       norvel::FileList list;
       double t0 = bench::NowSeconds();
-      results = norvel::runQuery(argv[i], index_dir, index, &words, &list);
+      results = norvel::runQuery(argv[i], index_dir, index, &words, &list, data_dir);
       ms.push_back((bench::NowSeconds() - t0) * 1000);
     }
     std::printf("%u", results);
@@ -83,9 +85,12 @@ int Query(const std::string& index_dir, const std::string& app_dir, int repeat, 
 int main(int argc, char** argv) {
   if (argc >= 5 && std::string(argv[1]) == "build") return Build(argv[2], argv[3], argv[4]);
   if (argc >= 6 && std::string(argv[1]) == "query")
-    return Query(argv[2], argv[3], std::atoi(argv[4]), argc - 5, argv + 5);
+    return Query(argv[2], argv[3], "", std::atoi(argv[4]), argc - 5, argv + 5);
+  if (argc >= 7 && std::string(argv[1]) == "phrase")
+    return Query(argv[2], argv[3], argv[4], std::atoi(argv[5]), argc - 6, argv + 6);
   std::fprintf(stderr,
                "usage: norvel_bench build DATA_DIR INDEX_DIR APP_DIR\n"
-               "       norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY...\n");
+               "       norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY...\n"
+               "       norvel_bench phrase INDEX_DIR APP_DIR DATA_DIR REPEAT QUERY...\n");
   return 2;
 }

@@ -21,6 +21,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ONE_WORD = ["kernel", "memory", "interrupt", "scheduler", "firmware", "bluetooth", "hugepage"]
 THREE_WORDS = ["memory device driver", "cpu cache flush", "usb power suspend", "network socket buffer"]
 PLUS_MINUS = ["+memory +device -usb", "+kernel +module -firmware", "+interrupt +timer -arm"]
+# Phrases of two common words: Norvel reads the candidates the index gives to confirm them;
+# FTS5 answers from token positions (an index built with detail=full).
+PHRASES = ['"device driver"', '"memory management"', '"the kernel"', '"of the"']
 
 
 def fts5_query(q):
@@ -91,6 +94,22 @@ def wine_build(exe, corpus, work):
     return float(sec), int(kb)
 
 
+def phrase_table(args, nb, fb, corpus, index, app, work):
+    """Phrase latency: norvel against FTS5 phrase queries over an index with positions."""
+    db = os.path.join(work, "fts-positions.db")
+    run([fb, "build-positions", corpus, db])
+    repeat = max(3, args.repeat // 20)
+    print("\n| phrase (ms) | results | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | norvel/FTS5 p50 |")
+    print("|---|---|---|---|---|---|---|")
+    for q in PHRASES:
+        n_ms, n_counts = samples(run([nb, "phrase", index, app, corpus, str(repeat), q]))
+        f_ms, f_counts = samples(run([fb, "query", db, str(repeat), q]))
+        n50, f50 = pct(n_ms, 50), pct(f_ms, 50)
+        print("| %s | %d / %d | %.1f | %.1f | %.2f | %.2f | %.0fx |" % (
+            q.replace('"', "'"), n_counts[0], f_counts[0], n50, pct(n_ms, 95), f50, pct(f_ms, 95),
+            n50 / max(f50, 1e-6)))
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--corpus", default=None)
@@ -145,6 +164,7 @@ def main():
                 name, n50, pct(n_ms, 95), f50, pct(f_ms, 95), r50, f50 / n50, r50 / n50))
             print("|  results norvel / FTS5 | %s | | %s | | | | |" % (
                 "/".join(map(str, n_counts)), "/".join(map(str, f_counts))), file=sys.stderr)
+        phrase_table(args, nb, fb, corpus, index, app, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

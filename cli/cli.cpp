@@ -106,6 +106,10 @@ bool IsTerminal(int fd) {
   return platform::IsTerminal(fd);
 }
 
+bool EnableColorOutput() {
+  return platform::EnableColorOutput();
+}
+
 std::string ForTerminal(const std::string& text) {
   std::string shown;
   shown.reserve(text.size());

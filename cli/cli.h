@@ -79,6 +79,8 @@ int StartCommand(const char* name, const std::vector<std::string>& args, OptionS
 
 // True when the stream (1 stdout, 2 stderr) is a terminal.
 bool IsTerminal(int fd);
+// Makes standard output's terminal show colour escape sequences; false when it cannot.
+bool EnableColorOutput();
 // text with its control characters (but tab) shown as \xNN, for a terminal, which would
 // take escape sequences in document text or file names for commands.
 std::string ForTerminal(const std::string& text);

@@ -6,18 +6,27 @@
 #include <cstdlib>
 
 #include "cli/cli.h"
+#include "export/settings.h"
 #include "index/in_memory_index.h"
 #include "index/index_lock.h"
+#include "index/word_rules.h"
 #include "viewer/search.h"
 
 namespace norvel_cli {
 
 const char kSearchUsage[] =
-    "usage: norvel-cli search [--app-dir DIR] [--data DATA_DIR [--page N]] INDEX_DIR QUERY\n"
+    "usage: norvel-cli search [--app-dir DIR] [--data DATA_DIR [--page N]] [--color=WHEN]\n"
+    "                         INDEX_DIR QUERY\n"
     "\n"
-    "Searches the index of INDEX_DIR. QUERY is words separated by blanks (its first 255\n"
-    "characters count): a document with any plain word matches; +word must occur and\n"
-    "-word must not. Results come in index order.\n"
+    "Searches the index of INDEX_DIR. QUERY is terms separated by blanks (its first 255\n"
+    "characters count): a document with any plain term matches; +term must occur and\n"
+    "-term must not. Results come in index order. A term is\n"
+    "  word              the word, in any letter case\n"
+    "  \"printer jams\"    a phrase: these words one after the other, whatever punctuation\n"
+    "                    or line breaks stand between them in the document\n"
+    "  licen*            any word beginning with licen\n"
+    "Phrases are confirmed by reading the documents: from --data, else from the data_dir\n"
+    "of the settings file norvel.ini in the application directory.\n"
     "\n"
     "Without --data, prints the names of the matching documents, one per line. With\n"
     "--data, prints result page N (default 1, ten documents a page) as the result view\n"
@@ -27,6 +36,8 @@ const char kSearchUsage[] =
     "                  (default: the program's directory)\n"
     "  --data DIR      the data directory the index was built from\n"
     "  --page N        the result page to print (with --data)\n"
+    "  --color=WHEN    mark the query words in what is printed: never (the default, as\n"
+    "                  grep's), auto (only on a terminal; a pipe gets plain bytes) or always\n"
     "\n"
     "Exit status: 0 when documents were found, 1 when none (\"No results.\"), 2 on an error.\n";
 
@@ -34,30 +45,48 @@ namespace {
 
 constexpr uint32_t kPerPage = 10;
 
-// Document names and text as they are for a pipe, escaped for a terminal.
+// Whether the query words are marked (grep's colour for a match).
+bool g_color = false;
+constexpr char kMarkOn[] = "\x1b[01;31m\x1b[K";
+constexpr char kMarkOff[] = "\x1b[m\x1b[K";
+
+// Document names and text as they are for a pipe, escaped for a terminal; the words the
+// query-word table holds are marked when colour is on.
 class Output {
  public:
-  Output() : terminal_(IsTerminal(1)) {}
+  explicit Output(const norvel::SearchState& state) : terminal_(IsTerminal(1)), state_(state) {}
   const char* operator()(const std::string& text) {
-    shown_ = terminal_ ? ForTerminal(text) : text;
+    shown_.clear();
+    size_t i = 0;
+    while (i < text.size()) {
+      size_t start = i;
+      bool word = norvel::IsWordByte(text[i]);
+      while (i < text.size() && norvel::IsWordByte(text[i]) == word) ++i;
+      std::string part = text.substr(start, i - start);
+      if (terminal_) part = ForTerminal(part);
+      bool mark = word && g_color && norvel::IsQueryWord(state_, text.data() + start, i - start);
+      shown_ += mark ? kMarkOn + part + kMarkOff : part;
+    }
     return shown_.c_str();
   }
 
  private:
   bool terminal_;
+  const norvel::SearchState& state_;
   std::string shown_;
 };
 
 int PrintNames(const char* query, const norvel::PageSources& sources) {
-  Output shown;
   norvel::SearchState state;
-  uint32_t total =
-      norvel::runQuery(query, sources.index_dir, *sources.index, &state.words, &state.result_list);
+  Output shown(state);
+  uint32_t total = norvel::runQuery(query, sources.index_dir, *sources.index, &state.words,
+                                    &state.result_list, sources.data_dir);
   if (total == 0) {
     norvel::ShowBox("No results.", "Info", norvel::BoxStyle::kPlainOk);
     return kExitNone;
   }
   state.result_total = total;
+  if (g_color) state.query_words = norvel::MakeQueryWordTable(state.words, *sources.index);
   for (uint32_t start = 0; start < total; start += kPerPage) {
     state.page_start = start;
     state.page_end = total - start < kPerPage ? total : start + kPerPage;
@@ -68,7 +97,7 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
 }
 
 void PrintPage(const norvel::SearchState& state) {
-  Output shown;
+  Output shown(state);
   for (size_t j = 0; j < state.page_file_names.size(); ++j) {
     std::printf("%u. %s\n", static_cast<unsigned>(state.page_start + j + 1),
                 shown(state.page_file_names[j]));
@@ -107,12 +136,36 @@ bool ParsePageNumber(const std::string& text, uint32_t* page) {
   return true;
 }
 
+bool HasPhrase(const std::vector<norvel::QueryTerm>& terms) {
+  for (const norvel::QueryTerm& t : terms) {
+    if (t.kind == norvel::QueryTerm::Kind::kPhrase) return true;
+  }
+  return false;
+}
+
+// A query with a phrase reads documents: without --data they are where the settings file
+// says. False after a message when there is no data directory to read.
+bool DataDirForPhrases(const std::string& query, const norvel::InMemoryIndex& index,
+                       const std::string& app_dir, std::string* data_dir) {
+  norvel::QueryWords words;
+  norvel::parseQuery(query.c_str(), &words, index.exclusions);
+  if (!HasPhrase(words.any_terms) && !HasPhrase(words.include_terms) &&
+      !HasPhrase(words.exclude_terms)) {
+    return true;
+  }
+  norvel::Settings settings;
+  if (norvel::ReadStartupProperties(app_dir, &settings) == 0) *data_dir = settings.data_dir;
+  if (!data_dir->empty()) return true;
+  Complain("a phrase is confirmed by reading the documents: give --data DATA_DIR");
+  return false;
+}
+
 }  // namespace
 
 int RunSearchCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("search");
   ParsedArgs parsed;
-  int start = StartCommand("search", args, {{"--app-dir", "--data", "--page"}, {}},
+  int start = StartCommand("search", args, {{"--app-dir", "--data", "--page", "--color"}, {}},
                            {2, "expected INDEX_DIR and QUERY"}, &parsed);
   if (start != kGoOn) return start;
   uint32_t page = 1;
@@ -122,6 +175,12 @@ int RunSearchCommand(const std::vector<std::string>& args) {
       return UsageError(self, "--page needs a page number from 1 up");
     }
   }
+  std::string color = parsed.Value("--color", "never");
+  if (color != "auto" && color != "always" && color != "never") {
+    return UsageError(self, "--color takes auto, always or never");
+  }
+  // auto leaves a console that cannot show colour (Windows before 10) plain.
+  g_color = color == "always" || (color == "auto" && IsTerminal(1) && EnableColorOutput());
   std::string app_dir = AppDirectory(parsed);
   ConsoleUi ui;
   LogWatch log(app_dir);
@@ -134,6 +193,9 @@ int RunSearchCommand(const std::vector<std::string>& args) {
     return kExitError;
   }
   std::string query = norvel::QueryFromField(parsed.positional[1]);
+  if (sources.data_dir.empty() && !DataDirForPhrases(query, index, app_dir, &sources.data_dir)) {
+    return kExitError;
+  }
   int status = parsed.values.count("--data") ? PrintResultPage(query.c_str(), sources, page)
                                              : PrintNames(query.c_str(), sources);
   // A failure the engine only logged (a damaged file list, say) is said here too.

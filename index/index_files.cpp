@@ -649,3 +649,44 @@ bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t 
 }
 
 }  // namespace norvel
+
+namespace norvel {
+
+bool PostingsFile::Open(const std::string& index_dir) {
+  if (!file_.Open(platform::JoinPath(index_dir, kPostingsFile), "rb")) {
+    WriteLog("getFileList():Cannot open file index.");
+    return false;
+  }
+  return true;
+}
+
+bool PostingsFile::Read(uint32_t offset, uint32_t total_files, std::vector<uint32_t>* out) {
+  out->clear();
+  if (!file_.Seek(offset)) {
+    WriteLog("getFileList():Seek error in file index.");
+    return false;
+  }
+  unsigned char buf[1024 + 8];
+  size_t held = 0;
+  for (;;) {
+    size_t got = file_.Read(buf + held, 1024);
+    if (got == 0) break;  // the end of the file also ends the list
+    held += got;
+    size_t pos = 0;
+    for (; held - pos >= 8; pos += 8) {
+      uint32_t first = LoadLE32(buf + pos), last = LoadLE32(buf + pos + 4);
+      if (first == 0 && last == 0) return !out->empty();
+      if (!ExpandPair(first, last, total_files, out)) {
+        WriteLog("getFileList():Bad postings in file index.");
+        out->clear();
+        return false;
+      }
+    }
+    std::memmove(buf, buf + pos, held - pos);
+    held -= pos;
+  }
+  if (file_.Error()) out->clear();
+  return !out->empty();
+}
+
+}  // namespace norvel

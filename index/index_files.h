@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "index/word_table.h"
+#include "platform/file.h"
 
 namespace norvel {
 
@@ -125,5 +126,19 @@ int readFileList(const std::string& index_dir, uint32_t lists, uint32_t total_fi
 // table (checked where NORVEL_EXPECTS is on).
 bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t total_files,
                  const std::string& word, std::vector<uint32_t>* out);
+
+// The postings file held open while the lists of many words are read in turn (a prefix's
+// words): one open instead of one per word.
+class PostingsFile {
+ public:
+  // False, after getFileList's log line, when the file cannot be opened.
+  bool Open(const std::string& index_dir);
+  // The list of the word whose posting offset is given, as getFileList reads it. Throws
+  // std::bad_alloc.
+  bool Read(uint32_t offset, uint32_t total_files, std::vector<uint32_t>* out);
+
+ private:
+  platform::File file_;
+};
 
 }  // namespace norvel

@@ -1,9 +1,14 @@
-// The console on Windows: _isatty, and the console's echo turned off with SetConsoleMode
-// (line input stays on, so the console still edits the line and Enter ends it).
+// The console on Windows: _isatty, colour escapes switched on, and the console's echo turned off
+// with SetConsoleMode (line input stays on, so the console still edits the line and Enter ends it).
 #include <io.h>
 #include <windows.h>
 
 #include "platform/console.h"
+
+// Older MinGW headers lack it; consoles before Windows 10 refuse it.
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
 
 namespace platform {
 
@@ -13,6 +18,14 @@ struct HiddenTyping::Saved {
 
 bool IsTerminal(int fd) {
   return _isatty(fd) != 0;
+}
+
+bool EnableColorOutput() {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (out == INVALID_HANDLE_VALUE || !GetConsoleMode(out, &mode)) return false;
+  if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) return true;
+  return SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
 HiddenTyping::HiddenTyping() {

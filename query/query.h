@@ -1,6 +1,6 @@
-// Queries: parsing the search text into AllnAny, Include (+) and Exclude (-) words, their
-// evaluation against the index into the ascending list of matching file numbers, and the
-// query-word table that the viewer marks.
+// Queries: parsing the search text into AllnAny, Include (+) and Exclude (-) words, phrases
+// and prefixes, their evaluation against the index into the ascending list of matching file
+// numbers, and the query-word table that the viewer marks.
 #pragma once
 
 #include <cstdint>
@@ -9,20 +9,37 @@
 
 #include "index/in_memory_index.h"
 #include "index/word_table.h"
+#include "query/terms.h"
 
 namespace norvel {
 
 // The three word groups of a query, folded, in query order; a word typed twice is there
-// twice. Only the blank separates; a leading '+' or '-' is the prefix.
+// twice. Only the blank separates; a leading '+' or '-' is the prefix. A double quote
+// opens a phrase that runs to the next one (or the end of the query); a word ending in
+// '*' may be a prefix. Phrases of one token are words; longer phrases and prefixes are
+// terms of the same three groups.
 struct QueryWords {
   std::vector<std::string> all_n_any;  // no prefix: a document with any of them is a candidate
   std::vector<std::string> include;    // '+': every result holds each of them
   std::vector<std::string> exclude;    // '-': no result holds any of them
+  std::vector<QueryTerm> any_terms;    // phrases and prefixes of the three groups
+  std::vector<QueryTerm> include_terms;
+  std::vector<QueryTerm> exclude_terms;
 
+  bool HasTerms() const {
+    return !any_terms.empty() || !include_terms.empty() || !exclude_terms.empty();
+  }
+  // Something to search for: an AllnAny or Include word or term.
+  bool Searchable() const {
+    return !all_n_any.empty() || !include.empty() || !any_terms.empty() || !include_terms.empty();
+  }
   void Clear() {
     all_n_any.clear();
     include.clear();
     exclude.clear();
+    any_terms.clear();
+    include_terms.clear();
+    exclude_terms.clear();
   }
 };
 
@@ -47,17 +64,27 @@ uint32_t subtractList(FileList* accumulator, const FileList& list);
 // Combines the groups over the index of index_dir: union of the AllnAny words' documents,
 // narrowed to those holding every Include word, minus those holding any Exclude word. A
 // query of Include words only yields the documents holding all of them; AllnAny words
-// that occur nowhere yield nothing. Returns the count and fills result (ascending).
+// that occur nowhere yield nothing. Phrases and prefixes take part as words do; a phrase's
+// candidates are read from data_dir to confirm it (without a data directory a phrase of
+// several tokens holds nowhere). Returns the count and fills result (ascending).
 uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
-                   const QueryWords& words, FileList* result);
+                   const QueryWords& words, FileList* result,
+                   const std::string& data_dir = std::string());
 
 // parseQuery then evalQuery. The number of results; 0 for an empty query, a query without
-// AllnAny or Include words, nothing found or a failure. words and result are filled.
+// AllnAny or Include words or terms, nothing found or a failure. words and result are
+// filled.
 uint32_t runQuery(const char* query, const std::string& index_dir, const InMemoryIndex& index,
-                  QueryWords* words, FileList* result);
+                  QueryWords* words, FileList* result, const std::string& data_dir = std::string());
 
 // Fills table, made with (AllnAny count + Include count) buckets, with every AllnAny and
 // Include word once (posting offset 0).
 void buildQueryWordTable(const QueryWords& words, WordTable* table);
+
+// The query-word table of a search: the table above for a query of words alone; with
+// phrases and prefixes, also every token of the AllnAny and Include phrases and the index
+// words their prefixes match (at most kMaxMarkedPrefixWords per prefix). Throws
+// std::bad_alloc.
+WordTable MakeQueryWordTable(const QueryWords& words, const InMemoryIndex& index);
 
 }  // namespace norvel

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "index/index_files.h"
+#include "query/eval_terms.h"
 #include "query/query.h"
 
 namespace norvel {
@@ -121,10 +122,12 @@ uint32_t Evaluate(const std::string& index_dir, const InMemoryIndex& index, cons
 }  // namespace
 
 uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
-                   const QueryWords& words, FileList* result) {
+                   const QueryWords& words, FileList* result, const std::string& data_dir) {
   result->clear();
   if (!index.loaded()) return 0;
   try {
+    // A query of words alone keeps its own evaluation, step for step.
+    if (words.HasTerms()) return EvaluateWithTerms(index_dir, index, words, data_dir, result);
     return Evaluate(index_dir, index, words, result);
   } catch (const std::bad_alloc&) {
     result->clear();
@@ -133,11 +136,11 @@ uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
 }
 
 uint32_t runQuery(const char* query, const std::string& index_dir, const InMemoryIndex& index,
-                  QueryWords* words, FileList* result) {
+                  QueryWords* words, FileList* result, const std::string& data_dir) {
   result->clear();
   if (parseQuery(query, words, index.exclusions) != 0) return 0;
-  if (words->all_n_any.empty() && words->include.empty()) return 0;
-  return evalQuery(index_dir, index, *words, result);
+  if (!words->Searchable()) return 0;
+  return evalQuery(index_dir, index, *words, result, data_dir);
 }
 
 }  // namespace norvel

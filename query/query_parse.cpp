@@ -11,16 +11,28 @@ namespace {
 
 enum class Group { kAllnAny, kInclude, kExclude };
 
-// The blank is the only separator; tabs and punctuation belong to the token.
-template <typename OnToken>
-void ForEachToken(const char* query, OnToken&& on_token) {
+// The blank is the only separator between words; tabs and punctuation belong to the
+// word. A double quote ends a word and opens a phrase, which runs to the next double
+// quote or the end of the query; a '+' or '-' just before the opening quote, at the start
+// of a term, is the phrase's group. A query without a double quote is cut at blanks only.
+template <typename OnWord, typename OnPhrase>
+void ForEachTerm(const char* query, OnWord&& on_word, OnPhrase&& on_phrase) {
   const char* p = query;
   while (*p) {
     while (*p == ' ') ++p;
     if (!*p) break;
+    char sign = 0;
+    if ((*p == '+' || *p == '-') && p[1] == '"') sign = *p++;
+    if (*p == '"') {
+      const char* start = ++p;
+      while (*p && *p != '"') ++p;
+      on_phrase(sign, std::string(start, static_cast<size_t>(p - start)));
+      if (*p) ++p;
+      continue;
+    }
     const char* start = p;
-    while (*p && *p != ' ') ++p;
-    on_token(std::string(start, static_cast<size_t>(p - start)));
+    while (*p && *p != ' ' && *p != '"') ++p;
+    on_word(std::string(start, static_cast<size_t>(p - start)));
   }
 }
 
@@ -41,39 +53,87 @@ bool ClassifyToken(std::string token, const WordTable& exclusions, Group* group,
   return !exclusions.Contains(*word);
 }
 
+Group GroupOfSign(char sign) {
+  return sign == '+' ? Group::kInclude : sign == '-' ? Group::kExclude : Group::kAllnAny;
+}
+
+// Collects the terms into *out, naming the allocation that failed for the log.
+class Collector {
+ public:
+  Collector(QueryWords* out, const WordTable& exclusions) : out_(out), exclusions_(exclusions) {}
+  const char* failing = "parseQuery():Malloc failure for AllnAny word data.";
+
+  void Word(const std::string& token) {
+    Group group = Group::kAllnAny;
+    std::string word;
+    bool kept = ClassifyToken(token, exclusions_, &group, &word);
+    QueryTerm prefix;
+    prefix.kind = QueryTerm::Kind::kPrefix;
+    prefix.tokens.emplace_back();
+    if (PrefixOfWord(word, &prefix.tokens[0])) {
+      Terms(group)->push_back(std::move(prefix));
+    } else if (kept) {
+      Words(group)->push_back(std::move(word));
+    }
+  }
+
+  // A phrase of one token is that word; a phrase without tokens is nothing.
+  void Phrase(char sign, const std::string& text) {
+    Group group = GroupOfSign(sign);
+    QueryTerm phrase;
+    phrase.tokens = CutFoldedTokens(text);
+    if (phrase.tokens.empty()) return;
+    if (phrase.tokens.size() == 1) {
+      if (!exclusions_.Contains(phrase.tokens[0])) {
+        Words(group)->push_back(std::move(phrase.tokens[0]));
+      }
+      return;
+    }
+    Terms(group)->push_back(std::move(phrase));
+  }
+
+ private:
+  std::vector<std::string>* Words(Group group) {
+    switch (group) {
+      case Group::kInclude:
+        failing = "parseQuery():Malloc failure for Include word data.";
+        return &out_->include;
+      case Group::kExclude:
+        failing = "parseQuery():Malloc failure for Exclude word data.";
+        return &out_->exclude;
+      default:
+        failing = "parseQuery():Malloc failure for AllnAny word data.";
+        return &out_->all_n_any;
+    }
+  }
+  std::vector<QueryTerm>* Terms(Group group) {
+    Words(group);  // names the group's failure
+    return group == Group::kInclude   ? &out_->include_terms
+           : group == Group::kExclude ? &out_->exclude_terms
+                                      : &out_->any_terms;
+  }
+
+  QueryWords* out_;
+  const WordTable& exclusions_;
+};
+
 }  // namespace
 
 int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions) {
   out->Clear();
   if (!query) return -1;
-  const char* failing = "parseQuery():Malloc failure for AllnAny word data.";
+  Collector collect(out, exclusions);
   try {
-    ForEachToken(query, [&](const std::string& token) {
-      Group group;
-      std::string word;
-      if (!ClassifyToken(token, exclusions, &group, &word)) return;
-      switch (group) {
-        case Group::kAllnAny:
-          failing = "parseQuery():Malloc failure for AllnAny word data.";
-          out->all_n_any.push_back(std::move(word));
-          break;
-        case Group::kInclude:
-          failing = "parseQuery():Malloc failure for Include word data.";
-          out->include.push_back(std::move(word));
-          break;
-        case Group::kExclude:
-          failing = "parseQuery():Malloc failure for Exclude word data.";
-          out->exclude.push_back(std::move(word));
-          break;
-      }
-    });
+    ForEachTerm(
+        query, [&](const std::string& token) { collect.Word(token); },
+        [&](char sign, const std::string& text) { collect.Phrase(sign, text); });
   } catch (const std::bad_alloc&) {
     out->Clear();
-    WriteLog(failing);
+    WriteLog(collect.failing);
     return -1;
   }
   // Exclude words alone are no query.
-  if (out->all_n_any.empty() && out->include.empty()) {
+  if (!out->Searchable()) {
     out->Clear();
     return -1;
   }
@@ -86,6 +146,34 @@ void buildQueryWordTable(const QueryWords& words, WordTable* table) {
       insertWord(0, word.data(), word.size(), table);
     }
   }
+}
+
+WordTable MakeQueryWordTable(const QueryWords& words, const InMemoryIndex& index) {
+  size_t count = words.all_n_any.size() + words.include.size();
+  if (!words.HasTerms()) {
+    WordTable table(static_cast<uint32_t>(count));
+    buildQueryWordTable(words, &table);
+    return table;
+  }
+  // Marked words of the terms: every phrase token, and a prefix's words up to the bound.
+  std::vector<std::string> marked;
+  for (const auto* group : {&words.any_terms, &words.include_terms}) {
+    for (const QueryTerm& term : *group) {
+      if (term.kind == QueryTerm::Kind::kPhrase) {
+        marked.insert(marked.end(), term.tokens.begin(), term.tokens.end());
+        continue;
+      }
+      size_t taken = 0;
+      ForEachPrefixWord(index.words, term.tokens[0], [&](size_t entry) {
+        marked.emplace_back(index.words.Text(entry));
+        return ++taken < kMaxMarkedPrefixWords;
+      });
+    }
+  }
+  WordTable table(static_cast<uint32_t>(count + marked.size() > 0 ? count + marked.size() : 1));
+  buildQueryWordTable(words, &table);
+  for (const std::string& word : marked) insertWord(0, word.data(), word.size(), &table);
+  return table;
 }
 
 }  // namespace norvel

@@ -38,9 +38,10 @@ int RunSearch(const char* query, const PageSources& sources, SearchState* state,
   if (!sources.index) return -1;
   std::string text = QueryFromField(query ? query : "");
   platform::WallTime start = platform::NowWall();
-  uint32_t total =
-      runQuery(text.c_str(), sources.index_dir, *sources.index, &state->words, &state->result_list);
+  uint32_t total = runQuery(text.c_str(), sources.index_dir, *sources.index, &state->words,
+                            &state->result_list, sources.data_dir);
   state->words.exclude.clear();  // Exclude words live only during the search
+  state->words.exclude_terms.clear();
   if (total == 0) {
     ReleaseSearch(state);
     SetStatusText("");
@@ -56,9 +57,7 @@ int RunSearch(const char* query, const PageSources& sources, SearchState* state,
   std::snprintf(status, sizeof status, "%4.6f seconds|Total=%u", seconds, total);
   SetStatusText(status_note + status);
   try {
-    state->query_words = WordTable(
-        static_cast<uint32_t>(state->words.all_n_any.size() + state->words.include.size()));
-    buildQueryWordTable(state->words, &state->query_words);
+    state->query_words = MakeQueryWordTable(state->words, *sources.index);
   } catch (const std::bad_alloc&) {
     ReleaseSearch(state);
     ShowMessage(kInfo, 10, "Query Words");

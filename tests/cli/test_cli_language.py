@@ -1,0 +1,276 @@
+"""The search language's phrases ("printer jams") and prefixes (print*), checked against an
+independent reading of their rules on a generated corpus and on the installed packages'
+copyright files; and norvel-cli search's --color marking.
+
+The reading, written from the rules and sharing no code with the engine:
+- a double quote opens a phrase that runs to the next double quote or the query's end; a
+  '+' or '-' just before it, at the start of a term, is its group; a double quote also
+  ends a plain word;
+- a phrase is cut into tokens (runs of 0-9, A-Z, a-z, '-', '_'), A-Z folded; no token:
+  nothing; one token: that word; more: the documents whose own token sequence (every token)
+  holds them one after the other, provided one of them is an index word (a letter first,
+  at most 254 characters, not excluded): a phrase without any index word finds nothing;
+- a word (after its +/-) ending in '*' with at least one character before it and no other
+  '*' is a prefix: the documents holding an index word that begins with what precedes '*';
+- words, phrases and prefixes combine as words do.
+
+usage: test_cli_language.py --cli PATH [--runner WRAPPER]
+"""
+
+import argparse
+import os
+import random
+import re
+import shutil
+import sys
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import test_cli  # noqa: E402
+from reference import Reference  # noqa: E402
+
+TOKEN = re.compile(rb"[0-9A-Za-z_-]+")
+
+
+def tokens_of(text):
+    return [t.lower() for t in TOKEN.findall(text)]
+
+
+def is_word(token):
+    return len(token) <= 254 and token[:1].isalpha()
+
+
+class Reading(Reference):
+    """Reference's documents and postings, with each document's token sequence."""
+
+    def __init__(self, data_dir, app_dir):
+        super().__init__(data_dir, app_dir)
+        root = os.fsencode(data_dir)
+        self.sequences = []
+        for name in self.names:
+            with open(os.path.join(root, name), "rb") as f:
+                self.sequences.append(tokens_of(f.read().split(b"\x1a", 1)[0]))
+
+    def terms(self, query):
+        """(group, kind, value) per term; kind is word, phrase or prefix."""
+        out, i = [], 0
+        while i < len(query):
+            if query[i:i + 1] == b" ":
+                i += 1
+                continue
+            sign = b""
+            if query[i:i + 1] in (b"+", b"-") and query[i + 1:i + 2] == b'"':
+                sign, i = query[i:i + 1], i + 1
+            if query[i:i + 1] == b'"':
+                end = query.find(b'"', i + 1)
+                end = len(query) if end < 0 else end
+                toks = tokens_of(query[i + 1:end])
+                i = end + 1
+                if len(toks) == 1 and toks[0] not in self.excluded:
+                    out.append((sign, "word", toks[0]))
+                elif len(toks) > 1:
+                    out.append((sign, "phrase", toks))
+                continue
+            m = re.match(rb'[^ "]+', query[i:])
+            token, i = m.group(0).lower(), i + m.end()
+            sign = token[:1] if token[:1] in (b"+", b"-") else b""
+            word = token[len(sign):]
+            if len(word) >= 2 and word.endswith(b"*") and b"*" not in word[:-1]:
+                out.append((sign, "prefix", word[:-1]))
+            elif word not in self.excluded:
+                out.append((sign, "word", word))
+        return out
+
+    def docs(self, kind, value):
+        if kind == "word":
+            return set(self.postings.get(value, set()))
+        if kind == "prefix":
+            return {n for w, ns in self.postings.items() if w.startswith(value) for n in ns}
+        if not any(is_word(t) and t not in self.excluded for t in value):
+            return set()
+        k = len(value)
+        return {n + 1 for n, seq in enumerate(self.sequences)
+                if any(seq[j:j + k] == value for j in range(len(seq) - k + 1))}
+
+    def search(self, query):
+        if isinstance(query, str):
+            query = os.fsencode(query)
+        query = query[:255].split(b"\0", 1)[0]
+        groups = {b"": [], b"+": [], b"-": []}
+        for sign, kind, value in self.terms(query):
+            groups[sign].append(self.docs(kind, value))
+        if not groups[b""] and not groups[b"+"]:
+            return []
+        if groups[b""]:
+            found = set().union(*groups[b""])
+            if not found:
+                return []
+        else:
+            found = set(groups[b"+"][0])
+        for s in groups[b"+"]:
+            found &= s
+        for s in groups[b"-"]:
+            found -= s
+        return [self.names[n - 1] for n in sorted(found)]
+
+
+VOCAB = ["printer", "Printers", "printing", "print", "jams", "jam", "paper", "PAPER", "papers",
+         "out", "of", "the", "licence", "license", "licensed", "e-mail", "x86_64", "2024",
+         "3com", "tray", "toner", "Out", "fuser", "wi-fi", "a", "b", "a_b", "z" * 260]
+SEPARATORS = [" ", " ", " ", "\n", "\r\n", ", ", ". ", "\t", " (", ") ", "'", " \xe9 ", "/"]
+
+
+def generate_corpus(data, rng):
+    """Documents with repeated phrases, every kind of separator, long documents that cross
+    every read block, an end-of-text byte, an empty file and a file that is no .txt."""
+    for n in range(60):
+        words = rng.randint(1, 40) if n % 7 else rng.randint(3000, 9000)
+        parts = []
+        for _ in range(words):
+            parts.append(rng.choice(VOCAB) if rng.random() < 0.9
+                         else "".join(rng.choice("abcdefgh") for _ in range(rng.randint(1, 6))))
+            parts.append(rng.choice(SEPARATORS))
+        text = "".join(parts)
+        if n % 11 == 3:
+            cut = len(text) // 2
+            text = text[:cut] + "\x1a printer jams after the end" + text[cut:]
+        with open(os.path.join(data, "doc%02d.txt" % n), "wb") as f:
+            f.write(text.encode("latin-1"))
+    # A phrase whose start repeats in the document; a phrase that ends the document; phrases
+    # and tokens cut by the ends of read blocks (powers of two from 4 KiB up).
+    edges = {"edge-repeat.txt": b"x a a a b a b a a b y", "edge-end.txt": b"x y toner fuser"}
+    for k, size in enumerate([4096, 8192, 16384, 32768, 65536]):
+        filler = b"q " * ((size - 5 + k) // 2)
+        edges["edge-block%d.txt" % k] = filler[:size - 5 + k] + b" fuser\r\ntray toner"
+    for name, text in edges.items():
+        with open(os.path.join(data, name), "wb") as f:
+            f.write(text)
+    open(os.path.join(data, "empty.txt"), "wb").close()
+    with open(os.path.join(data, "other.doc"), "wb") as f:
+        f.write(b"printer jams")
+
+
+def generate_queries(ref, rng, count):
+    def phrase_from_a_document():
+        seq = rng.choice([s for s in ref.sequences if len(s) > 4])
+        j = rng.randrange(len(seq) - 3)
+        toks = [t.decode("latin-1") for t in seq[j:j + rng.randint(2, 4)]]
+        toks = [t.upper() if rng.random() < 0.2 else t for t in toks]
+        return '"%s"' % rng.choice([" ", ", ", ".", " / "]).join(toks)
+
+    def term():
+        kind = rng.random()
+        if kind < 0.4:
+            t = phrase_from_a_document()
+        elif kind < 0.55:
+            t = '"%s %s"' % (rng.choice(VOCAB[:20]), rng.choice(VOCAB[:20]))
+        elif kind < 0.8:
+            w = rng.choice(VOCAB[:24]).lower()
+            t = w[:rng.randint(1, len(w))] + "*"
+        else:
+            t = rng.choice(VOCAB[:24])
+        return rng.choice(["", "", "+", "-"]) + t
+
+    queries = ['"printer jams"', '+"out of paper"', '-"the printer" printer', '"of the"',
+               '"2024 3com"', '"2024"', '"of"', '""', '"', 'print*', '+licen* -licensed',
+               'pr*nt*', '*', '+*', 'a*', '"printer jams', 'jams"printer jams"', 'printer"',
+               '-"printer jams"', '"printer  jams" "jams printer" -pap*', '"a b a b"',
+               '"a a b"', '"a b a a b"', '"fuser tray"', '"toner fuser"', '"%s"' % ("z" * 200), '"x86_64 2024"', '"e-mail wi-fi"']
+    while len(queries) < count:
+        queries.append(" ".join(term() for _ in range(rng.randint(1, 4))))
+    return queries
+
+
+class PhrasesAndPrefixes(unittest.TestCase):
+    def check(self, d, ref, queries):
+        for q in queries:
+            _, out, _ = d.search(q)
+            self.assertEqual(out.split(b"\n")[:-1] if out else [], ref.search(q), q)
+
+    def test_generated_corpus_agrees_with_the_reading(self):
+        rng = random.Random(18)
+        d = test_cli.Dirs()
+        try:
+            data = os.path.join(d.root, "docs")
+            os.mkdir(data)
+            generate_corpus(data, rng)
+            with open(os.path.join(d.app, "xcludelist.ini"), "wb") as f:
+                f.write(b"of THE\r\n")
+            # The documents are read from the settings' data directory.
+            with open(os.path.join(d.app, "norvel.ini"), "wb") as f:
+                f.write(b"data_dir=" + os.fsencode(data) + b"\r\n")
+            d.index_cmd(data)
+            ref = Reading(data, d.app)
+            queries = generate_queries(ref, rng, 160)
+            self.check(d, ref, queries)
+            found = sum(1 for q in queries if ref.search(q))
+            self.assertGreater(found, 60)  # the generated queries find something, mostly
+        finally:
+            d.cleanup()
+
+    def test_copyright_files_agree_with_the_reading(self):
+        src = "/usr/share/doc"
+        if not os.path.isdir(src):
+            self.skipTest("no /usr/share/doc")
+        d = test_cli.Dirs()
+        try:
+            data = os.path.join(d.root, "docs")
+            os.mkdir(data)
+            for pkg in sorted(os.listdir(src))[:300]:
+                path = os.path.join(src, pkg, "copyright")
+                if os.path.isfile(path):
+                    shutil.copy(path, os.path.join(data, pkg + ".txt"))
+            d.index_cmd(data)
+            with open(os.path.join(d.app, "norvel.ini"), "wb") as f:
+                f.write(b"data_dir=" + os.fsencode(data) + b"\r\n")
+            ref = Reading(data, d.app)
+            self.check(d, ref, [
+                '"free software"', '"GNU General Public License" +version', 'licen*',
+                '+redistribut* -"public domain"', '"without warranty" -gpl*', '"2.0"',
+                '"as is" "AS-IS"', '+"copyright holders and contributors" -bsd',
+                '"Apache License, Version 2.0"', 'mit* -"expat"', '"you can redistribute it"'])
+        finally:
+            d.cleanup()
+
+
+class Marking(unittest.TestCase):
+    def test_color_marks_query_words_and_a_pipe_gets_plain_bytes(self):
+        """never is the default; auto marks only on a terminal."""
+        d = test_cli.Dirs()
+        try:
+            data = os.path.join(d.root, "docs")
+            os.mkdir(data)
+            with open(os.path.join(data, "a.txt"), "wb") as f:
+                f.write(b"The printer jams; licensed toner.")
+            d.index_cmd(data)
+            _, plain, _ = d.search('"printer jams" licen*', "--data", data, expect=0)
+            _, auto, _ = d.search('"printer jams" licen*', "--data", data, "--color=auto")
+            self.assertEqual(plain, auto)  # a pipe gets plain bytes
+            self.assertNotIn(b"\x1b", plain)
+            _, marked, _ = d.search('"printer jams" licen*', "--data", data, "--color=always")
+            on, off = b"\x1b[01;31m\x1b[K", b"\x1b[m\x1b[K"
+            self.assertIn(b"The %sprinter%s %sjams%s; %slicensed%s toner."
+                          % (on, off, on, off, on, off), marked)
+            self.assertEqual(marked.replace(on, b"").replace(off, b""), plain)
+            if os.name == "posix" and not test_cli.RUNNER:
+                from terminal import run_in_terminal
+                shown, _ = run_in_terminal([test_cli.CLI, "search", "--app-dir", d.app, "--data",
+                                            data, "--color=auto", d.index, "licen*"])
+                self.assertIn(b"%slicensed%s" % (on, off), shown)
+            _, _, err = d.search("x", "--color=sometimes", expect=2)
+            self.assertIn("--color takes auto, always or never", err)
+            _, _, err = d.search('"printer jams"', expect=2)  # no --data, no settings
+            self.assertIn("give --data", err)
+        finally:
+            d.cleanup()
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--runner")
+    args, rest = parser.parse_known_args()
+    test_cli.CLI = os.path.abspath(args.cli)
+    test_cli.RUNNER = args.runner
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

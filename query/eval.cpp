@@ -135,7 +135,7 @@ uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
 uint32_t runQuery(const char* query, const std::string& index_dir, const InMemoryIndex& index,
                   QueryWords* words, FileList* result) {
   result->clear();
-  if (parseQuery(query, words, index.exclusions) != 0) return 0;
+  if (parseQuery(query, words, index.exclusions, index.rules) != 0) return 0;
   if (words->all_n_any.empty() && words->include.empty()) return 0;
   return evalQuery(index_dir, index, *words, result);
 }

@@ -25,9 +25,9 @@ void ForEachToken(const char* query, OnToken&& on_token) {
 }
 
 // The word of a token and its group; false when the exclusion table drops it.
-bool ClassifyToken(std::string token, const WordTable& exclusions, Group* group,
+bool ClassifyToken(std::string token, const WordTable& exclusions, WordRules rules, Group* group,
                    std::string* word) {
-  toLowerWord(&token);
+  if (rules == WordRules::kAscii) toLowerWord(&token);
   *group = Group::kAllnAny;
   size_t skip = 0;
   if (token[0] == '+') {
@@ -38,12 +38,13 @@ bool ClassifyToken(std::string token, const WordTable& exclusions, Group* group,
     skip = 1;
   }
   *word = token.substr(skip);
+  if (rules == WordRules::kInternational) *word = FoldIntlText(*word);
   return !exclusions.Contains(*word);
 }
 
 }  // namespace
 
-int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions) {
+int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions, WordRules rules) {
   out->Clear();
   if (!query) return -1;
   const char* failing = "parseQuery():Malloc failure for AllnAny word data.";
@@ -51,7 +52,7 @@ int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions) 
     ForEachToken(query, [&](const std::string& token) {
       Group group;
       std::string word;
-      if (!ClassifyToken(token, exclusions, &group, &word)) return;
+      if (!ClassifyToken(token, exclusions, rules, &group, &word)) return;
       switch (group) {
         case Group::kAllnAny:
           failing = "parseQuery():Malloc failure for AllnAny word data.";

@@ -200,7 +200,8 @@ HoverInfo SearchSession::Hover(int x, int y) const {
     hover.over_link = true;
     if (!state_.document_view && static_cast<size_t>(link) < state_.page_file_names.size()) {
       hover.has_status = true;
-      hover.status = state_.page_file_names[link];
+      // A name the code page cannot spell is held as UTF-8: shown with '?' for what it lacks.
+      hover.status = DisplayName(state_.page_file_names[link]);
     }
   } else if (state_.page_end != 0) {
     const PageBounds page{state_.page_start, state_.page_end, state_.result_total};

@@ -7,18 +7,21 @@
 #include "platform/dir.h"
 #include "platform/handle_win.h"
 #include "platform/path.h"
+#include "platform/wide_win.h"
 
 namespace platform {
 
 bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing) {
   *listing = DirListing();
-  WIN32_FIND_DATAA fd;
-  norvel::FindFiles find(JoinPath(dir, "*").c_str(), &fd);
+  // Listed wide, so that a name the code page cannot spell is listed (as UTF-8) too.
+  WIN32_FIND_DATAW fd;
+  norvel::FindFilesW find(WidePath(JoinPath(dir, "*")).c_str(), &fd);
   if (!find.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!WildcardMatch(pattern.c_str(), fd.cFileName)) continue;
-    listing->Add(fd.cFileName, (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow);
+    const std::string name = NameFromWide(fd.cFileName);
+    if (!WildcardMatch(pattern.c_str(), name.c_str())) continue;
+    listing->Add(name.c_str(), (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow);
   } while (find.Next(&fd));
   listing->Sort();
   return true;
@@ -38,15 +41,18 @@ ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_
   std::string path = JoinPath(dir_, std::string(listing.name(i)));
   if (!listing.size_known()) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return Result::kNoStatus;
+    if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
+      return Result::kNoStatus;
+    }
     *size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
   } else {
     *size = listing.file_size(i);  // the listing's size stands for the status
   }
   if (*size == 0) return Result::kOk;
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.
-  norvel::KernelHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  norvel::KernelHandle h(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h || GetFileType(h.get()) != FILE_TYPE_DISK) return Result::kCannotOpen;
   file_ = reinterpret_cast<intptr_t>(h.release());
   return Result::kOk;
@@ -73,23 +79,23 @@ void ListedFileReader::Close() {
 namespace platform {
 
 bool RemoveDirectoryTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
+  WIN32_FIND_DATAW fd;
   bool ok = true;
   // The search is closed before the directory itself is removed.
-  if (norvel::FindFiles find(JoinPath(dir, "*").c_str(), &fd); find.valid()) {
+  if (norvel::FindFilesW find(WidePath(JoinPath(dir, "*")).c_str(), &fd); find.valid()) {
     do {
-      std::string name = fd.cFileName;
+      std::string name = NameFromWide(fd.cFileName);
       if (name == "." || name == "..") continue;
       std::string path = JoinPath(dir, name);
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         ok = RemoveDirectoryTree(path) && ok;
       } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ok = DeleteFileA(path.c_str()) && ok;
+        SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ok = DeleteFileW(WidePath(path).c_str()) && ok;
       }
     } while (find.Next(&fd));
   }
-  return RemoveDirectoryA(dir.c_str()) && ok;
+  return RemoveDirectoryW(WidePath(dir).c_str()) && ok;
 }
 
 }  // namespace platform

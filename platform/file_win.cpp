@@ -10,6 +10,7 @@
 
 #include "platform/file.h"
 #include "platform/file_mode.h"
+#include "platform/wide_win.h"
 
 namespace platform {
 
@@ -19,7 +20,7 @@ namespace {
 constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 HANDLE OpenHandle(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
-  return CreateFileA(path.c_str(), access, kShare, nullptr, disposition,
+  return CreateFileW(WidePath(path).c_str(), access, kShare, nullptr, disposition,
                      FILE_ATTRIBUTE_NORMAL | flags, nullptr);
 }
 
@@ -120,7 +121,7 @@ bool File::Open(const std::string& path, const char* mode) {
 
 bool GetFileStatus(const std::string& path, FileStatus* out) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return false;
   out->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   out->mtime =
       static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -130,12 +131,14 @@ bool GetFileStatus(const std::string& path, FileStatus* out) {
 }
 
 bool RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
+  return DeleteFileW(WidePath(path).c_str()) != 0;
 }
 
 bool RenameReplace(const std::string& from, const std::string& to) {
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      return true;
+    }
     DWORD err = GetLastError();
     if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED && err != ERROR_LOCK_VIOLATION)
       return false;
@@ -145,7 +148,7 @@ bool RenameReplace(const std::string& from, const std::string& to) {
 }
 
 bool MakeDirectory(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+  return CreateDirectoryW(WidePath(path).c_str(), nullptr) != 0;
 }
 
 void SleepMillis(unsigned ms) {

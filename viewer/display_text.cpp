@@ -84,6 +84,19 @@ std::string ToAnsiDisplay(std::string_view text) {
   return out;
 }
 
+std::string DisplayName(const std::string& name) {
+  bool lacking = false;
+  for (size_t i = 0; i < name.size();) {
+    uint32_t cp;
+    size_t used = DecodeChar(name.data() + i, name.size() - i, true, &cp);
+    bool utf8 = used > 1 || static_cast<unsigned char>(name[i]) < 0x80;
+    if (!utf8) return name;  // not UTF-8: a name in the code page
+    lacking = lacking || ToAnsi(cp) == kUnshownChar;
+    i += used;
+  }
+  return lacking ? ToAnsiDisplay(name) : name;
+}
+
 bool IsAnsiWordChar(unsigned char c) {
   return IntlCharClass(platform::AnsiCodePoint(c)) != 0;
 }

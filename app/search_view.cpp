@@ -9,6 +9,7 @@
 #include "index/marker.h"
 #include "index/swap.h"
 #include "platform/path.h"
+#include "viewer/display_text.h"
 #include "viewer/document_layout.h"
 #include "viewer/page_layout.h"
 #include "viewer/paging.h"
@@ -30,13 +31,25 @@ SearchSession::SearchSession(Settings* settings, InMemoryIndex* index, JobProgre
     : settings_(settings), index_(index), job_(job), view_(view) {
   view_->relayout_page = [this] { LayOutPage(); };
   view_->is_query_word = [this](const std::string& word) {
+    if (index_->rules == WordRules::kInternational) {
+      const std::string utf8 = AnsiWordToUtf8(word);
+      return IsQueryWord(state_, utf8.data(), utf8.size(), index_->rules);
+    }
     return IsQueryWord(state_, word.data(), word.size());
+  };
+  view_->is_word_char = [this](unsigned char c) {
+    return index_->rules == WordRules::kInternational ? IsAnsiWordChar(c) : IsWordChar(c);
   };
   view_->follow_link = [this](int link) { FollowLink(link); };
 }
 
 PageSources SearchSession::Sources() const {
   return PageSources{settings_->data_dir, settings_->index_dir, index_};
+}
+
+void SearchSession::ShowableExcerpts() {
+  if (index_->rules != WordRules::kInternational) return;
+  for (std::string& excerpt : state_.page_excerpts) excerpt = ToAnsiDisplay(excerpt);
 }
 
 void SearchSession::LayOutPage() {
@@ -154,6 +167,7 @@ void SearchSession::OnSearch(const std::string& field_text) {
     view_->SetupScrollBars();
     return;
   }
+  ShowableExcerpts();
   LayOutPage();
   ShowFromStart();
 }
@@ -182,7 +196,11 @@ void SearchSession::FollowLink(int link) {
       const std::string path =
           platform::JoinPath(settings_->data_dir, state_.page_file_names[link]);
       view_->document_view = true;
-      readFile(view_->metrics(), view_->GetViewRect(0).top, path, &view_->layout());
+      // A document of an international index is shown in the window's code page.
+      AnsiDisplayConverter shown;
+      const bool intl = index_->rules == WordRules::kInternational;
+      readFile(view_->metrics(), view_->GetViewRect(0).top, path, &view_->layout(),
+               intl ? &shown : nullptr);
       view_->LayoutChanged();
       // A document that cannot be shown leaves the user on the page, not in an empty
       // view without a way back.
@@ -198,6 +216,7 @@ void SearchSession::FollowLink(int link) {
   state_.page_file_names.clear();
   state_.page_excerpts.clear();
   GetNextPage(&state_, Sources());
+  ShowableExcerpts();
   view_->document_view = state_.document_view;
   // The selection's lines and columns belong to the layout being replaced.
   view_->ClearSelection();
@@ -212,7 +231,8 @@ HoverInfo SearchSession::Hover(int x, int y) const {
     hover.over_link = true;
     if (!state_.document_view && static_cast<size_t>(link) < state_.page_file_names.size()) {
       hover.has_status = true;
-      hover.status = state_.page_file_names[link];
+      // A name the code page cannot spell is held as UTF-8: shown with '?' for what it lacks.
+      hover.status = DisplayName(state_.page_file_names[link]);
     }
   } else if (state_.page_end != 0) {
     const PageBounds page{state_.page_start, state_.page_end, state_.result_total};

@@ -47,6 +47,8 @@ class SearchSession {
   PageSources Sources() const;
 
  private:
+  // The page's excerpts of an international index, in the window's code page.
+  void ShowableExcerpts();
   void LayOutPage();
   void ShowFromStart();
   bool LockIndexForReading(SwapLock* reading);

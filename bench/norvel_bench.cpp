@@ -7,6 +7,7 @@
 // The build is doIndex followed by the swap of its "_new" files into place.
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,14 @@ uint64_t CorpusBytes(const std::string& data_dir, int* files) {
   return bytes;
 }
 
-int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir) {
+int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
+          std::optional<norvel::WordRules> rules) {
   norvel::SetLogDirectory(app_dir);
   int files = 0;
   uint64_t bytes = CorpusBytes(data_dir, &files);
   norvel::JobProgress progress;
   double start = bench::NowSeconds();
-  if (norvel::doIndex(data_dir, index_dir, app_dir, &progress) != 0) {
+  if (norvel::doIndex(data_dir, index_dir, app_dir, &progress, norvel::BuildTuning(), rules) != 0) {
     std::fprintf(stderr, "norvel_bench: the build failed, see %s\n", app_dir.c_str());
     return 1;
   }
@@ -83,7 +85,13 @@ int Query(const std::string& index_dir, const std::string& app_dir, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 5 && std::string(argv[1]) == "build") return Build(argv[2], argv[3], argv[4]);
+  // "build DATA INDEX APP [international]": the word rules of the index built.
+  if (argc >= 5 && std::string(argv[1]) == "build") {
+    bool intl = argc >= 6 && std::string(argv[5]) == "international";
+    return Build(
+        argv[2], argv[3], argv[4],
+        intl ? std::optional<norvel::WordRules>(norvel::WordRules::kInternational) : std::nullopt);
+  }
   if (argc >= 6 && std::string(argv[1]) == "query")
     return Query(argv[2], argv[3], "", std::atoi(argv[4]), argc - 5, argv + 5);
   if (argc >= 7 && std::string(argv[1]) == "phrase")

@@ -124,13 +124,17 @@ def main():
     work = tempfile.mkdtemp(prefix="norvel-bench-")
     try:
         app, index, db = (os.path.join(work, n) for n in ("app", "index", "fts.db"))
+        intl_index = os.path.join(work, "index-intl")
         os.makedirs(app)
         os.makedirs(index)
+        os.makedirs(intl_index)
         nb, fb = os.path.join(args.bin, "norvel_bench"), os.path.join(args.bin, "fts5_bench")
 
         # Both builds read a corpus already in the page cache; each takes its best of N runs.
         subprocess.run("cat %s/*.txt > /dev/null" % corpus, shell=True, check=True)
         n_runs = [run([nb, "build", corpus, index, app]).split() for _ in range(args.builds)]
+        i_runs = [run([nb, "build", corpus, intl_index, app, "international"]).split()
+                  for _ in range(args.builds)]
         f_runs = [run([fb, "build", corpus, db]).split() for _ in range(args.builds)]
         files, size, n_sec, n_kb = min(n_runs, key=lambda r: float(r[2]))
         _, _, f_sec, f_kb = min(f_runs, key=lambda r: float(r[2]))
@@ -141,11 +145,16 @@ def main():
         print("| build | seconds | MB/s | peak memory | index size |")
         print("|---|---|---|---|---|")
         print("| norvel | %.2f | %.0f | %.0f MB | %.1f MB |" % (n_sec, mb / n_sec, int(n_kb) / 1024, n_size / 1e6))
+        _, _, i_sec, i_kb = min(i_runs, key=lambda r: float(r[2]))
+        i_sec = float(i_sec)
+        print("| norvel, international words | %.2f | %.0f | %.0f MB | %.1f MB |" % (
+            i_sec, mb / i_sec, int(i_kb) / 1024, dir_size(intl_index) / 1e6))
         print("| SQLite FTS5 | %.2f | %.0f | %.0f MB | %.1f MB |" % (f_sec, mb / f_sec, int(f_kb) / 1024, f_size / 1e6))
         if args.wine_cli:
             w_runs = [wine_build(args.wine_cli, corpus, work) for _ in range(args.builds)]
             w_sec, w_kb = min(w_runs)
             print("| norvel-cli.exe under Wine | %.2f | %.0f | %.0f MB | |" % (w_sec, mb / w_sec, w_kb / 1024))
+        print("| ratio international/ASCII words | %.2fx | | | |" % (i_sec / n_sec))
         print("| ratio FTS5/norvel | %.2fx | | | %.2fx |\n" % (f_sec / n_sec, f_size / n_size))
 
         print("| query (ms) | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | ripgrep p50 | FTS5/norvel p50 | rg/norvel p50 |")

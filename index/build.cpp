@@ -25,6 +25,7 @@
 #include "index/doc_words.h"
 #include "index/index_files.h"
 #include "index/parallel.h"
+#include "index/word_choice.h"
 #include "index/word_files.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
@@ -87,6 +88,7 @@ struct Shared {
   const std::string& data_dir;
   const platform::DirListing& entries;
   const WordTable* exclusions;
+  WordRules rules;
   JobProgress* progress;
   std::vector<std::unique_ptr<Part>>& parts;
   std::atomic<size_t> next_part{0};
@@ -180,7 +182,8 @@ void FailPartForMemory(Shared* shared, size_t p) {
 void Work(Shared* shared) {
   std::unique_ptr<DocumentWordReader> reader;
   try {
-    reader = std::make_unique<DocumentWordReader>(shared->data_dir, shared->exclusions);
+    reader =
+        std::make_unique<DocumentWordReader>(shared->data_dir, shared->exclusions, shared->rules);
   } catch (const std::bad_alloc&) {
     // Without a reader every part this thread takes fails as a document without memory.
   }
@@ -340,9 +343,11 @@ bool WriteLists(const platform::DirListing& entries,
 }
 
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
-          JobProgress* progress, const BuildTuning& tuning) {
+          JobProgress* progress, const BuildTuning& tuning, std::optional<WordRules> choice) {
+  WordRules rules = choice.value_or(WordRules::kAscii);
+  if (!choice && !ReadWordRules(index_dir, false, "doIndex():", &rules)) return -1;
   WordTable exclusions;
-  if (readXcludeWords(app_dir, &exclusions) != 0) return -1;
+  if (readXcludeWords(app_dir, &exclusions, rules) != 0) return -1;
   platform::DirListing entries;
   if (!platform::ListDirectory(data_dir, "*.txt", &entries) || entries.empty()) {
     WriteLog("doIndex():Nothing to index.");
@@ -354,6 +359,8 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   if (platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile))) {
     platform::SyncDirectory(index_dir);
   }
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsChoiceFile));
+  if ((choice || rules != WordRules::kAscii) && !WriteNewWordRules(index_dir, rules)) return -1;
   ListWriter list(index_dir);
   if (!list.Open(0)) {
     WriteLog("doIndex():Cannot write file list.");
@@ -364,7 +371,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   MergedWords merged;
   for (;;) {
     parts = MakeParts(data_dir, entries, threads, tuning, words_hint);
-    Shared shared{data_dir, entries, &exclusions, progress, parts};
+    Shared shared{data_dir, entries, &exclusions, rules, progress, parts};
     RunParts(&shared, threads);
     size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
     parts.resize(last + 1);  // later parts count for nothing
@@ -426,13 +433,18 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
 }  // namespace
 
 int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
-            JobProgress* progress, const BuildTuning& tuning) {
+            JobProgress* progress, const BuildTuning& tuning, std::optional<WordRules> choice) {
   try {
-    return Build(data_dir, index_dir, app_dir, progress, tuning);
+    return Build(data_dir, index_dir, app_dir, progress, tuning, choice);
   } catch (const std::bad_alloc&) {
     WriteLog("doIndex():Malloc failure for Hash table.");
     return -1;
   }
+}
+
+int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
+            JobProgress* progress, const BuildTuning& tuning) {
+  return doIndex(data_dir, index_dir, app_dir, progress, tuning, std::nullopt);
 }
 
 int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+
+#include "index/word_rules_intl.h"
 
 namespace norvel {
 
@@ -24,5 +27,10 @@ int doIndex(const std::string& data_dir, const std::string& index_dir, const std
             JobProgress* progress);
 int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
             JobProgress* progress, const BuildTuning& tuning);
+// The same with the word rules of the new index: without a choice, the rules recorded in
+// index_dir (index/word_choice.h). The new index records a choice when one was made or
+// when its rules are the international ones.
+int doIndex(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
+            JobProgress* progress, const BuildTuning& tuning, std::optional<WordRules> choice);
 
 }  // namespace norvel

@@ -32,8 +32,9 @@ const char* DocumentEndLog(DocumentEnd end) {
   }
 }
 
-DocumentWordReader::DocumentWordReader(const std::string& data_dir, const WordTable* exclusions)
-    : files_(data_dir), exclusions_(exclusions) {}
+DocumentWordReader::DocumentWordReader(const std::string& data_dir, const WordTable* exclusions,
+                                       WordRules rules)
+    : files_(data_dir), exclusions_(exclusions), rules_(rules) {}
 
 DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t i,
                                      uint64_t* size) {
@@ -74,38 +75,12 @@ DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* ta
   return end;
 }
 
-DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, WordTable* table,
-                                           uint32_t limit, uint32_t* distinct_words) {
-  constexpr size_t kBatch = 2048;  // words entered together
-  constexpr size_t kRoom = kMaxWordLength + kTokenSlack;
-  const bool excluding = exclusions_ && exclusions_->present();
-  DocumentEnd end = DocumentEnd::kEntered;
-  auto on_token = [&](const char* token, size_t len, size_t) {
-    char* folded = &folded_[folded_used_];
-    uint32_t key;
-    if (!FoldToken(token, len, folded, &key)) return true;
-    if (excluding && exclusions_->Find(folded, len, key) >= 0) return true;
-    pending_.push_back(
-        Pending{key, static_cast<uint32_t>(folded_used_), static_cast<uint32_t>(len)});
-    folded_used_ += len;
-    if (pending_.size() < kBatch && folded_used_ + kRoom <= folded_.size()) return true;
-    end = EnterPending(file_number, table, limit, distinct_words);
-    return end == DocumentEnd::kEntered;
-  };
+template <typename Scanner, typename OnToken>
+DocumentEnd DocumentWordReader::ReadTokens(uint64_t size, Scanner& scanner, OnToken& on_token) {
   // One read more than the size would need tells the end of the file without a second
   // call; the buffer keeps kTokenSlack bytes after the text for FoldToken.
   size_t want = size < kLargestRead ? static_cast<size_t>(size) + 1 : kLargestRead;
-  try {
-    if (buf_.size() < want + kTokenSlack) buf_.resize(want + kTokenSlack);
-    if (folded_.empty()) folded_.resize(kBatch * 16 + kRoom);
-    pending_.reserve(kBatch);
-  } catch (const std::bad_alloc&) {
-    files_.Close();
-    return DocumentEnd::kNoMemory;  // the build writes the line, if the document counts
-  }
-  pending_.clear();
-  folded_used_ = 0;
-  TokenScanner scanner;
+  DocumentEnd end = DocumentEnd::kEntered;
   uint64_t total = 0;
   for (;;) {
     size_t got = files_.Read(buf_.data(), want);
@@ -118,11 +93,62 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     const void* eot = std::memchr(buf_.data(), 0x1A, got);
     size_t text = eot ? static_cast<size_t>(static_cast<const char*>(eot) - buf_.data()) : got;
     std::memset(buf_.data() + text, 0, kTokenSlack);
-    if (!scanner.Feed(buf_.data(), text, on_token)) break;
+    if (!scanner.Feed(buf_.data(), text, on_token)) return DocumentEnd::kEntered;
     if (eot || (got < want && total >= size)) break;
   }
   files_.Close();
   if (end == DocumentEnd::kEntered) scanner.Finish(on_token);
+  return end;
+}
+
+DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, WordTable* table,
+                                           uint32_t limit, uint32_t* distinct_words) {
+  constexpr size_t kBatch = 2048;  // words entered together
+  constexpr size_t kRoom = kMaxWordLength + kTokenSlack;
+  const bool excluding = exclusions_ && exclusions_->present();
+  DocumentEnd end = DocumentEnd::kEntered;
+  // Takes a word folded at folded_[folded_used_] with its key.
+  auto take = [&](size_t len, uint32_t key) {
+    const char* folded = &folded_[folded_used_];
+    if (excluding && exclusions_->Find(folded, len, key) >= 0) return true;
+    pending_.push_back(
+        Pending{key, static_cast<uint32_t>(folded_used_), static_cast<uint32_t>(len)});
+    folded_used_ += len;
+    if (pending_.size() < kBatch && folded_used_ + kRoom <= folded_.size()) return true;
+    end = EnterPending(file_number, table, limit, distinct_words);
+    return end == DocumentEnd::kEntered;
+  };
+  auto on_token = [&](const char* token, size_t len, size_t) {
+    uint32_t key;
+    if (!FoldToken(token, len, &folded_[folded_used_], &key)) return true;
+    return take(len, key);
+  };
+  // The international scanner delivers words folded already.
+  auto on_word = [&](const char* word, size_t len, size_t) {
+    std::memcpy(&folded_[folded_used_], word, len);
+    return take(len, WordKey(word, len));
+  };
+  size_t want = size < kLargestRead ? static_cast<size_t>(size) + 1 : kLargestRead;
+  try {
+    if (buf_.size() < want + kTokenSlack) buf_.resize(want + kTokenSlack);
+    if (folded_.empty()) folded_.resize(kBatch * 16 + kRoom);
+    pending_.reserve(kBatch);
+  } catch (const std::bad_alloc&) {
+    files_.Close();
+    return DocumentEnd::kNoMemory;  // the build writes the line, if the document counts
+  }
+  pending_.clear();
+  folded_used_ = 0;
+  DocumentEnd read;
+  if (rules_ == WordRules::kInternational) {
+    IntlTokenScanner scanner;
+    read = ReadTokens(size, scanner, on_word);
+  } else {
+    TokenScanner scanner;
+    read = ReadTokens(size, scanner, on_token);
+  }
+  files_.Close();
+  if (end == DocumentEnd::kEntered) end = read;
   // The words of the text read before a read error are entered too.
   if (end == DocumentEnd::kEntered || end == DocumentEnd::kReadError) {
     DocumentEnd entered = EnterPending(file_number, table, limit, distinct_words);

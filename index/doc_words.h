@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "index/word_rules_intl.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 
@@ -30,7 +31,8 @@ const char* DocumentEndLog(DocumentEnd end);
 // Reads documents of one data directory; one reader per thread (it keeps its buffer).
 class DocumentWordReader {
  public:
-  DocumentWordReader(const std::string& data_dir, const WordTable* exclusions);
+  DocumentWordReader(const std::string& data_dir, const WordTable* exclusions,
+                     WordRules rules = WordRules::kAscii);
 
   // Opens a listed document and takes its size; kEntered when it is open (or empty).
   DocumentEnd Open(const platform::DirListing& listing, size_t i, uint64_t* size);
@@ -51,9 +53,13 @@ class DocumentWordReader {
   };
   DocumentEnd EnterPending(uint32_t file_number, WordTable* table, uint32_t limit,
                            uint32_t* distinct_words);
+  // Reads the open document and feeds it to scanner; on_token enters the words.
+  template <typename Scanner, typename OnToken>
+  DocumentEnd ReadTokens(uint64_t size, Scanner& scanner, OnToken& on_token);
 
   platform::ListedFileReader files_;
   const WordTable* exclusions_;
+  WordRules rules_;
   std::vector<char> buf_;
   std::vector<Pending> pending_;
   std::vector<char> folded_;

@@ -8,6 +8,7 @@ void InMemoryIndex::Release() {
   exclusions.Clear();
   std::vector<std::vector<uint32_t>>().swap(name_offsets);
   total_files = 0;
+  rules = WordRules::kAscii;
 }
 
 }  // namespace norvel

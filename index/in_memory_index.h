@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "index/word_rules_intl.h"
 #include "index/word_table.h"
 
 namespace norvel {
@@ -19,6 +20,9 @@ struct InMemoryIndex {
   // Modification time of _stats.dat when the index was loaded (RecordIndexTime); the
   // result pages compare it to notice an index replaced by another instance.
   int64_t stats_mtime = 0;
+  // The rules its words were made with (recorded in the index directory); queries, the
+  // exclusion table and the viewer's marking follow them.
+  WordRules rules = WordRules::kAscii;
 
   bool loaded() const { return words.present(); }
   void Release();

@@ -7,6 +7,7 @@
 #include "core/messages.h"
 #include "index/index_files.h"
 #include "index/record_reader.h"
+#include "index/word_choice.h"
 #include "index/word_files.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -60,7 +61,8 @@ bool PostingOffsetsFit(const std::string& index_dir, const WordTable& words) {
 }
 
 int Load(const std::string& index_dir, const std::string& app_dir, InMemoryIndex* out) {
-  if (readXcludeWords(app_dir, &out->exclusions) != 0) return -1;
+  if (!ReadWordRules(index_dir, false, "readIndexIntoMem():", &out->rules)) return -1;
+  if (readXcludeWords(app_dir, &out->exclusions, out->rules) != 0) return -1;
   uint32_t table_size = 0;
   if (ReadStats(index_dir, &table_size, &out->total_files) != 0) return -1;
   std::string words_path = platform::JoinPath(index_dir, kWordsFile);

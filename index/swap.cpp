@@ -7,6 +7,7 @@
 #include "index/index_files.h"
 #include "index/index_lock.h"
 #include "index/load.h"
+#include "index/word_choice.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/path.h"
@@ -56,6 +57,10 @@ bool RenameNewFiles(const std::string& index_dir) {
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
   if (!MoveIfPresent(index_dir, kNewWordsFile, kWordsFile)) return false;
+  // The recorded word rules go with the words: from here on the swap counts as
+  // interrupted until _stats.dat is renamed, so no reader meets words and rules that do
+  // not belong together.
+  if (!MoveIfPresent(index_dir, kNewWordsChoiceFile, kWordsChoiceFile)) return false;
   if (!MoveIfPresent(index_dir, kNewPostingsFile, kPostingsFile)) return false;
   for (uint32_t k = 0; k < lists.size(); ++k) {
     if (!MoveIfPresent(index_dir, ListFileName(k, true), ListFileName(k))) return false;
@@ -87,6 +92,7 @@ bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
   if (had_stats) platform::SyncDirectory(index_dir);
   bool deleted = DeleteIfPresent(index_dir, kNewStatsTempFile, routine);
   deleted = DeleteIfPresent(index_dir, kNewWordsFile, routine) && deleted;
+  deleted = DeleteIfPresent(index_dir, kNewWordsChoiceFile, routine) && deleted;
   deleted = DeleteIfPresent(index_dir, kNewPostingsFile, routine) && deleted;
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);

@@ -7,6 +7,7 @@
 
 #include "core/messages.h"
 #include "index/tokenizer.h"
+#include "index/word_rules_intl.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -37,7 +38,7 @@ bool ReadTextBlocks(platform::File& file, std::vector<char>& buf, Fn&& fn) {
 
 int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_size,
                    uint32_t* distinct_words, WordTable* table, const WordTable* exclusions,
-                   uint32_t table_size) {
+                   uint32_t table_size, WordRules rules) {
   platform::File file;
   if (!file.Open(path, "rb")) {
     WriteLog("addFileToIndex():Cannot open file.");
@@ -57,7 +58,13 @@ int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_
   auto on_token = [&](const char* token, size_t len, size_t) {
     char folded[kMaxWordLength + kTokenSlack];
     uint32_t key;
-    if (!FoldToken(token, len, folded, &key)) return true;
+    if (rules == WordRules::kInternational) {
+      // The international scanner delivers words already folded.
+      std::memcpy(folded, token, len);
+      key = WordKey(folded, len);
+    } else if (!FoldToken(token, len, folded, &key)) {
+      return true;
+    }
     if (excluding && exclusions->Find(folded, len, key) >= 0) return true;
     int r = table->AddOccurrence(folded, len, file_number, key);
     if (r < 0) {
@@ -73,15 +80,23 @@ int addFileToIndex(uint32_t file_number, const std::string& path, uint64_t file_
     *distinct_words += static_cast<uint32_t>(r);
     return true;
   };
-  TokenScanner scanner;
-  bool read_ok = ReadTextBlocks(
-      file, buf, [&](const char* block, size_t n) { return scanner.Feed(block, n, on_token); });
-  if (!failed && read_ok) scanner.Finish(on_token);
+  bool read_ok;
+  if (rules == WordRules::kInternational) {
+    IntlTokenScanner scanner;
+    read_ok = ReadTextBlocks(
+        file, buf, [&](const char* block, size_t n) { return scanner.Feed(block, n, on_token); });
+    if (!failed && read_ok) scanner.Finish(on_token);
+  } else {
+    TokenScanner scanner;
+    read_ok = ReadTextBlocks(
+        file, buf, [&](const char* block, size_t n) { return scanner.Feed(block, n, on_token); });
+    if (!failed && read_ok) scanner.Finish(on_token);
+  }
   if (!read_ok && !failed) WriteLog("addFileToIndex():Read error.");
   return (failed || !read_ok) ? -1 : 0;
 }
 
-int readXcludeWords(const std::string& app_dir, WordTable* out) {
+int readXcludeWords(const std::string& app_dir, WordTable* out, WordRules rules) {
   *out = WordTable();
   std::string path = platform::JoinPath(app_dir, "xcludelist.ini");
   platform::FileStatus st;
@@ -98,20 +113,27 @@ int readXcludeWords(const std::string& app_dir, WordTable* out) {
     }
     // Every token counts, whatever its first character or length.
     std::vector<char> buf(kReadBlock + kTokenSlack, 0);
-    TokenScanner scanner;
     auto count = [&tokens](const char*, size_t, size_t) {
       ++tokens;
       return true;
     };
-    ReadTextBlocks(file, buf,
-                   [&](const char* block, size_t n) { return scanner.Feed(block, n, count); });
-    scanner.Finish(count);
+    if (rules == WordRules::kInternational) {
+      IntlTokenScanner scanner(true);
+      ReadTextBlocks(file, buf,
+                     [&](const char* block, size_t n) { return scanner.Feed(block, n, count); });
+      scanner.Finish(count);
+    } else {
+      TokenScanner scanner;
+      ReadTextBlocks(file, buf,
+                     [&](const char* block, size_t n) { return scanner.Feed(block, n, count); });
+      scanner.Finish(count);
+    }
   }
   if (tokens == 0) return 0;
   WordTable table(tokens);
   uint32_t distinct = 0;
   try {
-    if (addFileToIndex(1, path, st.size, &distinct, &table, nullptr, tokens) != 0) return -1;
+    if (addFileToIndex(1, path, st.size, &distinct, &table, nullptr, tokens, rules) != 0) return -1;
   } catch (const std::bad_alloc&) {
     WriteLog("readXcludeWords():Malloc failure for exclude words.");
     return -1;

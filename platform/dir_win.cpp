@@ -7,18 +7,21 @@
 #include "platform/dir.h"
 #include "platform/handle_win.h"
 #include "platform/path.h"
+#include "platform/wide_win.h"
 
 namespace platform {
 
 bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing) {
   *listing = DirListing();
-  WIN32_FIND_DATAA fd;
-  FindFiles find(JoinPath(dir, "*").c_str(), &fd);
+  // Listed wide, so that a name the code page cannot spell is listed (as UTF-8) too.
+  WIN32_FIND_DATAW fd;
+  FindFilesW find(WidePath(JoinPath(dir, "*")).c_str(), &fd);
   if (!find.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!WildcardMatch(pattern.c_str(), fd.cFileName)) continue;
-    listing->Add(fd.cFileName, (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow);
+    const std::string name = NameFromWide(fd.cFileName);
+    if (!WildcardMatch(pattern.c_str(), name.c_str())) continue;
+    listing->Add(name.c_str(), (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow);
   } while (find.Next(&fd));
   listing->Sort();
   return true;
@@ -36,7 +39,7 @@ namespace {
 // there but unreadable.
 ListedFileReader::Result WithoutOpening(const std::string& path, uint64_t* size) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
     return ListedFileReader::Result::kNoStatus;
   }
   *size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
@@ -54,8 +57,9 @@ ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_
   *size = 0;
   std::string path = JoinPath(dir_, std::string(listing.name(i)));
   // The share mode of the C runtime's fopen; a device ("NUL.txt") or a pipe is refused.
-  KernelHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  KernelHandle h(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h || GetFileType(h.get()) != FILE_TYPE_DISK) {
     h.reset();
     return WithoutOpening(path, size);
@@ -89,29 +93,29 @@ void ListedFileReader::Close() {
 namespace platform {
 
 std::string StoredName(const std::string& path) {
-  WIN32_FIND_DATAA fd;
-  norvel::FindFiles find(path.c_str(), &fd);
-  return find.valid() ? std::string(fd.cFileName) : std::string();
+  WIN32_FIND_DATAW fd;
+  FindFilesW find(WidePath(path).c_str(), &fd);
+  return find.valid() ? NameFromWide(fd.cFileName) : std::string();
 }
 
 bool RemoveDirectoryTree(const std::string& dir) {
-  WIN32_FIND_DATAA fd;
+  WIN32_FIND_DATAW fd;
   bool ok = true;
   // The search is closed before the directory itself is removed.
-  if (FindFiles find(JoinPath(dir, "*").c_str(), &fd); find.valid()) {
+  if (FindFilesW find(WidePath(JoinPath(dir, "*")).c_str(), &fd); find.valid()) {
     do {
-      std::string name = fd.cFileName;
+      std::string name = NameFromWide(fd.cFileName);
       if (name == "." || name == "..") continue;
       std::string path = JoinPath(dir, name);
       if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         ok = RemoveDirectoryTree(path) && ok;
       } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ok = DeleteFileA(path.c_str()) && ok;
+        SetFileAttributesW(WidePath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ok = DeleteFileW(WidePath(path).c_str()) && ok;
       }
     } while (find.Next(&fd));
   }
-  return RemoveDirectoryA(dir.c_str()) && ok;
+  return RemoveDirectoryW(WidePath(dir).c_str()) && ok;
 }
 
 }  // namespace platform

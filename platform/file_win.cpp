@@ -12,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/file_mode.h"
 #include "platform/handle_win.h"
+#include "platform/wide_win.h"
 
 namespace platform {
 
@@ -21,7 +22,7 @@ namespace {
 constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 KernelHandle OpenHandle(const std::string& path, DWORD access, DWORD disposition, DWORD flags) {
-  return KernelHandle(CreateFileA(path.c_str(), access, kShare, nullptr, disposition,
+  return KernelHandle(CreateFileW(WidePath(path).c_str(), access, kShare, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL | flags, nullptr));
 }
 
@@ -126,7 +127,7 @@ bool File::Sync() {
 
 bool GetFileStatus(const std::string& path, FileStatus* out) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return false;
   out->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   out->mtime =
       static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -136,13 +137,15 @@ bool GetFileStatus(const std::string& path, FileStatus* out) {
 }
 
 bool RemoveFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != 0;
+  return DeleteFileW(WidePath(path).c_str()) != 0;
 }
 
 bool RenameReplace(const std::string& from, const std::string& to) {
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return true;
+    }
     DWORD err = GetLastError();
     if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED && err != ERROR_LOCK_VIOLATION)
       return false;
@@ -155,17 +158,15 @@ bool RenameReplace(const std::string& from, const std::string& to) {
 // commits the rest (deletes) where the file system allows it; FAT and many shares do not,
 // and then the names stay as the system keeps them.
 bool SyncDirectory(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return true;
-  FlushFileBuffers(h);
-  CloseHandle(h);
+  KernelHandle h(CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (h) FlushFileBuffers(h.get());
   return true;
 }
 
 bool MakeDirectory(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+  return CreateDirectoryW(WidePath(path).c_str(), nullptr) != 0;
 }
 
 void SleepMillis(unsigned ms) {

@@ -78,4 +78,16 @@ class FindFiles {
   FindHandle handle_;
 };
 
+// The same over the wide API, for names the ANSI code page cannot spell.
+class FindFilesW {
+ public:
+  FindFilesW(const wchar_t* pattern, WIN32_FIND_DATAW* found)
+      : handle_(FindFirstFileW(pattern, found)) {}
+  bool valid() const { return handle_.valid(); }
+  bool Next(WIN32_FIND_DATAW* found) { return FindNextFileW(handle_.get(), found) != FALSE; }
+
+ private:
+  FindHandle handle_;
+};
+
 }  // namespace platform

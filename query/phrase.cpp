@@ -5,12 +5,13 @@
 
 #include "index/index_files.h"
 #include "index/tokenizer.h"
+#include "index/word_rules_intl.h"
 #include "platform/path.h"
 
 namespace norvel {
 
-PhraseMatcher::PhraseMatcher(const std::vector<std::string>* tokens)
-    : tokens_(tokens), fallback_(tokens->size(), 0) {
+PhraseMatcher::PhraseMatcher(const std::vector<std::string>* tokens, bool folded_tokens)
+    : tokens_(tokens), folded_tokens_(folded_tokens), fallback_(tokens->size(), 0) {
   const std::vector<std::string>& p = *tokens;
   for (size_t k = 1, m = 0; k < p.size(); ++k) {
     while (m > 0 && p[k] != p[m]) m = fallback_[m - 1];
@@ -22,6 +23,7 @@ PhraseMatcher::PhraseMatcher(const std::vector<std::string>* tokens)
 bool PhraseMatcher::Equals(size_t k, const char* token, size_t len) const {
   const std::string& want = (*tokens_)[k];
   if (want.size() != len) return false;  // phrase tokens are shorter than 256 characters
+  if (folded_tokens_) return std::memcmp(want.data(), token, len) == 0;
   for (size_t i = 0; i < len; ++i) {
     if (FoldChar(token[i]) != want[i]) return false;
   }
@@ -70,8 +72,18 @@ bool PhraseReader::Holds(uint32_t n, const std::vector<std::string>& tokens) {
   // only text mode's end of text at byte 0x1A needs doing here.
   platform::File file;
   if (!file.Open(platform::JoinPath(data_dir_, name), "rb")) return false;
+  if (index_.rules == WordRules::kInternational) {
+    PhraseMatcher matcher(&tokens, /*folded_tokens=*/true);
+    IntlTokenScanner scanner(/*every_token=*/true);
+    return Scan(file, scanner, matcher);
+  }
   PhraseMatcher matcher(&tokens);
   TokenScanner scanner;
+  return Scan(file, scanner, matcher);
+}
+
+template <typename Scanner>
+bool PhraseReader::Scan(platform::File& file, Scanner& scanner, PhraseMatcher& matcher) {
   bool found = false;
   auto on_token = [&](const char* text, size_t len, size_t) {
     found = matcher.Step(text, len);

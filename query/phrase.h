@@ -17,15 +17,18 @@ namespace norvel {
 // so every token of the document is compared a bounded number of times.
 class PhraseMatcher {
  public:
-  explicit PhraseMatcher(const std::vector<std::string>* tokens);
-  // Takes the document's next token (raw; only its first 255 characters need be valid when
-  // it is longer). True when it completed the phrase.
+  // folded_tokens: the document's tokens come folded already (the international rules),
+  // else raw, and they are folded here as the ASCII rules fold.
+  explicit PhraseMatcher(const std::vector<std::string>* tokens, bool folded_tokens = false);
+  // Takes the document's next token (only its first 255 characters need be valid when it
+  // is longer). True when it completed the phrase.
   bool Step(const char* token, size_t len);
   void Reset() { matched_ = 0; }
 
  private:
   bool Equals(size_t k, const char* token, size_t len) const;
   const std::vector<std::string>* tokens_;
+  bool folded_tokens_;
   std::vector<size_t> fallback_;  // after k + 1 matched tokens, the shorter match that stays
   size_t matched_ = 0;
 };
@@ -42,6 +45,8 @@ class PhraseReader {
 
  private:
   bool NameOf(uint32_t n, std::string* name);
+  template <typename Scanner>
+  bool Scan(platform::File& file, Scanner& scanner, PhraseMatcher& matcher);
 
   std::string data_dir_;
   std::string index_dir_;

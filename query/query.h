@@ -50,7 +50,10 @@ using FileList = std::vector<uint32_t>;
 // groups, dropping words of the exclusion table (which may be absent). 0 with the groups;
 // -1 with all three empty when nothing is left to search for (no AllnAny and no Include
 // word) or memory ran out (after a log line).
-int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions);
+// With the international rules, a word is folded as index words are (the query's bytes
+// read as UTF-8 where valid, as Windows-1252 elsewhere).
+int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions,
+               WordRules rules = WordRules::kAscii);
 
 // Union: merges list into the accumulator; returns how many of the list's numbers were
 // there already. The list is consumed.

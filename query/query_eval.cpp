@@ -138,7 +138,7 @@ uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
 uint32_t runQuery(const char* query, const std::string& index_dir, const InMemoryIndex& index,
                   QueryWords* words, FileList* result, const std::string& data_dir) {
   result->clear();
-  if (parseQuery(query, words, index.exclusions) != 0) return 0;
+  if (parseQuery(query, words, index.exclusions, index.rules) != 0) return 0;
   if (!words->Searchable()) return 0;
   return evalQuery(index_dir, index, *words, result, data_dir);
 }

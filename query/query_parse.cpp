@@ -37,9 +37,9 @@ void ForEachTerm(const char* query, OnWord&& on_word, OnPhrase&& on_phrase) {
 }
 
 // The word of a token and its group; false when the exclusion table drops it.
-bool ClassifyToken(std::string token, const WordTable& exclusions, Group* group,
+bool ClassifyToken(std::string token, const WordTable& exclusions, WordRules rules, Group* group,
                    std::string* word) {
-  toLowerWord(&token);
+  if (rules == WordRules::kAscii) toLowerWord(&token);
   *group = Group::kAllnAny;
   size_t skip = 0;
   if (token[0] == '+') {
@@ -50,6 +50,7 @@ bool ClassifyToken(std::string token, const WordTable& exclusions, Group* group,
     skip = 1;
   }
   *word = token.substr(skip);
+  if (rules == WordRules::kInternational) *word = FoldIntlText(*word);
   return !exclusions.Contains(*word);
 }
 
@@ -60,13 +61,14 @@ Group GroupOfSign(char sign) {
 // Collects the terms into *out, naming the allocation that failed for the log.
 class Collector {
  public:
-  Collector(QueryWords* out, const WordTable& exclusions) : out_(out), exclusions_(exclusions) {}
+  Collector(QueryWords* out, const WordTable& exclusions, WordRules rules)
+      : out_(out), exclusions_(exclusions), rules_(rules) {}
   const char* failing = "parseQuery():Malloc failure for AllnAny word data.";
 
   void Word(const std::string& token) {
     Group group = Group::kAllnAny;
     std::string word;
-    bool kept = ClassifyToken(token, exclusions_, &group, &word);
+    bool kept = ClassifyToken(token, exclusions_, rules_, &group, &word);
     QueryTerm prefix;
     prefix.kind = QueryTerm::Kind::kPrefix;
     prefix.tokens.emplace_back();
@@ -81,7 +83,7 @@ class Collector {
   void Phrase(char sign, const std::string& text) {
     Group group = GroupOfSign(sign);
     QueryTerm phrase;
-    phrase.tokens = CutFoldedTokens(text);
+    phrase.tokens = CutFoldedTokens(text, rules_);
     if (phrase.tokens.empty()) return;
     if (phrase.tokens.size() == 1) {
       if (!exclusions_.Contains(phrase.tokens[0])) {
@@ -115,14 +117,15 @@ class Collector {
 
   QueryWords* out_;
   const WordTable& exclusions_;
+  WordRules rules_;
 };
 
 }  // namespace
 
-int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions) {
+int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions, WordRules rules) {
   out->Clear();
   if (!query) return -1;
-  Collector collect(out, exclusions);
+  Collector collect(out, exclusions, rules);
   try {
     ForEachTerm(
         query, [&](const std::string& token) { collect.Word(token); },

@@ -9,7 +9,33 @@
 
 namespace norvel {
 
-std::vector<std::string> CutFoldedTokens(std::string_view text) {
+namespace {
+
+std::vector<std::string> CutFoldedIntlTokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  IntlTokenScanner scanner(/*every_token=*/true);
+  auto take = [&](const char* folded, size_t len, size_t) {
+    // Only the first kMaxWordLength + 1 bytes of a longer token are kept: enough to tell
+    // that it is longer than any index word.
+    tokens.emplace_back(folded, len < kMaxWordLength + 1 ? len : kMaxWordLength + 1);
+    return true;
+  };
+  scanner.Feed(text.data(), text.size(), take);
+  scanner.Finish(take);
+  return tokens;
+}
+
+}  // namespace
+
+bool CanBeIndexWord(std::string_view token, WordRules rules) {
+  if (token.empty() || token.size() > kMaxWordLength) return false;
+  if (rules == WordRules::kAscii) return startsWithLetter(token);
+  uint32_t cp = 0;
+  return DecodeChar(token.data(), token.size(), true, &cp) != 0 && IntlCharClass(cp) == kCharLetter;
+}
+
+std::vector<std::string> CutFoldedTokens(std::string_view text, WordRules rules) {
+  if (rules == WordRules::kInternational) return CutFoldedIntlTokens(text);
   std::vector<std::string> tokens;
   size_t i = 0;
   while (i < text.size()) {
@@ -61,7 +87,7 @@ std::vector<uint32_t> PhraseCandidates(const std::string& index_dir, const InMem
   FileList candidates, list;
   bool first = true;
   for (const std::string& token : tokens) {
-    if (token.size() > kMaxWordLength || !startsWithLetter(token)) continue;
+    if (!CanBeIndexWord(token, index.rules)) continue;
     if (index.exclusions.Contains(token)) continue;
     if (!getFileList(index_dir, index.words, index.total_files, token, &list)) return {};
     if (first) {

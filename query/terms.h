@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "index/in_memory_index.h"
+#include "index/word_rules_intl.h"
 
 namespace norvel {
 
@@ -20,10 +21,15 @@ struct QueryTerm {
   std::vector<std::string> tokens;
 };
 
-// Cuts text into tokens by the word rules (maximal runs of 0-9, A-Z, a-z, '-', '_'),
-// each folded as words are. Every token counts, whatever its first character or length.
-// The one place that says how a phrase becomes tokens.
-std::vector<std::string> CutFoldedTokens(std::string_view text);
+// Cuts text into tokens by the index's word rules (the ASCII rules: maximal runs of 0-9,
+// A-Z, a-z, '-', '_'), each folded as words are. Every token counts, whatever its first
+// character or length. The one place that says how a phrase becomes tokens.
+std::vector<std::string> CutFoldedTokens(std::string_view text,
+                                         WordRules rules = WordRules::kAscii);
+
+// True when a folded token can be an index word by the rules: a letter first and at most
+// kMaxWordLength bytes.
+bool CanBeIndexWord(std::string_view token, WordRules rules);
 
 // A query word (its +/- taken off) that is a prefix: it ends in '*', has at least one
 // character before it and no other '*'. Sets *text to what stands before the '*'.

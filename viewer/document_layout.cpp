@@ -64,7 +64,8 @@ void LayOutBlock(const TextMetrics& m, const char* block, size_t n, LineSink* si
 
 }  // namespace
 
-int readFile(const TextMetrics& m, int view_top, const std::string& path, ViewLayout* layout) {
+int readFile(const TextMetrics& m, int view_top, const std::string& path, ViewLayout* layout,
+             TextConverter* converter) {
   platform::FileStatus status;
   if (!platform::GetFileStatus(path, &status)) {
     ShowMessage(kInfo, 3, path.c_str());
@@ -82,8 +83,18 @@ int readFile(const TextMetrics& m, int view_top, const std::string& path, ViewLa
   try {
     std::vector<char> block(block_size + 1);
     size_t n;
+    std::string shown;
     while (block_size > 0 && (n = reader->Read(block.data(), block_size)) > 0) {
-      LayOutBlock(m, block.data(), n, &sink);
+      if (!converter) {
+        LayOutBlock(m, block.data(), n, &sink);
+        continue;
+      }
+      converter->Convert(block.data(), n, false, &shown);
+      LayOutBlock(m, shown.data(), shown.size(), &sink);
+    }
+    if (converter) {
+      converter->Convert(nullptr, 0, true, &shown);  // the bytes of a cut character
+      if (!shown.empty()) LayOutBlock(m, shown.data(), shown.size(), &sink);
     }
     const int h = m.LineHeight();
     const int y = view_top + layout->line_count() * h;

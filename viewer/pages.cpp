@@ -7,6 +7,7 @@
 #include "core/messages.h"
 #include "index/index_files.h"
 #include "index/tokenizer.h"
+#include "index/word_rules_intl.h"
 #include "platform/file.h"
 #include "platform/path.h"
 
@@ -126,7 +127,8 @@ int GetNextPage(SearchState* state, const PageSources& src) {
   }
   for (uint32_t j = 0; j < count; ++j) {
     std::string excerpt;
-    if (GetExcerpt(src.data_dir, state->page_file_names[j], state->query_words, &excerpt) != 0) {
+    if (GetExcerpt(src.data_dir, state->page_file_names[j], state->query_words, &excerpt,
+                   src.index->rules) != 0) {
       ClearPageLists(state);
       return -1;
     }
@@ -163,7 +165,7 @@ void Clean(std::string* text) {
 }  // namespace
 
 int GetExcerpt(const std::string& data_dir, const std::string& name, const WordTable& table,
-               std::string* out) {
+               std::string* out, WordRules rules) {
   out->clear();
   std::string path = platform::JoinPath(data_dir, name);
   platform::FileStatus st;
@@ -187,15 +189,19 @@ int GetExcerpt(const std::string& data_dir, const std::string& name, const WordT
     }
     return false;
   };
+  // The international scanner delivers words folded already, which TableHolds keeps.
   TokenScanner scanner;
+  IntlTokenScanner intl_scanner;
+  const bool intl = rules == WordRules::kInternational;
   while (block_size > 0 && !hit) {
     size_t got = reader.Read(block, block_size);
     if (got == 0) {
-      scanner.Finish(on_token);  // n still holds the last block's length
+      // n still holds the last block's length
+      intl ? intl_scanner.Finish(on_token) : scanner.Finish(on_token);
       break;
     }
     n = got;
-    scanner.Feed(block, n, on_token);
+    intl ? intl_scanner.Feed(block, n, on_token) : scanner.Feed(block, n, on_token);
   }
   bool read_error = reader.Error();
   reader.Close();
@@ -203,7 +209,12 @@ int GetExcerpt(const std::string& data_dir, const std::string& name, const WordT
   return read_error ? -1 : 0;
 }
 
-bool IsQueryWord(const SearchState& state, const char* word, size_t len) {
+bool IsQueryWord(const SearchState& state, const char* word, size_t len, WordRules rules) {
+  if (rules == WordRules::kInternational) {
+    std::string folded = FoldIntlText(std::string_view(word, len));
+    return state.query_words.present() && folded.size() <= kMaxWordLength &&
+           state.query_words.Find(folded.data(), folded.size()) >= 0;
+  }
   return TableHolds(state.query_words, word, len);
 }
 

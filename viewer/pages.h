@@ -49,10 +49,13 @@ int GetFileName(SearchState* state, const PageSources& sources);
 // Cuts the excerpt of data_dir's document `name`: at most 512 characters around the first
 // word the query-word table holds, carriage returns, line feeds and tabs made blanks; empty
 // when no word is a hit. 0, or -1 (a missing document is shown; a read error is silent).
+// The words are found by the rules of the index (rules).
 int GetExcerpt(const std::string& data_dir, const std::string& name, const WordTable& table,
-               std::string* out);
+               std::string* out, WordRules rules = WordRules::kAscii);
 
-// True when the query-word table holds the word (any letter case); the viewer bolds it.
-bool IsQueryWord(const SearchState& state, const char* word, size_t len);
+// True when the query-word table holds the word (any letter case; with the international
+// rules, a UTF-8 word folded as index words are); the viewer bolds it.
+bool IsQueryWord(const SearchState& state, const char* word, size_t len,
+                 WordRules rules = WordRules::kAscii);
 
 }  // namespace norvel

@@ -61,6 +61,9 @@ class ResultView {
   std::function<void()> relayout_page;
   // Whether a word is one of the query's words, to be drawn bold.
   std::function<bool(const std::string& word)> is_query_word;
+  // Which bytes of a line make the words that is_query_word is asked about (unset: the
+  // word characters of the layout, IsWordChar).
+  std::function<bool(unsigned char c)> is_word_char;
   // Follows a link of the layout (a click, or the space bar on the caret).
   std::function<void(int link)> follow_link;
 

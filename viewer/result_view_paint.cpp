@@ -39,7 +39,7 @@ int ResultView::WalkLine(int line, int x, int client_y, int x_to_layout, Sink&& 
   for (size_t j = 0; j <= text.size(); ++j) {
     const bool at_end = j == text.size();
     unsigned char c = at_end ? 0 : static_cast<unsigned char>(text[j]);
-    if (!at_end && IsWordChar(c)) continue;
+    if (!at_end && (is_word_char ? is_word_char(c) : IsWordChar(c))) continue;
     const std::string word = text.substr(word_start, j - word_start);
     const bool query = !word.empty() && is_query_word && is_query_word(word);
     const FontStyle plain = query ? FontStyle::kBold : FontStyle::kRegular;

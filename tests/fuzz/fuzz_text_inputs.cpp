@@ -8,6 +8,7 @@
 #include "fuzz_env.h"
 #include "index/load.h"
 #include "index/word_files.h"
+#include "index/word_rules_intl.h"
 #include "platform/file.h"
 #include "platform/path.h"
 #include "query/query.h"
@@ -60,6 +61,17 @@ void FuzzDocument(const std::string& input) {
   norvel::buildQueryWordTable(words, &query);
   std::string excerpt;
   norvel::GetExcerpt(env.data_dir, "fuzz.txt", query, &excerpt);
+  if (excerpt.size() > 512) __builtin_trap();
+  // The international rules over the same bytes: words of valid UTF-8, at most 254 bytes.
+  norvel::WordTable intl(1000);
+  distinct = 0;
+  norvel::addFileToIndex(1, path, input.size(), &distinct, &intl, nullptr, 1000,
+                         norvel::WordRules::kInternational);
+  for (size_t e = 0; e < intl.word_count(); ++e) {
+    std::string_view w = intl.Text(e);
+    if (w.empty() || w.size() > 254 || norvel::FoldIntlText(w) != w) __builtin_trap();
+  }
+  norvel::GetExcerpt(env.data_dir, "fuzz.txt", query, &excerpt, norvel::WordRules::kInternational);
   if (excerpt.size() > 512) __builtin_trap();
 }
 

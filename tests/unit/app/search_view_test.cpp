@@ -291,3 +291,36 @@ TEST_F(SearchViewTest, MissingStatisticsReachTheFileNameLookupsMessage) {
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, "File open error.GetFileName():" + dirs.IndexFile("_stats.dat"));
 }
+
+// An international index in the window: the query typed in the window's code page finds
+// the UTF-8 document, whose excerpt and text are shown in that code page (a character it
+// cannot show as '?'), with the accented query word drawn bold.
+TEST_F(SearchViewTest, AnInternationalIndexIsSearchedAndShownInTheWindowsCodePage) {
+  // A name the code page cannot spell, held as UTF-8 (as the Windows listing gives it).
+  norvel_test::WriteBytes(dirs.Doc("\xD0\x96ur.txt"),
+                          "Drucker im B\xC3\xBCro von Herrn M\xC3\x9CLLER \xD0\x96 ok\r\n");
+  ASSERT_EQ(norvel::doIndex(dirs.data(), dirs.index(), dirs.app(), nullptr, norvel::BuildTuning(),
+                            norvel::WordRules::kInternational),
+            0);
+  norvel::InMemoryIndex scratch;
+  norvel::RenAndReloadNdx(dirs.index(), dirs.app(), &scratch, nullptr, nullptr);
+  Load();
+  ASSERT_EQ(index.rules, norvel::WordRules::kInternational);
+  session.OnSearch("m\xFCller");  // the window's text is ANSI: 'ü' is one byte
+  ASSERT_EQ(session.state().result_total, 1u);
+  ASSERT_GE(view.layout().lines.size(), 2u);
+  EXPECT_EQ(view.layout().lines[1], "Drucker im B\xFCro von Herrn M\xDCLLER ? ok ");
+  EXPECT_TRUE(view.is_query_word("M\xDCLLER"));
+  EXPECT_TRUE(view.is_word_char(0xDC));
+  norvel_test::RecordingCanvas canvas;
+  view.PaintView(&canvas);
+  bool bold = false;
+  for (const auto& t : canvas.texts) {
+    if (t.text == "M\xDCLLER") bold = t.style == norvel::FontStyle::kBold;
+  }
+  EXPECT_TRUE(bold);
+  EXPECT_EQ(HoverLink(0).status, "?ur.txt");
+  session.FollowLink(0);  // the document
+  ASSERT_TRUE(session.state().document_view);
+  EXPECT_EQ(view.layout().lines.front(), "Drucker im B\xFCro von Herrn M\xDCLLER ? ok");
+}

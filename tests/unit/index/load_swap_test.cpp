@@ -7,7 +7,9 @@
 
 #include "core/job_progress.h"
 #include "engine_fixture.h"
+#include "index/build.h"
 #include "index/marker.h"
+#include "index/swap.h"
 #include "platform/dir.h"
 
 using norvel_test::Corpus;
@@ -235,4 +237,36 @@ TEST(Marker, ExclusiveNeverWaitingAndReleasedByUnlock) {
   EXPECT_TRUE(norvel::TryLockMarker(c.app));
   norvel::UnlockMarker();
   norvel::UnlockMarker();
+}
+
+// A changed word choice reaches readers only with the index built by it: the new rules
+// wait beside the new files, are renamed with them, and go when the new index is dropped.
+TEST(Swap, TheWordRulesChangeWithTheFilesTheyMade) {
+  Corpus c;
+  c.Add("a.txt", "Herr M\xC3\xBCller");
+  c.Exclude("HERR");
+  ASSERT_EQ(c.Build(), 0);
+  EXPECT_FALSE(platform::FileExists(c.IndexFile("_words.ini")));
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, norvel::BuildTuning(),
+                            norvel::WordRules::kInternational),
+            0);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newwords.ini")), "words=international\r\n");
+  ASSERT_EQ(c.Load(), 0);  // the current files: still the ASCII rules
+  EXPECT_EQ(c.loaded.rules, norvel::WordRules::kAscii);
+  EXPECT_TRUE(c.loaded.words.Contains("ller"));
+  norvel::DelNdx(c.index, nullptr);
+  EXPECT_FALSE(platform::FileExists(c.IndexFile("_newwords.ini")));
+
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, norvel::BuildTuning(),
+                            norvel::WordRules::kInternational),
+            0);
+  norvel::RenAndReloadNdx(c.index, c.app, &c.loaded, nullptr, nullptr);
+  EXPECT_EQ(c.loaded.rules, norvel::WordRules::kInternational);
+  EXPECT_TRUE(c.loaded.words.Contains("muller"));
+  EXPECT_FALSE(c.loaded.words.Contains("herr"));  // the exclusion list by the same rules
+  EXPECT_TRUE(c.loaded.exclusions.Contains("herr"));
+  // A later build without a choice keeps the recorded one.
+  ASSERT_EQ(c.Build(), 0);
+  EXPECT_EQ(c.loaded.rules, norvel::WordRules::kInternational);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_words.ini")), "words=international\r\n");
 }

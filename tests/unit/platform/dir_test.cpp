@@ -84,3 +84,29 @@ TEST(RemoveDirectoryTree, RemovesNestedContent) {
   EXPECT_TRUE(platform::RemoveDirectoryTree(top));
   EXPECT_FALSE(platform::FileExists(top));
 }
+
+// A name the ANSI code page cannot spell is listed as UTF-8 and opens by that name; a name
+// it can spell keeps its code-page bytes (on Linux both are simply the bytes given).
+TEST(ListDirectory, NamesOutsideTheCodePageAreListedAsUtf8AndOpen) {
+  ScratchDir dir;
+  const std::string cyrillic = "\xD0\x96ur.txt";  // "Жur.txt"
+  const std::string western = "gr\xFC\xDF.txt";   // "grüß.txt" in Windows-1252
+  ASSERT_TRUE(WriteBytes(dir.File(cyrillic), "one"));
+  ASSERT_TRUE(WriteBytes(dir.File(western), "two"));
+  platform::DirListing listing;
+  ASSERT_TRUE(platform::ListDirectory(dir.path(), "*.txt", &listing));
+  ASSERT_EQ(listing.size(), 2u);
+  EXPECT_EQ(listing.name(0), "gr\xFC\xDF.txt");
+  EXPECT_EQ(listing.name(1), cyrillic);
+  platform::ListedFileReader reader(dir.path());
+  uint64_t size = 0;
+  ASSERT_EQ(reader.Open(listing, 1, &size), platform::ListedFileReader::Result::kOk);
+  char text[8];
+  EXPECT_EQ(reader.Read(text, sizeof text), 3u);
+  EXPECT_EQ(std::string(text, 3), "one");
+  reader.Close();  // Windows renames no file that is open
+  platform::FileStatus st;
+  EXPECT_TRUE(platform::GetFileStatus(dir.File(cyrillic), &st));
+  EXPECT_TRUE(platform::RenameReplace(dir.File(cyrillic), dir.File("\xD0\x96.txt")));
+  EXPECT_TRUE(platform::RemoveFile(dir.File("\xD0\x96.txt")));
+}

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "viewer/layout.h"
+#include "viewer/document_layout.h"
 
 namespace norvel {
 

@@ -188,6 +188,35 @@ class InternationalWords(unittest.TestCase):
         finally:
             d.cleanup()
 
+    def test_phrases_and_prefixes_follow_the_international_rules(self):
+        d = test_cli.Dirs()
+        data = os.path.join(d.root, "data")
+        os.mkdir(data)
+        docs = {"a.txt": "Der Drucker im Büro von Herrn Müller klemmt.".encode("utf-8"),
+                "b.txt": "Herrn MÜLLER;\r\nBüro-Drucker".encode("cp1252"),
+                "c.txt": "Müller, Herrn".encode("utf-8")}
+        for name, text in docs.items():
+            with open(os.path.join(data, name), "wb") as f:
+                f.write(text)
+        try:
+            test_cli.run(["index", "--app-dir", d.app, "--words=international", data, d.index], 0)
+            # Phrases are confirmed by reading the documents of the settings' data_dir.
+            with open(os.path.join(d.app, "norvel.ini"), "w") as f:
+                f.write("data_dir=%s\nindex_dir=%s\n" % (data, d.index))
+            cases = [('"herrn muller"', b"a.txt\nb.txt\n"),
+                     ('"HERRN MÜLLER"', b"a.txt\nb.txt\n"),
+                     ("müll*", b"a.txt\nb.txt\nc.txt\n"),
+                     ('+"herrn müller" -drucker', b"b.txt\n"),  # b's word is buro-drucker
+                     ('"muller herrn" +bur*', b""),  # c alone holds the phrase
+                     ('"büro von"', b"a.txt\n")]
+            for query, want in cases:
+                if test_cli.RUNNER and not ansi_only(query.encode("utf-8")):
+                    continue
+                code, out, err = d.search(query.encode("utf-8"))
+                self.assertEqual(out, want, "query %s: %r" % (query, err))
+        finally:
+            d.cleanup()
+
     def test_an_index_without_a_choice_has_no_choice_file(self):
         d = test_cli.Dirs()
         try:

@@ -591,6 +591,38 @@ bool ExpandPair(uint32_t first, uint32_t last, uint32_t total_files, std::vector
   return true;
 }
 
+// Reads the runs of one word's list from the file's position up to its (0, 0) pair or the
+// end of the file into *out. False, with *out empty, for a read error, bad runs (after a
+// log line) or an empty list. Throws std::bad_alloc.
+bool ReadRuns(platform::File& file, uint32_t total_files, std::vector<uint32_t>* out) {
+  unsigned char buf[1024 + 8];
+  size_t held = 0;
+  for (;;) {
+    size_t got = file.Read(buf + held, 1024);
+    if (got == 0) {
+      if (file.Error()) {
+        out->clear();
+        return false;
+      }
+      break;  // the end of the file also ends the list
+    }
+    held += got;
+    size_t pos = 0;
+    for (; held - pos >= 8; pos += 8) {
+      uint32_t first = LoadLE32(buf + pos), last = LoadLE32(buf + pos + 4);
+      if (first == 0 && last == 0) return !out->empty();
+      if (!ExpandPair(first, last, total_files, out)) {
+        WriteLog("getFileList():Bad postings in file index.");
+        out->clear();
+        return false;
+      }
+    }
+    std::memmove(buf, buf + pos, held - pos);
+    held -= pos;
+  }
+  return !out->empty();
+}
+
 }  // namespace
 
 bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t total_files,
@@ -615,42 +647,13 @@ bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t 
     return false;
   }
   try {
-    unsigned char buf[1024 + 8];
-    size_t held = 0;
-    for (;;) {
-      size_t got = file.Read(buf + held, 1024);
-      if (got == 0) {
-        if (file.Error()) {
-          out->clear();
-          return false;
-        }
-        break;  // the end of the file also ends the list
-      }
-      held += got;
-      size_t pos = 0;
-      for (; held - pos >= 8; pos += 8) {
-        uint32_t first = LoadLE32(buf + pos), last = LoadLE32(buf + pos + 4);
-        if (first == 0 && last == 0) return !out->empty();
-        if (!ExpandPair(first, last, total_files, out)) {
-          WriteLog("getFileList():Bad postings in file index.");
-          out->clear();
-          return false;
-        }
-      }
-      std::memmove(buf, buf + pos, held - pos);
-      held -= pos;
-    }
+    return ReadRuns(file, total_files, out);
   } catch (const std::bad_alloc&) {
     WriteLog("getFileList():Malloc failure ul tmp node.");
     out->clear();
     return false;
   }
-  return !out->empty();
 }
-
-}  // namespace norvel
-
-namespace norvel {
 
 bool PostingsFile::Open(const std::string& index_dir) {
   if (!file_.Open(platform::JoinPath(index_dir, kPostingsFile), "rb")) {
@@ -666,27 +669,7 @@ bool PostingsFile::Read(uint32_t offset, uint32_t total_files, std::vector<uint3
     WriteLog("getFileList():Seek error in file index.");
     return false;
   }
-  unsigned char buf[1024 + 8];
-  size_t held = 0;
-  for (;;) {
-    size_t got = file_.Read(buf + held, 1024);
-    if (got == 0) break;  // the end of the file also ends the list
-    held += got;
-    size_t pos = 0;
-    for (; held - pos >= 8; pos += 8) {
-      uint32_t first = LoadLE32(buf + pos), last = LoadLE32(buf + pos + 4);
-      if (first == 0 && last == 0) return !out->empty();
-      if (!ExpandPair(first, last, total_files, out)) {
-        WriteLog("getFileList():Bad postings in file index.");
-        out->clear();
-        return false;
-      }
-    }
-    std::memmove(buf, buf + pos, held - pos);
-    held -= pos;
-  }
-  if (file_.Error()) out->clear();
-  return !out->empty();
+  return ReadRuns(file_, total_files, out);
 }
 
 }  // namespace norvel

@@ -39,7 +39,9 @@ void DirListing::Add(const char* name, uint64_t size) {
   // No file system names a file with more bytes than a length or a block can hold.
   if (len > 0xFFFF) return;
   if (block_used_ + len > kBlockSize) {
-    blocks_.emplace_back(new char[kBlockSize]);
+    // Owned before the list of blocks grows: a failure to grow frees it.
+    std::unique_ptr<char[]> block(new char[kBlockSize]);
+    blocks_.push_back(std::move(block));
     block_used_ = 0;
   }
   std::memcpy(blocks_.back().get() + block_used_, name, len);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 #include "platform/dir.h"
 #include "platform/path.h"
@@ -14,9 +15,10 @@ namespace platform {
 
 bool ListDirectory(const std::string& dir, const std::string& pattern, DirListing* listing) {
   *listing = DirListing();
-  DIR* d = opendir(dir.c_str());
+  // Closed however the listing ends: Add may throw std::bad_alloc.
+  std::unique_ptr<DIR, int (*)(DIR*)> d(opendir(dir.c_str()), closedir);
   if (!d) return false;
-  while (struct dirent* e = readdir(d)) {
+  while (struct dirent* e = readdir(d.get())) {
     if (!WildcardMatch(pattern.c_str(), e->d_name)) continue;
     bool regular = e->d_type == DT_REG;
     if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
@@ -26,7 +28,7 @@ bool ListDirectory(const std::string& dir, const std::string& pattern, DirListin
     // The size comes with the open: a listing on Linux holds none.
     if (regular) listing->Add(e->d_name, ~uint64_t{0});
   }
-  closedir(d);
+  d.reset();
   listing->Sort();
   return true;
 }

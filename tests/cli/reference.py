@@ -73,17 +73,24 @@ class Reference:
             if word in self.excluded:
                 continue
             group.append(word)
-        if not any_words and not include:
+        return combine(self.postings, self.names, any_words, include, exclude)
+
+
+def combine(postings, names, any_words, include, exclude):
+    """The names of the documents with any of any_words (or, without them, every include
+    word), all include words and no exclude word, in file-number order; none when only
+    exclude words are left."""
+    if not any_words and not include:
+        return []
+    docs = lambda w: postings.get(w, set())
+    if any_words:
+        found = set().union(*(docs(w) for w in any_words))
+        if not found:
             return []
-        docs = lambda w: self.postings.get(w, set())
-        if any_words:
-            found = set().union(*(docs(w) for w in any_words))
-            if not found:
-                return []
-        else:
-            found = set(docs(include[0]))
-        for w in include:
-            found &= docs(w)
-        for w in exclude:
-            found -= docs(w)
-        return [self.names[n - 1] for n in sorted(found)]
+    else:
+        found = set(docs(include[0]))
+    for w in include:
+        found &= docs(w)
+    for w in exclude:
+        found -= docs(w)
+    return [names[n - 1] for n in sorted(found)]

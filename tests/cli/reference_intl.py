@@ -18,6 +18,8 @@ import codecs
 import os
 import unicodedata
 
+from reference import combine
+
 # Latin letters without a decomposition, as a reader of these languages folds them.
 EXTRA = {"æ": "ae", "œ": "oe", "ø": "o", "ł": "l", "đ": "d", "ð": "d", "þ": "th", "ħ": "h",
          "ı": "i", "ŧ": "t", "ŀ": "l"}
@@ -118,17 +120,4 @@ class IntlReference:
             word = fold(decode(word))
             if word not in self.excluded:
                 group.append(word)
-        if not any_words and not include:
-            return []
-        docs = lambda w: self.postings.get(w, set())
-        if any_words:
-            found = set().union(*(docs(w) for w in any_words))
-            if not found:
-                return []
-        else:
-            found = set(docs(include[0]))
-        for w in include:
-            found &= docs(w)
-        for w in exclude:
-            found -= docs(w)
-        return [self.names[n - 1] for n in sorted(found)]
+        return combine(self.postings, self.names, any_words, include, exclude)

@@ -105,6 +105,17 @@ TEST_F(FourDocuments, AllnAnyIncludeExclude) {
   EXPECT_EQ(Results("cat -"), (FileList{1, 3}));
 }
 
+TEST_F(FourDocuments, AnEmptyPhraseAfterPlusIsAnEmptyIncludeWord) {
+  // As 'cat +' finds nothing, so does a '+' before a phrase without tokens...
+  for (const char* q : {"cat +\"", "cat +\"\"", "cat +\"!!\"", "+\"\" cat", "+\"\""}) {
+    EXPECT_EQ(Results(q), FileList{}) << q;
+  }
+  // ... while a plain or '-' empty phrase is nothing at all.
+  EXPECT_EQ(Results("cat \"\""), (FileList{1, 3}));
+  EXPECT_EQ(Results("cat -\"!!\""), (FileList{1, 3}));
+  EXPECT_EQ(Results("cat -\""), (FileList{1, 3}));
+}
+
 TEST_F(FourDocuments, IncludeWordsAlone) {
   // A query of Include words only yields the documents holding all of them...
   EXPECT_EQ(Results("+cat +dog"), (FileList{1}));

@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine_fixture.h"
+#include "failing_new.h"
 
 using norvel::FileList;
 using norvel::QueryWords;
@@ -114,6 +116,20 @@ TEST_F(FourDocuments, AnEmptyPhraseAfterPlusIsAnEmptyIncludeWord) {
   EXPECT_EQ(Results("cat \"\""), (FileList{1, 3}));
   EXPECT_EQ(Results("cat -\"!!\""), (FileList{1, 3}));
   EXPECT_EQ(Results("cat -\""), (FileList{1, 3}));
+}
+
+TEST_F(FourDocuments, ASearchOutOfMemoryIsLogged) {
+  QueryWords words;
+  ASSERT_EQ(norvel::parseQuery("cat dog", &words, c.loaded.exclusions), 0);
+  FileList result;
+  norvel_test::FailAllocationAfter(0);
+  uint32_t n = norvel::evalQuery(c.index, c.loaded, words, &result);
+  bool failed = norvel_test::ArmedAllocationFailed();
+  norvel_test::FailAllocationAfter(SIZE_MAX);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(n, 0u);
+  EXPECT_TRUE(result.empty());
+  EXPECT_TRUE(c.Logged("evalQuery():Malloc failure for file lists.")) << c.Log();
 }
 
 TEST_F(FourDocuments, IncludeWordsAlone) {

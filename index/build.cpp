@@ -24,6 +24,7 @@
 #include "core/messages.h"
 #include "index/doc_words.h"
 #include "index/index_files.h"
+#include "index/new_files.h"
 #include "index/parallel.h"
 #include "index/word_choice.h"
 #include "index/word_files.h"
@@ -355,11 +356,12 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   }
   uint32_t words_hint = PreviousDistinctWords(index_dir);
   // Whatever this build leaves must not be taken for a complete new index before its
-  // statistics are written, which saveIndex does last.
-  if (platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile))) {
-    platform::SyncDirectory(index_dir);
+  // statistics are written, which saveIndex does last; statistics that stay would mark
+  // this build's files as complete, and rules that stay would be swapped in with them.
+  if (!RemoveNewIndexMark(index_dir, "doIndex():") ||
+      !RemoveNewIndexFile(index_dir, kNewWordsChoiceFile, "doIndex():")) {
+    return -1;
   }
-  platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsChoiceFile));
   if ((choice || rules != WordRules::kAscii) && !WriteNewWordRules(index_dir, rules)) return -1;
   ListWriter list(index_dir);
   if (!list.Open(0)) {

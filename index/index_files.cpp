@@ -10,6 +10,7 @@
 
 #include "core/job_progress.h"
 #include "core/messages.h"
+#include "index/new_files.h"
 #include "index/parallel.h"
 #include "index/record_reader.h"
 #include "platform/expects.h"
@@ -413,9 +414,11 @@ namespace {
 bool OpenOutputs(const std::string& index_dir, platform::File* words_file,
                  platform::File* postings_file) {
   // A stale statistics file would mark whatever this save leaves as a complete new index,
-  // also after a power cut: its deletion reaches the disk before the files are rewritten.
-  if (platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile))) {
-    platform::SyncDirectory(index_dir);
+  // also after a power cut: its deletion reaches the disk before the files are rewritten,
+  // and when it stays nothing is rewritten.
+  if (!RemoveNewIndexMark(index_dir, "saveIndex():")) {
+    WriteLog("saveIndex():Cannot write index.");
+    return false;
   }
   if (!words_file->Open(platform::JoinPath(index_dir, kNewWordsFile), "wb") ||
       !postings_file->Open(platform::JoinPath(index_dir, kNewPostingsFile), "wb")) {
@@ -451,7 +454,7 @@ int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_fil
   try {
     MergeWords(one, &merged);
   } catch (const std::bad_alloc&) {
-    platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
+    RemoveNewIndexMark(index_dir, "saveIndex():");
     WriteLog("saveIndex():Cannot write index.");
     return -1;
   }

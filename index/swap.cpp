@@ -7,6 +7,7 @@
 #include "index/index_files.h"
 #include "index/index_lock.h"
 #include "index/load.h"
+#include "index/new_files.h"
 #include "index/word_choice.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -56,12 +57,11 @@ bool RenameNewFiles(const std::string& index_dir) {
   }
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
-  if (!MoveIfPresent(index_dir, kNewWordsFile, kWordsFile)) return false;
-  // The recorded word rules go with the words: from here on the swap counts as
-  // interrupted until _stats.dat is renamed, so no reader meets words and rules that do
-  // not belong together.
-  if (!MoveIfPresent(index_dir, kNewWordsChoiceFile, kWordsChoiceFile)) return false;
-  if (!MoveIfPresent(index_dir, kNewPostingsFile, kPostingsFile)) return false;
+  // The words first: from here on the swap counts as interrupted until _stats.dat is
+  // renamed, so no reader meets words and recorded rules that do not belong together.
+  for (const NewIndexFile& file : NewIndexFiles()) {
+    if (!MoveIfPresent(index_dir, file.new_name, file.current_name)) return false;
+  }
   for (uint32_t k = 0; k < lists.size(); ++k) {
     if (!MoveIfPresent(index_dir, ListFileName(k, true), ListFileName(k))) return false;
   }
@@ -72,34 +72,6 @@ bool RenameNewFiles(const std::string& index_dir) {
   if (!MoveIfPresent(index_dir, kNewStatsFile, kStatsFile)) return false;
   platform::SyncDirectory(index_dir);
   return true;
-}
-
-bool DeleteIfPresent(const std::string& dir, const std::string& name, const char* routine) {
-  std::string path = platform::JoinPath(dir, name);
-  if (!platform::FileExists(path) || platform::RemoveFile(path)) return true;
-  WriteLog(std::string(routine) + "Cannot delete " + name + ".");
-  return false;
-}
-
-// Deletes every "_new" file, the statistics first: they mark a waiting swap, and the rest
-// of a new index without them is never swapped in, whereas statistics left behind by a
-// discard stopped half-way would have a later swap bring their postings in under the old
-// words. Their deletion reaches the disk before anything else is deleted. When they stay,
-// nothing else is deleted: the new index stays whole and waiting. False when a file stays.
-bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
-  bool had_stats = platform::FileExists(platform::JoinPath(index_dir, kNewStatsFile));
-  if (!DeleteIfPresent(index_dir, kNewStatsFile, routine)) return false;
-  if (had_stats) platform::SyncDirectory(index_dir);
-  bool deleted = DeleteIfPresent(index_dir, kNewStatsTempFile, routine);
-  deleted = DeleteIfPresent(index_dir, kNewWordsFile, routine) && deleted;
-  deleted = DeleteIfPresent(index_dir, kNewWordsChoiceFile, routine) && deleted;
-  deleted = DeleteIfPresent(index_dir, kNewPostingsFile, routine) && deleted;
-  std::vector<std::string> lists;
-  platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
-  for (const std::string& name : lists) {
-    deleted = DeleteIfPresent(index_dir, name, routine) && deleted;
-  }
-  return deleted;
 }
 
 }  // namespace
@@ -117,7 +89,7 @@ void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir, I
 }
 
 void DelNdx(const std::string& index_dir, JobProgress* progress) {
-  if (!DeleteNewFiles(index_dir, "DelNdx():")) {
+  if (!DiscardNewIndex(index_dir, "DelNdx():")) {
     ShowMessage(kInfo, 5, "DelNdx():Deleting files.");
   }
   if (progress) progress->index_ready = false;
@@ -130,7 +102,7 @@ bool PrepareForBuild(const std::string& index_dir) {
   }
   // A leftover that stays (it has been logged) does not stop the build: the build writes
   // every "_new" name it needs again, its statistics last.
-  DeleteNewFiles(index_dir, "doIndex():");
+  DiscardNewIndex(index_dir, "doIndex():");
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include "index/index_files.h"
 #include "index/index_lock.h"
 #include "index/marker.h"
+#include "index/new_files.h"
 #include "index/swap.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -107,7 +108,7 @@ int IndexJob(JobState* state, JobWindow* window) {
   ReleaseSchemasAndPassword(&settings);
   if (doIndex(settings.data_dir, settings.index_dir, settings.app_dir, &progress) < 0) {
     // A partial index must never be swapped in over the complete one at the next start.
-    RemoveNewIndexFiles(settings.index_dir);
+    DiscardNewIndex(settings.index_dir, "IndexJob():");
     progress.index_ready = false;
     UnlockMarker();
     window->StopProgressTimer();
@@ -170,18 +171,6 @@ bool CheckDirectory(const std::string& path) {
     return false;
   }
   return CreateLevels(path);
-}
-
-void RemoveNewIndexFiles(const std::string& index_dir) {
-  // The statistics first, on the disk before the rest: they mark a waiting swap.
-  platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsFile));
-  platform::SyncDirectory(index_dir);
-  platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsTempFile));
-  platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsFile));
-  platform::RemoveFile(platform::JoinPath(index_dir, kNewPostingsFile));
-  std::vector<std::string> lists;
-  platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
-  for (const std::string& name : lists) platform::RemoveFile(platform::JoinPath(index_dir, name));
 }
 
 }  // namespace norvel

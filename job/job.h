@@ -71,8 +71,4 @@ bool CheckJobDirectories(const std::string& data_dir, const std::string& index_d
 // are taken from the current directory, which the check leaves unchanged.
 bool CheckDirectory(const std::string& path);
 
-// Deletes the new index files of index_dir, _newstats.dat first so that a deletion that
-// stops half-way never leaves a new index to be swapped in. No messages.
-void RemoveNewIndexFiles(const std::string& index_dir);
-
 }  // namespace norvel

@@ -11,6 +11,7 @@
 
 using norvel_test::Corpus;
 using norvel_test::LE;
+using norvel_test::ReadBytes;
 using norvel_test::Record;
 using norvel_test::WriteBytes;
 
@@ -97,4 +98,26 @@ TEST(Discard, StatisticsThatStayKeepTheNewIndexWhole) {
   EXPECT_FALSE(norvel::SwapInterrupted(c.index));
   EXPECT_TRUE(platform::FileExists(c.IndexFile("_newndxwrds.dat")));
   EXPECT_TRUE(platform::FileExists(c.IndexFile("_newfile0.dat")));
+}
+
+// A build that cannot delete the statistics of the new index waiting before it rewrites
+// nothing: its words under those statistics would be a new index of two builds.
+TEST(Discard, ABuildStopsAtStatisticsThatStay) {
+  Corpus c;
+  c.Add("a.txt", "cat");
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), 0);
+  std::string words = ReadBytes(c.IndexFile("_newndxwrds.dat"));
+  ASSERT_TRUE(platform::RemoveFile(c.IndexFile("_newstats.dat")));
+  ASSERT_TRUE(platform::MakeDirectory(c.IndexFile("_newstats.dat")));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(c.IndexFile("_newstats.dat"), "x"), "x"));
+  c.Add("b.txt", "dog");
+  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), -1);
+  EXPECT_TRUE(c.Logged("doIndex():Cannot delete _newstats.dat.")) << c.Log();
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")), words);
+  // saveIndex alone stops there too.
+  norvel::WordTable table(1);
+  char fish[] = "fish";
+  ASSERT_EQ(norvel::addNode(fish, 4, &table, 1), 1);
+  EXPECT_EQ(norvel::saveIndex(&table, c.index, 1, 1, nullptr), -1);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")), words);
 }

@@ -169,6 +169,18 @@ TEST_F(JobTest, AStoppedBuildLeavesNoNewIndexBehind) {
   EXPECT_FALSE(MarkerHeld());
 }
 
+// The job's discard is the one of every path: the recorded word rules of the stopped
+// build go with its other "_new" files.
+TEST_F(JobTest, AStoppedBuildOfAnInternationalIndexLeavesNoNewFileBehind) {
+  ASSERT_TRUE(norvel_test::WriteBytes(index_.File("_words.ini"), "words=international\r\n"));
+  AddDocuments(3);
+  state_.progress.stop = true;
+  norvel::IndexJob(&state_, &window_);
+  EXPECT_EQ(state_.progress.files_indexed, 1u);
+  EXPECT_EQ(NewIndexFiles(), Strings{});
+  EXPECT_FALSE(state_.progress.index_ready);
+}
+
 TEST_F(JobTest, CancelDuringTheExportStopsBeforeTheNextEntryAndBuildsNothing) {
   std::string schema = "schema Slow\nfield 1 char Id max=15\nfield 8 char Text max=40\n";
   for (int i = 1; i <= 5; ++i) schema += "entry\nset 1 S" + std::to_string(i) + "\nset 8 text\n";

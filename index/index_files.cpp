@@ -68,8 +68,10 @@ class ChunkWriter {
 };
 
 // The statistics mark a complete new index: they are written under a temporary name,
-// synced, and only then given their own, with the directory synced after it, so that a
-// power cut never leaves the mark empty or the new index's names behind it.
+// synced, and only then given their own, with the directory synced before that rename
+// (the new words, postings and lists were created in it: their names reach the disk
+// before the mark that says they are complete) and after it, so that a power cut never
+// leaves the mark empty or standing without the new index's files.
 int WriteStats(const std::string& index_dir, uint32_t distinct_words, uint32_t total_files) {
   std::string temp = platform::JoinPath(index_dir, kNewStatsTempFile);
   platform::File stats;
@@ -79,6 +81,7 @@ int WriteStats(const std::string& index_dir, uint32_t distinct_words, uint32_t t
   platform::RemoveFile(temp);
   bool written = stats.Open(temp, "wb") && stats.Write(b, 8) && stats.Sync();
   written = stats.Close() && written;
+  if (written) platform::SyncDirectory(index_dir);
   if (!written || !platform::RenameReplace(temp, platform::JoinPath(index_dir, kNewStatsFile))) {
     platform::RemoveFile(temp);
     WriteLog("saveIndex():Cannot write stats.");

@@ -1,6 +1,7 @@
 """Black-box tests of what a power cut or a kill at an exact step leaves, seen through the
 system calls of the real processes (strace): every index file and the settings file are
-on the disk before they are renamed into place, and the directory after the last rename;
+on the disk before they are renamed into place, the new files' names before the statistics
+mark them complete, and the directory after the last rename;
 a discard killed before any of its deletes is never completed into a mixture by the next
 search, failing build or good build.
 
@@ -112,6 +113,11 @@ class Durability(unittest.TestCase):
         for i in renames:
             self.assertSyncedBeforeRename(ev, i, base(ev[i][1][0]))
         dir_syncs = [i for i, e in enumerate(ev) if e == ("sync", index)]
+        # The names of the new words, postings and lists reach the disk before the
+        # statistics that mark them complete are given their name.
+        created = max(j for j in range(renames[0]) if ev[j][0] == "write"
+                      and base(ev[j][1]).startswith("_new") and base(ev[j][1]) != "_newstats.tmp")
+        self.assertTrue([i for i in dir_syncs if created < i < renames[0]], ev)
         # The pending mark and the other renames are on the disk before the statistics
         # replace the current ones, and the last rename is on the disk at the end.
         self.assertTrue([i for i in dir_syncs if renames[0] < i < renames[1]], ev)

@@ -169,22 +169,27 @@ namespace {
 
 // Opens the temporary file that SaveProperties writes in place of norvel.ini, once the
 // name norvel.ini is known to take a regular file of its own (opened as for writing, so a
-// link, a device or a directory there is refused as a direct write would refuse it).
+// link, a device or a directory there is refused as a direct write would refuse it). A
+// norvel.ini that this check creates goes again at once: only the rename of a complete
+// file gives the name one where there was none.
 bool OpenSettingsTemp(const std::string& path, platform::TextWriter* out) {
+  bool existed = platform::FileExists(path);
   platform::File target;
   if (!target.Open(path, "ab")) return false;
   target.Close();
+  if (!existed) platform::RemoveFile(path);
   return out->Open(path + ".tmp");
 }
 
 // Brings the written temporary file to the disk and renames it over norvel.ini, so that a
-// power cut leaves the old settings or the new ones, never a file cut short.
+// power cut leaves the old settings or the new ones, never a file cut short. The file
+// keeps the permissions, owner and (on Windows) attributes and ACL of the one it replaces.
 bool CommitSettings(const std::string& app_dir, const std::string& path,
                     platform::TextWriter* out) {
   bool synced = out->Sync();
   bool written = out->Close() && synced;
   std::string temp = path + ".tmp";
-  if (!written || !platform::RenameReplace(temp, path)) {
+  if (!written || !platform::ReplaceKeepingAttributes(temp, path)) {
     platform::RemoveFile(temp);
     return false;
   }

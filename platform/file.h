@@ -94,6 +94,12 @@ bool RemoveFile(const std::string& path);
 // momentarily in use (a virus scanner, another reader), then gives up. On Windows the
 // rename is written through to the disk before it returns.
 bool RenameReplace(const std::string& from, const std::string& to);
+// Renames from, a file written to replace to, over to, keeping what belongs to to rather
+// than to its content: on POSIX its permission bits, owner and group (given to from first;
+// an owner that this process may not give is left as it is), on Windows its attributes
+// and access control list (ReplaceFileW). Without a file at to, RenameReplace. Retries
+// as RenameReplace does; false when from was not renamed.
+bool ReplaceKeepingAttributes(const std::string& from, const std::string& to);
 // Waits until the names in a directory (files created, renamed or deleted there) are on
 // the disk, so that a later change cannot reach it before them. Where the file system
 // cannot sync a directory it does nothing: false only when a sync was tried and failed.

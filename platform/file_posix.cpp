@@ -85,6 +85,21 @@ bool RenameReplace(const std::string& from, const std::string& to) {
   return false;
 }
 
+bool ReplaceKeepingAttributes(const std::string& from, const std::string& to) {
+  struct stat old;
+  if (stat(to.c_str(), &old) != 0) return RenameReplace(from, to);
+  // Through a descriptor of the written file itself, never a name that might have changed.
+  int fd = open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  // The owner first: a change of owner clears the set-user-ID and set-group-ID bits.
+  if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+    (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);  // the group alone, where allowed
+  }
+  bool kept = fchmod(fd, old.st_mode & 07777) == 0;
+  close(fd);
+  return kept && RenameReplace(from, to);
+}
+
 bool SyncDirectory(const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return true;  // nothing to sync through: the names stay as the system keeps them

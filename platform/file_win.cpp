@@ -154,6 +154,24 @@ bool RenameReplace(const std::string& from, const std::string& to) {
   return false;
 }
 
+bool ReplaceKeepingAttributes(const std::string& from, const std::string& to) {
+  if (GetFileAttributesW(WidePath(to).c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return RenameReplace(from, to);
+  }
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    // The replaced file lends the replacement its attributes, ACL and creation time.
+    if (ReplaceFileW(WidePath(to).c_str(), WidePath(from).c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      return true;
+    }
+    DWORD err = GetLastError();
+    if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED && err != ERROR_LOCK_VIOLATION)
+      return false;
+    SleepMillis(50);
+  }
+  return false;
+}
+
 // Renames write through already (MOVEFILE_WRITE_THROUGH). Flushing a directory handle
 // commits the rest (deletes) where the file system allows it; FAT and many shares do not,
 // and then the names stay as the system keeps them.

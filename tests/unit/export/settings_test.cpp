@@ -7,7 +7,10 @@
 
 #include "platform/file.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 #include "recording_ui.h"
@@ -188,5 +191,49 @@ TEST_F(SettingsFile, AFileThatDidNotReachTheDiskIsReported) {
   EXPECT_EQ(norvel::SaveProperties(Fields(), &s), -1);
   ASSERT_EQ(ui.boxes.size(), 1u);
   EXPECT_EQ(ui.boxes[0].text, "Property error.SaveProperties().");
+}
+#endif
+
+// A save whose temporary file cannot be written leaves no norvel.ini where there was none
+// (not even an empty one, which would read as settings without directories).
+TEST_F(SettingsFile, AFailedSaveLeavesNoSettingsFileWhereThereWasNone) {
+  ASSERT_TRUE(platform::MakeDirectory(norvel::SettingsPath(dir.path()) + ".tmp"));
+  EXPECT_EQ(norvel::SaveProperties(Fields(), &s), -1);
+  EXPECT_FALSE(platform::FileExists(norvel::SettingsPath(dir.path())));
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, "Property error.SaveProperties().");
+}
+
+#ifdef _WIN32
+// The rewritten file keeps the attributes of the one it replaces (its ACL with them).
+TEST_F(SettingsFile, TheRewrittenFileKeepsItsAttributes) {
+  Write("index_dir=C:\\old\n");
+  std::string path = norvel::SettingsPath(dir.path());
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  ASSERT_EQ(norvel::SaveProperties(Fields(), &s), 0);
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << attributes;
+  EXPECT_TRUE(attributes & FILE_ATTRIBUTE_SYSTEM) << attributes;
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+#else
+// The rewritten file keeps the permission bits, owner and group of the one it replaces.
+TEST_F(SettingsFile, TheRewrittenFileKeepsItsPermissionsAndOwner) {
+  Write("index_dir=/old\n");
+  std::string path = norvel::SettingsPath(dir.path());
+  ASSERT_EQ(chmod(path.c_str(), 0604), 0);  // no umask makes these bits
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(path.c_str(), 4321, 4322), 0);
+  }
+  ASSERT_EQ(norvel::SaveProperties(Fields(), &s), 0);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4322u);
+  }
+  EXPECT_NE(Text().find("index_dir=C:\\norvel\\index"), std::string::npos);
 }
 #endif

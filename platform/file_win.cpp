@@ -155,13 +155,16 @@ bool RenameReplace(const std::string& from, const std::string& to) {
 }
 
 bool ReplaceKeepingAttributes(const std::string& from, const std::string& to) {
-  if (GetFileAttributesW(WidePath(to).c_str()) == INVALID_FILE_ATTRIBUTES) {
-    return RenameReplace(from, to);
-  }
+  DWORD attributes = GetFileAttributesW(WidePath(to).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return RenameReplace(from, to);
   for (int attempt = 0; attempt < 20; ++attempt) {
-    // The replaced file lends the replacement its attributes, ACL and creation time.
+    // The replaced file lends the replacement its attributes, ACL and creation time. The
+    // attributes are set once more where the system's ReplaceFileW leaves them out (Wine).
     if (ReplaceFileW(WidePath(to).c_str(), WidePath(from).c_str(), nullptr,
                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      if (GetFileAttributesW(WidePath(to).c_str()) != attributes) {
+        SetFileAttributesW(WidePath(to).c_str(), attributes);
+      }
       return true;
     }
     DWORD err = GetLastError();

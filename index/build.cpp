@@ -268,6 +268,7 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
     parts.back()->begin = cuts[k];
     parts.back()->end = cuts[k + 1];
     parts.back()->table.KeepFailureLines();
+    if (!tuning.positions) continue;
     parts.back()->positions = std::make_unique<PositionsCollector>(
         platform::JoinPath(index_dir, PositionsSpillName(static_cast<uint32_t>(k))),
         std::max<size_t>(kPositionsMemory / count, size_t{2} << 20));
@@ -461,8 +462,8 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   // The positions go to their file before the save, so that their memory is free for it;
   // their header, which makes them usable, once the files it fingerprints are written.
   PositionsWriter positions;
-  bool with_positions =
-      WritePositions(parts, outcome.files_written, rules, threads, index_dir, &positions);
+  bool with_positions = tuning.positions && WritePositions(parts, outcome.files_written, rules,
+                                                           threads, index_dir, &positions);
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     positions.Abandon();
     WriteLog("doIndex():Error saving index.");

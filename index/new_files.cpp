@@ -3,6 +3,7 @@
 
 #include "core/messages.h"
 #include "index/index_files.h"
+#include "index/positions.h"
 #include "index/word_choice.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -40,10 +41,14 @@ bool DiscardNewIndex(const std::string& index_dir, const char* routine) {
   for (const NewIndexFile& file : NewIndexFiles()) {
     deleted = RemoveNewIndexFile(index_dir, file.new_name, routine) && deleted;
   }
-  std::vector<std::string> lists;
-  platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
-  for (const std::string& name : lists) {
-    deleted = RemoveNewIndexFile(index_dir, name, routine) && deleted;
+  deleted = RemoveNewIndexFile(index_dir, kNewPositionsFile, routine) && deleted;
+  // The lists, and the runs of positions that a build spilled and had not merged yet.
+  for (const char* pattern : {"_newfile*.dat", "_newpositions*.tmp"}) {
+    std::vector<std::string> left;
+    platform::ListDirectory(index_dir, pattern, &left);
+    for (const std::string& name : left) {
+      deleted = RemoveNewIndexFile(index_dir, name, routine) && deleted;
+    }
   }
   return deleted;
 }

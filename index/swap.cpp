@@ -8,6 +8,7 @@
 #include "index/index_lock.h"
 #include "index/load.h"
 #include "index/new_files.h"
+#include "index/positions.h"
 #include "index/word_choice.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -57,6 +58,13 @@ bool RenameNewFiles(const std::string& index_dir) {
   }
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
+  // A new index without positions must not keep the old ones beside it. Only before the
+  // words move: once they have, a missing _newpositions.dat may be one renamed already.
+  if (platform::FileExists(platform::JoinPath(index_dir, kNewWordsFile)) &&
+      !platform::FileExists(platform::JoinPath(index_dir, kNewPositionsFile)) &&
+      !RemoveNewIndexFile(index_dir, kPositionsFile, "RenAndReloadNdx():")) {
+    return false;
+  }
   // The words first: from here on the swap counts as interrupted until _stats.dat is
   // renamed, so no reader meets words and recorded rules that do not belong together.
   for (const NewIndexFile& file : NewIndexFiles()) {
@@ -65,6 +73,7 @@ bool RenameNewFiles(const std::string& index_dir) {
   for (uint32_t k = 0; k < lists.size(); ++k) {
     if (!MoveIfPresent(index_dir, ListFileName(k, true), ListFileName(k))) return false;
   }
+  if (!MoveIfPresent(index_dir, kNewPositionsFile, kPositionsFile)) return false;
   // After a power cut the new statistics must never stand beside old words: the other
   // renames reach the disk before the statistics are renamed, and that rename before the
   // swap is taken as done.

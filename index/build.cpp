@@ -50,8 +50,13 @@ class ListWriter {
     return file_.Open(platform::JoinPath(index_dir_, ListFileName(list, true)), "wb");
   }
   uint32_t list() const { return list_; }
-  bool Append(std::string_view name) {
-    unsigned char head[5] = {0, 0, 0, 0, static_cast<unsigned char>(name.size())};
+  // A name held as UTF-8 (on Windows, one the code page cannot spell) is written without
+  // its mark, with kNameUtf8 in the record's first field; every other name with 0, so
+  // that its record keeps the bytes it always had.
+  bool Append(std::string_view held) {
+    std::string_view name = platform::NameBytes(held);
+    unsigned char kind = platform::HeldAsUtf8(held) ? kNameUtf8 : kNameAsListed;
+    unsigned char head[5] = {kind, 0, 0, 0, static_cast<unsigned char>(name.size())};
     return file_.Write(head, 5) && file_.Write(name.data(), name.size());
   }
   // Syncs the list to the disk before it closes: the swap renames it into place later.
@@ -140,7 +145,7 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       part.handled_end = i + 1;
       continue;
     }
-    if (shared->entries.name(i).size() > kLongestName) {
+    if (platform::NameBytes(shared->entries.name(i)).size() > kLongestName) {
       reader->Skip();
       part.long_names.push_back(static_cast<uint32_t>(i));
       part.handled_end = i + 1;

@@ -10,6 +10,7 @@
 #include "index/in_memory_index.h"
 #include "index/index_lock.h"
 #include "index/word_rules.h"
+#include "platform/path.h"
 #include "viewer/search.h"
 
 namespace norvel_cli {
@@ -76,6 +77,11 @@ class Output {
   std::string shown_;
 };
 
+// A document name as its bytes: one held as UTF-8 (on Windows) without its mark.
+std::string Bytes(const std::string& name) {
+  return std::string(platform::NameBytes(name));
+}
+
 int PrintNames(const char* query, const norvel::PageSources& sources) {
   norvel::SearchState state;
   Output shown(state);
@@ -91,7 +97,7 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
     state.page_start = start;
     state.page_end = total - start < kPerPage ? total : start + kPerPage;
     if (norvel::GetFileName(&state, sources) != 0) return kExitError;
-    for (const std::string& name : state.page_file_names) std::printf("%s\n", shown(name));
+    for (const std::string& name : state.page_file_names) std::printf("%s\n", shown(Bytes(name)));
   }
   return kExitOk;
 }
@@ -100,7 +106,7 @@ void PrintPage(const norvel::SearchState& state) {
   Output shown(state);
   for (size_t j = 0; j < state.page_file_names.size(); ++j) {
     std::printf("%u. %s\n", static_cast<unsigned>(state.page_start + j + 1),
-                shown(state.page_file_names[j]));
+                shown(Bytes(state.page_file_names[j])));
     if (!state.page_excerpts[j].empty()) std::printf("   %s\n", shown(state.page_excerpts[j]));
     std::printf("\n");
   }

@@ -54,8 +54,13 @@ class ListWriter {
     return file_.Open(platform::JoinPath(index_dir_, ListFileName(list, true)), "wb");
   }
   uint32_t list() const { return list_; }
-  bool Append(std::string_view name) {
-    unsigned char head[5] = {0, 0, 0, 0, static_cast<unsigned char>(name.size())};
+  // A name held as UTF-8 (on Windows, one the code page cannot spell) is written without
+  // its mark, with kNameUtf8 in the record's first field; every other name with 0, so
+  // that its record keeps the bytes it always had.
+  bool Append(std::string_view held) {
+    std::string_view name = platform::NameBytes(held);
+    unsigned char kind = platform::HeldAsUtf8(held) ? kNameUtf8 : kNameAsListed;
+    unsigned char head[5] = {kind, 0, 0, 0, static_cast<unsigned char>(name.size())};
     return file_.Write(head, 5) && file_.Write(name.data(), name.size());
   }
   // Syncs the list to the disk before it closes: the swap renames it into place later.
@@ -145,7 +150,7 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       part.handled_end = i + 1;
       continue;
     }
-    if (shared->entries.name(i).size() > kLongestName) {
+    if (platform::NameBytes(shared->entries.name(i)).size() > kLongestName) {
       reader->Skip();
       part.long_names.push_back(static_cast<uint32_t>(i));
       part.handled_end = i + 1;
@@ -354,16 +359,9 @@ bool WriteLists(const platform::DirListing& entries,
   return true;
 }
 
-// Writes the body of the new positions file from the parts that count, then frees them.
+// Writes the body of the new positions file from the parts that count (finished).
 bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
-                    WordRules rules, unsigned threads, const std::string& index_dir,
-                    PositionsWriter* writer) {
-  // The parts' last runs are spilled at the same time.
-  OnThreads(std::min<size_t>(threads, parts.size()), [&](size_t t) {
-    for (size_t p = t; p < parts.size(); p += std::min<size_t>(threads, parts.size())) {
-      parts[p]->positions->Finish();
-    }
-  });
+                    WordRules rules, const std::string& index_dir, PositionsWriter* writer) {
   std::vector<PositionsPart> inputs;
   uint32_t base = 0;
   bool whole = true;
@@ -372,10 +370,7 @@ bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t to
     whole = whole && !part->positions->failed();
     base += part->files;
   }
-  bool written = whole && writer->WriteBody(index_dir, inputs, total_files, rules);
-  if (!whole) WriteLog("doIndex():Cannot write positions.");
-  for (const auto& part : parts) part->positions.reset();
-  return written;
+  return whole && writer->WriteBody(index_dir, inputs, total_files, rules);
 }
 
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
@@ -464,16 +459,26 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     ShowAtLeast(&progress->distinct_words, distinct);
   }
   // The positions go to their file before the save, so that their memory is free for it;
-  // their header, which makes them usable, once the files it fingerprints are written.
+  // their header, which makes them usable, follows once the files it fingerprints are
+  // written.
   PositionsWriter positions;
-  bool with_positions = tuning.positions && WritePositions(parts, outcome.files_written, rules,
-                                                           threads, index_dir, &positions);
+  bool with_positions = false;
+  if (tuning.positions) {
+    // The parts' last runs go to their spill files at the same time.
+    unsigned n = static_cast<unsigned>(std::min<size_t>(threads, parts.size()));
+    OnThreads(n, [&](size_t t) {
+      for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
+    });
+    with_positions = WritePositions(parts, outcome.files_written, rules, index_dir, &positions);
+    for (const auto& part : parts) part->positions.reset();  // their spill files go
+    if (!with_positions) WriteLog("doIndex():Cannot write positions.");
+  }
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     positions.Abandon();
     WriteLog("doIndex():Error saving index.");
     return -1;
   }
-  if (with_positions) positions.Finish();
+  if (with_positions && !positions.Finish()) WriteLog("doIndex():Cannot write positions.");
   return outcome.complete ? 0 : -1;
 }
 

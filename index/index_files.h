@@ -21,9 +21,11 @@
 //
 //   _file%d.dat (_newfile%d.dat), list k holds the name records of file numbers
 //   k*500,000 to k*500,000+499,999 (list 0 starts at 1), in order, no gaps:
-//     u32 reserved (written 0, never read)
+//     u32 kind     0: the name's bytes as the data directory listing gives them (on
+//                  Windows, in the ANSI code page); 1: UTF-8, for a Windows name the
+//                  code page cannot spell. Any other value reads as 0.
 //     u8  N        (1 to 255)
-//     N bytes      the document's file name as the data directory listing gives it
+//     N bytes      the document's file name, no terminator
 //   Total files T gives T / 500,000 + 1 lists; list 0 exists even when empty.
 //   The loader keeps, per list, the offset of each record's length byte (4, then 5 + N
 //   further for each next record).
@@ -41,6 +43,9 @@ namespace norvel {
 struct JobProgress;
 
 constexpr uint32_t kFilesPerList = 500000;
+// The kinds of name in a file list's record.
+constexpr uint32_t kNameAsListed = 0;
+constexpr uint32_t kNameUtf8 = 1;
 constexpr uint32_t kMaxListRecords = 500000;
 
 extern const char kStatsFile[];     // "_stats.dat"

@@ -2,6 +2,7 @@
 #include "index/name_reader.h"
 
 #include "index/index_files.h"
+#include "index/record_reader.h"
 #include "platform/path.h"
 
 namespace norvel {
@@ -30,16 +31,18 @@ NameReader::Result NameReader::Read(uint32_t n, std::string* name) {
   }
   if (offset == 0) return Result::kNoRecord;
   if ((!list_.is_open() || k != list_number_) && !OpenList(k)) return Result::kCannotOpen;
-  if (!list_.Seek(offset)) return Result::kCannotSeek;
-  unsigned char len = 0;
+  // The record's kind stands in the 4 bytes before its length.
+  if (offset < 4 || !list_.Seek(offset - 4)) return Result::kCannotSeek;
+  unsigned char head[5];
   char buf[256];
   size_t got = 0;
-  if (list_.Read(&len, 1) != 1 || (got = list_.Read(buf, len)) == 0) return Result::kCannotRead;
-  name->assign(buf, got);
-  if (!platform::IsPlainFileName(*name)) {
-    name->clear();
-    return Result::kBadName;
+  if (list_.Read(head, 5) != 5 || (got = list_.Read(buf, head[4])) == 0) {
+    return Result::kCannotRead;
   }
+  std::string bytes(buf, got);
+  if (!platform::IsPlainFileName(bytes)) return Result::kBadName;
+  bool utf8 = LoadLE32(head) == kNameUtf8;
+  *name = platform::HeldName(bytes, utf8);
   return Result::kOk;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/path.h"
+
 namespace platform {
 
 static char FoldAscii(char c) {
@@ -58,8 +60,13 @@ void DirListing::Add(const char* name, uint64_t size) {
 }
 
 void DirListing::Sort() {
-  std::sort(order_.begin(), order_.end(),
-            [this](uint32_t a, uint32_t b) { return Name(a) < Name(b); });
+  std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
+    // By the names' bytes (a name held as UTF-8 among them, not by its mark);
+    // of equal bytes, the name in the code page first.
+    std::string_view x = Name(a), y = Name(b);
+    int c = NameBytes(x).compare(NameBytes(y));
+    return c != 0 ? c < 0 : !HeldAsUtf8(x) && HeldAsUtf8(y);
+  });
 }
 
 // The names alone, for callers that need no sizes: the same listing on every platform.

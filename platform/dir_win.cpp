@@ -20,7 +20,7 @@ bool ListDirectory(const std::string& dir, const std::string& pattern, DirListin
   do {
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     const std::string name = NameFromWide(fd.cFileName);
-    if (!WildcardMatch(pattern.c_str(), name.c_str())) continue;
+    if (!WildcardMatch(pattern.c_str(), std::string(NameBytes(name)).c_str())) continue;
     listing->Add(name.c_str(), (uint64_t{fd.nFileSizeHigh} << 32) | fd.nFileSizeLow);
   } while (find.Next(&fd));
   listing->Sort();

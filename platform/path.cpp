@@ -4,6 +4,7 @@
 namespace platform {
 
 std::string JoinPath(const std::string& dir, const std::string& name) {
+  if (HeldAsUtf8(dir) || HeldAsUtf8(name)) return JoinInUtf8(dir, name);
   std::string path = dir;
   path += kPathSep;
   path += name;

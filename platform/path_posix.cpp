@@ -29,6 +29,14 @@ bool DriveExists(const std::string&) {
   return true;
 }
 
+std::string HeldName(std::string_view bytes, bool) {
+  return std::string(bytes);
+}
+
+std::string JoinInUtf8(const std::string& dir, const std::string& name) {
+  return dir + kPathSep + name;
+}
+
 bool IsPlainFileName(const std::string& name) {
   return name.find('/') == std::string::npos && name != "." && name != "..";
 }

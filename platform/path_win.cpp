@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/path.h"
+#include "platform/wide_win.h"
 
 namespace platform {
 
@@ -45,8 +46,34 @@ bool DriveExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// No Windows name holds a control character: a name with one (the mark of a name held as
+// UTF-8 among them) can only come from a damaged list.
 bool IsPlainFileName(const std::string& name) {
+  for (char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20) return false;
+  }
   return name.find_first_of("/\\:") == std::string::npos && name != "." && name != "..";
+}
+
+std::string HeldName(std::string_view bytes, bool utf8) {
+  bool ascii = true;
+  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (!utf8 || ascii) return std::string(bytes);
+  return kUtf8NameMark + std::string(bytes);
+}
+
+namespace {
+
+// A held part of a path in UTF-8.
+std::string Utf8Of(const std::string& held) {
+  if (HeldAsUtf8(held)) return held.substr(1);
+  return Utf8FromWide(WideFromAnsi(held));
+}
+
+}  // namespace
+
+std::string JoinInUtf8(const std::string& dir, const std::string& name) {
+  return kUtf8NameMark + Utf8Of(dir) + kPathSep + Utf8Of(name);
 }
 
 }  // namespace platform

@@ -1,11 +1,13 @@
 // Names on Windows: the program holds a file name in the ANSI code page when that code
-// page can spell it, so that such names keep the bytes they always had, and as UTF-8 when
-// it cannot (a Cyrillic name on a Western system, an emoji); the wide API takes both.
+// page can spell it, so that such names keep the bytes they always had, and as UTF-8
+// behind a mark when it cannot (platform/path.h); the wide API takes both.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+#include "platform/path.h"
 
 namespace platform {
 
@@ -35,37 +37,44 @@ inline bool AnsiFromWide(const std::wstring& wide, std::string* out) {
   return !lossy;
 }
 
-// A name as the program holds it: ANSI when the code page spells it, UTF-8 otherwise.
+// The UTF-8 of a wide text.
+inline std::string Utf8FromWide(const std::wstring& w) {
+  std::string out;
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
+                              nullptr);
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  if (n > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &out[0], n, nullptr,
+                        nullptr);
+  }
+  return out;
+}
+
+// The UTF-16 of a text in the ANSI code page.
+inline std::wstring WideFromAnsi(const std::string& text) {
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
+  if (n > 0) {
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+  }
+  return wide;
+}
+
+// A name as the program holds it (platform/path.h): ANSI when the code page spells it,
+// UTF-8 behind the mark otherwise.
 inline std::string NameFromWide(const wchar_t* wide) {
   std::wstring w(wide);
   std::string name;
   if (AnsiFromWide(w, &name)) return name;
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
-                              nullptr);
-  name.resize(n > 0 ? static_cast<size_t>(n) : 0);
-  if (n > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &name[0], n, nullptr,
-                        nullptr);
-  }
-  return name;
+  return HeldName(Utf8FromWide(w), true);
 }
 
-// A path as the wide API takes it: UTF-8 when its bytes are valid UTF-8 that the code page
-// cannot spell (only NameFromWide makes such names), the ANSI code page otherwise.
+// A path as the wide API takes it: UTF-8 when it is held so (behind the mark), the ANSI
+// code page otherwise. Nothing is guessed from the bytes: ANSI bytes that happen to be
+// valid UTF-8 stay ANSI.
 inline std::wstring WidePath(const std::string& path) {
-  bool ascii = true;
-  for (char c : path) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (!ascii) {
-    std::wstring wide = WideFromUtf8(path);
-    std::string ansi;
-    if (!wide.empty() && !AnsiFromWide(wide, &ansi)) return wide;
-  }
-  int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-  std::wstring wide(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
-  if (n > 0) {
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], n);
-  }
-  return wide;
+  if (HeldAsUtf8(path)) return WideFromUtf8(path.substr(1));
+  return WideFromAnsi(path);
 }
 
 }  // namespace platform

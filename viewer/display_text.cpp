@@ -8,6 +8,7 @@
 
 #include "index/word_rules_intl.h"
 #include "platform/ansi.h"
+#include "platform/path.h"
 
 namespace norvel {
 
@@ -85,16 +86,10 @@ std::string ToAnsiDisplay(std::string_view text) {
 }
 
 std::string DisplayName(const std::string& name) {
-  bool lacking = false;
-  for (size_t i = 0; i < name.size();) {
-    uint32_t cp;
-    size_t used = DecodeChar(name.data() + i, name.size() - i, true, &cp);
-    bool utf8 = used > 1 || static_cast<unsigned char>(name[i]) < 0x80;
-    if (!utf8) return name;  // not UTF-8: a name in the code page
-    lacking = lacking || ToAnsi(cp) == kUnshownChar;
-    i += used;
-  }
-  return lacking ? ToAnsiDisplay(name) : name;
+  // Only a name held as UTF-8 is converted: a name in the code page is shown as it is,
+  // whatever its bytes would mean as UTF-8.
+  if (!platform::HeldAsUtf8(name)) return name;
+  return ToAnsiDisplay(std::string(platform::NameBytes(name)));
 }
 
 bool IsAnsiWordChar(unsigned char c) {

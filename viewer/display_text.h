@@ -29,8 +29,7 @@ class AnsiDisplayConverter : public TextConverter {
 std::string ToAnsiDisplay(std::string_view text);
 
 // A file name for the window: a name held as UTF-8 because the code page cannot spell it
-// (valid UTF-8 with a character the code page lacks) in the code page, '?' for what it
-// lacks; any other name as it is.
+// (platform/path.h) in the code page, '?' for what it lacks; any other name as it is.
 std::string DisplayName(const std::string& name);
 
 // Whether an ANSI byte of the shown text belongs to a word by the international rules.

@@ -14,6 +14,7 @@
 
 #include "core/job_progress.h"
 #include "engine_fixture.h"
+#include "index/name_reader.h"
 #include "index/word_files.h"
 #include "platform/dir.h"
 
@@ -330,3 +331,35 @@ TEST(Build, AFailedSaveLeavesNoStatisticsToSwapIn) {
   EXPECT_FALSE(norvel::NewIndexPending(c.index));
 }
 #endif
+
+// Windows names: a name in the code page keeps its record's bytes (kind 0), one the code
+// page cannot spell is recorded as UTF-8 (kind 1), and each name read back opens its own
+// document, also in a data directory whose path is in the code page only. Elsewhere names
+// are bytes and every record has kind 0.
+TEST(Build, NamesInAndOutsideTheCodePageOpenTheirOwnDocuments) {
+  Corpus c;
+  const std::string ansi = platform::HeldName("\xC4\xB1.txt", false);  // "Ä±.txt"
+  const std::string utf8 = platform::HeldName("\xC4\xB1.txt", true);   // "ı.txt"
+  const std::string cyrillic = platform::HeldName("\xD0\x96ur.txt", true);
+  if (ansi == utf8) GTEST_SKIP() << "names are bytes here";
+  const std::string data = c.root.File(
+      "J\xFC"
+      "rgen");  // "Jürgen" in Windows-1252
+  ASSERT_TRUE(platform::MakeDirectory(data));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(data, ansi), "alpha"));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(data, utf8), "beta"));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(data, cyrillic), "gamma"));
+  ASSERT_EQ(norvel::doIndex(data, c.index, c.app, nullptr), 0) << c.Log();
+  ASSERT_TRUE(norvel::NewIndexPending(c.index));
+  norvel::RenAndReloadNdx(c.index, c.app, &c.loaded, nullptr, nullptr);
+  ASSERT_EQ(c.loaded.total_files, 3u);
+  EXPECT_EQ(ReadBytes(c.IndexFile("_file0.dat")),
+            Record(0, "\xC4\xB1.txt") + Record(1, "\xC4\xB1.txt") + Record(1, "\xD0\x96ur.txt"));
+  norvel::NameReader names(c.index, c.loaded);
+  const char* texts[] = {"alpha", "beta", "gamma"};
+  for (uint32_t n = 1; n <= 3; ++n) {
+    std::string name;
+    ASSERT_EQ(names.Read(n, &name), norvel::NameReader::Result::kOk) << n;
+    EXPECT_EQ(ReadBytes(platform::JoinPath(data, name)), texts[n - 1]) << n;
+  }
+}

@@ -10,6 +10,7 @@
 #include "platform/path.h"
 #include "recording_ui.h"
 
+using norvel_test::ReadBytes;
 using norvel_test::ScratchDir;
 using norvel_test::WriteBytes;
 
@@ -85,12 +86,13 @@ TEST(RemoveDirectoryTree, RemovesNestedContent) {
   EXPECT_FALSE(platform::FileExists(top));
 }
 
-// A name the ANSI code page cannot spell is listed as UTF-8 and opens by that name; a name
-// it can spell keeps its code-page bytes (on Linux both are simply the bytes given).
+// A name the ANSI code page cannot spell is listed as UTF-8 (held behind the mark on
+// Windows) and opens by that name; a name it can spell keeps its code-page bytes (on Linux
+// both are simply the bytes given).
 TEST(ListDirectory, NamesOutsideTheCodePageAreListedAsUtf8AndOpen) {
   ScratchDir dir;
-  const std::string cyrillic = "\xD0\x96ur.txt";  // "Жur.txt"
-  const std::string western = "gr\xFC\xDF.txt";   // "grüß.txt" in Windows-1252
+  const std::string cyrillic = platform::HeldName("\xD0\x96ur.txt", true);  // "Жur.txt"
+  const std::string western = "gr\xFC\xDF.txt";  // "grüß.txt" in Windows-1252
   ASSERT_TRUE(WriteBytes(dir.File(cyrillic), "one"));
   ASSERT_TRUE(WriteBytes(dir.File(western), "two"));
   platform::DirListing listing;
@@ -107,6 +109,43 @@ TEST(ListDirectory, NamesOutsideTheCodePageAreListedAsUtf8AndOpen) {
   reader.Close();  // Windows renames no file that is open
   platform::FileStatus st;
   EXPECT_TRUE(platform::GetFileStatus(dir.File(cyrillic), &st));
-  EXPECT_TRUE(platform::RenameReplace(dir.File(cyrillic), dir.File("\xD0\x96.txt")));
-  EXPECT_TRUE(platform::RemoveFile(dir.File("\xD0\x96.txt")));
+  const std::string renamed = platform::HeldName("\xD0\x96.txt", true);
+  EXPECT_TRUE(platform::RenameReplace(dir.File(cyrillic), dir.File(renamed)));
+  EXPECT_TRUE(platform::RemoveFile(dir.File(renamed)));
+}
+
+// Bytes that are a name in the code page and, read as UTF-8, another name (C4 B1: "A-umlaut
+// plus-minus" in Windows-1252, a dotless i in UTF-8) name two files, each listed and opened
+// as itself; in a directory whose own name is in the code page only, a name outside the
+// code page opens too (the joined path is UTF-8 throughout).
+TEST(ListDirectory, ACodePageNameIsNeverTakenForUtf8) {
+  ScratchDir root;
+  const std::string ansi = platform::HeldName("\xC4\xB1.txt", false);
+  const std::string utf8 = platform::HeldName("\xC4\xB1.txt", true);
+  if (ansi == utf8) GTEST_SKIP() << "names are bytes here: the two are one name";
+  const std::string dir = root.File("J\xFCrgen");  // "Jürgen" in Windows-1252
+  ASSERT_TRUE(platform::MakeDirectory(dir));
+  const std::string cyrillic = platform::HeldName("\xD0\x96ur.txt", true);
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(dir, ansi), "ansi"));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(dir, utf8), "utf-8"));
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(dir, cyrillic), "cyrillic"));
+  platform::DirListing listing;
+  ASSERT_TRUE(platform::ListDirectory(dir, "*.txt", &listing));
+  ASSERT_EQ(listing.size(), 3u);
+  // In byte order of the names' bytes, the code-page name before its UTF-8 twin.
+  EXPECT_EQ(listing.name(0), ansi);
+  EXPECT_EQ(listing.name(1), utf8);
+  EXPECT_EQ(listing.name(2), cyrillic);
+  platform::ListedFileReader reader(dir);
+  for (size_t i = 0; i < 3; ++i) {
+    uint64_t size = 0;
+    ASSERT_EQ(reader.Open(listing, i, &size), platform::ListedFileReader::Result::kOk) << i;
+    char text[16];
+    size_t got = reader.Read(text, sizeof text);
+    EXPECT_EQ(std::string(text, got), i == 0 ? "ansi" : i == 1 ? "utf-8" : "cyrillic");
+    reader.Close();
+  }
+  EXPECT_EQ(ReadBytes(platform::JoinPath(dir, ansi)), "ansi");
+  EXPECT_EQ(platform::StoredName(platform::JoinPath(dir, utf8)), utf8);
+  EXPECT_TRUE(platform::RemoveDirectoryTree(dir));
 }

@@ -17,6 +17,13 @@ namespace norvel {
 class Confirmation {
  public:
   virtual ~Confirmation() = default;
+  // An exact confirmation gives each term its documents at once (Documents), restricted to
+  // *within when given; Candidates, Prepare and Holds are then not asked.
+  virtual bool Exact() const { return false; }
+  virtual FileList Documents(const QueryTerm& term, const FileList* within) {
+    (void)term, (void)within;
+    return FileList();
+  }
   // The term of `slot`: its candidates, the documents that may hold it (ascending), when
   // needed; Exclude terms ask for them only where ListsExcluded().
   virtual FileList Candidates(const QueryTerm& term, size_t slot, bool needed) = 0;

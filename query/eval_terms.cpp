@@ -45,18 +45,17 @@ class PositionsConfirmation : public Confirmation {
  public:
   PositionsConfirmation(PositionsReader* reader, const InMemoryIndex& index)
       : reader_(reader), index_(index) {}
-  FileList Candidates(const QueryTerm& term, size_t slot, bool needed) override {
-    if (terms_.size() <= slot) terms_.resize(slot + 1);
-    terms_[slot] = std::make_unique<PositionsTerm>(reader_, index_, &term);
-    return needed ? terms_[slot]->Candidates() : FileList();
+  bool Exact() const override { return true; }
+  FileList Documents(const QueryTerm& term, const FileList* within) override {
+    return PositionsTerm(reader_, index_, &term).Documents(within);
   }
+  FileList Candidates(const QueryTerm&, size_t, bool) override { return FileList(); }
   bool ListsExcluded() const override { return false; }
-  bool Holds(size_t, uint32_t n, size_t slot) override { return terms_[slot]->Holds(n); }
+  bool Holds(size_t, uint32_t, size_t) override { return false; }
 
  private:
   PositionsReader* reader_;
   const InMemoryIndex& index_;
-  std::vector<std::unique_ptr<PositionsTerm>> terms_;
 };
 
 // One term of a group with its documents.
@@ -76,6 +75,7 @@ class Evaluation {
     any_ = List(words.all_n_any, words.any_terms, 0, true);
     include_ = List(words.include, words.include_terms, 1, true);
     exclude_ = List(words.exclude, words.exclude_terms, 2, confirm_->ListsExcluded());
+    if (confirm_->Exact()) ResolveExact();
 
     // The index's answer: a superset of the result wherever a phrase takes part.
     FileList candidates;
@@ -90,9 +90,13 @@ class Evaluation {
       if (candidates.empty()) return 0;
     }
     for (const Listed& l : exclude_) {
-      if (!l.confirmed) candidates = Difference(candidates, l.files);
+      if (!l.confirmed) {
+        candidates = Difference(candidates, l.files);
+      } else if (confirm_->Exact()) {  // only the candidates left have positions read
+        candidates = Difference(candidates, confirm_->Documents(*l.confirmed, &candidates));
+      }
     }
-    if (slots_ == 0) {
+    if (slots_ == 0 || confirm_->Exact()) {
       result->swap(candidates);  // words and prefixes alone: the index's answer is exact
       return static_cast<uint32_t>(result->size());
     }
@@ -105,6 +109,29 @@ class Evaluation {
   }
 
  private:
+  // The phrases and groups of the AllnAny and Include groups take their documents from an
+  // exact confirmation, reading positions only where the Include group's other terms
+  // leave documents; they are then lists like any word's.
+  void ResolveExact() {
+    FileList scope;
+    bool scoped = false;
+    auto narrow = [&](const FileList& files) {
+      scope = scoped ? Intersection(scope, files) : files;
+      scoped = true;
+    };
+    for (const Listed& l : include_) {
+      if (!l.confirmed) narrow(l.files);
+    }
+    for (auto* group : {&include_, &any_}) {
+      for (Listed& l : *group) {
+        if (!l.confirmed) continue;
+        l.files = confirm_->Documents(*l.confirmed, scoped ? &scope : nullptr);
+        l.confirmed = nullptr;
+        if (group == &include_) narrow(l.files);
+      }
+    }
+  }
+
   std::vector<Listed> List(const std::vector<std::string>& words,
                            const std::vector<QueryTerm>& terms, int group, bool list_confirmed) {
     std::vector<Listed> out;
@@ -123,7 +150,7 @@ class Evaluation {
       l.slot = slots_++;
       l.listed = list_confirmed;
       slot_at_.emplace_back(group, out.size() - 1);
-      l.files = confirm_->Candidates(term, l.slot, list_confirmed);
+      if (!confirm_->Exact()) l.files = confirm_->Candidates(term, l.slot, list_confirmed);
     }
     return out;
   }

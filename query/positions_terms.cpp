@@ -26,11 +26,11 @@ PositionsTerm::PositionsTerm(PositionsReader* reader, const InMemoryIndex& index
   positions_.resize(distinct_.size());
 }
 
-bool PositionsTerm::Open(Cursors* cursors) {
-  cursors->clear();
+bool PositionsTerm::Open() {
+  cursors_.clear();
   for (const std::string& t : distinct_) {
-    cursors->push_back(std::make_unique<PositionsReader::Postings>());
-    if (reader_->Find(t, cursors->back().get())) continue;
+    cursors_.push_back(std::make_unique<PositionsReader::Postings>());
+    if (reader_->Find(t, cursors_.back().get())) continue;
     if (index_.words.Contains(t)) throw PositionsDamaged();
     return false;
   }
@@ -45,52 +45,57 @@ void CheckDamage(const PositionsReader::Postings& p) {
 
 }  // namespace
 
-std::vector<uint32_t> PositionsTerm::Candidates() {
+int PositionsTerm::AllOn(uint32_t n) {
+  int all = 1;
+  for (auto& c : cursors_) {
+    bool in = c->SkipTo(n);
+    CheckDamage(*c);
+    if (!in) return -1;
+    if (c->doc() != n) all = 0;
+  }
+  return all;
+}
+
+std::vector<uint32_t> PositionsTerm::Documents(const std::vector<uint32_t>* within) {
   std::vector<uint32_t> out;
-  Cursors c;
-  if (!Open(&c)) return out;
+  if (!Open()) return out;
   // The rarest token leads; the others skip to its documents.
-  std::sort(c.begin(), c.end(),
-            [](const auto& a, const auto& b) { return a->documents() < b->documents(); });
-  bool more = c[0]->Next();
-  CheckDamage(*c[0]);
-  while (more) {
-    uint32_t n = c[0]->doc();
-    bool all = true;
-    for (size_t i = 1; i < c.size(); ++i) {
-      bool in = c[i]->SkipTo(n);
-      CheckDamage(*c[i]);
-      if (!in) return out;  // a token has no document left
-      if (c[i]->doc() != n) {
-        more = c[0]->SkipTo(c[i]->doc());
-        CheckDamage(*c[0]);
-        all = false;
-        break;
-      }
+  size_t lead = 0;
+  for (size_t d = 1; d < cursors_.size(); ++d) {
+    if (cursors_[d]->documents() < cursors_[lead]->documents()) lead = d;
+  }
+  if (within && within->size() < cursors_[lead]->documents()) {
+    for (uint32_t n : *within) {  // fewer documents to look at than the token has
+      int on = AllOn(n);
+      if (on < 0) break;
+      if (on > 0 && Holds()) out.push_back(n);
     }
-    if (!all) continue;
-    out.push_back(n);
-    more = c[0]->Next();
-    CheckDamage(*c[0]);
+    return out;
+  }
+  PositionsReader::Postings& first = *cursors_[lead];
+  bool more = first.Next();
+  CheckDamage(first);
+  while (more) {
+    uint32_t n = first.doc();
+    int on = AllOn(n);
+    if (on < 0) break;
+    if (on == 0) {  // the lead skips to the furthest cursor
+      uint32_t next = n;
+      for (auto& c : cursors_) next = std::max(next, c->doc());
+      more = next == n ? first.Next() : first.SkipTo(next);
+      CheckDamage(first);
+      continue;
+    }
+    if ((!within || std::binary_search(within->begin(), within->end(), n)) && Holds()) {
+      out.push_back(n);
+    }
+    more = first.Next();
+    CheckDamage(first);
   }
   return out;
 }
 
-bool PositionsTerm::Holds(uint32_t n) {
-  if (!opened_) {
-    opened_ = true;
-    ended_ = !Open(&cursors_);
-  }
-  if (ended_) return false;
-  for (auto& c : cursors_) {
-    bool in = c->SkipTo(n);
-    CheckDamage(*c);
-    if (!in) {
-      ended_ = true;  // n ascends: no later document holds this token either
-      return false;
-    }
-    if (c->doc() != n) return false;
-  }
+bool PositionsTerm::Holds() {
   return term_->kind == QueryTerm::Kind::kNear ? GroupAt() : PhraseAt();
 }
 

@@ -27,19 +27,22 @@ bool OpenPositions(const std::string& index_dir, const InMemoryIndex& index,
 class PositionsTerm {
  public:
   PositionsTerm(PositionsReader* reader, const InMemoryIndex& index, const QueryTerm* term);
-  // The documents holding every token of the term, ascending. Throws PositionsDamaged and
-  // std::bad_alloc.
-  std::vector<uint32_t> Candidates();
-  // True when document n holds the term; n ascends from call to call. Throws as above.
-  bool Holds(uint32_t n);
+  // The documents that hold the term, ascending; only those of *within when it is given
+  // (the documents the other terms leave), so that only they have their positions read.
+  // Throws PositionsDamaged and std::bad_alloc.
+  std::vector<uint32_t> Documents(const std::vector<uint32_t>* within);
 
  private:
   using Cursors = std::vector<std::unique_ptr<PositionsReader::Postings>>;
   // One cursor per distinct token; false when a token occurs nowhere. Throws
   // PositionsDamaged for an index word the positions do not find: the reader's lookup
   // tells no damage from absence, but the index's words must all be there.
-  bool Open(Cursors* cursors);
-  bool PhraseAt();  // the cursors stand on one document: does it hold the phrase?
+  bool Open();
+  // Moves every cursor to document n or beyond: 1 when all stand on n, 0 when not, -1
+  // when a token has no document from n on.
+  int AllOn(uint32_t n);
+  bool Holds();  // the cursors stand on one document: does it hold the term?
+  bool PhraseAt();
   bool GroupAt();
   void Positions(size_t d, std::vector<uint32_t>* out);
 
@@ -48,8 +51,7 @@ class PositionsTerm {
   const QueryTerm* term_;
   std::vector<std::string> distinct_;
   std::vector<size_t> slot_of_token_;  // the term's token i is distinct_[slot_of_token_[i]]
-  Cursors cursors_;                    // for Holds, opened on its first call
-  bool opened_ = false, ended_ = false;
+  Cursors cursors_;                    // by distinct token
   std::vector<std::vector<uint32_t>> positions_;
 };
 

@@ -37,6 +37,7 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import test_cli  # noqa: E402
+import reference_intl  # noqa: E402
 from reference import Reference  # noqa: E402
 
 TOKEN = re.compile(rb"[0-9A-Za-z_-]+")
@@ -63,8 +64,9 @@ def near(seq, toks, slack):
     return False
 
 
-class Reading(Reference):
-    """Reference's documents and postings, with each document's token sequence."""
+class ReadingOfTerms:
+    """A reference's documents and postings, with each document's token sequence; the
+    word rules come from the class it is mixed with (tokens, fold_word, is_word)."""
 
     def __init__(self, data_dir, app_dir, positions=True):
         super().__init__(data_dir, app_dir)
@@ -73,7 +75,7 @@ class Reading(Reference):
         self.sequences = []
         for name in self.names:
             with open(os.path.join(root, name), "rb") as f:
-                self.sequences.append(tokens_of(f.read().split(b"\x1a", 1)[0]))
+                self.sequences.append(self.tokens(f.read().split(b"\x1a", 1)[0]))
 
     def terms(self, query):
         """(group, kind, value) per term; kind is word, phrase, near or prefix (a near
@@ -89,7 +91,7 @@ class Reading(Reference):
             if query[i:i + 1] == b'"':
                 end = query.find(b'"', i + 1)
                 end = len(query) if end < 0 else end
-                toks = tokens_of(query[i + 1:end])
+                toks = self.tokens(query[i + 1:end])
                 i = end + 1
                 near = re.match(rb"~([0-9]+)", query[i:]) if end < len(query) else None
                 if near:
@@ -104,9 +106,9 @@ class Reading(Reference):
                     out.append((sign, "word", b""))
                 continue
             m = re.match(rb'[^ "]+', query[i:])
-            token, i = m.group(0).lower(), i + m.end()
+            token, i = m.group(0), i + m.end()
             sign = token[:1] if token[:1] in (b"+", b"-") else b""
-            word = token[len(sign):]
+            word = self.fold_word(token[len(sign):])
             if len(word) >= 2 and word.endswith(b"*") and b"*" not in word[:-1]:
                 out.append((sign, "prefix", word[:-1]))
             elif word not in self.excluded:
@@ -119,7 +121,8 @@ class Reading(Reference):
         if kind == "prefix":
             return {n for w, ns in self.postings.items() if w.startswith(value) for n in ns}
         toks = value[0] if kind == "near" else value
-        if not self.positions and not any(is_word(t) and t not in self.excluded for t in toks):
+        if not self.positions and not any(self.is_word(t) and t not in self.excluded
+                                          for t in toks):
             return set()
         if kind == "near":
             return {n + 1 for n, seq in enumerate(self.sequences) if near(seq, *value)}
@@ -149,20 +152,56 @@ class Reading(Reference):
         return [self.names[n - 1] for n in sorted(found)]
 
 
+class Reading(ReadingOfTerms, Reference):
+    """The ASCII word rules."""
+    tokens = staticmethod(tokens_of)
+    is_word = staticmethod(is_word)
+    fold_word = staticmethod(bytes.lower)
+    text = staticmethod(lambda token: token.decode("latin-1"))
+
+
+def intl_tokens_of(data):
+    """Every token by the international rules (runs of letters, digits, marks, '-', '_'),
+    folded, as UTF-8 bytes."""
+    out, token = [], []
+    for c in reference_intl.decode(data) + " ":
+        if reference_intl.char_class(c):
+            token.append(c)
+        elif token:
+            out.append(reference_intl.fold("".join(token)))
+            token = []
+    return out
+
+
+class IntlReading(ReadingOfTerms, reference_intl.IntlReference):
+    """The international word rules."""
+    tokens = staticmethod(intl_tokens_of)
+    fold_word = staticmethod(lambda word: reference_intl.fold(reference_intl.decode(word)))
+    text = staticmethod(lambda token: token.decode("utf-8"))
+
+    @staticmethod
+    def is_word(token):
+        return len(token) <= 254 and reference_intl.char_class(token.decode("utf-8")[:1]) == 1
+
+
 VOCAB = ["printer", "Printers", "printing", "print", "jams", "jam", "paper", "PAPER", "papers",
          "out", "of", "the", "licence", "license", "licensed", "e-mail", "x86_64", "2024",
          "3com", "tray", "toner", "Out", "fuser", "wi-fi", "a", "b", "a_b", "z" * 260]
 SEPARATORS = [" ", " ", " ", "\n", "\r\n", ", ", ". ", "\t", " (", ") ", "'", " \xe9 ", "/"]
 
 
-def generate_corpus(data, rng):
+INTL_VOCAB = VOCAB + ["Müller", "MÜLLER", "muller", "Büro", "straße", "STRASSE", "Łódź",
+                      "naïve", "café", "œuvre", "Ærø"]
+
+
+def generate_corpus(data, rng, vocab=VOCAB, encode=lambda n, text: text.encode("latin-1")):
     """Documents with repeated phrases, every kind of separator, long documents that cross
     every read block, an end-of-text byte, an empty file and a file that is no .txt."""
     for n in range(60):
         words = rng.randint(1, 40) if n % 7 else rng.randint(3000, 9000)
         parts = []
         for _ in range(words):
-            parts.append(rng.choice(VOCAB) if rng.random() < 0.9
+            parts.append(rng.choice(vocab) if rng.random() < 0.9
                          else "".join(rng.choice("abcdefgh") for _ in range(rng.randint(1, 6))))
             parts.append(rng.choice(SEPARATORS))
         text = "".join(parts)
@@ -170,7 +209,7 @@ def generate_corpus(data, rng):
             cut = len(text) // 2
             text = text[:cut] + "\x1a printer jams after the end" + text[cut:]
         with open(os.path.join(data, "doc%02d.txt" % n), "wb") as f:
-            f.write(text.encode("latin-1"))
+            f.write(encode(n, text))
     # A phrase whose start repeats in the document; a phrase that ends the document; phrases
     # and tokens cut by the ends of read blocks (powers of two from 4 KiB up).
     edges = {"edge-repeat.txt": b"x a a a b a b a a b y", "edge-end.txt": b"x y toner fuser"}
@@ -189,14 +228,14 @@ def generate_queries(ref, rng, count):
     def phrase_from_a_document():
         seq = rng.choice([s for s in ref.sequences if len(s) > 4])
         j = rng.randrange(len(seq) - 3)
-        toks = [t.decode("latin-1") for t in seq[j:j + rng.randint(2, 4)]]
+        toks = [ref.text(t) for t in seq[j:j + rng.randint(2, 4)]]
         toks = [t.upper() if rng.random() < 0.2 else t for t in toks]
         return '"%s"' % rng.choice([" ", ", ", ".", " / "]).join(toks)
 
     def group_from_a_document():
         seq = rng.choice([s for s in ref.sequences if len(s) > 8])
         j = rng.randrange(len(seq) - 7)
-        toks = [t.decode("latin-1") for t in rng.sample(seq[j:j + 8], rng.randint(2, 3))]
+        toks = [ref.text(t) for t in rng.sample(seq[j:j + 8], rng.randint(2, 3))]
         return '"%s"~%d' % (" ".join(toks), rng.randint(0, 6))
 
     def term():
@@ -234,13 +273,13 @@ class PhrasesAndPrefixes(unittest.TestCase):
             _, out, _ = d.search(q)
             self.assertEqual(out.split(b"\n")[:-1] if out else [], ref.search(q), q)
 
-    def check_with_and_without_positions(self, d, data, queries):
+    def check_with_and_without_positions(self, d, data, queries, reading=Reading):
         """With the positions the build wrote, then without them (the documents are read)."""
         positions = os.path.join(d.index, "_positions.dat")
         self.assertTrue(os.path.isfile(positions))
-        self.check(d, Reading(data, d.app), queries)
+        self.check(d, reading(data, d.app), queries)
         os.remove(positions)
-        self.check(d, Reading(data, d.app, positions=False), queries)
+        self.check(d, reading(data, d.app, positions=False), queries)
 
     def test_generated_corpus_agrees_with_the_reading(self):
         rng = random.Random(18)
@@ -260,6 +299,31 @@ class PhrasesAndPrefixes(unittest.TestCase):
             found = sum(1 for q in queries if ref.search(q))
             self.assertGreater(found, 60)  # the generated queries find something, mostly
             self.check_with_and_without_positions(d, data, queries)
+        finally:
+            d.cleanup()
+
+    def test_an_international_corpus_agrees_with_the_reading(self):
+        """Positions follow the international rules: UTF-8 and Windows-1252 documents,
+        letters of every script, folded case and accents."""
+        if test_cli.RUNNER:
+            self.skipTest("queries beyond the code page")
+        rng = random.Random(24)
+        d = test_cli.Dirs()
+        try:
+            data = os.path.join(d.root, "docs")
+            os.mkdir(data)
+            generate_corpus(data, rng, INTL_VOCAB, lambda n, text: text.encode(
+                "utf-8" if n % 2 else "cp1252", errors="replace"))
+            with open(os.path.join(d.app, "xcludelist.ini"), "wb") as f:
+                f.write(b"of THE\r\n")
+            with open(os.path.join(d.app, "norvel.ini"), "wb") as f:
+                f.write(b"data_dir=" + os.fsencode(data) + b"\r\n")
+            test_cli.run(["index", "--app-dir", d.app, "--words=international", data, d.index], 0)
+            ref = IntlReading(data, d.app)
+            queries = generate_queries(ref, rng, 80) + [
+                '"herrn müller"', '"MÜLLER büro"~3', '"strasse cafe"~9 -"naive"', '+"lodz" mull*']
+            self.assertGreater(sum(1 for q in queries if ref.search(q)), 30)
+            self.check_with_and_without_positions(d, data, queries, IntlReading)
         finally:
             d.cleanup()
 

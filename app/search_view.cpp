@@ -163,7 +163,9 @@ void SearchSession::OnSearch(const std::string& field_text) {
   view_->LayoutChanged();
   view_->Redraw();
   const std::string note = reloaded ? "New index loaded|" : "";
-  if (RunSearch(QueryFromField(field_text).c_str(), Sources(), &state_, note) != 0) {
+  PageSources sources = Sources();
+  sources.reading = &reading;  // let go while documents are read to confirm phrases
+  if (RunSearch(QueryFromField(field_text).c_str(), sources, &state_, note) != 0) {
     view_->SetupScrollBars();
     return;
   }

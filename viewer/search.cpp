@@ -10,8 +10,17 @@
 namespace norvel {
 
 namespace {
+
 constexpr uint32_t kDocumentsPerPage = 10;
+
 }  // namespace
+
+void OrderByRelevance(const PageSources& sources, SearchState* state) {
+  std::vector<Scored> scored;
+  LogRankingWithoutPositions();
+  scored = ScoreByTermsHeld(sources.index_dir, *sources.index, state->words, state->result_list);
+  state->ranking.Assign(std::move(scored), &state->result_list);
+}
 
 std::string QueryFromField(const std::string& field_text) {
   std::string query = field_text.substr(0, kMaxQueryLength);
@@ -26,6 +35,7 @@ void ReleaseSearch(SearchState* state) {
   state->words.Clear();
   state->query_words.Clear();
   FileList().swap(state->result_list);
+  state->ranking.Clear();
   state->result_total = 0;
   state->page_start = 0;
   state->page_end = 0;
@@ -42,6 +52,15 @@ int RunSearch(const char* query, const PageSources& sources, SearchState* state,
                             &state->result_list, sources.data_dir);
   state->words.exclude.clear();  // Exclude words live only during the search
   state->words.exclude_terms.clear();
+  if (total > 0 && sources.order == ResultOrder::kRelevance) {
+    try {
+      OrderByRelevance(sources, state);
+    } catch (const std::bad_alloc&) {
+      ReleaseSearch(state);
+      ShowMessage(kInfo, 10, "Query Ranks");
+      return -1;
+    }
+  }
   if (total == 0) {
     ReleaseSearch(state);
     SetStatusText("");

@@ -1,4 +1,4 @@
-// BM25, group occurrences and term-pair proximity over positions.
+// BM25, group occurrences and the proximity weight over positions.
 #include "query/bm25.h"
 
 #include <algorithm>
@@ -16,7 +16,8 @@ Bm25::Bm25(uint32_t documents, uint64_t total_tokens, Bm25Params params)
 }
 
 double Bm25::Idf(uint32_t df) const {
-  return std::log(1.0 + (documents_ - df + 0.5) / (df + 0.5));
+  double idf = std::log((documents_ - df + 0.5) / (df + 0.5));
+  return idf > kMinIdf ? idf : kMinIdf;
 }
 
 double Bm25::LengthNorm(uint32_t dl) const {
@@ -110,38 +111,27 @@ uint32_t CountGroupOccurrences(const std::vector<std::vector<uint32_t>>& positio
   return slop < 0 ? CountPhrase(positions) : CountNear(positions, slop);
 }
 
-double TermPairWeight(const std::vector<const std::vector<uint32_t>*>& positions,
-                      const std::vector<double>& idf, double norm, double k1) {
-  const size_t terms = positions.size();
-  if (terms < 2) return 0;
-  std::vector<std::pair<uint32_t, uint32_t>> merged;  // (position, word)
-  for (size_t t = 0; t < terms; ++t) {
-    if (!positions[t]) continue;
-    for (uint32_t p : *positions[t]) merged.emplace_back(p, static_cast<uint32_t>(t));
-  }
-  std::sort(merged.begin(), merged.end());
-  std::vector<double> pair_sum(terms * terms, 0.0);
-  bool any = false;
-  for (size_t i = 0; i < merged.size(); ++i) {
-    for (size_t j = i + 1; j < merged.size(); ++j) {
-      uint32_t d = merged[j].first - merged[i].first;
-      if (d > kMaxPairDistance) break;
-      uint32_t a = merged[i].second, b = merged[j].second;
-      if (a == b || d == 0) continue;
-      if (a > b) std::swap(a, b);
-      pair_sum[a * terms + b] += 1.0 / (static_cast<double>(d) * d);
-      any = true;
-    }
-  }
-  if (!any) return 0;
+double ProximityWeight(const std::vector<const std::vector<uint32_t>*>& positions,
+                       const std::vector<double>& idf, double norm, double k1) {
   double weight = 0;
-  for (size_t a = 0; a < terms; ++a) {
-    for (size_t b = a + 1; b < terms; ++b) {
-      double s = pair_sum[a * terms + b];
-      if (s > 0) weight += std::min(idf[a], idf[b]) * (k1 + 1.0) * s / (norm + s);
+  for (size_t a = 0; a < positions.size(); ++a) {
+    if (!positions[a]) continue;
+    for (size_t b = a + 1; b < positions.size(); ++b) {
+      if (!positions[b]) continue;
+      const std::vector<uint32_t>& first = *positions[a];
+      const std::vector<uint32_t>& second = *positions[b];
+      // Both ascending: one merge finds every p of a with p + 1 in b.
+      uint32_t follows = 0;
+      size_t j = 0;
+      for (uint32_t p : first) {
+        while (j < second.size() && second[j] <= p) ++j;
+        if (j < second.size() && second[j] == uint64_t{p} + 1) ++follows;
+      }
+      if (follows == 0) continue;
+      weight += std::min(idf[a], idf[b]) * follows * (k1 + 1.0) / (follows + norm);
     }
   }
-  return weight;
+  return kProximityWeight * weight;
 }
 
 }  // namespace norvel

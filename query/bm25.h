@@ -1,5 +1,5 @@
 // Relevance arithmetic: BM25 term weights, how often a phrase or proximity group occurs in
-// a document's positions, and the term-pair proximity weight, all on plain numbers.
+// a document's positions, and the weight of query words standing side by side, on plain numbers.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +17,9 @@ class Bm25 {
  public:
   // documents: the index's total files; total_tokens: their token counts added up.
   Bm25(uint32_t documents, uint64_t total_tokens, Bm25Params params = Bm25Params());
-  // ln(1 + (N - df + 0.5) / (df + 0.5)): never negative, so a word in most documents
-  // still counts a little, and a document never loses by holding a query word.
+  // ln((N - df + 0.5) / (df + 0.5)), at least kMinIdf: a word in half the documents or
+  // more tells almost nothing, yet a document never loses by holding a query word.
+  static constexpr double kMinIdf = 1e-6;
   double Idf(uint32_t df) const;
   // The k1 * (1 - b + b * dl / avgdl) of a document of dl tokens.
   double LengthNorm(uint32_t dl) const;
@@ -39,13 +40,14 @@ class Bm25 {
 // of its own for each time.
 uint32_t CountGroupOccurrences(const std::vector<std::vector<uint32_t>>& positions, int slop);
 
-// The term-pair weight (BM25TP): for two different query words, every pair of their
-// occurrences at most kMaxPairDistance tokens apart adds 1 / distance^2 to the pair's sum;
-// the sum is saturated as BM25 saturates a frequency and weighted by the smaller idf of the
-// two words. positions[t]: word t's positions in the document (ascending); idf[t] its idf;
-// norm the document's LengthNorm; k1 the BM25 parameter.
-constexpr uint32_t kMaxPairDistance = 5;
-double TermPairWeight(const std::vector<const std::vector<uint32_t>*>& positions,
-                      const std::vector<double>& idf, double norm, double k1);
+// The proximity weight: for every two query words a and b, a typed before b, the number of
+// times b directly follows a in the document (the query's words standing as the user wrote
+// them, whatever was typed between them), saturated as BM25 saturates a frequency, weighted
+// by the smaller idf of the two and by kProximityWeight. positions[t]: word t's positions in
+// the document, ascending, null when it has none; idf[t] its idf; norm the document's
+// LengthNorm; k1 the BM25 parameter.
+constexpr double kProximityWeight = 0.15;
+double ProximityWeight(const std::vector<const std::vector<uint32_t>*>& positions,
+                       const std::vector<double>& idf, double norm, double k1);
 
 }  // namespace norvel

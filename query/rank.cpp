@@ -117,7 +117,7 @@ class Scorer {
     for (const auto& [i, n] : held) score_[i] += bm25_.Weight(n, norm_[i], idf);
   }
 
-  // The term-pair weight for the best documents so far.
+  // The proximity weight for the best documents so far.
   void AddProximity(const std::vector<std::string>& words) {
     if (words.size() < 2 || options_.proximity_candidates == 0) return;
     std::vector<size_t> best(result_.size());
@@ -150,7 +150,7 @@ class Scorer {
           ++held;
         }
       }
-      if (held >= 2) score_[i] += TermPairWeight(present, idf, norm_[i], bm25_.k1());
+      if (held >= 2) score_[i] += ProximityWeight(present, idf, norm_[i], bm25_.k1());
     }
   }
 

@@ -44,14 +44,14 @@ class RankingStats {
 
 struct RankOptions {
   Bm25Params bm25;
-  bool proximity = true;              // the term-pair weight of words standing close together
+  bool proximity = true;  // the weight of query words that follow each other in a document
   size_t proximity_candidates = 100;  // the best documents by BM25 that it is computed for
 };
 
 // The scores of the documents of result (the query's documents, ascending): BM25 of each
 // distinct AllnAny and Include word, of each index word a prefix marks (the first
 // kMaxMarkedPrefixWords), and of each phrase or proximity group by its own occurrences;
-// plus the term-pair weight for the best candidates. Exclude words do not score. Throws
+// plus the proximity weight for the best candidates. Exclude words do not score. Throws
 // std::bad_alloc.
 std::vector<Scored> ScoreByRelevance(const QueryWords& words, const InMemoryIndex& index,
                                      RankingStats* stats, const FileList& result,

@@ -15,7 +15,7 @@ constexpr uint32_t kDocumentsPerPage = 10;
 
 }  // namespace
 
-void OrderByRelevance(const PageSources& sources, SearchState* state) {
+void OrderByRelevance(const PageSources& sources, SearchState* state, const RankOptions&) {
   std::vector<Scored> scored;
   LogRankingWithoutPositions();
   scored = ScoreByTermsHeld(sources.index_dir, *sources.index, state->words, state->result_list);

@@ -20,7 +20,8 @@ void ReleaseSearch(SearchState* state);
 
 // Scores the documents the search found (state->result_list and state->words) and makes
 // them a ranked list, which the pages rank as far as they show. Throws std::bad_alloc.
-void OrderByRelevance(const PageSources& sources, SearchState* state);
+void OrderByRelevance(const PageSources& sources, SearchState* state,
+                      const RankOptions& options = RankOptions());
 
 // Runs a search (the query is cut to its first 255 characters) over sources.index:
 // releases the previous search, evaluates the query, shows "%4.6f seconds|Total=%u" in the

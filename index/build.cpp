@@ -25,6 +25,7 @@
 #include "index/doc_words.h"
 #include "index/index_files.h"
 #include "index/parallel.h"
+#include "index/positions_writer.h"
 #include "index/word_choice.h"
 #include "index/word_files.h"
 #include "index/word_table.h"
@@ -69,6 +70,7 @@ class ListWriter {
 struct Part {
   size_t begin = 0, end = 0;
   WordTable table{kBuildTableSize};
+  std::unique_ptr<PositionsCollector> positions = std::make_unique<PositionsCollector>();
   uint32_t distinct = 0;   // word entries counted as addFileToIndex counts them
   uint32_t files = 0;      // documents given a number
   size_t handled_end = 0;  // one past the last document handled (the failed one included)
@@ -149,7 +151,8 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
     ++part.files;
     part.failed_numbered = true;  // until its words are in
     if (end == DocumentEnd::kEntered) {
-      end = reader->EnterWords(part.files, size, &part.table, kBuildWordsLimit, &part.distinct);
+      end = reader->EnterWords(part.files, size, &part.table, kBuildWordsLimit, &part.distinct,
+                               part.positions.get());
     }
     if (end != DocumentEnd::kEntered) {
       part.failure = end;
@@ -342,6 +345,24 @@ bool WriteLists(const platform::DirListing& entries,
   return true;
 }
 
+// Writes the body of the new positions file from the parts that count, then frees them.
+bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
+                    WordRules rules, unsigned threads, const std::string& index_dir,
+                    PositionsWriter* writer) {
+  std::vector<PositionsPart> inputs;
+  uint32_t base = 0;
+  bool whole = true;
+  for (const auto& part : parts) {
+    inputs.push_back(PositionsPart{part->positions.get(), base});
+    whole = whole && !part->positions->failed();
+    base += part->files;
+  }
+  bool written = whole && writer->WriteBody(index_dir, inputs, total_files, rules, threads);
+  if (!whole) WriteLog("doIndex():Cannot write positions.");
+  for (const auto& part : parts) part->positions.reset();
+  return written;
+}
+
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
           JobProgress* progress, const BuildTuning& tuning, std::optional<WordRules> choice) {
   WordRules rules = choice.value_or(WordRules::kAscii);
@@ -360,6 +381,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     platform::SyncDirectory(index_dir);
   }
   platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsChoiceFile));
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewPositionsFile));
   if ((choice || rules != WordRules::kAscii) && !WriteNewWordRules(index_dir, rules)) return -1;
   ListWriter list(index_dir);
   if (!list.Open(0)) {
@@ -423,10 +445,17 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     progress->files_indexed = outcome.files_written;
     ShowAtLeast(&progress->distinct_words, distinct);
   }
+  // The positions go to their file before the save, so that their memory is free for it;
+  // their header, which makes them usable, once the files it fingerprints are written.
+  PositionsWriter positions;
+  bool with_positions =
+      WritePositions(parts, outcome.files_written, rules, threads, index_dir, &positions);
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
+    positions.Abandon();
     WriteLog("doIndex():Error saving index.");
     return -1;
   }
+  if (with_positions) positions.Finish();
   return outcome.complete ? 0 : -1;
 }
 

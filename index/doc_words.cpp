@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "index/positions_collector.h"
 #include "index/tokenizer.h"
 
 namespace norvel {
@@ -102,7 +103,8 @@ DocumentEnd DocumentWordReader::ReadTokens(uint64_t size, Scanner& scanner, OnTo
 }
 
 DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, WordTable* table,
-                                           uint32_t limit, uint32_t* distinct_words) {
+                                           uint32_t limit, uint32_t* distinct_words,
+                                           PositionsCollector* positions) {
   constexpr size_t kBatch = 2048;  // words entered together
   constexpr size_t kRoom = kMaxWordLength + kTokenSlack;
   const bool excluding = exclusions_ && exclusions_->present();
@@ -119,6 +121,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     return end == DocumentEnd::kEntered;
   };
   auto on_token = [&](const char* token, size_t len, size_t) {
+    if (positions) positions->AddRaw(token, len);
     uint32_t key;
     if (!FoldToken(token, len, &folded_[folded_used_], &key)) return true;
     return take(len, key);
@@ -139,8 +142,18 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   }
   pending_.clear();
   folded_used_ = 0;
+  if (positions) positions->BeginDocument(file_number);
   DocumentEnd read;
-  if (rules_ == WordRules::kInternational) {
+  if (rules_ == WordRules::kInternational && positions) {
+    // Every token for the positions; the words among them as the word scanner gives them.
+    IntlTokenScanner scanner(/*every_token=*/true);
+    auto on_every = [&](const char* folded, size_t len, size_t sep) {
+      positions->AddFolded(folded, len);
+      if (!scanner.starts_with_letter() || len > kMaxWordLength) return true;
+      return on_word(folded, len, sep);
+    };
+    read = ReadTokens(size, scanner, on_every);
+  } else if (rules_ == WordRules::kInternational) {
     IntlTokenScanner scanner;
     read = ReadTokens(size, scanner, on_word);
   } else {
@@ -156,6 +169,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   }
   pending_.clear();
   folded_used_ = 0;
+  if (positions && end == DocumentEnd::kEntered) positions->EndDocument();
   return end;
 }
 

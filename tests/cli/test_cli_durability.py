@@ -106,9 +106,10 @@ class Durability(unittest.TestCase):
         index = os.path.realpath(self.d.index)
         renames = [i for i, e in enumerate(ev) if e[0] == "rename"]
         swapped = [base(ev[i][1][1]) for i in renames]
-        # The statistics reach their name whole, then the swap: statistics last.
+        # The statistics reach their name whole, then the swap: the positions after the
+        # lists, statistics last.
         self.assertEqual(swapped, ["_newstats.dat", "_ndxwrds.dat", "_ndxfile.dat",
-                                   "_file0.dat", "_stats.dat"])
+                                   "_file0.dat", "_positions.dat", "_stats.dat"])
         for i in renames:
             self.assertSyncedBeforeRename(ev, i, base(ev[i][1][0]))
         dir_syncs = [i for i, e in enumerate(ev) if e == ("sync", index)]

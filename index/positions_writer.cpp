@@ -1,0 +1,381 @@
+// Writing _newpositions.dat from the parts' collectors (the layout: index/positions.h).
+#include "index/positions_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "core/messages.h"
+#include "index/parallel.h"
+#include "index/positions.h"
+#include "index/positions_format.h"
+#include "platform/path.h"
+
+namespace norvel {
+
+const char kNewPositionsFile[] = "_newpositions.dat";
+
+struct PositionsWriter::Header {
+  unsigned char bytes[kPositionsHeaderSize] = {};
+};
+
+namespace {
+
+// Buffered output that knows where it stands in the file.
+class Output {
+ public:
+  explicit Output(platform::File* f) : f_(f), buf_(new unsigned char[kSize]) {}
+  void Put(const void* p, size_t n) {
+    const unsigned char* b = static_cast<const unsigned char*>(p);
+    while (n > 0) {
+      if (used_ == kSize) Flush();
+      size_t room = std::min(n, kSize - used_);
+      std::memcpy(buf_.get() + used_, b, room);
+      used_ += room;
+      b += room;
+      n -= room;
+    }
+  }
+  void Varint(uint64_t v) {
+    if (kSize - used_ < 10) Flush();
+    size_t n = PutVarint(buf_.get() + used_, v);
+    used_ += n;
+  }
+  void Put32(uint32_t v) {
+    unsigned char b[4];
+    PutLE32(b, v);
+    Put(b, 4);
+  }
+  void Put64(uint64_t v) {
+    unsigned char b[8];
+    PutLE64(b, v);
+    Put(b, 8);
+  }
+  uint64_t at() const { return flushed_ + used_; }
+  void Flush() {
+    if (used_ && !f_->Write(buf_.get(), used_)) ok_ = false;
+    flushed_ += used_;
+    used_ = 0;
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr size_t kSize = size_t{1} << 20;
+  platform::File* f_;
+  std::unique_ptr<unsigned char[]> buf_;
+  size_t used_ = 0;
+  uint64_t flushed_ = kPositionsHeaderSize;
+  bool ok_ = true;
+};
+
+void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
+  unsigned char b[10];
+  v->insert(v->end(), b, b + PutVarint(b, x));
+}
+
+// One token's region as its documents come: positions straight to the output, the skip
+// table and the documents held until the token ends.
+class RegionWriter {
+ public:
+  explicit RegionWriter(Output* out) : out_(out) {}
+  void Begin() {
+    docs_.clear();
+    skip_.clear();
+    docs_count_ = 0;
+    in_block_ = 0;
+    prev_doc_ = 0;
+    block_last_ = 0;
+    pos_begin_ = out_->at();
+    StartBlock();
+  }
+  // The positions of the document are put with PutPosition after this call.
+  void Document(uint32_t doc, uint32_t count) {
+    if (in_block_ == kDocsPerBlock) {
+      EndBlock();
+      StartBlock();
+    }
+    PutVarintTo(&docs_, doc - prev_doc_);
+    PutVarintTo(&docs_, count);
+    prev_doc_ = doc;
+    ++in_block_;
+    ++docs_count_;
+  }
+  void PutPosition(uint64_t coded) {
+    unsigned char b[10];
+    size_t n = PutVarint(b, coded);
+    pos_check_.Add(b, n);
+    out_->Put(b, n);
+  }
+  uint32_t documents() const { return docs_count_; }
+  // Puts the skip table and the documents; the dictionary entry's numbers come back.
+  void End(uint64_t* pos_bytes, uint64_t* skip_bytes, uint64_t* docs_bytes, uint32_t* check) {
+    if (in_block_ > 0) EndBlock();
+    *pos_bytes = out_->at() - pos_begin_;
+    out_->Put(skip_.data(), skip_.size());
+    out_->Put(docs_.data(), docs_.size());
+    *skip_bytes = skip_.size();
+    *docs_bytes = docs_.size();
+    *check = CheckOf(skip_.data(), skip_.size());
+  }
+
+ private:
+  void StartBlock() {
+    in_block_ = 0;
+    block_docs_at_ = docs_.size();
+    block_pos_at_ = out_->at();
+    pos_check_ = BlockCheck();
+  }
+  void EndBlock() {
+    PutVarintTo(&skip_, prev_doc_ - block_last_);
+    PutVarintTo(&skip_, docs_.size() - block_docs_at_);
+    PutVarintTo(&skip_, out_->at() - block_pos_at_);
+    unsigned char b[8];
+    PutLE32(b, CheckOf(docs_.data() + block_docs_at_, docs_.size() - block_docs_at_));
+    PutLE32(b + 4, pos_check_.Value());
+    skip_.insert(skip_.end(), b, b + 8);
+    block_last_ = prev_doc_;
+  }
+
+  Output* out_;
+  std::vector<unsigned char> docs_, skip_;
+  uint32_t docs_count_ = 0, in_block_ = 0, prev_doc_ = 0, block_last_ = 0;
+  uint64_t pos_begin_ = 0, block_pos_at_ = 0;
+  size_t block_docs_at_ = 0;
+  BlockCheck pos_check_;
+};
+
+// The dictionary, coded block by block as tokens come.
+class DictionaryWriter {
+ public:
+  void Add(std::string_view token, uint64_t region, uint32_t docs, uint64_t pos_bytes,
+           uint64_t skip_bytes, uint64_t docs_bytes, uint32_t skip_check) {
+    if (in_block_ == kTokensPerDictBlock || index_.empty()) {
+      if (!index_.empty()) CloseBlock();
+      index_.push_back(Block{blocks_.size(), 0, region, std::string(token)});
+      in_block_ = 0;
+      prev_.clear();
+    }
+    size_t shared = 0;
+    while (shared < prev_.size() && shared < token.size() && prev_[shared] == token[shared]) {
+      ++shared;
+    }
+    PutVarintTo(&blocks_, shared);
+    PutVarintTo(&blocks_, token.size() - shared);
+    blocks_.insert(blocks_.end(), token.begin() + shared, token.end());
+    PutVarintTo(&blocks_, docs);
+    PutVarintTo(&blocks_, pos_bytes);
+    PutVarintTo(&blocks_, skip_bytes);
+    PutVarintTo(&blocks_, docs_bytes);
+    unsigned char b[4];
+    PutLE32(b, skip_check);
+    blocks_.insert(blocks_.end(), b, b + 4);
+    prev_.assign(token);
+    ++in_block_;
+    ++tokens_;
+  }
+  uint64_t tokens() const { return tokens_; }
+  // Puts the blocks, then the index; returns the index's bytes in *index.
+  void Write(Output* out, uint64_t* dict_at, std::vector<unsigned char>* index) {
+    if (!index_.empty()) CloseBlock();
+    *dict_at = out->at();
+    out->Put(blocks_.data(), blocks_.size());
+    for (const Block& b : index_) {
+      unsigned char head[24];
+      PutLE64(head, *dict_at + b.at);
+      PutLE32(head + 8, b.bytes);
+      PutLE32(head + 12, CheckOf(blocks_.data() + b.at, b.bytes));
+      PutLE64(head + 16, b.region);
+      index->insert(index->end(), head, head + 24);
+      index->push_back(static_cast<unsigned char>(b.first.size()));
+      index->insert(index->end(), b.first.begin(), b.first.end());
+    }
+  }
+  uint32_t blocks() const { return static_cast<uint32_t>(index_.size()); }
+
+ private:
+  struct Block {
+    size_t at;
+    uint32_t bytes;
+    uint64_t region;
+    std::string first;
+  };
+  void CloseBlock() {
+    index_.back().bytes = static_cast<uint32_t>(blocks_.size() - index_.back().at);
+  }
+  std::vector<unsigned char> blocks_;
+  std::vector<Block> index_;
+  std::string prev_;
+  uint32_t in_block_ = 0;
+  uint64_t tokens_ = 0;
+};
+
+// The parts' tokens merged in byte order.
+struct MergeState {
+  const std::vector<PositionsPart>& parts;
+  std::vector<std::vector<uint32_t>> sorted;
+  std::vector<size_t> next;
+};
+
+// Puts one part's documents of a token (those up to total_files).
+void PutPartDocuments(const PositionsPart& part, uint32_t id, uint32_t total_files,
+                      RegionWriter* region) {
+  const PositionsCollector& c = *part.collector;
+  if (c.token(id).docs == 0) return;  // met only in a document that failed
+  PositionsCollector::Chain chain(c, id);
+  uint32_t doc = 0;
+  for (uint32_t d = 0; d < c.token(id).docs; ++d) {
+    doc += static_cast<uint32_t>(chain.Varint());
+    uint32_t count = static_cast<uint32_t>(chain.Varint());
+    if (uint64_t{part.base} + doc > total_files) return;  // ascending: none after counts
+    region->Document(part.base + doc, count);
+    for (uint32_t k = 0; k < count; ++k) region->PutPosition(chain.Varint());
+  }
+}
+
+// Token counts of file numbers 1 to total_files, then their chunk checks.
+uint64_t PutTokenCounts(const std::vector<PositionsPart>& parts, uint32_t total_files, Output* out,
+                        uint64_t* checks_at) {
+  std::vector<uint32_t> checks;
+  BlockCheck chunk;
+  uint32_t in_chunk = 0, n = 0;
+  uint64_t total = 0;
+  auto put = [&](uint32_t count) {
+    unsigned char b[4];
+    PutLE32(b, count);
+    out->Put(b, 4);
+    chunk.Add(b, 4);
+    total += count;
+    if (++in_chunk == kCountsPerChunk) {
+      checks.push_back(chunk.Value());
+      chunk = BlockCheck();
+      in_chunk = 0;
+    }
+    ++n;
+  };
+  for (size_t p = 0; p < parts.size(); ++p) {
+    const std::vector<uint32_t>& counts = parts[p].collector->token_counts();
+    uint64_t limit = p + 1 < parts.size() ? parts[p + 1].base : total_files;
+    for (uint64_t number = uint64_t{parts[p].base} + 1; number <= limit && n < total_files;
+         ++number) {
+      uint64_t i = number - parts[p].base - 1;
+      put(i < counts.size() ? counts[i] : 0);
+    }
+  }
+  while (n < total_files) put(0);
+  if (in_chunk > 0) checks.push_back(chunk.Value());
+  *checks_at = out->at();
+  for (uint32_t c : checks) out->Put32(c);
+  return total;
+}
+
+}  // namespace
+
+bool PositionsWriter::Fail() {
+  WriteLog("doIndex():Cannot write positions.");
+  Abandon();
+  return false;
+}
+
+void PositionsWriter::Abandon() {
+  if (file_.is_open()) file_.Close();
+  if (!index_dir_.empty()) platform::RemoveFile(platform::JoinPath(index_dir_, kNewPositionsFile));
+  header_.reset();
+}
+
+bool PositionsWriter::WriteBody(const std::string& index_dir,
+                                const std::vector<PositionsPart>& parts, uint32_t total_files,
+                                WordRules rules, unsigned threads) {
+  index_dir_ = index_dir;
+  if (!file_.Open(platform::JoinPath(index_dir, kNewPositionsFile), "wb")) return Fail();
+  try {
+    header_ = std::make_shared<Header>();
+    // The blank header: nothing holds until Finish writes it.
+    if (!file_.Write(header_->bytes, kPositionsHeaderSize)) return Fail();
+    MergeState m{parts, std::vector<std::vector<uint32_t>>(parts.size()),
+                 std::vector<size_t>(parts.size(), 0)};
+    OnThreads(std::min<size_t>(std::max(threads, 1u), parts.size()), [&](size_t t) {
+      for (size_t p = t; p < parts.size(); p += std::max(threads, 1u)) {
+        try {
+          m.sorted[p] = parts[p].collector->SortedTokens();
+        } catch (const std::bad_alloc&) {
+          m.sorted[p].clear();
+          m.next[p] = ~size_t{0};  // marks the failure
+        }
+      }
+    });
+    for (size_t p = 0; p < parts.size(); ++p) {
+      if (m.next[p] != 0) return Fail();
+    }
+    Output out(&file_);
+    RegionWriter region(&out);
+    DictionaryWriter dict;
+    for (;;) {
+      std::string_view least;
+      bool any = false;
+      for (size_t p = 0; p < parts.size(); ++p) {
+        if (m.next[p] == m.sorted[p].size()) continue;
+        std::string_view t = parts[p].collector->Text(m.sorted[p][m.next[p]]);
+        if (!any || t < least) least = t;
+        any = true;
+      }
+      if (!any) break;
+      std::string token(least);
+      uint64_t region_at = out.at();
+      region.Begin();
+      for (size_t p = 0; p < parts.size(); ++p) {
+        if (m.next[p] == m.sorted[p].size()) continue;
+        uint32_t id = m.sorted[p][m.next[p]];
+        if (parts[p].collector->Text(id) != token) continue;
+        ++m.next[p];
+        PutPartDocuments(parts[p], id, total_files, &region);
+      }
+      uint64_t pos_bytes, skip_bytes, docs_bytes;
+      uint32_t check;
+      region.End(&pos_bytes, &skip_bytes, &docs_bytes, &check);
+      if (region.documents() == 0) continue;  // only in documents that do not count
+      dict.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes, check);
+    }
+    unsigned char* h = header_->bytes;
+    std::memcpy(h, kPositionsMagic, 8);
+    PutLE32(h + 8, kPositionsVersion);
+    PutLE32(h + 12, rules == WordRules::kInternational ? 1 : 0);
+    PutLE32(h + 24, total_files);
+    PutLE64(h + 32, dict.tokens());
+    PutLE64(h + 48, out.at());
+    uint64_t checks_at = 0;
+    PutLE64(h + 40, PutTokenCounts(parts, total_files, &out, &checks_at));
+    PutLE64(h + 56, checks_at);
+    uint64_t dict_at = 0;
+    std::vector<unsigned char> index;
+    dict.Write(&out, &dict_at, &index);
+    PutLE32(h + 28, dict.blocks());
+    PutLE64(h + 64, dict_at);
+    PutLE64(h + 72, out.at());
+    PutLE64(h + 80, index.size());
+    PutLE32(h + 88, CheckOf(index.data(), index.size()));
+    out.Put(index.data(), index.size());
+    PutLE64(h + 96, out.at());
+    out.Flush();
+    if (!out.ok()) return Fail();
+  } catch (const std::bad_alloc&) {
+    return Fail();
+  }
+  return true;
+}
+
+bool PositionsWriter::Finish() {
+  if (!header_ || !file_.is_open()) return false;
+  uint64_t fingerprint = 0;
+  if (!NewIndexFingerprint(index_dir_, &fingerprint)) return Fail();
+  unsigned char* h = header_->bytes;
+  PutLE64(h + 16, fingerprint);
+  PutLE64(h + 120, CheckOf(h, 120));
+  // The body reaches the disk before the header that makes it usable.
+  bool ok = file_.Sync() && file_.Seek(0) && file_.Write(h, kPositionsHeaderSize) && file_.Sync();
+  ok = file_.Close() && ok;
+  if (!ok) return Fail();
+  header_.reset();
+  return true;
+}
+
+}  // namespace norvel

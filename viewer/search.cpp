@@ -5,7 +5,9 @@
 #include <new>
 
 #include "core/messages.h"
+#include "index/positions.h"
 #include "platform/clock.h"
+#include "query/positions_stats.h"
 
 namespace norvel {
 
@@ -15,10 +17,16 @@ constexpr uint32_t kDocumentsPerPage = 10;
 
 }  // namespace
 
-void OrderByRelevance(const PageSources& sources, SearchState* state, const RankOptions&) {
+void OrderByRelevance(const PageSources& sources, SearchState* state, const RankOptions& options) {
   std::vector<Scored> scored;
-  LogRankingWithoutPositions();
-  scored = ScoreByTermsHeld(sources.index_dir, *sources.index, state->words, state->result_list);
+  PositionsReader positions;
+  if (positions.Open(sources.index_dir, *sources.index)) {
+    PositionsStats stats(&positions);
+    scored = ScoreByRelevance(state->words, *sources.index, &stats, state->result_list, options);
+  } else {
+    LogRankingWithoutPositions();  // after the reader's line saying why
+    scored = ScoreByTermsHeld(sources.index_dir, *sources.index, state->words, state->result_list);
+  }
   state->ranking.Assign(std::move(scored), &state->result_list);
 }
 

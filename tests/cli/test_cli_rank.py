@@ -10,6 +10,7 @@ import math
 import os
 import random
 import re
+import shutil
 import sys
 import unittest
 
@@ -91,6 +92,21 @@ class Relevance(unittest.TestCase):
             shown += [l.split(". ", 1)[1] for l in lines if re.match(r"^\d+\. ", l)]
             self.assertIn("Page=%d/%d|Total=%d" % (page, pages, len(ranked)), lines)
         self.assertEqual(shown, ranked)
+
+    def test_without_positions_by_terms_held_then_file_number(self):
+        index = os.path.join(self.d.root, "old-index")
+        shutil.copytree(self.d.index, index)
+        os.remove(os.path.join(index, "_positions.dat"))
+        log = os.path.join(self.d.app, "norvel_log.txt")
+        before = open(log, "rb").read() if os.path.exists(log) else b""
+        _, out, _ = test_cli.run(["search", "--app-dir", self.d.app, "--order=relevance", index,
+                                  "toner printer"], expect=0)
+        held = {n: sum(w in t for w in (b"toner", b"printer"))
+                for n, t in ((n, TOKEN.findall(t)) for n, t in self.docs.items())}
+        expected = sorted((n for n in held if held[n]), key=lambda n: (-held[n], n))
+        self.assertEqual(out.decode().split("\n")[:-1], expected)
+        added = open(log, "rb").read()[len(before):].decode()
+        self.assertEqual(added.count("ordered by the number of query terms"), 1, added)
 
     def test_a_bad_order_is_a_usage_error(self):
         _, _, err = self.d.search("toner", "--order=best", expect=2)

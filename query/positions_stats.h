@@ -1,0 +1,26 @@
+// What ranking reads of an index, from its positions file.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "index/positions.h"
+#include "query/rank.h"
+
+namespace norvel {
+
+// The positions file's statistics and postings as ranking reads them. The reader must be
+// open and outlive this and every postings it gives.
+class PositionsStats : public RankingStats {
+ public:
+  explicit PositionsStats(PositionsReader* reader) : reader_(reader) {}
+  uint32_t documents() const override { return reader_->documents(); }
+  uint64_t total_tokens() const override { return reader_->total_tokens(); }
+  uint32_t DocumentTokens(uint32_t file) override { return reader_->DocumentTokens(file); }
+  std::unique_ptr<TermPostings> Find(std::string_view folded_token) override;
+
+ private:
+  PositionsReader* reader_;
+};
+
+}  // namespace norvel

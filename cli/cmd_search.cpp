@@ -154,11 +154,12 @@ bool HasPhrase(const std::vector<norvel::QueryTerm>& terms) {
 }
 
 // A query with a phrase reads documents: without --data they are where the settings file
-// says. False after a message when there is no data directory to read.
+// says. False after a message when there is no data directory to read. The query is cut by
+// the index's own word rules, as the search will cut it.
 bool DataDirForPhrases(const std::string& query, const norvel::InMemoryIndex& index,
                        const std::string& app_dir, std::string* data_dir) {
   norvel::QueryWords words;
-  norvel::parseQuery(query.c_str(), &words, index.exclusions);
+  norvel::parseQuery(query.c_str(), &words, index.exclusions, index.rules);
   if (!HasPhrase(words.any_terms) && !HasPhrase(words.include_terms) &&
       !HasPhrase(words.exclude_terms)) {
     return true;

@@ -41,33 +41,15 @@ bool PhraseMatcher::Step(const char* token, size_t len) {
 
 PhraseReader::PhraseReader(const std::string& data_dir, const std::string& index_dir,
                            const InMemoryIndex& index)
-    : data_dir_(data_dir), index_dir_(index_dir), index_(index), block_(65536) {}
-
-bool PhraseReader::NameOf(uint32_t n, std::string* name) {
-  uint32_t k = ListOfFile(n);
-  uint32_t i = n == 0 ? 0 : RecordOfFile(n);
-  if (n == 0 || n > index_.total_files || k >= index_.name_offsets.size() ||
-      i >= index_.name_offsets[k].size()) {
-    return false;
-  }
-  if (!list_.is_open() || k != list_number_) {
-    list_.Close();
-    list_number_ = k;
-    if (!list_.Open(platform::JoinPath(index_dir_, ListFileName(k)), "rb")) return false;
-  }
-  unsigned char len = 0;
-  char buf[256];
-  if (!list_.Seek(index_.name_offsets[k][i]) || list_.Read(&len, 1) != 1 || len == 0 ||
-      list_.Read(buf, len) != len) {
-    return false;
-  }
-  name->assign(buf, len);
-  return true;
-}
+    : data_dir_(data_dir),
+      index_dir_(index_dir),
+      names_(index_dir_, index),
+      index_(index),
+      block_(65536) {}
 
 bool PhraseReader::Holds(uint32_t n, const std::vector<std::string>& tokens) {
   std::string name;
-  if (tokens.empty() || !NameOf(n, &name)) return false;
+  if (tokens.empty() || names_.Read(n, &name) != NameReader::Result::kOk) return false;
   // Read in binary: a CR LF pair separates tokens as the lone LF of text mode would, so
   // only text mode's end of text at byte 0x1A needs doing here.
   platform::File file;

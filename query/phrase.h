@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "index/in_memory_index.h"
+#include "index/name_reader.h"
 #include "platform/file.h"
 
 namespace norvel {
@@ -34,7 +35,8 @@ class PhraseMatcher {
 };
 
 // Reads documents of an index by file number to confirm phrases. The list file of the
-// names stays open while the file numbers asked for come from it.
+// names stays open while the file numbers asked for come from it; a name that is not one
+// plain file name (a damaged list) names no document.
 class PhraseReader {
  public:
   PhraseReader(const std::string& data_dir, const std::string& index_dir,
@@ -44,15 +46,13 @@ class PhraseReader {
   bool Holds(uint32_t n, const std::vector<std::string>& tokens);
 
  private:
-  bool NameOf(uint32_t n, std::string* name);
   template <typename Scanner>
   bool Scan(platform::File& file, Scanner& scanner, PhraseMatcher& matcher);
 
   std::string data_dir_;
   std::string index_dir_;
+  NameReader names_;  // reads the names from index_dir_
   const InMemoryIndex& index_;
-  platform::File list_;
-  uint32_t list_number_ = 0;
   std::vector<char> block_;
 };
 

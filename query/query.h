@@ -69,7 +69,8 @@ uint32_t subtractList(FileList* accumulator, const FileList& list);
 // query of Include words only yields the documents holding all of them; AllnAny words
 // that occur nowhere yield nothing. Phrases and prefixes take part as words do; a phrase's
 // candidates are read from data_dir to confirm it (without a data directory a phrase of
-// several tokens holds nowhere). Returns the count and fills result (ascending).
+// several tokens holds nowhere). Returns the count and fills result (ascending); 0 when
+// memory ran out, after a log line.
 uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
                    const QueryWords& words, FileList* result,
                    const std::string& data_dir = std::string());

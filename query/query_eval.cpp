@@ -1,6 +1,7 @@
 // Query evaluation: one linear pass per list, over ascending file numbers.
 #include <new>
 
+#include "core/messages.h"
 #include "index/index_files.h"
 #include "query/eval_terms.h"
 #include "query/query.h"
@@ -130,7 +131,10 @@ uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
     if (words.HasTerms()) return EvaluateWithTerms(index_dir, index, words, data_dir, result);
     return Evaluate(index_dir, index, words, result);
   } catch (const std::bad_alloc&) {
+    // "No results." follows as for any 0; the log tells a search that ran out of memory
+    // from one that found nothing.
     result->clear();
+    WriteLog("evalQuery():Malloc failure for file lists.");
     return 0;
   }
 }

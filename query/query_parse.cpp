@@ -79,12 +79,17 @@ class Collector {
     }
   }
 
-  // A phrase of one token is that word; a phrase without tokens is nothing.
+  // A phrase of one token is that word. A phrase without tokens is nothing, except after a
+  // '+': there, as a '+' standing alone, it is an empty Include word, which no document
+  // holds, so that it narrows the search to nothing instead of dropping out of it.
   void Phrase(char sign, const std::string& text) {
     Group group = GroupOfSign(sign);
     QueryTerm phrase;
     phrase.tokens = CutFoldedTokens(text, rules_);
-    if (phrase.tokens.empty()) return;
+    if (phrase.tokens.empty()) {
+      if (group == Group::kInclude) Words(group)->emplace_back();
+      return;
+    }
     if (phrase.tokens.size() == 1) {
       if (!exclusions_.Contains(phrase.tokens[0])) {
         Words(group)->push_back(std::move(phrase.tokens[0]));

@@ -6,6 +6,7 @@
 
 #include "core/messages.h"
 #include "index/index_files.h"
+#include "index/name_reader.h"
 #include "index/tokenizer.h"
 #include "index/word_rules_intl.h"
 #include "platform/file.h"
@@ -20,55 +21,31 @@ void ClearPageLists(SearchState* state) {
   std::vector<std::string>().swap(state->page_excerpts);
 }
 
-// The list file currently open while names are read.
-struct OpenList {
-  platform::File file;
-  uint32_t number = 0;
-  std::string path;
-};
-
 int ShowWithPath(int code, const std::string& prefix, const std::string& path) {
   ShowMessage(kInfo, code, (prefix + path).c_str());
   return -1;
 }
 
 // Reads the name of file number n into *name. -1 after the message of what failed.
-int ReadName(uint32_t n, const PageSources& src, OpenList* list, std::string* name) {
-  const InMemoryIndex& index = *src.index;
-  uint32_t k = ListOfFile(n);
-  // A number that no record holds (0, beyond total files, a missing record) cannot be
-  // reached, whatever the list files hold.
-  uint32_t i = n == 0 ? 0 : RecordOfFile(n);
-  uint32_t offset = 0;
-  if (n != 0 && n <= index.total_files && k < index.name_offsets.size() &&
-      i < index.name_offsets[k].size()) {
-    offset = index.name_offsets[k][i];
+int ReadName(uint32_t n, NameReader* names, std::string* name) {
+  switch (names->Read(n, name)) {
+    case NameReader::Result::kOk:
+      return 0;
+    case NameReader::Result::kNoRecord:
+      return ShowWithPath(4, "", names->ListPathOf(n));
+    case NameReader::Result::kCannotOpen:
+      return ShowWithPath(3, "GetFileName():", names->list_path());
+    case NameReader::Result::kCannotSeek:
+      return ShowWithPath(4, "", names->list_path());
+    case NameReader::Result::kCannotRead:
+      WriteLog("GetFileName():Cannot read name record.");
+      return -1;
+    case NameReader::Result::kBadName:
+      // One that would lead out of the data directory can only come from a damaged list.
+      WriteLog("GetFileName():Bad file name.");
+      return -1;
   }
-  if (offset == 0) {
-    return ShowWithPath(4, "", platform::JoinPath(src.index_dir, ListFileName(k)));
-  }
-  if (k != list->number) {
-    list->file.Close();
-    list->number = k;
-    list->path = platform::JoinPath(src.index_dir, ListFileName(k));
-    if (!list->file.Open(list->path, "rb")) return ShowWithPath(3, "GetFileName():", list->path);
-  }
-  if (!list->file.Seek(offset)) return ShowWithPath(4, "", list->path);
-  unsigned char len = 0;
-  char buf[256];
-  size_t got = 0;
-  if (list->file.Read(&len, 1) != 1 || (got = list->file.Read(buf, len)) == 0) {
-    WriteLog("GetFileName():Cannot read name record.");
-    return -1;
-  }
-  name->assign(buf, got);
-  // A name from a list file is a plain file name; one that would lead out of the data
-  // directory can only come from a damaged list.
-  if (!platform::IsPlainFileName(*name)) {
-    WriteLog("GetFileName():Bad file name.");
-    return -1;
-  }
-  return 0;
+  return -1;
 }
 
 }  // namespace
@@ -81,9 +58,8 @@ int GetFileName(SearchState* state, const PageSources& src) {
     ShowMessage(kInfo, 14, "Please restart application.");
     return -1;
   }
-  OpenList list;
-  list.path = platform::JoinPath(src.index_dir, ListFileName(0));
-  if (!list.file.Open(list.path, "rb")) return ShowWithPath(3, "GetFileName():", list.path);
+  NameReader names(src.index_dir, *src.index);
+  if (!names.OpenList(0)) return ShowWithPath(3, "GetFileName():", names.list_path());
   uint32_t count = state->page_end - state->page_start;
   state->page_file_names.resize(count);
   // A ranked page's numbers come in any order: its names are read list by list, so each
@@ -96,7 +72,7 @@ int GetFileName(SearchState* state, const PageSources& src) {
   });
   for (uint32_t j : reading) {
     std::string name;
-    if (ReadName(numbers[j], src, &list, &name) != 0) return -1;
+    if (ReadName(numbers[j], &names, &name) != 0) return -1;
     try {
       state->page_file_names[j] = std::move(name);
     } catch (const std::bad_alloc&) {

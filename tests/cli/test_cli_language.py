@@ -7,7 +7,7 @@ The reading, written from the rules and sharing no code with the engine:
   '+' or '-' just before it, at the start of a term, is its group; a double quote also
   ends a plain word;
 - a phrase is cut into tokens (runs of 0-9, A-Z, a-z, '-', '_'), A-Z folded; no token:
-  nothing; one token: that word; more: the documents whose own token sequence (every token)
+  nothing, but after a '+' the empty word (which no document holds); one token: that word; more: the documents whose own token sequence (every token)
   holds them one after the other, provided one of them is an index word (a letter first,
   at most 254 characters, not excluded): a phrase without any index word finds nothing;
 - a word (after its +/-) ending in '*' with at least one character before it and no other
@@ -71,6 +71,8 @@ class Reading(Reference):
                     out.append((sign, "word", toks[0]))
                 elif len(toks) > 1:
                     out.append((sign, "phrase", toks))
+                elif not toks and sign == b"+":
+                    out.append((sign, "word", b""))
                 continue
             m = re.match(rb'[^ "]+', query[i:])
             token, i = m.group(0).lower(), i + m.end()
@@ -176,7 +178,7 @@ def generate_queries(ref, rng, count):
                '"2024 3com"', '"2024"', '"of"', '""', '"', 'print*', '+licen* -licensed',
                'pr*nt*', '*', '+*', 'a*', '"printer jams', 'jams"printer jams"', 'printer"',
                '-"printer jams"', '"printer  jams" "jams printer" -pap*', '"a b a b"',
-               '"a a b"', '"a b a a b"', '"fuser tray"', '"toner fuser"', '"%s"' % ("z" * 200), '"x86_64 2024"', '"e-mail wi-fi"']
+               '"a a b"', '"a b a a b"', 'printer +""', 'printer +"', 'jams +"!!"', 'jams -"!!"', '"fuser tray"', '"toner fuser"', '"%s"' % ("z" * 200), '"x86_64 2024"', '"e-mail wi-fi"']
     while len(queries) < count:
         queries.append(" ".join(term() for _ in range(rng.randint(1, 4))))
     return queries

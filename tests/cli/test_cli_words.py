@@ -217,6 +217,16 @@ class InternationalWords(unittest.TestCase):
         finally:
             d.cleanup()
 
+    def test_a_quoted_international_word_needs_no_data_directory(self):
+        """'"Müller"' is one token by the international rules: a word, which the index
+        answers alone, not a phrase whose documents must be read."""
+        query = '"Müller"'.encode("utf-8")
+        if test_cli.RUNNER and not ansi_only(query):
+            self.skipTest("the query is not in the code page")
+        code, out, err = self.d.search(query)  # no --data, no norvel.ini
+        self.assertEqual((code, out), (0, self.d.search(b"muller")[1]), err)
+        self.assertTrue(out)
+
     def test_an_index_without_a_choice_has_no_choice_file(self):
         d = test_cli.Dirs()
         try:

@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine_fixture.h"
+#include "failing_new.h"
 
 using norvel::FileList;
 using norvel::QueryWords;
@@ -103,6 +105,31 @@ TEST_F(FourDocuments, AllnAnyIncludeExclude) {
   EXPECT_EQ(Results("CAT Dog"), (FileList{1, 2, 3}));
   EXPECT_EQ(Results("cat +"), FileList{});  // an empty Include word is in no document
   EXPECT_EQ(Results("cat -"), (FileList{1, 3}));
+}
+
+TEST_F(FourDocuments, AnEmptyPhraseAfterPlusIsAnEmptyIncludeWord) {
+  // As 'cat +' finds nothing, so does a '+' before a phrase without tokens...
+  for (const char* q : {"cat +\"", "cat +\"\"", "cat +\"!!\"", "+\"\" cat", "+\"\""}) {
+    EXPECT_EQ(Results(q), FileList{}) << q;
+  }
+  // ... while a plain or '-' empty phrase is nothing at all.
+  EXPECT_EQ(Results("cat \"\""), (FileList{1, 3}));
+  EXPECT_EQ(Results("cat -\"!!\""), (FileList{1, 3}));
+  EXPECT_EQ(Results("cat -\""), (FileList{1, 3}));
+}
+
+TEST_F(FourDocuments, ASearchOutOfMemoryIsLogged) {
+  QueryWords words;
+  ASSERT_EQ(norvel::parseQuery("cat dog", &words, c.loaded.exclusions), 0);
+  FileList result;
+  norvel_test::FailAllocationAfter(0);
+  uint32_t n = norvel::evalQuery(c.index, c.loaded, words, &result);
+  bool failed = norvel_test::ArmedAllocationFailed();
+  norvel_test::FailAllocationAfter(SIZE_MAX);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(n, 0u);
+  EXPECT_TRUE(result.empty());
+  EXPECT_TRUE(c.Logged("evalQuery():Malloc failure for file lists.")) << c.Log();
 }
 
 TEST_F(FourDocuments, IncludeWordsAlone) {

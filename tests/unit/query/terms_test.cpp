@@ -72,3 +72,21 @@ TEST(QueryTerms, MarkedWordsOfPhrasesAndABoundedPrefix) {
   EXPECT_EQ(plain.size(), 2u);
   EXPECT_EQ(plain.word_count(), 2u);
 }
+
+TEST(QueryTerms, APhraseReadsNoDocumentADamagedListNamesOutsideTheData) {
+  norvel_test::Corpus c;
+  c.Add("a.txt", "printer jams");
+  c.Add("b.txt", "jams, then printer");  // a candidate that does not hold the phrase
+  ASSERT_EQ(c.Build(), 0);
+  // Beside the data directory, a document that holds it.
+  ASSERT_TRUE(norvel_test::WriteBytes(c.root.File("out.txt"), "printer jams"));
+  std::string outside = std::string("..") + platform::kPathSep + "out.txt";
+  ASSERT_TRUE(
+      norvel_test::WriteBytes(c.IndexFile("_file0.dat"),
+                              norvel_test::Record(0, "a.txt") + norvel_test::Record(0, outside)));
+  ASSERT_EQ(c.Load(), 0);
+  QueryWords words;
+  norvel::FileList result;
+  norvel::runQuery("\"printer jams\"", c.index, c.loaded, &words, &result, c.data);
+  EXPECT_EQ(result, norvel::FileList{1});  // file 2's record names no document
+}

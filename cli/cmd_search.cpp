@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "cli/cli.h"
 #include "export/settings.h"
@@ -93,7 +94,12 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
   }
   state.result_total = total;
   if (sources.order == norvel::ResultOrder::kRelevance) {
-    norvel::OrderByRelevance(sources, &state);
+    try {
+      norvel::OrderByRelevance(sources, &state);
+    } catch (const std::bad_alloc&) {
+      norvel::ShowMessage(norvel::kInfo, 10, "Query Ranks");
+      return kExitError;
+    }
     state.ranking.Extend(total, &state.result_list);  // every name is printed
   }
   if (g_color) state.query_words = norvel::MakeQueryWordTable(state.words, *sources.index);

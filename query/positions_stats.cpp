@@ -29,4 +29,12 @@ std::unique_ptr<TermPostings> PositionsStats::Find(std::string_view folded_token
   return p;
 }
 
+std::unique_ptr<RankingStats> PositionsStats::Another() {
+  auto reader = std::make_unique<PositionsReader>();
+  if (!reader->Open(index_dir_, index_)) return nullptr;
+  auto stats = std::make_unique<PositionsStats>(reader.get(), index_dir_, index_);
+  stats->own_ = std::move(reader);
+  return stats;
+}
+
 }  // namespace norvel

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "index/positions.h"
@@ -13,14 +14,20 @@ namespace norvel {
 // open and outlive this and every postings it gives.
 class PositionsStats : public RankingStats {
  public:
-  explicit PositionsStats(PositionsReader* reader) : reader_(reader) {}
+  // index_dir and index: where Another opens a reader of its own.
+  PositionsStats(PositionsReader* reader, const std::string& index_dir, const InMemoryIndex& index)
+      : reader_(reader), index_dir_(index_dir), index_(index) {}
   uint32_t documents() const override { return reader_->documents(); }
   uint64_t total_tokens() const override { return reader_->total_tokens(); }
   uint32_t DocumentTokens(uint32_t file) override { return reader_->DocumentTokens(file); }
   std::unique_ptr<TermPostings> Find(std::string_view folded_token) override;
+  std::unique_ptr<RankingStats> Another() override;
 
  private:
   PositionsReader* reader_;
+  std::unique_ptr<PositionsReader> own_;  // the reader of a PositionsStats made by Another
+  const std::string& index_dir_;
+  const InMemoryIndex& index_;
 };
 
 }  // namespace norvel

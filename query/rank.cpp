@@ -3,10 +3,12 @@
 #include "query/rank.h"
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 
 #include "core/messages.h"
 #include "index/index_files.h"
+#include "index/parallel.h"
 #include "query/terms.h"
 
 namespace norvel {
@@ -55,47 +57,68 @@ ScoringTerms CollectTerms(const QueryWords& q, const InMemoryIndex& index) {
   return out;
 }
 
-// Walks a token's postings over the result list's documents, calling on_doc(slot, count).
+// The first index at or after i whose file number is at least n (result is ascending):
+// galloping, so that a walk over a list as long as the result costs a step or two a
+// document, and one over a short list a few halvings.
+size_t Seek(const FileList& result, size_t i, uint32_t n) {
+  if (i >= result.size() || result[i] >= n) return i;
+  size_t step = 1;
+  while (i + step < result.size() && result[i + step] < n) step *= 2;
+  auto from = result.begin() + static_cast<long>(i + step / 2);
+  auto to = result.begin() + static_cast<long>(std::min(i + step + 1, result.size()));
+  return static_cast<size_t>(std::lower_bound(from, to, n) - result.begin());
+}
+
+// Walks a token's postings over the documents of result[lo, hi), calling on_doc(index,
+// count).
 template <typename OnDoc>
-void Walk(TermPostings* p, const FileList& result, const std::vector<uint32_t>& slot,
-          OnDoc&& on_doc) {
-  if (p->documents() / 4 > result.size()) {
+void Walk(TermPostings* p, const FileList& result, size_t lo, size_t hi, OnDoc&& on_doc) {
+  if (lo >= hi) return;
+  if (p->documents() / 4 > hi - lo) {
     // A few results and a long list: jump to each result.
-    for (size_t i = 0; i < result.size(); ++i) {
+    for (size_t i = lo; i < hi; ++i) {
       if (!p->SkipTo(result[i])) return;
       if (p->doc() == result[i]) on_doc(i, p->count());
     }
     return;
   }
-  while (p->Next()) {
+  if (!p->SkipTo(result[lo])) return;
+  size_t i = lo;
+  do {
     uint32_t d = p->doc();
-    if (d < slot.size() && slot[d] != kNoSlot) on_doc(slot[d], p->count());
-  }
+    i = Seek(result, i, d);
+    if (i >= hi) return;
+    if (result[i] == d) on_doc(i, p->count());
+  } while (p->Next());
 }
 
+// The scores are summed in the list that the pages rank, the one large table of a search
+// (with the documents' length norms when more than one term needs them).
 class Scorer {
  public:
-  Scorer(RankingStats* stats, const FileList& result, const RankOptions& options)
+  Scorer(RankingStats* stats, const FileList& result, const RankOptions& options, size_t terms)
       : stats_(stats),
         result_(result),
         options_(options),
         bm25_(stats->documents(), stats->total_tokens(), options.bm25),
-        score_(result.size(), 0.0),
-        norm_(result.size()) {
-    uint32_t top = result.empty() ? 0 : result.back();
-    slot_.assign(static_cast<size_t>(top) + 1, kNoSlot);
-    for (size_t i = 0; i < result.size(); ++i) {
-      slot_[result[i]] = static_cast<uint32_t>(i);
-      norm_[i] = static_cast<float>(bm25_.LengthNorm(stats->DocumentTokens(result[i])));
-    }
+        scored_(result.size()) {
+    for (size_t i = 0; i < result.size(); ++i) scored_[i].file = result[i];
+    if (terms > 1) norm_.resize(result.size());
   }
 
-  void AddWord(const std::string& word) {
-    std::unique_ptr<TermPostings> p = stats_->Find(word);
-    if (!p) return;
-    const double idf = bm25_.Idf(p->documents());
-    Walk(p.get(), result_, slot_,
-         [&](size_t i, uint32_t tf) { score_[i] += bm25_.Weight(tf, norm_[i], idf); });
+  // The words' weights in the documents of result[lo, hi), read through stats (a reader
+  // of the calling thread's own); two calls over disjoint ranges may run at once.
+  void AddWords(RankingStats* stats, const std::vector<std::string>& words, size_t lo, size_t hi) {
+    if (!norm_.empty()) {
+      for (size_t i = lo; i < hi; ++i) norm_[i] = ReadNorm(stats, i);
+    }
+    for (const std::string& word : words) {
+      std::unique_ptr<TermPostings> p = stats->Find(word);
+      if (!p) continue;
+      const double idf = bm25_.Idf(p->documents());
+      Walk(p.get(), result_, lo, hi,
+           [&](size_t i, uint32_t tf) { Add(i, bm25_.Weight(tf, Norm(stats, i), idf)); });
+    }
   }
 
   void AddGroup(const Group& g) {
@@ -104,7 +127,7 @@ class Scorer {
       cursors.push_back(stats_->Find(token));
       if (!cursors.back()) return;  // a token that occurs nowhere: the group nowhere
     }
-    std::vector<std::pair<size_t, uint32_t>> held;  // (slot, occurrences)
+    std::vector<std::pair<size_t, uint32_t>> held;  // (index, occurrences)
     std::vector<std::vector<uint32_t>> positions(cursors.size());
     for (size_t i = 0; i < result_.size(); ++i) {
       if (!AllAt(cursors, result_[i])) continue;
@@ -114,20 +137,13 @@ class Scorer {
     }
     // The group's documents as far as the query's documents show them.
     const double idf = bm25_.Idf(static_cast<uint32_t>(held.size()));
-    for (const auto& [i, n] : held) score_[i] += bm25_.Weight(n, norm_[i], idf);
+    for (const auto& [i, n] : held) Add(i, bm25_.Weight(n, Norm(stats_, i), idf));
   }
 
   // The proximity weight for the best documents so far.
   void AddProximity(const std::vector<std::string>& words) {
     if (words.size() < 2 || options_.proximity_candidates == 0) return;
-    std::vector<size_t> best(result_.size());
-    for (size_t i = 0; i < best.size(); ++i) best[i] = i;
-    size_t c = std::min(options_.proximity_candidates, best.size());
-    auto before = [&](size_t a, size_t b) {
-      return score_[a] != score_[b] ? score_[a] > score_[b] : a < b;
-    };
-    std::nth_element(best.begin(), best.begin() + static_cast<long>(c - 1), best.end(), before);
-    best.resize(c);
+    std::vector<size_t> best = BestOf(scored_, 0, options_.proximity_candidates);
     std::sort(best.begin(), best.end());  // ascending file numbers, for the cursors
     std::vector<std::unique_ptr<TermPostings>> cursors;
     std::vector<double> idf;
@@ -150,17 +166,11 @@ class Scorer {
           ++held;
         }
       }
-      if (held >= 2) score_[i] += ProximityWeight(present, idf, norm_[i], bm25_.k1());
+      if (held >= 2) Add(i, ProximityWeight(present, idf, Norm(stats_, i), bm25_.k1()));
     }
   }
 
-  std::vector<Scored> Result() const {
-    std::vector<Scored> out(result_.size());
-    for (size_t i = 0; i < out.size(); ++i) {
-      out[i] = Scored{static_cast<float>(score_[i]), result_[i]};
-    }
-    return out;
-  }
+  std::vector<Scored> Take() { return std::move(scored_); }
 
  private:
   static bool AllAt(std::vector<std::unique_ptr<TermPostings>>& cursors, uint32_t n) {
@@ -169,15 +179,49 @@ class Scorer {
     }
     return true;
   }
+  float ReadNorm(RankingStats* stats, size_t i) {
+    return static_cast<float>(bm25_.LengthNorm(stats->DocumentTokens(result_[i])));
+  }
+  float Norm(RankingStats* stats, size_t i) {
+    return norm_.empty() ? ReadNorm(stats, i) : norm_[i];
+  }
+  void Add(size_t i, double weight) {
+    scored_[i].score = static_cast<float>(scored_[i].score + weight);
+  }
 
   RankingStats* stats_;
   const FileList& result_;
   const RankOptions& options_;
   Bm25 bm25_;
-  std::vector<double> score_;
+  std::vector<Scored> scored_;
   std::vector<float> norm_;
-  std::vector<uint32_t> slot_;
 };
+
+// A long result list is scored in two halves at once, the second with a reader of its own
+// (opened on that thread); without one, the calling thread scores it all.
+void AddWordsOnThreads(Scorer* scorer, RankingStats* stats, const std::vector<std::string>& words,
+                       size_t count, const RankOptions& options) {
+  if (count < options.two_threads_from || words.empty()) {
+    scorer->AddWords(stats, words, 0, count);
+    return;
+  }
+  const size_t half = count / 2;
+  std::atomic<bool> second_done{false}, out_of_memory{false};
+  OnThreads(2, [&](size_t t) {
+    try {
+      if (t == 0) {
+        scorer->AddWords(stats, words, 0, half);
+      } else if (std::unique_ptr<RankingStats> own = stats->Another()) {
+        scorer->AddWords(own.get(), words, half, count);
+        second_done = true;
+      }
+    } catch (const std::bad_alloc&) {
+      out_of_memory = true;
+    }
+  });
+  if (out_of_memory) throw std::bad_alloc();
+  if (!second_done) scorer->AddWords(stats, words, half, count);
+}
 
 }  // namespace
 
@@ -185,14 +229,14 @@ std::vector<Scored> ScoreByRelevance(const QueryWords& words, const InMemoryInde
                                      RankingStats* stats, const FileList& result,
                                      const RankOptions& options) {
   ScoringTerms terms = CollectTerms(words, index);
-  Scorer scorer(stats, result, options);
-  for (const std::string& w : terms.words) scorer.AddWord(w);
+  Scorer scorer(stats, result, options, terms.words.size() + terms.groups.size());
+  AddWordsOnThreads(&scorer, stats, terms.words, result.size(), options);
   for (const Group& g : terms.groups) scorer.AddGroup(g);
   if (options.proximity) {
     scorer.AddProximity(std::vector<std::string>(
         terms.words.begin(), terms.words.begin() + static_cast<long>(terms.query_words)));
   }
-  return scorer.Result();
+  return scorer.Take();
 }
 
 std::vector<Scored> ScoreByTermsHeld(const std::string& index_dir, const InMemoryIndex& index,

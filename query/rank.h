@@ -40,12 +40,17 @@ class RankingStats {
   virtual uint32_t DocumentTokens(uint32_t file) = 0;
   // Null when the token occurs nowhere.
   virtual std::unique_ptr<TermPostings> Find(std::string_view folded_token) = 0;
+  // Another reader of the same statistics, for a second thread; null when there is none.
+  virtual std::unique_ptr<RankingStats> Another() { return nullptr; }
 };
 
 struct RankOptions {
   Bm25Params bm25;
   bool proximity = true;  // the weight of query words that follow each other in a document
   size_t proximity_candidates = 100;  // the best documents by BM25 that it is computed for
+  // From this many results on, the words are scored on two threads, each over half of
+  // the result list with a reader of its own.
+  size_t two_threads_from = 200000;
 };
 
 // The scores of the documents of result (the query's documents, ascending): BM25 of each

@@ -18,6 +18,10 @@ inline bool RanksBefore(const Scored& a, const Scored& b) {
   return a.score != b.score ? a.score > b.score : a.file < b.file;
 }
 
+// The indexes of the k best of scored[from, end), best first: one pass with a heap of k,
+// which a long list of mostly worse scores passes through with one comparison each.
+std::vector<size_t> BestOf(const std::vector<Scored>& scored, size_t from, size_t k);
+
 // The order of the pages: a top-k that grows as the user pages on. The full sort happens
 // only when every result is asked for (the names-only listing).
 class RankedList {

@@ -21,7 +21,7 @@ void OrderByRelevance(const PageSources& sources, SearchState* state, const Rank
   std::vector<Scored> scored;
   PositionsReader positions;
   if (positions.Open(sources.index_dir, *sources.index)) {
-    PositionsStats stats(&positions);
+    PositionsStats stats(&positions, sources.index_dir, *sources.index);
     scored = ScoreByRelevance(state->words, *sources.index, &stats, state->result_list, options);
   } else {
     LogRankingWithoutPositions();  // after the reader's line saying why

@@ -26,7 +26,7 @@ class PositionsStats : public RankingStats {
  private:
   PositionsReader* reader_;
   std::unique_ptr<PositionsReader> own_;  // the reader of a PositionsStats made by Another
-  const std::string& index_dir_;
+  std::string index_dir_;
   const InMemoryIndex& index_;
 };
 

@@ -92,8 +92,10 @@ void Walk(TermPostings* p, const FileList& result, size_t lo, size_t hi, OnDoc&&
   } while (p->Next());
 }
 
-// The scores are summed in the list that the pages rank, the one large table of a search
-// (with the documents' length norms when more than one term needs them).
+// The scores are summed in the list that the pages rank. The documents' length norms are
+// read first, in one pass of their own: the token counts and a token's documents lie in
+// different parts of the positions file, and reading them in turn would move the file's
+// position back and forth at every block.
 class Scorer {
  public:
   Scorer(RankingStats* stats, const FileList& result, const RankOptions& options, size_t terms)
@@ -103,7 +105,7 @@ class Scorer {
         bm25_(stats->documents(), stats->total_tokens(), options.bm25),
         scored_(result.size()) {
     for (size_t i = 0; i < result.size(); ++i) scored_[i].file = result[i];
-    if (terms > 1) norm_.resize(result.size());
+    if (terms > 0) norm_.resize(result.size());
   }
 
   // The words' weights in the documents of result[lo, hi), read through stats (a reader

@@ -46,8 +46,9 @@ SearchSession::SearchSession(Settings* settings, InMemoryIndex* index, JobProgre
 PageSources SearchSession::Sources() const {
   // The order is read at each search: a change of View > Order by relevance takes effect
   // at the next one, while the pages of the last search keep theirs.
-  return PageSources{settings_->data_dir, settings_->index_dir, index_,
-                     settings_->order_by_relevance ? ResultOrder::kRelevance : ResultOrder::kIndex};
+  PageSources sources{settings_->data_dir, settings_->index_dir, index_};
+  if (settings_->order_by_relevance) sources.order = ResultOrder::kRelevance;
+  return sources;
 }
 
 void SearchSession::ShowableExcerpts() {
@@ -166,7 +167,9 @@ void SearchSession::OnSearch(const std::string& field_text) {
   view_->LayoutChanged();
   view_->Redraw();
   const std::string note = reloaded ? "New index loaded|" : "";
-  if (RunSearch(QueryFromField(field_text).c_str(), Sources(), &state_, note) != 0) {
+  PageSources sources = Sources();
+  sources.reading = &reading;  // let go while documents are read to confirm phrases
+  if (RunSearch(QueryFromField(field_text).c_str(), sources, &state_, note) != 0) {
     view_->SetupScrollBars();
     return;
   }

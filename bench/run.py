@@ -21,9 +21,14 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 ONE_WORD = ["kernel", "memory", "interrupt", "scheduler", "firmware", "bluetooth", "hugepage"]
 THREE_WORDS = ["memory device driver", "cpu cache flush", "usb power suspend", "network socket buffer"]
 PLUS_MINUS = ["+memory +device -usb", "+kernel +module -firmware", "+interrupt +timer -arm"]
-# Phrases of two common words: Norvel reads the candidates the index gives to confirm them;
-# FTS5 answers from token positions (an index built with detail=full).
+# Phrases of two common words and proximity groups: both answer from token positions
+# (Norvel's positions file, FTS5's index built with detail=full), each query with the FTS5
+# query of the same meaning ("a b"~N is NEAR(a b, N): at most N tokens between them).
 PHRASES = ['"device driver"', '"memory management"', '"the kernel"', '"of the"']
+PROXIMITY = [('"device driver"~5', 'NEAR("device" "driver", 5)'),
+             ('"memory management"~3', 'NEAR("memory" "management", 3)'),
+             ('"kernel module"~10', 'NEAR("kernel" "module", 10)'),
+             ('"the of"~2', 'NEAR("the" "of", 2)')]
 
 
 def fts5_query(q):
@@ -95,17 +100,18 @@ def wine_build(exe, corpus, work):
 
 
 def phrase_table(args, nb, fb, corpus, index, app, work):
-    """Phrase latency: norvel against FTS5 phrase queries over an index with positions."""
+    """Phrase and proximity latency: norvel against FTS5 phrase and NEAR queries over an
+    index with positions (detail=full)."""
     db = os.path.join(work, "fts-positions.db")
     run([fb, "build-positions", corpus, db])
-    repeat = max(3, args.repeat // 20)
-    print("\n| phrase (ms) | results | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | norvel/FTS5 p50 |")
+    repeat = max(3, args.repeat // 4)
+    print("\n| phrase, group (ms) | results | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | norvel/FTS5 p50 |")
     print("|---|---|---|---|---|---|---|")
-    for q in PHRASES:
+    for q, f in [(p, p) for p in PHRASES] + PROXIMITY:
         n_ms, n_counts = samples(run([nb, "phrase", index, app, corpus, str(repeat), q]))
-        f_ms, f_counts = samples(run([fb, "query", db, str(repeat), q]))
+        f_ms, f_counts = samples(run([fb, "query", db, str(repeat), f]))
         n50, f50 = pct(n_ms, 50), pct(f_ms, 50)
-        print("| %s | %d / %d | %.1f | %.1f | %.2f | %.2f | %.0fx |" % (
+        print("| %s | %d / %d | %.2f | %.2f | %.2f | %.2f | %.2fx |" % (
             q.replace('"', "'"), n_counts[0], f_counts[0], n50, pct(n_ms, 95), f50, pct(f_ms, 95),
             n50 / max(f50, 1e-6)))
 

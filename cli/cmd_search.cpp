@@ -27,8 +27,12 @@ const char kSearchUsage[] =
     "  \"printer jams\"    a phrase: these words one after the other, whatever punctuation\n"
     "                    or line breaks stand between them in the document\n"
     "  licen*            any word beginning with licen\n"
-    "Phrases are confirmed by reading the documents: from --data, else from the data_dir\n"
-    "of the settings file norvel.ini in the application directory.\n"
+    "  \"printer jam\"~5  a proximity group: these words in any order, all within 2 + 5\n"
+    "                    consecutive words (\"out of paper\"~0: the three in any order)\n"
+    "Phrases and groups come from the index's positions. An index built before positions\n"
+    "existed has none until its next build: then they are confirmed by reading the\n"
+    "documents, from --data, else from the data_dir of the settings file norvel.ini in\n"
+    "the application directory.\n"
     "\n"
     "Without --data, prints the names of the matching documents, one per line. With\n"
     "--data, prints result page N (default 1, ten documents a page) as the result view\n"
@@ -86,8 +90,14 @@ class Output {
 int PrintNames(const char* query, const norvel::PageSources& sources) {
   norvel::SearchState state;
   Output shown(state);
+  norvel::HeldLock held{sources.reading};
   uint32_t total = norvel::runQuery(query, sources.index_dir, *sources.index, &state.words,
-                                    &state.result_list, sources.data_dir);
+                                    &state.result_list, sources.data_dir, &held);
+  if (held.lost || held.replaced) {
+    Complain(held.lost ? "the index is in use; please try later"
+                       : "files reindexed; please search again");
+    return kExitError;
+  }
   if (total == 0) {
     norvel::ShowBox("No results.", "Info", norvel::BoxStyle::kPlainOk);
     return kExitNone;
@@ -102,7 +112,10 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
     }
     state.ranking.Extend(total, &state.result_list);  // every name is printed
   }
-  if (g_color) state.query_words = norvel::MakeQueryWordTable(state.words, *sources.index);
+  if (g_color) {
+    state.query_words = norvel::MakeQueryWordTable(state.words, *sources.index);
+    state.prefix_marks = norvel::MakePrefixMarks(state.words, *sources.index);
+  }
   for (uint32_t start = 0; start < total; start += kPerPage) {
     state.page_start = start;
     state.page_end = total - start < kPerPage ? total : start + kPerPage;
@@ -127,18 +140,13 @@ void PrintPage(const norvel::SearchState& state) {
 
 int PrintResultPage(const char* query, const norvel::PageSources& sources, uint32_t page) {
   norvel::SearchState state;
-  if (norvel::RunSearch(query, sources, &state) != 0) return kExitNone;
+  if (norvel::RunSearch(query, sources, &state, std::string(), page) != 0) return kExitNone;
   if (state.result_total == 0) return kExitError;  // the first page failed; it said why
   uint32_t pages = (state.result_total + kPerPage - 1) / kPerPage;
   if (page > pages) {
     Complain("page " + std::to_string(page) + " does not exist; the results fill " +
              std::to_string(pages) + (pages == 1 ? " page" : " pages"));
     return kExitError;
-  }
-  if (page > 1) {
-    state.page_start = (page - 1) * kPerPage;
-    state.page_end = std::min(state.page_start + kPerPage, state.result_total);
-    if (norvel::GetNextPage(&state, sources) != 0) return kExitError;
   }
   PrintPage(state);
   return kExitOk;
@@ -152,28 +160,20 @@ bool ParsePageNumber(const std::string& text, uint32_t* page) {
   return true;
 }
 
-bool HasPhrase(const std::vector<norvel::QueryTerm>& terms) {
-  for (const norvel::QueryTerm& t : terms) {
-    if (t.kind == norvel::QueryTerm::Kind::kPhrase) return true;
-  }
-  return false;
-}
-
-// A query with a phrase reads documents: without --data they are where the settings file
-// says. False after a message when there is no data directory to read. The query is cut by
-// the index's own word rules, as the search will cut it.
-bool DataDirForPhrases(const std::string& query, const norvel::InMemoryIndex& index,
+// A query whose phrases are confirmed by reading documents (the index has no usable
+// positions): without --data they are where the settings file says. False after a message
+// when there is no data directory to read.
+bool DataDirForPhrases(const std::string& query, const norvel::PageSources& sources,
                        const std::string& app_dir, std::string* data_dir) {
   norvel::QueryWords words;
-  norvel::parseQuery(query.c_str(), &words, index.exclusions, index.rules);
-  if (!HasPhrase(words.any_terms) && !HasPhrase(words.include_terms) &&
-      !HasPhrase(words.exclude_terms)) {
-    return true;
-  }
+  norvel::parseQuery(query.c_str(), &words, sources.index->exclusions, sources.index->rules);
+  if (!norvel::NeedsDocuments(sources.index_dir, *sources.index, words)) return true;
   norvel::Settings settings;
   if (norvel::ReadStartupProperties(app_dir, &settings) == 0) *data_dir = settings.data_dir;
   if (!data_dir->empty()) return true;
-  Complain("a phrase is confirmed by reading the documents: give --data DATA_DIR");
+  Complain(
+      "the index has no positions, so a phrase is confirmed by reading the documents: "
+      "give --data DATA_DIR");
   return false;
 }
 
@@ -209,14 +209,15 @@ int RunSearchCommand(const std::vector<std::string>& args) {
   norvel::InMemoryIndex index;
   norvel::PageSources sources{parsed.Value("--data"), parsed.positional[0], &index};
   if (order == "relevance") sources.order = norvel::ResultOrder::kRelevance;
-  norvel::SwapLock reading;  // held until the output is complete
+  norvel::SwapLock reading;  // held until the output is complete (let go to read documents)
+  sources.reading = &reading;
   if (!LoadIndexAtStartup(sources.index_dir, app_dir, &index, &reading)) {
     norvel::ShowMessage(norvel::kInfo, 1, "Please check the logs");
     log.PrintNewEntries();
     return kExitError;
   }
   std::string query = norvel::QueryFromField(parsed.positional[1]);
-  if (sources.data_dir.empty() && !DataDirForPhrases(query, index, app_dir, &sources.data_dir)) {
+  if (sources.data_dir.empty() && !DataDirForPhrases(query, sources, app_dir, &sources.data_dir)) {
     return kExitError;
   }
   int status = parsed.values.count("--data") ? PrintResultPage(query.c_str(), sources, page)

@@ -8,6 +8,8 @@ void InMemoryIndex::Release() {
   exclusions.Clear();
   std::vector<std::vector<uint32_t>>().swap(name_offsets);
   total_files = 0;
+  std::vector<uint32_t>().swap(words_in_order);
+  positions_usable = -1;
   rules = WordRules::kAscii;
 }
 

@@ -24,6 +24,12 @@ struct InMemoryIndex {
   // exclusion table and the viewer's marking follow them.
   WordRules rules = WordRules::kAscii;
 
+  // Made by the query layer on first use and dropped with the index: the word entries in
+  // byte order of their text (prefixes are looked up in it), and whether the positions
+  // file was found to belong to this index (-1: not asked yet, 0: no, 1: yes).
+  mutable std::vector<uint32_t> words_in_order;
+  mutable int positions_usable = -1;
+
   bool loaded() const { return words.present(); }
   void Release();
 };

@@ -591,35 +591,38 @@ bool ExpandPair(uint32_t first, uint32_t last, uint32_t total_files, std::vector
   return true;
 }
 
-// Reads the runs of one word's list from the file's position up to its (0, 0) pair or the
-// end of the file into *out. False, with *out empty, for a read error, bad runs (after a
-// log line) or an empty list. Throws std::bad_alloc.
-bool ReadRuns(platform::File& file, uint32_t total_files, std::vector<uint32_t>* out) {
+// Calls add(first, last) for each pair of one word's list from the file's position up to
+// its (0, 0) pair or the end of the file; add returns false for runs that do not ascend.
+// kWhole at the list's end, kCutOff for bad runs (after a log line), kReadError.
+template <typename Add>
+RecordsEnd ForEachPair(platform::File& file, Add&& add) {
   unsigned char buf[1024 + 8];
   size_t held = 0;
   for (;;) {
     size_t got = file.Read(buf + held, 1024);
-    if (got == 0) {
-      if (file.Error()) {
-        out->clear();
-        return false;
-      }
-      break;  // the end of the file also ends the list
-    }
+    if (got == 0) return file.Error() ? RecordsEnd::kReadError : RecordsEnd::kWhole;
     held += got;
     size_t pos = 0;
     for (; held - pos >= 8; pos += 8) {
       uint32_t first = LoadLE32(buf + pos), last = LoadLE32(buf + pos + 4);
-      if (first == 0 && last == 0) return !out->empty();
-      if (!ExpandPair(first, last, total_files, out)) {
+      if (first == 0 && last == 0) return RecordsEnd::kWhole;
+      if (!add(first, last)) {
         WriteLog("getFileList():Bad postings in file index.");
-        out->clear();
-        return false;
+        return RecordsEnd::kCutOff;
       }
     }
     std::memmove(buf, buf + pos, held - pos);
     held -= pos;
   }
+}
+
+// Reads the runs of one word's list into *out. False, with *out empty, for a read error,
+// bad runs (after a log line) or an empty list. Throws std::bad_alloc.
+bool ReadList(platform::File& file, uint32_t total_files, std::vector<uint32_t>* out) {
+  auto add = [&](uint32_t first, uint32_t last) {
+    return ExpandPair(first, last, total_files, out);
+  };
+  if (ForEachPair(file, add) != RecordsEnd::kWhole) out->clear();
   return !out->empty();
 }
 
@@ -647,7 +650,7 @@ bool getFileList(const std::string& index_dir, const WordTable& words, uint32_t 
     return false;
   }
   try {
-    return ReadRuns(file, total_files, out);
+    return ReadList(file, total_files, out);
   } catch (const std::bad_alloc&) {
     WriteLog("getFileList():Malloc failure ul tmp node.");
     out->clear();
@@ -669,7 +672,33 @@ bool PostingsFile::Read(uint32_t offset, uint32_t total_files, std::vector<uint3
     WriteLog("getFileList():Seek error in file index.");
     return false;
   }
-  return ReadRuns(file_, total_files, out);
+  return ReadList(file_, total_files, out);
+}
+
+}  // namespace norvel
+
+namespace norvel {
+
+bool PostingsFile::ReadRuns(uint32_t offset, uint32_t total_files, std::vector<PostingRun>* out) {
+  if (!file_.Seek(offset)) {
+    WriteLog("getFileList():Seek error in file index.");
+    return false;
+  }
+  size_t before = out->size();
+  uint32_t prev = 0;
+  auto add = [&](uint32_t first, uint32_t last) {
+    if (first == 0) first = last;
+    if (first > last) return true;  // yields nothing
+    if (first <= prev) return false;
+    if (last > total_files) last = total_files;
+    if (first > last) return true;  // beyond the last document
+    out->push_back(PostingRun{first, last});
+    prev = last;
+    return true;
+  };
+  if (ForEachPair(file_, add) == RecordsEnd::kWhole) return true;
+  out->resize(before);
+  return false;
 }
 
 }  // namespace norvel

@@ -136,6 +136,9 @@ class PostingsFile {
   // The list of the word whose posting offset is given, as getFileList reads it. Throws
   // std::bad_alloc.
   bool Read(uint32_t offset, uint32_t total_files, std::vector<uint32_t>* out);
+  // The same list as runs (first..last, first never 0), appended to *out without expanding
+  // them. False for damage or a read error, with *out as it was. Throws std::bad_alloc.
+  bool ReadRuns(uint32_t offset, uint32_t total_files, std::vector<PostingRun>* out);
 
  private:
   platform::File file_;

@@ -1,25 +1,20 @@
-// Evaluation with phrases and prefixes: sets of file numbers from the index, then the
-// phrases confirmed by reading the candidates that are left.
+// Evaluation with phrases, proximity groups and prefixes: every term's set of documents
+// from the index, combined by the three groups, then the phrases and groups confirmed for
+// the candidates that are left, from the positions file or (without it) the documents.
 #include "query/eval_terms.h"
 
 #include <algorithm>
-#include <atomic>
 #include <iterator>
-#include <thread>
+#include <memory>
 
+#include "core/messages.h"
 #include "index/index_files.h"
-#include "index/parallel.h"
-#include "query/phrase.h"
+#include "query/confirm.h"
+#include "query/positions_terms.h"
 
 namespace norvel {
 
 namespace {
-
-// One word or term of a group with its documents. For a phrase they are its candidates.
-struct Listed {
-  const QueryTerm* phrase = nullptr;  // null for a word or a prefix: the list is exact
-  FileList files;
-};
 
 bool Has(const FileList& files, uint32_t n) {
   return std::binary_search(files.begin(), files.end(), n);
@@ -44,13 +39,101 @@ FileList Difference(const FileList& a, const FileList& b) {
   return out;
 }
 
-class GroupLister {
+// Phrases and groups confirmed from the positions file. An Exclude term needs no list of
+// candidates: Holds looks its tokens up itself.
+class PositionsConfirmation : public Confirmation {
  public:
-  GroupLister(const std::string& index_dir, const InMemoryIndex& index)
-      : index_dir_(index_dir), index_(index) {}
+  PositionsConfirmation(PositionsReader* reader, const InMemoryIndex& index)
+      : reader_(reader), index_(index) {}
+  bool Exact() const override { return true; }
+  FileList Documents(const QueryTerm& term, const FileList* within) override {
+    return PositionsTerm(reader_, index_, &term).Documents(within);
+  }
+  FileList Candidates(const QueryTerm&, size_t, bool) override { return FileList(); }
+  bool ListsExcluded() const override { return false; }
+  bool Holds(size_t, uint32_t, size_t) override { return false; }
+
+ private:
+  PositionsReader* reader_;
+  const InMemoryIndex& index_;
+};
+
+// One term of a group with its documents.
+struct Listed {
+  const QueryTerm* confirmed = nullptr;  // a phrase or group: its candidates (or none yet)
+  bool listed = true;                    // false: an Exclude term without a candidate list
+  size_t slot = 0;                       // a phrase's or group's number in the query
+  FileList files;
+};
+
+class Evaluation {
+ public:
+  Evaluation(const std::string& index_dir, const InMemoryIndex& index, Confirmation* confirm)
+      : index_dir_(index_dir), index_(index), confirm_(confirm) {}
+
+  uint32_t Run(const QueryWords& words, FileList* result) {
+    any_ = List(words.all_n_any, words.any_terms, 0, true);
+    include_ = List(words.include, words.include_terms, 1, true);
+    exclude_ = List(words.exclude, words.exclude_terms, 2, confirm_->ListsExcluded());
+    if (confirm_->Exact()) ResolveExact();
+
+    // The index's answer: a superset of the result wherever a phrase takes part.
+    FileList candidates;
+    for (const Listed& l : any_) {
+      candidates = Union(candidates, l.files);
+      if (!l.confirmed) any_exact_ = Union(any_exact_, l.files);
+    }
+    if (!any_.empty() && candidates.empty()) return 0;
+    for (size_t i = 0; i < include_.size(); ++i) {
+      candidates = (any_.empty() && i == 0) ? include_[i].files
+                                            : Intersection(candidates, include_[i].files);
+      if (candidates.empty()) return 0;
+    }
+    for (const Listed& l : exclude_) {
+      if (!l.confirmed) {
+        candidates = Difference(candidates, l.files);
+      } else if (confirm_->Exact()) {  // only the candidates left have positions read
+        candidates = Difference(candidates, confirm_->Documents(*l.confirmed, &candidates));
+      }
+    }
+    if (slots_ == 0 || confirm_->Exact()) {
+      result->swap(candidates);  // words and prefixes alone: the index's answer is exact
+      return static_cast<uint32_t>(result->size());
+    }
+    auto wanted = [&](uint32_t n, size_t slot) { return Wanted(n, slot); };
+    if (!confirm_->Prepare(candidates, slots_, wanted)) return 0;
+    for (size_t j = 0; j < candidates.size(); ++j) {
+      if (Keeps(j, candidates[j])) result->push_back(candidates[j]);
+    }
+    return static_cast<uint32_t>(result->size());
+  }
+
+ private:
+  // The phrases and groups of the AllnAny and Include groups take their documents from an
+  // exact confirmation, reading positions only where the Include group's other terms
+  // leave documents; they are then lists like any word's.
+  void ResolveExact() {
+    FileList scope;
+    bool scoped = false;
+    auto narrow = [&](const FileList& files) {
+      scope = scoped ? Intersection(scope, files) : files;
+      scoped = true;
+    };
+    for (const Listed& l : include_) {
+      if (!l.confirmed) narrow(l.files);
+    }
+    for (auto* group : {&include_, &any_}) {
+      for (Listed& l : *group) {
+        if (!l.confirmed) continue;
+        l.files = confirm_->Documents(*l.confirmed, scoped ? &scope : nullptr);
+        l.confirmed = nullptr;
+        if (group == &include_) narrow(l.files);
+      }
+    }
+  }
 
   std::vector<Listed> List(const std::vector<std::string>& words,
-                           const std::vector<QueryTerm>& terms) const {
+                           const std::vector<QueryTerm>& terms, int group, bool list_confirmed) {
     std::vector<Listed> out;
     for (const std::string& word : words) {
       out.emplace_back();
@@ -58,78 +141,43 @@ class GroupLister {
     }
     for (const QueryTerm& term : terms) {
       out.emplace_back();
-      if (term.kind == QueryTerm::Kind::kPrefix) {
-        out.back().files = PrefixFiles(index_dir_, index_, term.tokens[0]);
-      } else {
-        out.back().phrase = &term;
-        out.back().files = PhraseCandidates(index_dir_, index_, term.tokens);
+      Listed& l = out.back();
+      if (!term.Confirmed()) {
+        l.files = PrefixFiles(index_dir_, index_, term.tokens[0]);
+        continue;
       }
+      l.confirmed = &term;
+      l.slot = slots_++;
+      l.listed = list_confirmed;
+      slot_at_.emplace_back(group, out.size() - 1);
+      if (!confirm_->Exact()) l.files = confirm_->Candidates(term, l.slot, list_confirmed);
     }
     return out;
   }
 
- private:
-  const std::string& index_dir_;
-  const InMemoryIndex& index_;
-};
+  const Listed& OfSlot(size_t slot) const {
+    int group = slot_at_[slot].first;
+    return (group == 0 ? any_ : group == 1 ? include_ : exclude_)[slot_at_[slot].second];
+  }
 
-// Reads the candidates to confirm their phrases, on a few threads when there are many: the
-// time goes into opening and reading files, which the system does in parallel.
-class Confirmer {
- public:
-  Confirmer(const std::string& data_dir, const std::string& index_dir, const InMemoryIndex& index,
-            const std::vector<Listed>& any, const std::vector<Listed>& include,
-            const std::vector<Listed>& exclude, const FileList& any_exact)
-      : data_dir_(data_dir),
-        index_dir_(index_dir),
-        index_(index),
-        any_(any),
-        include_(include),
-        exclude_(exclude),
-        any_exact_(any_exact) {}
-
-  // Appends the candidates that keep to every term to *result. Throws std::bad_alloc.
-  void Run(const FileList& candidates, FileList* result) {
-    std::vector<uint8_t> kept(candidates.size(), 0);
-    size_t threads = candidates.size() < kPerThread ? 1 : Threads();
-    std::atomic<size_t> next{0};
-    std::atomic<bool> out_of_memory{false};
-    OnThreads(threads, [&](size_t) {
-      try {
-        PhraseReader reader(data_dir_, index_dir_, index_);
-        // Small slices handed out in turn: documents differ much in length.
-        for (size_t i; (i = next.fetch_add(kSlice)) < candidates.size();) {
-          for (size_t j = i; j < i + kSlice && j < candidates.size(); ++j) {
-            kept[j] = Keeps(candidates[j], &reader);
-          }
-        }
-      } catch (const std::bad_alloc&) {
-        out_of_memory = true;
-      }
-    });
-    if (out_of_memory) throw std::bad_alloc();
-    for (size_t j = 0; j < candidates.size(); ++j) {
-      if (kept[j]) result->push_back(candidates[j]);
+  // Whether candidate n is to be checked for the term of `slot` at all.
+  bool Wanted(uint32_t n, size_t slot) const {
+    const Listed& l = OfSlot(slot);
+    switch (slot_at_[slot].first) {
+      case 0:
+        return !Has(any_exact_, n) && Has(l.files, n);
+      case 1:
+        return true;
+      default:
+        return !l.listed || Has(l.files, n);
     }
   }
 
- private:
-  static constexpr size_t kPerThread = 64;  // fewer candidates are read on one thread
-  static constexpr size_t kSlice = 8;
-  static size_t Threads() {
-    unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 2 : n > 4 ? 4 : n;
-  }
-
-  bool Holds(const Listed& l, uint32_t n, PhraseReader* reader) const {
-    return Has(l.files, n) && !data_dir_.empty() && reader->Holds(n, l.phrase->tokens);
-  }
-
-  bool Keeps(uint32_t n, PhraseReader* reader) const {
+  bool Keeps(size_t j, uint32_t n) {
     if (!any_.empty() && !Has(any_exact_, n)) {
       bool found = false;
       for (const Listed& l : any_) {
-        if (l.phrase && Holds(l, n, reader)) {
+        if (l.confirmed && Has(l.files, n) && confirm_->Holds(j, n, l.slot)) {
           found = true;
           break;
         }
@@ -137,59 +185,44 @@ class Confirmer {
       if (!found) return false;
     }
     for (const Listed& l : include_) {
-      if (l.phrase && !Holds(l, n, reader)) return false;
+      if (l.confirmed && !confirm_->Holds(j, n, l.slot)) return false;
     }
     for (const Listed& l : exclude_) {
-      if (l.phrase && Holds(l, n, reader)) return false;
+      if (l.confirmed && (!l.listed || Has(l.files, n)) && confirm_->Holds(j, n, l.slot)) {
+        return false;
+      }
     }
     return true;
   }
 
-  const std::string& data_dir_;
   const std::string& index_dir_;
   const InMemoryIndex& index_;
-  const std::vector<Listed>& any_;
-  const std::vector<Listed>& include_;
-  const std::vector<Listed>& exclude_;
-  const FileList& any_exact_;
+  Confirmation* confirm_;
+  std::vector<Listed> any_, include_, exclude_;
+  FileList any_exact_;
+  size_t slots_ = 0;
+  // Per slot: its group (0 AllnAny, 1 Include, 2 Exclude) and its place in the group.
+  std::vector<std::pair<int, size_t>> slot_at_;
 };
 
 }  // namespace
 
 uint32_t EvaluateWithTerms(const std::string& index_dir, const InMemoryIndex& index,
-                           const QueryWords& words, const std::string& data_dir, FileList* result) {
-  GroupLister lister(index_dir, index);
-  std::vector<Listed> any = lister.List(words.all_n_any, words.any_terms);
-  std::vector<Listed> include = lister.List(words.include, words.include_terms);
-  std::vector<Listed> exclude = lister.List(words.exclude, words.exclude_terms);
-
-  // The index's answer: a superset of the result wherever a phrase takes part.
-  FileList candidates, any_exact;
-  for (const Listed& l : any) {
-    candidates = Union(candidates, l.files);
-    if (!l.phrase) any_exact = Union(any_exact, l.files);
+                           const QueryWords& words, const std::string& data_dir, HeldLock* held,
+                           FileList* result) {
+  PositionsReader reader;
+  if (words.HasConfirmed() && OpenPositions(index_dir, index, &reader)) {
+    try {
+      PositionsConfirmation confirm(&reader, index);
+      return Evaluation(index_dir, index, &confirm).Run(words, result);
+    } catch (const PositionsDamaged&) {
+      WriteLog("Positions file damaged: phrases are confirmed by reading the documents.");
+      index.positions_usable = 0;
+      result->clear();
+    }
   }
-  if (!any.empty() && candidates.empty()) return 0;
-  for (size_t i = 0; i < include.size(); ++i) {
-    candidates =
-        (any.empty() && i == 0) ? include[i].files : Intersection(candidates, include[i].files);
-    if (candidates.empty()) return 0;
-  }
-  for (const Listed& l : exclude) {
-    if (!l.phrase) candidates = Difference(candidates, l.files);
-  }
-
-  bool phrases = false;
-  for (const auto* group : {&any, &include, &exclude}) {
-    for (const Listed& l : *group) phrases = phrases || l.phrase != nullptr;
-  }
-  if (!phrases) {
-    result->swap(candidates);  // words and prefixes alone: the index's answer is exact
-  } else {
-    Confirmer confirm(data_dir, index_dir, index, any, include, exclude, any_exact);
-    confirm.Run(candidates, result);
-  }
-  return static_cast<uint32_t>(result->size());
+  DocumentConfirmation confirm(index_dir, index, data_dir, held);
+  return Evaluation(index_dir, index, &confirm).Run(words, result);
 }
 
 }  // namespace norvel

@@ -1,4 +1,4 @@
-// Evaluation of a query that holds phrases or prefixes.
+// Evaluation of a query that holds phrases, proximity groups or prefixes.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,14 @@
 
 namespace norvel {
 
-// The documents of words and terms together, as evalQuery describes. The index narrows
-// the candidates first (a phrase's candidates hold all its index words); only the
-// candidates that every other term leaves are read, each at most once per phrase, to
-// confirm the phrases. Throws std::bad_alloc.
+// The documents of words and terms together, as evalQuery describes. Every word, prefix,
+// phrase and group yields its set of documents; a phrase's or group's set is first its
+// candidates (the documents holding its tokens), and only the candidates that every other
+// term leaves are confirmed: from the positions file, or without usable positions by
+// reading each of them once for all the query's phrases and groups (with the caller's
+// swap lock let go meanwhile, when held is given). Throws std::bad_alloc.
 uint32_t EvaluateWithTerms(const std::string& index_dir, const InMemoryIndex& index,
-                           const QueryWords& words, const std::string& data_dir, FileList* result);
+                           const QueryWords& words, const std::string& data_dir, HeldLock* held,
+                           FileList* result);
 
 }  // namespace norvel

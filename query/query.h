@@ -1,6 +1,6 @@
-// Queries: parsing the search text into AllnAny, Include (+) and Exclude (-) words, phrases
-// and prefixes, their evaluation against the index into the ascending list of matching file
-// numbers, and the query-word table that the viewer marks.
+// Queries: parsing the search text into AllnAny, Include (+) and Exclude (-) words, phrases,
+// proximity groups and prefixes, their evaluation against the index into the ascending list of
+// matching file numbers, and the query-word table that the viewer marks.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "index/in_memory_index.h"
+#include "index/index_lock.h"
 #include "index/word_table.h"
 #include "query/terms.h"
 
@@ -26,6 +27,15 @@ struct QueryWords {
   std::vector<QueryTerm> include_terms;
   std::vector<QueryTerm> exclude_terms;
 
+  // A phrase or proximity group, which positions or documents confirm.
+  bool HasConfirmed() const {
+    for (const auto* group : {&any_terms, &include_terms, &exclude_terms}) {
+      for (const QueryTerm& t : *group) {
+        if (t.Confirmed()) return true;
+      }
+    }
+    return false;
+  }
   bool HasTerms() const {
     return !any_terms.empty() || !include_terms.empty() || !exclude_terms.empty();
   }
@@ -45,6 +55,16 @@ struct QueryWords {
 
 // An ascending list of file numbers.
 using FileList = std::vector<uint32_t>;
+
+// The swap lock a search holds (shared) while it reads the index files. Without usable
+// positions, phrases are confirmed by reading documents, which may take long (a share):
+// the names are taken under the lock, the documents read with it let go, and it is taken
+// again before the search goes on.
+struct HeldLock {
+  SwapLock* lock = nullptr;  // held by the caller
+  bool lost = false;         // it could not be had again: the search found nothing
+  bool replaced = false;     // a swap came in meanwhile: the result names the old files
+};
 
 // Splits the query (a C string; only its first NUL-terminated part counts) into the three
 // groups, dropping words of the exclusion table (which may be absent). 0 with the groups;
@@ -67,28 +87,39 @@ uint32_t subtractList(FileList* accumulator, const FileList& list);
 // Combines the groups over the index of index_dir: union of the AllnAny words' documents,
 // narrowed to those holding every Include word, minus those holding any Exclude word. A
 // query of Include words only yields the documents holding all of them; AllnAny words
-// that occur nowhere yield nothing. Phrases and prefixes take part as words do; a phrase's
-// candidates are read from data_dir to confirm it (without a data directory a phrase of
-// several tokens holds nowhere). Returns the count and fills result (ascending); 0 when
-// memory ran out, after a log line.
+// that occur nowhere yield nothing. Phrases, proximity groups and prefixes take part as
+// words do. Phrases and groups are confirmed from the positions file; without usable
+// positions, from the documents of data_dir (without a data directory they then hold
+// nowhere). Returns the count and fills result (ascending); 0 when memory ran out, after a
+// log line.
 uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
                    const QueryWords& words, FileList* result,
-                   const std::string& data_dir = std::string());
+                   const std::string& data_dir = std::string(), HeldLock* held = nullptr);
 
 // parseQuery then evalQuery. The number of results; 0 for an empty query, a query without
 // AllnAny or Include words or terms, nothing found or a failure. words and result are
 // filled.
 uint32_t runQuery(const char* query, const std::string& index_dir, const InMemoryIndex& index,
-                  QueryWords* words, FileList* result, const std::string& data_dir = std::string());
+                  QueryWords* words, FileList* result, const std::string& data_dir = std::string(),
+                  HeldLock* held = nullptr);
+
+// True when the query's phrases and groups would be confirmed by reading documents: it has
+// some and the index has no usable positions (which is logged once per loaded index).
+bool NeedsDocuments(const std::string& index_dir, const InMemoryIndex& index,
+                    const QueryWords& words);
 
 // Fills table, made with (AllnAny count + Include count) buckets, with every AllnAny and
 // Include word once (posting offset 0).
 void buildQueryWordTable(const QueryWords& words, WordTable* table);
 
 // The query-word table of a search: the table above for a query of words alone; with
-// phrases and prefixes, also every token of the AllnAny and Include phrases and the index
-// words their prefixes match (at most kMaxMarkedPrefixWords per prefix). Throws
+// phrases and proximity groups, also every token of the AllnAny and Include ones. Throws
 // std::bad_alloc.
 WordTable MakeQueryWordTable(const QueryWords& words, const InMemoryIndex& index);
+
+// The AllnAny and Include prefixes of a search, which mark every index word they begin
+// (the viewer recognises the words by their beginnings, so no list of them is made).
+// Throws std::bad_alloc.
+PrefixMarks MakePrefixMarks(const QueryWords& words, const InMemoryIndex& index);
 
 }  // namespace norvel

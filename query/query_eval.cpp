@@ -4,6 +4,7 @@
 #include "core/messages.h"
 #include "index/index_files.h"
 #include "query/eval_terms.h"
+#include "query/positions_terms.h"
 #include "query/query.h"
 
 namespace norvel {
@@ -123,12 +124,13 @@ uint32_t Evaluate(const std::string& index_dir, const InMemoryIndex& index, cons
 }  // namespace
 
 uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
-                   const QueryWords& words, FileList* result, const std::string& data_dir) {
+                   const QueryWords& words, FileList* result, const std::string& data_dir,
+                   HeldLock* held) {
   result->clear();
   if (!index.loaded()) return 0;
   try {
     // A query of words alone keeps its own evaluation, step for step.
-    if (words.HasTerms()) return EvaluateWithTerms(index_dir, index, words, data_dir, result);
+    if (words.HasTerms()) return EvaluateWithTerms(index_dir, index, words, data_dir, held, result);
     return Evaluate(index_dir, index, words, result);
   } catch (const std::bad_alloc&) {
     // "No results." follows as for any 0; the log tells a search that ran out of memory
@@ -139,12 +141,20 @@ uint32_t evalQuery(const std::string& index_dir, const InMemoryIndex& index,
   }
 }
 
+bool NeedsDocuments(const std::string& index_dir, const InMemoryIndex& index,
+                    const QueryWords& words) {
+  if (!words.HasConfirmed()) return false;
+  PositionsReader reader;
+  return !OpenPositions(index_dir, index, &reader);
+}
+
 uint32_t runQuery(const char* query, const std::string& index_dir, const InMemoryIndex& index,
-                  QueryWords* words, FileList* result, const std::string& data_dir) {
+                  QueryWords* words, FileList* result, const std::string& data_dir,
+                  HeldLock* held) {
   result->clear();
   if (parseQuery(query, words, index.exclusions, index.rules) != 0) return 0;
   if (!words->Searchable()) return 0;
-  return evalQuery(index_dir, index, *words, result, data_dir);
+  return evalQuery(index_dir, index, *words, result, data_dir, held);
 }
 
 }  // namespace norvel

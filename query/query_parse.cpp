@@ -1,4 +1,5 @@
 // Query parsing.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -14,7 +15,9 @@ enum class Group { kAllnAny, kInclude, kExclude };
 // The blank is the only separator between words; tabs and punctuation belong to the
 // word. A double quote ends a word and opens a phrase, which runs to the next double
 // quote or the end of the query; a '+' or '-' just before the opening quote, at the start
-// of a term, is the phrase's group. A query without a double quote is cut at blanks only.
+// of a term, is the phrase's group. A '~' and digits right after the closing quote make
+// the phrase a proximity group of that slack (on_phrase's near, slack); any other '~'
+// stays part of a word. A query without a double quote is cut at blanks only.
 template <typename OnWord, typename OnPhrase>
 void ForEachTerm(const char* query, OnWord&& on_word, OnPhrase&& on_phrase) {
   const char* p = query;
@@ -26,8 +29,21 @@ void ForEachTerm(const char* query, OnWord&& on_word, OnPhrase&& on_phrase) {
     if (*p == '"') {
       const char* start = ++p;
       while (*p && *p != '"') ++p;
-      on_phrase(sign, std::string(start, static_cast<size_t>(p - start)));
-      if (*p) ++p;
+      std::string text(start, static_cast<size_t>(p - start));
+      bool near = false;
+      uint32_t slack = 0;
+      if (*p && p[1] == '~' && p[2] >= '0' && p[2] <= '9') {
+        near = true;
+        for (p += 2; *p >= '0' && *p <= '9'; ++p) {
+          // A slack past any document's length is as good as the largest one.
+          slack = slack > kMaxSlack / 10
+                      ? kMaxSlack
+                      : std::min(kMaxSlack, slack * 10 + static_cast<uint32_t>(*p - '0'));
+        }
+      } else if (*p) {
+        ++p;
+      }
+      on_phrase(sign, text, near, slack);
       continue;
     }
     const char* start = p;
@@ -79,12 +95,17 @@ class Collector {
     }
   }
 
-  // A phrase of one token is that word. A phrase without tokens is nothing, except after a
-  // '+': there, as a '+' standing alone, it is an empty Include word, which no document
-  // holds, so that it narrows the search to nothing instead of dropping out of it.
-  void Phrase(char sign, const std::string& text) {
+  // A phrase (or proximity group) of one token is that word. One without tokens is
+  // nothing, except after a '+': there, as a '+' standing alone, it is an empty Include
+  // word, which no document holds, so that it narrows the search to nothing instead of
+  // dropping out of it.
+  void Phrase(char sign, const std::string& text, bool near, uint32_t slack) {
     Group group = GroupOfSign(sign);
     QueryTerm phrase;
+    if (near) {
+      phrase.kind = QueryTerm::Kind::kNear;
+      phrase.slack = slack;
+    }
     phrase.tokens = CutFoldedTokens(text, rules_);
     if (phrase.tokens.empty()) {
       if (group == Group::kInclude) Words(group)->emplace_back();
@@ -134,7 +155,9 @@ int parseQuery(const char* query, QueryWords* out, const WordTable& exclusions, 
   try {
     ForEachTerm(
         query, [&](const std::string& token) { collect.Word(token); },
-        [&](char sign, const std::string& text) { collect.Phrase(sign, text); });
+        [&](char sign, const std::string& text, bool near, uint32_t slack) {
+          collect.Phrase(sign, text, near, slack);
+        });
   } catch (const std::bad_alloc&) {
     out->Clear();
     WriteLog(collect.failing);
@@ -157,31 +180,48 @@ void buildQueryWordTable(const QueryWords& words, WordTable* table) {
 }
 
 WordTable MakeQueryWordTable(const QueryWords& words, const InMemoryIndex& index) {
+  (void)index;
   size_t count = words.all_n_any.size() + words.include.size();
   if (!words.HasTerms()) {
     WordTable table(static_cast<uint32_t>(count));
     buildQueryWordTable(words, &table);
     return table;
   }
-  // Marked words of the terms: every phrase token, and a prefix's words up to the bound.
+  // Every token of the phrases and proximity groups is marked; prefixes mark through
+  // PrefixMarks.
   std::vector<std::string> marked;
   for (const auto* group : {&words.any_terms, &words.include_terms}) {
     for (const QueryTerm& term : *group) {
-      if (term.kind == QueryTerm::Kind::kPhrase) {
-        marked.insert(marked.end(), term.tokens.begin(), term.tokens.end());
-        continue;
-      }
-      size_t taken = 0;
-      ForEachPrefixWord(index.words, term.tokens[0], [&](size_t entry) {
-        marked.emplace_back(index.words.Text(entry));
-        return ++taken < kMaxMarkedPrefixWords;
-      });
+      if (term.Confirmed()) marked.insert(marked.end(), term.tokens.begin(), term.tokens.end());
     }
   }
   WordTable table(static_cast<uint32_t>(count + marked.size() > 0 ? count + marked.size() : 1));
   buildQueryWordTable(words, &table);
   for (const std::string& word : marked) insertWord(0, word.data(), word.size(), &table);
   return table;
+}
+
+PrefixMarks MakePrefixMarks(const QueryWords& words, const InMemoryIndex& index) {
+  PrefixMarks marks;
+  marks.rules = index.rules;
+  for (const auto* group : {&words.any_terms, &words.include_terms}) {
+    for (const QueryTerm& term : *group) {
+      if (!term.Confirmed()) marks.prefixes.push_back(term.tokens[0]);
+    }
+  }
+  if (marks.prefixes.empty()) return marks;
+  const WordTable& ex = index.exclusions;
+  for (size_t e = 0; ex.present() && e < ex.word_count(); ++e) {
+    std::string_view w = ex.Text(e);
+    for (const std::string& p : marks.prefixes) {
+      if (w.size() >= p.size() && w.compare(0, p.size(), p) == 0) {
+        marks.excluded.emplace_back(w);
+        break;
+      }
+    }
+  }
+  std::sort(marks.excluded.begin(), marks.excluded.end());
+  return marks;
 }
 
 }  // namespace norvel

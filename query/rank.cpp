@@ -42,15 +42,16 @@ ScoringTerms CollectTerms(const QueryWords& q, const InMemoryIndex& index) {
   for (const auto* terms : {&q.any_terms, &q.include_terms}) {
     for (const QueryTerm& t : *terms) {
       if (t.kind != QueryTerm::Kind::kPrefix) {
-        out.groups.push_back(Group{&t.tokens, -1});
+        int slop = t.kind == QueryTerm::Kind::kNear ? static_cast<int>(t.slack) : -1;
+        out.groups.push_back(Group{&t.tokens, slop});
         continue;
       }
-      // Bounded as its marking is: the first words in the index's own order.
+      // Bounded: the first words in byte order.
       size_t taken = 0;
-      ForEachPrefixWord(index.words, t.tokens[0], [&](size_t e) {
+      ForEachPrefixWord(index, t.tokens[0], [&](size_t e) {
         std::string w(index.words.Text(e));
         if (seen.insert(w).second) out.words.push_back(std::move(w));
-        return ++taken < kMaxMarkedPrefixWords;
+        return ++taken < kMaxScoredPrefixWords;
       });
     }
   }

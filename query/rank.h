@@ -53,9 +53,12 @@ struct RankOptions {
   size_t two_threads_from = 200000;
 };
 
+// How many of the index words a prefix matches score at most: the first in byte order.
+constexpr size_t kMaxScoredPrefixWords = 1000;
+
 // The scores of the documents of result (the query's documents, ascending): BM25 of each
-// distinct AllnAny and Include word, of each index word a prefix marks (the first
-// kMaxMarkedPrefixWords), and of each phrase or proximity group by its own occurrences;
+// distinct AllnAny and Include word, of each index word a prefix matches (the first
+// kMaxScoredPrefixWords), and of each phrase or proximity group by its own occurrences;
 // plus the proximity weight for the best candidates. Exclude words do not score. Throws
 // std::bad_alloc.
 std::vector<Scored> ScoreByRelevance(const QueryWords& words, const InMemoryIndex& index,

@@ -58,28 +58,49 @@ bool PrefixOfWord(std::string_view word, std::string* text) {
   return true;
 }
 
+const std::vector<uint32_t>& WordsInOrder(const InMemoryIndex& index) {
+  std::vector<uint32_t>& order = index.words_in_order;
+  if (order.size() == index.words.word_count()) return order;
+  order.resize(index.words.word_count());
+  for (size_t e = 0; e < order.size(); ++e) order[e] = static_cast<uint32_t>(e);
+  std::sort(order.begin(), order.end(),
+            [&](uint32_t a, uint32_t b) { return index.words.Text(a) < index.words.Text(b); });
+  return order;
+}
+
 std::vector<uint32_t> PrefixFiles(const std::string& index_dir, const InMemoryIndex& index,
                                   const std::string& prefix) {
-  std::vector<uint32_t> files;
-  // Many words may match: their lists come through one open postings file, and their
-  // documents are marked in one table of all file numbers rather than merged list by list.
+  // Many words may match: their lists come through one open postings file as runs, which
+  // are sorted and joined, so each document is written once however many words hold it.
   PostingsFile postings;
-  std::vector<uint8_t> held;
-  std::vector<uint32_t> list;
-  ForEachPrefixWord(index.words, prefix, [&](size_t entry) {
-    if (held.empty()) {
-      if (!postings.Open(index_dir)) return false;
-      held.assign(static_cast<size_t>(index.total_files) + 1, 0);
-    }
-    if (postings.Read(index.words.PostingOffset(entry), index.total_files, &list)) {
-      for (uint32_t n : list) held[n] = 1;  // Read leaves out numbers above total files
-    }
+  bool opened = false;
+  std::vector<PostingRun> runs;
+  ForEachPrefixWord(index, prefix, [&](size_t entry) {
+    if (!opened && !(opened = postings.Open(index_dir))) return false;
+    postings.ReadRuns(index.words.PostingOffset(entry), index.total_files, &runs);
     return true;
   });
-  for (uint32_t n = 1; n < held.size(); ++n) {
-    if (held[n]) files.push_back(n);
+  std::sort(runs.begin(), runs.end(),
+            [](const PostingRun& a, const PostingRun& b) { return a.first < b.first; });
+  std::vector<uint32_t> files;
+  uint64_t done = 0;  // every number up to it is in files
+  for (const PostingRun& r : runs) {
+    for (uint64_t n = std::max<uint64_t>(r.first, done + 1); n <= r.last; ++n) {
+      files.push_back(static_cast<uint32_t>(n));
+    }
+    done = std::max<uint64_t>(done, r.last);
   }
   return files;
+}
+
+bool PrefixMarks::Marks(std::string_view folded_word) const {
+  for (const std::string& p : prefixes) {
+    if (folded_word.size() >= p.size() && folded_word.compare(0, p.size(), p) == 0) {
+      return CanBeIndexWord(folded_word, rules) &&
+             !std::binary_search(excluded.begin(), excluded.end(), folded_word);
+    }
+  }
+  return false;
 }
 
 std::vector<uint32_t> PhraseCandidates(const std::string& index_dir, const InMemoryIndex& index,

@@ -1,7 +1,9 @@
-// Query terms beyond single words: phrases ("out of paper"), which documents are read to
-// confirm, and prefixes (licen*), which stand for every index word they begin.
+// Query terms beyond single words: phrases ("out of paper") and proximity groups
+// ("printer jam"~5), which the positions file (or, without it, the documents) confirm, and
+// prefixes (licen*), which stand for every index word they begin.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,13 +15,22 @@
 
 namespace norvel {
 
-// A phrase of two or more tokens, or a prefix.
+// A phrase or proximity group of two or more tokens, or a prefix.
 struct QueryTerm {
-  enum class Kind { kPhrase, kPrefix };
+  enum class Kind { kPhrase, kPrefix, kNear };
   Kind kind = Kind::kPhrase;
-  // A phrase: its folded tokens in order. A prefix: one entry, the folded text before '*'.
+  // A phrase or group: its folded tokens in order. A prefix: one entry, the folded text
+  // before '*'.
   std::vector<std::string> tokens;
+  // A proximity group: its N. A document holds the group when all its tokens (a token
+  // given twice: two occurrences) stand, in any order, within tokens.size() + N
+  // consecutive tokens.
+  uint32_t slack = 0;
+  bool Confirmed() const { return kind != Kind::kPrefix; }  // the postings give candidates
 };
+
+// The largest N of a proximity group; a larger one is taken as this.
+constexpr uint32_t kMaxSlack = 1000000000;
 
 // Cuts text into tokens by the index's word rules (the ASCII rules: maximal runs of 0-9,
 // A-Z, a-z, '-', '_'), each folded as words are. Every token counts, whatever its first
@@ -35,15 +46,23 @@ bool CanBeIndexWord(std::string_view token, WordRules rules);
 // character before it and no other '*'. Sets *text to what stands before the '*'.
 bool PrefixOfWord(std::string_view word, std::string* text);
 
-// Calls on_word(entry) for each index word that begins with prefix, in the order the
-// index holds its words, until on_word returns false.
+// The entries of the index's words in byte order of their text, sorted on first use and
+// kept with the loaded index. Throws std::bad_alloc.
+const std::vector<uint32_t>& WordsInOrder(const InMemoryIndex& index);
+
+// Calls on_word(entry) for each index word that begins with prefix, in byte order, until
+// on_word returns false: a binary search in WordsInOrder, then the words that follow.
+// Throws std::bad_alloc.
 template <typename OnWord>
-void ForEachPrefixWord(const WordTable& words, std::string_view prefix, OnWord&& on_word) {
-  for (size_t e = 0; e < words.word_count(); ++e) {
-    std::string_view w = words.Text(e);
-    if (w.size() >= prefix.size() && w.compare(0, prefix.size(), prefix) == 0) {
-      if (!on_word(e)) return;
-    }
+void ForEachPrefixWord(const InMemoryIndex& index, std::string_view prefix, OnWord&& on_word) {
+  const std::vector<uint32_t>& order = WordsInOrder(index);
+  auto at =
+      std::lower_bound(order.begin(), order.end(), prefix,
+                       [&](uint32_t e, std::string_view p) { return index.words.Text(e) < p; });
+  for (; at != order.end(); ++at) {
+    std::string_view w = index.words.Text(*at);
+    if (w.size() < prefix.size() || w.compare(0, prefix.size(), prefix) != 0) return;
+    if (!on_word(static_cast<size_t>(*at))) return;
   }
 }
 
@@ -59,8 +78,19 @@ std::vector<uint32_t> PrefixFiles(const std::string& index_dir, const InMemoryIn
 std::vector<uint32_t> PhraseCandidates(const std::string& index_dir, const InMemoryIndex& index,
                                        const std::vector<std::string>& tokens);
 
-// How many index words a prefix marks in the result view at most: the first ones in the
-// order the index holds its words.
-constexpr size_t kMaxMarkedPrefixWords = 1000;
+// The prefixes of a search's AllnAny and Include groups, as the viewer marks them: a word
+// is marked when it is an index word (a letter first, at most 254 bytes, not excluded)
+// that begins with one of them, however many index words a prefix matches.
+struct PrefixMarks {
+  std::vector<std::string> prefixes;
+  std::vector<std::string> excluded;  // excluded words that begin with a prefix, sorted
+  WordRules rules = WordRules::kAscii;
+  // word: folded as index words are.
+  bool Marks(std::string_view folded_word) const;
+  void Clear() {
+    prefixes.clear();
+    excluded.clear();
+  }
+};
 
 }  // namespace norvel

@@ -113,7 +113,7 @@ int GetNextPage(SearchState* state, const PageSources& src) {
   for (uint32_t j = 0; j < count; ++j) {
     std::string excerpt;
     if (GetExcerpt(src.data_dir, state->page_file_names[j], state->query_words, &excerpt,
-                   src.index->rules) != 0) {
+                   src.index->rules, &state->prefix_marks) != 0) {
       ClearPageLists(state);
       return -1;
     }
@@ -130,11 +130,15 @@ int GetNextPage(SearchState* state, const PageSources& src) {
 
 namespace {
 
-bool TableHolds(const WordTable& table, const char* word, size_t len) {
+// A word the query marks: one of the table's or, with prefixes given, one they begin.
+// `word` comes folded with the international rules, raw with the ASCII ones.
+bool TableHolds(const WordTable& table, const char* word, size_t len,
+                const PrefixMarks* prefixes = nullptr) {
   if (!table.present() || len == 0 || len > kMaxWordLength) return false;
   char folded[kMaxWordLength];
   for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(word[i]);
-  return table.Find(folded, len) >= 0;
+  if (table.Find(folded, len) >= 0) return true;
+  return prefixes && !prefixes->prefixes.empty() && prefixes->Marks(std::string_view(folded, len));
 }
 
 // The excerpt's text: no line ends or tabs, and nothing after a NUL byte (the excerpt is
@@ -150,7 +154,7 @@ void Clean(std::string* text) {
 }  // namespace
 
 int GetExcerpt(const std::string& data_dir, const std::string& name, const WordTable& table,
-               std::string* out, WordRules rules) {
+               std::string* out, WordRules rules, const PrefixMarks* prefixes) {
   out->clear();
   std::string path = platform::JoinPath(data_dir, name);
   platform::FileStatus st;
@@ -163,7 +167,7 @@ int GetExcerpt(const std::string& data_dir, const std::string& name, const WordT
   bool hit = false;
   // The scan is continuous over the blocks; it stops at the first word the table holds.
   auto on_token = [&](const char* word, size_t len, size_t sep) {
-    if (!TableHolds(table, word, len)) return true;
+    if (!TableHolds(table, word, len, prefixes)) return true;
     hit = true;
     if (sep == TokenScanner::kEndOfText) {
       size_t keep = std::min<size_t>(256, n);
@@ -198,9 +202,10 @@ bool IsQueryWord(const SearchState& state, const char* word, size_t len, WordRul
   if (rules == WordRules::kInternational) {
     std::string folded = FoldIntlText(std::string_view(word, len));
     return state.query_words.present() && folded.size() <= kMaxWordLength &&
-           state.query_words.Find(folded.data(), folded.size()) >= 0;
+           (state.query_words.Find(folded.data(), folded.size()) >= 0 ||
+            state.prefix_marks.Marks(folded));
   }
-  return TableHolds(state.query_words, word, len);
+  return TableHolds(state.query_words, word, len, &state.prefix_marks);
 }
 
 }  // namespace norvel

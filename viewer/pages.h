@@ -23,9 +23,10 @@ struct SearchState {
   // Their file numbers: ascending in index order; by relevance, a ranked list whose first
   // ranking.ranked() entries are in order (the pages extend it as they need).
   FileList result_list;
-  RankedList ranking;     // the scores of a search by relevance; empty in index order
-  QueryWords words;       // AllnAny and Include words of the last search (no Exclude)
-  WordTable query_words;  // query-word table; absent when no search has results
+  RankedList ranking;        // the scores of a search by relevance; empty in index order
+  QueryWords words;          // AllnAny and Include words of the last search (no Exclude)
+  WordTable query_words;     // query-word table; absent when no search has results
+  PrefixMarks prefix_marks;  // the prefixes whose index words are query words too
   // The page shows result_list[page_start, page_end); page_end 0: no page.
   uint32_t page_start = 0;
   uint32_t page_end = 0;
@@ -42,6 +43,9 @@ struct PageSources {
   std::string data_dir;
   std::string index_dir;
   const InMemoryIndex* index = nullptr;
+  // The swap lock the caller holds while searching, let go while documents are read to
+  // confirm phrases (without positions); may be null.
+  SwapLock* reading = nullptr;
   ResultOrder order = ResultOrder::kIndex;  // how a search orders what it finds
 };
 
@@ -57,12 +61,15 @@ int GetFileName(SearchState* state, const PageSources& sources);
 // Cuts the excerpt of data_dir's document `name`: at most 512 characters around the first
 // word the query-word table holds, carriage returns, line feeds and tabs made blanks; empty
 // when no word is a hit. 0, or -1 (a missing document is shown; a read error is silent).
-// The words are found by the rules of the index (rules).
+// The words are found by the rules of the index (rules); an index word that begins with
+// one of the prefixes (may be null) is a query word too.
 int GetExcerpt(const std::string& data_dir, const std::string& name, const WordTable& table,
-               std::string* out, WordRules rules = WordRules::kAscii);
+               std::string* out, WordRules rules = WordRules::kAscii,
+               const PrefixMarks* prefixes = nullptr);
 
-// True when the query-word table holds the word (any letter case; with the international
-// rules, a UTF-8 word folded as index words are); the viewer bolds it.
+// True when the query-word table holds the word or one of the search's prefixes marks it
+// (any letter case; with the international rules, a UTF-8 word folded as index words
+// are); the viewer bolds it.
 bool IsQueryWord(const SearchState& state, const char* word, size_t len,
                  WordRules rules = WordRules::kAscii);
 

@@ -1,6 +1,7 @@
 // The search command's portable part.
 #include "viewer/search.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -42,6 +43,7 @@ void ReleaseSearch(SearchState* state) {
   std::vector<std::string>().swap(state->page_excerpts);
   state->words.Clear();
   state->query_words.Clear();
+  state->prefix_marks.Clear();
   FileList().swap(state->result_list);
   state->ranking.Clear();
   state->result_total = 0;
@@ -51,13 +53,25 @@ void ReleaseSearch(SearchState* state) {
 }
 
 int RunSearch(const char* query, const PageSources& sources, SearchState* state,
-              const std::string& status_note) {
+              const std::string& status_note, uint32_t page) {
   ReleaseSearch(state);
   if (!sources.index) return -1;
   std::string text = QueryFromField(query ? query : "");
   platform::WallTime start = platform::NowWall();
+  HeldLock held{sources.reading};
   uint32_t total = runQuery(text.c_str(), sources.index_dir, *sources.index, &state->words,
-                            &state->result_list, sources.data_dir);
+                            &state->result_list, sources.data_dir, &held);
+  if (held.lost || held.replaced) {
+    // The documents were read with the lock let go: the result is of files now gone.
+    ReleaseSearch(state);
+    if (held.lost) {
+      SetStatusText("");
+      ShowMessage(kInfo, 0, "Please try later.");
+    } else {
+      SetStatusText("Files reindexed. Please search again.");
+    }
+    return -1;
+  }
   state->words.exclude.clear();  // Exclude words live only during the search
   state->words.exclude_terms.clear();
   if (total > 0 && sources.order == ResultOrder::kRelevance) {
@@ -85,14 +99,17 @@ int RunSearch(const char* query, const PageSources& sources, SearchState* state,
   SetStatusText(status_note + status);
   try {
     state->query_words = MakeQueryWordTable(state->words, *sources.index);
+    state->prefix_marks = MakePrefixMarks(state->words, *sources.index);
   } catch (const std::bad_alloc&) {
     ReleaseSearch(state);
     ShowMessage(kInfo, 10, "Query Words");
     return -1;
   }
   state->document_view = false;
-  state->page_start = 0;
-  state->page_end = total < kDocumentsPerPage ? total : kDocumentsPerPage;
+  // Only the page shown opens its documents (for the excerpts).
+  uint64_t first = uint64_t{page > 0 ? page - 1 : 0} * kDocumentsPerPage;
+  state->page_start = first < total ? static_cast<uint32_t>(first) : 0;
+  state->page_end = std::min(state->page_start + kDocumentsPerPage, total);
   if (GetNextPage(state, sources) != 0) ReleaseSearch(state);
   return 0;
 }

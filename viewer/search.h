@@ -32,7 +32,12 @@ void OrderByRelevance(const PageSources& sources, SearchState* state,
 // and the status text keeps the timing). A status_note (such as "New index loaded|")
 // goes before the timing text. With sources.order kRelevance the pages show the best
 // documents first (the timing includes the scoring); the texts keep their form.
+// goes before the timing text. When documents were read to confirm phrases with
+// sources.reading let go and a swap came in meanwhile, the status text says "Files
+// reindexed. Please search again." and -1; when the lock could not be had back, "Please
+// try later." is shown and -1.
+// `page` (from 1) asks for another page than the first when the results fill it.
 int RunSearch(const char* query, const PageSources& sources, SearchState* state,
-              const std::string& status_note = std::string());
+              const std::string& status_note = std::string(), uint32_t page = 1);
 
 }  // namespace norvel

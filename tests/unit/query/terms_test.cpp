@@ -1,10 +1,12 @@
 // Phrases and prefixes in the query: how they are parsed and which words they mark.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine_fixture.h"
+#include "index/positions.h"
 #include "query/query.h"
 
 using norvel::QueryTerm;
@@ -43,34 +45,40 @@ TEST(QueryTerms, PhrasesAndPrefixesTakeTheirGroups) {
   EXPECT_EQ(Parse("\"\" \" . \"").any_terms.size(), 0u);
 }
 
-TEST(QueryTerms, MarkedWordsOfPhrasesAndABoundedPrefix) {
+TEST(QueryTerms, MarkedWordsOfPhrasesAndGroups) {
   norvel_test::Corpus c;
-  std::string text = "tail ";
-  for (size_t i = 0; i < norvel::kMaxMarkedPrefixWords + 5; ++i)
-    text += "w" + std::to_string(i) + " ";
-  c.Add("1.txt", text);
+  c.Add("1.txt", "tail out of 2024");
   ASSERT_EQ(c.Build(), 0);
-  QueryWords w = Parse("ta* w* \"Out of 2024\" -\"not marked\"");
+  QueryWords w = Parse("ta* \"Out of 2024\" -\"not marked\" +\"near by\"~3");
   WordTable table = norvel::MakeQueryWordTable(w, c.loaded);
-  size_t marked = 0;
-  for (size_t e = 0; e < c.loaded.words.word_count(); ++e) {
-    std::string_view word = c.loaded.words.Text(e);
-    if (word[0] != 'w') continue;
-    bool held = table.Contains(word);
-    // The first words in the index's order are the ones marked.
-    if (marked < norvel::kMaxMarkedPrefixWords) {
-      EXPECT_TRUE(held) << word;
-    }
-    marked += held;
+  for (const char* token : {"out", "of", "2024", "near", "by"}) {
+    EXPECT_TRUE(table.Contains(token)) << token;
   }
-  EXPECT_EQ(marked, norvel::kMaxMarkedPrefixWords);
-  EXPECT_TRUE(table.Contains("tail"));
-  for (const char* token : {"out", "of", "2024"}) EXPECT_TRUE(table.Contains(token)) << token;
   EXPECT_FALSE(table.Contains("not"));
+  EXPECT_FALSE(table.Contains("tail"));  // a prefix marks through its PrefixMarks
   // Words alone make the table they always made: one bucket per AllnAny and Include word.
   WordTable plain = norvel::MakeQueryWordTable(Parse("cat +dog -bird"), c.loaded);
   EXPECT_EQ(plain.size(), 2u);
   EXPECT_EQ(plain.word_count(), 2u);
+}
+
+TEST(QueryTerms, ProximityGroupsFollowAClosingQuote) {
+  QueryWords w = Parse("\"printer jam\"~5 -\"a b\"~0 \"x y\"~ \"p q\"~12x ~3 \"one\"~4");
+  ASSERT_EQ(w.any_terms.size(), 3u);
+  EXPECT_EQ(w.any_terms[0].kind, QueryTerm::Kind::kNear);
+  EXPECT_EQ(w.any_terms[0].slack, 5u);
+  EXPECT_EQ(w.any_terms[0].tokens, (Words{"printer", "jam"}));
+  EXPECT_EQ(w.any_terms[1].kind, QueryTerm::Kind::kPhrase);  // "x y"~ keeps its '~' a word
+  EXPECT_EQ(w.any_terms[2].kind, QueryTerm::Kind::kNear);    // "p q"~12, then the word x
+  EXPECT_EQ(w.any_terms[2].slack, 12u);
+  ASSERT_EQ(w.exclude_terms.size(), 1u);
+  EXPECT_EQ(w.exclude_terms[0].kind, QueryTerm::Kind::kNear);
+  EXPECT_EQ(w.exclude_terms[0].slack, 0u);
+  // A group of one token is that word; an unclosed quote holds its '~'.
+  EXPECT_EQ(w.all_n_any, (Words{"~", "x", "~3", "one"}));
+  ASSERT_EQ(Parse("\"c d~2").any_terms.size(), 1u);
+  EXPECT_EQ(Parse("\"c d~2").any_terms[0].kind, QueryTerm::Kind::kPhrase);
+  EXPECT_EQ(Parse("\"a b\"~99999999999999").any_terms[0].slack, norvel::kMaxSlack);
 }
 
 TEST(QueryTerms, APhraseReadsNoDocumentADamagedListNamesOutsideTheData) {
@@ -89,4 +97,24 @@ TEST(QueryTerms, APhraseReadsNoDocumentADamagedListNamesOutsideTheData) {
   norvel::FileList result;
   norvel::runQuery("\"printer jams\"", c.index, c.loaded, &words, &result, c.data);
   EXPECT_EQ(result, norvel::FileList{1});  // file 2's record names no document
+}
+
+TEST(QueryTerms, WithoutPositionsAnUnreadableCandidateIsNoMinusPhraseLeftIn) {
+  norvel_test::Corpus c;
+  c.Add("a.txt", "printer jams");
+  c.Add("b.txt", "printer jams too");
+  c.Add("c.txt", "printer alone");
+  ASSERT_EQ(c.Build(), 0);
+  std::remove(c.IndexFile(norvel::kPositionsFile).c_str());  // the documents are read
+  std::remove(platform::JoinPath(c.data, "b.txt").c_str());
+  QueryWords words;
+  norvel::FileList result;
+  // Its words say it may hold the phrase: it is taken so, as the word path takes a document.
+  norvel::runQuery("printer -\"printer jams\"", c.index, c.loaded, &words, &result, c.data);
+  EXPECT_EQ(result, norvel::FileList{3});
+  norvel::runQuery("\"printer jams\"", c.index, c.loaded, &words, &result, c.data);
+  EXPECT_EQ(result, (norvel::FileList{1, 2}));
+  EXPECT_TRUE(c.Logged("Phrases: cannot read 1 candidate document(s), first " +
+                       platform::JoinPath(c.data, "b.txt")))
+      << c.Log();
 }

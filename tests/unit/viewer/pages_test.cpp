@@ -255,3 +255,27 @@ TEST(FileNames, NumbersAroundTheListBoundary) {
   EXPECT_EQ(norvel::runQuery("w", c.index, c.loaded, &words, &result), 4u);
   EXPECT_EQ(result, (norvel::FileList{499998, 499999, 500000, 500001}));
 }
+
+TEST(PrefixPages, EveryWordOfAPrefixMarksAndGivesItsExcerpt) {
+  // Far more index words than any bound on a list of them: the document found through the
+  // last of them still gets its excerpt, and each of them is marked; an excluded word is
+  // no index word and stays unmarked.
+  Corpus c;
+  std::string many;
+  for (int i = 0; i < 3000; ++i) many += "w" + std::to_string(i) + " ";
+  c.Add("many.txt", many);
+  c.Add("one.txt", "first line, then w2999 at last");
+  c.Add("ex.txt", "nothing here but wex");
+  ASSERT_TRUE(WriteBytes(platform::JoinPath(c.app, "xcludelist.ini"), "wex\r\n"));
+  ASSERT_EQ(c.Build(), 0);
+  SearchState s;
+  ASSERT_EQ(norvel::RunSearch("w*", {c.data, c.index, &c.loaded}, &s), 0);
+  ASSERT_EQ(s.page_file_names.size(), 2u);
+  size_t one = s.page_file_names[0] == "one.txt" ? 0 : 1;
+  EXPECT_EQ(s.page_file_names[one], "one.txt");
+  EXPECT_EQ(s.page_excerpts[one], "first line, then w2999 at last");
+  EXPECT_TRUE(norvel::IsQueryWord(s, "W2999", 5));
+  EXPECT_TRUE(norvel::IsQueryWord(s, "w0", 2));
+  EXPECT_FALSE(norvel::IsQueryWord(s, "wex", 3));
+  EXPECT_FALSE(norvel::IsQueryWord(s, "then", 4));
+}

@@ -99,11 +99,9 @@ def wine_build(exe, corpus, work):
     return float(sec), int(kb)
 
 
-def phrase_table(args, nb, fb, corpus, index, app, work):
+def phrase_table(args, nb, fb, corpus, index, app, db):
     """Phrase and proximity latency: norvel against FTS5 phrase and NEAR queries over an
-    index with positions (detail=full)."""
-    db = os.path.join(work, "fts-positions.db")
-    run([fb, "build-positions", corpus, db])
+    index with positions (db, detail=full)."""
     repeat = max(3, args.repeat // 4)
     print("\n| phrase, group (ms) | results | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | norvel/FTS5 p50 |")
     print("|---|---|---|---|---|---|---|")
@@ -138,30 +136,53 @@ def main():
 
         # Both builds read a corpus already in the page cache; each takes its best of N runs.
         subprocess.run("cat %s/*.txt > /dev/null" % corpus, shell=True, check=True)
+        plain_index = os.path.join(work, "index-no-positions")
+        os.makedirs(plain_index)
+        full_db = os.path.join(work, "fts-positions.db")
         n_runs = [run([nb, "build", corpus, index, app]).split() for _ in range(args.builds)]
+        p_runs = [run([nb, "build", corpus, plain_index, app, "no-positions"]).split()
+                  for _ in range(args.builds)]
         i_runs = [run([nb, "build", corpus, intl_index, app, "international"]).split()
                   for _ in range(args.builds)]
         f_runs = [run([fb, "build", corpus, db]).split() for _ in range(args.builds)]
-        files, size, n_sec, n_kb = min(n_runs, key=lambda r: float(r[2]))
-        _, _, f_sec, f_kb = min(f_runs, key=lambda r: float(r[2]))
-        n_sec, f_sec, size = float(n_sec), float(f_sec), int(size)
-        n_size, f_size = dir_size(index), os.path.getsize(db)
+        full_runs = []
+        for _ in range(args.builds):
+            if os.path.exists(full_db):
+                os.remove(full_db)
+            full_runs.append(run([fb, "build-positions", corpus, full_db]).split())
+        best = lambda runs: min(runs, key=lambda r: float(r[2]))
+        files, size, n_sec, n_kb = best(n_runs)
+        _, _, p_sec, p_kb = best(p_runs)
+        _, _, f_sec, f_kb = best(f_runs)
+        _, _, full_sec, full_kb = best(full_runs)
+        n_sec, p_sec, f_sec, full_sec, size = float(n_sec), float(p_sec), float(f_sec), float(full_sec), int(size)
+        n_size, f_size, full_size = dir_size(index), os.path.getsize(db), os.path.getsize(full_db)
+        pos_size = os.path.getsize(os.path.join(index, "_positions.dat"))
         mb = size / 1e6
         print("Corpus: %s files, %.1f MB (%s)\n" % (files, mb, corpus))
         print("| build | seconds | MB/s | peak memory | index size |")
         print("|---|---|---|---|---|")
-        print("| norvel | %.2f | %.0f | %.0f MB | %.1f MB |" % (n_sec, mb / n_sec, int(n_kb) / 1024, n_size / 1e6))
-        _, _, i_sec, i_kb = min(i_runs, key=lambda r: float(r[2]))
+        print("| norvel (with positions) | %.2f | %.0f | %.0f MB | %.1f MB (positions %.1f MB) |" % (
+            n_sec, mb / n_sec, int(n_kb) / 1024, n_size / 1e6, pos_size / 1e6))
+        print("| norvel without positions | %.2f | %.0f | %.0f MB | %.1f MB |" % (
+            p_sec, mb / p_sec, int(p_kb) / 1024, dir_size(plain_index) / 1e6))
+        _, _, i_sec, i_kb = best(i_runs)
         i_sec = float(i_sec)
         print("| norvel, international words | %.2f | %.0f | %.0f MB | %.1f MB |" % (
             i_sec, mb / i_sec, int(i_kb) / 1024, dir_size(intl_index) / 1e6))
-        print("| SQLite FTS5 | %.2f | %.0f | %.0f MB | %.1f MB |" % (f_sec, mb / f_sec, int(f_kb) / 1024, f_size / 1e6))
+        print("| SQLite FTS5 detail=none | %.2f | %.0f | %.0f MB | %.1f MB |" % (
+            f_sec, mb / f_sec, int(f_kb) / 1024, f_size / 1e6))
+        print("| SQLite FTS5 detail=full | %.2f | %.0f | %.0f MB | %.1f MB |" % (
+            full_sec, mb / full_sec, int(full_kb) / 1024, full_size / 1e6))
         if args.wine_cli:
             w_runs = [wine_build(args.wine_cli, corpus, work) for _ in range(args.builds)]
             w_sec, w_kb = min(w_runs)
             print("| norvel-cli.exe under Wine | %.2f | %.0f | %.0f MB | |" % (w_sec, mb / w_sec, w_kb / 1024))
         print("| ratio international/ASCII words | %.2fx | | | |" % (i_sec / n_sec))
-        print("| ratio FTS5/norvel | %.2fx | | | %.2fx |\n" % (f_sec / n_sec, f_size / n_size))
+        print("| ratio with/without positions | %.2fx | | %.2fx | |" % (n_sec / p_sec, int(n_kb) / int(p_kb)))
+        print("| ratio FTS5 detail=none/norvel | %.2fx | | | %.2fx |" % (f_sec / n_sec, f_size / n_size))
+        print("| ratio FTS5 detail=full/norvel | %.2fx | | | positions/FTS5 whole: %.2fx |\n" % (
+            full_sec / n_sec, pos_size / full_size))
 
         print("| query (ms) | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | ripgrep p50 | FTS5/norvel p50 | rg/norvel p50 |")
         print("|---|---|---|---|---|---|---|---|")
@@ -179,7 +200,7 @@ def main():
                 name, n50, pct(n_ms, 95), f50, pct(f_ms, 95), r50, f50 / n50, r50 / n50))
             print("|  results norvel / FTS5 | %s | | %s | | | | |" % (
                 "/".join(map(str, n_counts)), "/".join(map(str, f_counts))), file=sys.stderr)
-        phrase_table(args, nb, fb, corpus, index, app, work)
+        phrase_table(args, nb, fb, corpus, index, app, full_db)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -39,6 +39,9 @@ namespace norvel {
 namespace {
 
 constexpr size_t kLongestName = 255;  // a name record holds at most 255 bytes
+// The memory the parts' positions take at most (shared out among them) before they go to
+// their spill files.
+constexpr size_t kPositionsMemory = size_t{6} << 20;
 constexpr size_t kNoPart = static_cast<size_t>(-1);
 
 // The file list being written: list number k, cut every 500,000 file numbers.
@@ -70,7 +73,7 @@ class ListWriter {
 struct Part {
   size_t begin = 0, end = 0;
   WordTable table{kBuildTableSize};
-  std::unique_ptr<PositionsCollector> positions = std::make_unique<PositionsCollector>();
+  std::unique_ptr<PositionsCollector> positions;
   uint32_t distinct = 0;   // word entries counted as addFileToIndex counts them
   uint32_t files = 0;      // documents given a number
   size_t handled_end = 0;  // one past the last document handled (the failed one included)
@@ -250,6 +253,7 @@ std::vector<size_t> CutsByBytes(const std::string& data_dir, const platform::Dir
 // documents of uneven sizes, but each costs a table that holds much of the vocabulary
 // again, and merging them costs more than the evening out gains.)
 std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
+                                             const std::string& index_dir,
                                              const platform::DirListing& entries, unsigned threads,
                                              const BuildTuning& tuning, uint32_t words_hint) {
   size_t documents = entries.size();
@@ -264,6 +268,10 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
     parts.back()->begin = cuts[k];
     parts.back()->end = cuts[k + 1];
     parts.back()->table.KeepFailureLines();
+    if (!tuning.positions) continue;
+    parts.back()->positions = std::make_unique<PositionsCollector>(
+        platform::JoinPath(index_dir, PositionsSpillName(static_cast<uint32_t>(k))),
+        std::max<size_t>(kPositionsMemory / count, size_t{2} << 20));
     // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
@@ -349,6 +357,12 @@ bool WriteLists(const platform::DirListing& entries,
 bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
                     WordRules rules, unsigned threads, const std::string& index_dir,
                     PositionsWriter* writer) {
+  // The parts' last runs are spilled at the same time.
+  OnThreads(std::min<size_t>(threads, parts.size()), [&](size_t t) {
+    for (size_t p = t; p < parts.size(); p += std::min<size_t>(threads, parts.size())) {
+      parts[p]->positions->Finish();
+    }
+  });
   std::vector<PositionsPart> inputs;
   uint32_t base = 0;
   bool whole = true;
@@ -357,7 +371,7 @@ bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t to
     whole = whole && !part->positions->failed();
     base += part->files;
   }
-  bool written = whole && writer->WriteBody(index_dir, inputs, total_files, rules, threads);
+  bool written = whole && writer->WriteBody(index_dir, inputs, total_files, rules);
   if (!whole) WriteLog("doIndex():Cannot write positions.");
   for (const auto& part : parts) part->positions.reset();
   return written;
@@ -392,7 +406,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   std::vector<std::unique_ptr<Part>> parts;
   MergedWords merged;
   for (;;) {
-    parts = MakeParts(data_dir, entries, threads, tuning, words_hint);
+    parts = MakeParts(data_dir, index_dir, entries, threads, tuning, words_hint);
     Shared shared{data_dir, entries, &exclusions, rules, progress, parts};
     RunParts(&shared, threads);
     size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
@@ -448,8 +462,8 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   // The positions go to their file before the save, so that their memory is free for it;
   // their header, which makes them usable, once the files it fingerprints are written.
   PositionsWriter positions;
-  bool with_positions =
-      WritePositions(parts, outcome.files_written, rules, threads, index_dir, &positions);
+  bool with_positions = tuning.positions && WritePositions(parts, outcome.files_written, rules,
+                                                           threads, index_dir, &positions);
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     positions.Abandon();
     WriteLog("doIndex():Error saving index.");

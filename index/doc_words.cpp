@@ -121,9 +121,12 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     return end == DocumentEnd::kEntered;
   };
   auto on_token = [&](const char* token, size_t len, size_t) {
-    if (positions) positions->AddRaw(token, len);
     uint32_t key;
-    if (!FoldToken(token, len, &folded_[folded_used_], &key)) return true;
+    if (!FoldToken(token, len, &folded_[folded_used_], &key)) {
+      if (positions) positions->AddRaw(token, len);
+      return true;
+    }
+    if (positions) positions->AddFolded(&folded_[folded_used_], len, key);
     return take(len, key);
   };
   // The international scanner delivers words folded already.

@@ -33,7 +33,17 @@ bool PositionsReader::Fail(const std::string& why) {
   return false;
 }
 
+bool PositionsReader::Damaged() {
+  damage_met_ = true;
+  return false;
+}
+
+bool PositionsReader::Holds(const unsigned char* p, size_t n, uint32_t check) const {
+  return !verify_checks_ || CheckOf(p, n) == check;
+}
+
 void PositionsReader::Close() {
+  damage_met_ = false;
   file_.Close();
   dict_.clear();
   count_checks_.clear();
@@ -58,7 +68,7 @@ bool PositionsReader::Open(const std::string& index_dir, const InMemoryIndex& in
   file_size_ = st.size;
   unsigned char h[kPositionsHeaderSize];
   if (!ReadAt(0, h, sizeof h) || std::memcmp(h, kPositionsMagic, 8) != 0 ||
-      GetLE64(h + 120) != CheckOf(h, 120)) {
+      GetLE64(h + 120) > 0xFFFFFFFFu || !Holds(h, 120, static_cast<uint32_t>(GetLE64(h + 120)))) {
     return Fail("the positions file is damaged or incomplete");
   }
   if (GetLE32(h + 8) != kPositionsVersion) return Fail("the positions file is of another version");
@@ -92,7 +102,7 @@ bool PositionsReader::Open(const std::string& index_dir, const InMemoryIndex& in
     count_checks_.resize(static_cast<size_t>(chunks));
     for (size_t c = 0; c < chunks; ++c) count_checks_[c] = GetLE32(&buf[c * 4]);
     if (!ReadAt(index_at, buf.data(), static_cast<size_t>(index_bytes)) ||
-        CheckOf(buf.data(), static_cast<size_t>(index_bytes)) != GetLE32(h + 88)) {
+        !Holds(buf.data(), static_cast<size_t>(index_bytes), GetLE32(h + 88))) {
       return Fail("the positions file is damaged or incomplete");
     }
     const unsigned char* p = buf.data();
@@ -128,7 +138,8 @@ uint32_t PositionsReader::DocumentTokens(uint32_t file_number) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(kCountsPerChunk, documents_ - first));
     unsigned char buf[kCountsPerChunk * 4];
     chunk_number_ = ~uint64_t{0};
-    if (!ReadAt(counts_at_ + first * 4, buf, n * 4) || CheckOf(buf, n * 4) != count_checks_[c]) {
+    if (!ReadAt(counts_at_ + first * 4, buf, n * 4) || !Holds(buf, n * 4, count_checks_[c])) {
+      Damaged();
       return 0;
     }
     chunk_.resize(n);
@@ -148,8 +159,8 @@ bool PositionsReader::ReadDictBlock(size_t b, std::vector<Entry>* out) {
   out->clear();
   const DictBlock& d = dict_[b];
   std::vector<unsigned char> buf(d.bytes);
-  if (!ReadAt(d.at, buf.data(), buf.size()) || CheckOf(buf.data(), buf.size()) != d.check) {
-    return false;
+  if (!ReadAt(d.at, buf.data(), buf.size()) || !Holds(buf.data(), buf.size(), d.check)) {
+    return Damaged();
   }
   const unsigned char* p = buf.data();
   const unsigned char* end = p + buf.size();
@@ -160,7 +171,7 @@ bool PositionsReader::ReadDictBlock(size_t b, std::vector<Entry>* out) {
     uint64_t shared, rest, docs;
     if (!GetVarint(&p, end, &shared) || !GetVarint(&p, end, &rest) || shared > prev.size() ||
         rest > static_cast<uint64_t>(end - p)) {
-      return false;
+      return Damaged();
     }
     e.token.assign(prev, 0, static_cast<size_t>(shared));
     e.token.append(reinterpret_cast<const char*>(p), static_cast<size_t>(rest));
@@ -168,7 +179,7 @@ bool PositionsReader::ReadDictBlock(size_t b, std::vector<Entry>* out) {
     if (!GetVarint(&p, end, &docs) || docs == 0 || docs > documents_ ||
         !GetVarint(&p, end, &e.pos_bytes) || !GetVarint(&p, end, &e.skip_bytes) ||
         !GetVarint(&p, end, &e.docs_bytes) || end - p < 4) {
-      return false;
+      return Damaged();
     }
     e.docs = static_cast<uint32_t>(docs);
     e.skip_check = GetLE32(p);
@@ -178,13 +189,13 @@ bool PositionsReader::ReadDictBlock(size_t b, std::vector<Entry>* out) {
     if (e.pos_bytes > file_size_ || e.skip_bytes > file_size_ || e.docs_bytes > file_size_ ||
         region > file_size_ || size > file_size_ - region ||
         (!out->empty() && e.token <= out->back().token) || (out->empty() && e.token != d.first)) {
-      return false;
+      return Damaged();
     }
     region += size;
     prev = e.token;
     out->push_back(std::move(e));
   }
-  return !out->empty();
+  return !out->empty() || Damaged();
 }
 
 bool PositionsReader::Find(std::string_view folded_token, Postings* out) {
@@ -201,6 +212,7 @@ bool PositionsReader::Find(std::string_view folded_token, Postings* out) {
       if (e.token == folded_token) return OpenPostings(e, out);
     }
   } catch (const std::bad_alloc&) {
+    return Damaged();
   }
   return false;
 }
@@ -221,15 +233,16 @@ void PositionsReader::ForEachTokenWithPrefix(
       }
     }
   } catch (const std::bad_alloc&) {
+    Damaged();
   }
 }
 
 bool PositionsReader::OpenPostings(const Entry& e, Postings* out) {
-  if (e.skip_bytes > kLongestRead) return false;
+  if (e.skip_bytes > kLongestRead) return Damaged();
   std::vector<unsigned char> skip(static_cast<size_t>(e.skip_bytes));
   if (!ReadAt(e.pos_at + e.pos_bytes, skip.data(), skip.size()) ||
-      CheckOf(skip.data(), skip.size()) != e.skip_check) {
-    return false;
+      !Holds(skip.data(), skip.size(), e.skip_check)) {
+    return Damaged();
   }
   uint64_t blocks = (uint64_t{e.docs} + kDocsPerBlock - 1) / kDocsPerBlock;
   const unsigned char* p = skip.data();
@@ -244,7 +257,8 @@ bool PositionsReader::OpenPostings(const Entry& e, Postings* out) {
         !GetVarint(&p, end, &pos_bytes) || end - p < 8 || (b > 0 && gap == 0) ||
         gap > documents_ - last || docs_bytes > docs_end - docs_at ||
         pos_bytes > e.pos_at + e.pos_bytes - pos_at) {
-      return false;
+      out->blocks_.clear();
+      return Damaged();
     }
     Postings::Block k;
     last += static_cast<uint32_t>(gap);
@@ -262,7 +276,7 @@ bool PositionsReader::OpenPostings(const Entry& e, Postings* out) {
   }
   if (p != end || docs_at != docs_end || pos_at != e.pos_at + e.pos_bytes || last == 0) {
     out->blocks_.clear();
-    return false;
+    return Damaged();
   }
   out->reader_ = this;
   out->docs_ = e.docs;
@@ -273,6 +287,7 @@ bool PositionsReader::OpenPostings(const Entry& e, Postings* out) {
 bool PositionsReader::Postings::Damage() {
   damaged_ = true;
   ended_ = true;
+  if (reader_) reader_->damage_met_ = true;
   return false;
 }
 
@@ -286,7 +301,7 @@ bool PositionsReader::Postings::LoadBlock(size_t b) {
   block_counts_.clear();
   std::vector<unsigned char> buf(static_cast<size_t>(k.docs_bytes));
   if (!reader_->ReadAt(k.docs_at, buf.data(), buf.size()) ||
-      CheckOf(buf.data(), buf.size()) != k.docs_check) {
+      !reader_->Holds(buf.data(), buf.size(), k.docs_check)) {
     return Damage();
   }
   const unsigned char* p = buf.data();
@@ -357,7 +372,7 @@ bool PositionsReader::Postings::LoadPositions() {
   if (k.pos_bytes > kLongestRead) return Damage();
   pos_.resize(static_cast<size_t>(k.pos_bytes));
   if (!reader_->ReadAt(k.pos_at, pos_.data(), pos_.size()) ||
-      CheckOf(pos_.data(), pos_.size()) != k.pos_check) {
+      !reader_->Holds(pos_.data(), pos_.size(), k.pos_check)) {
     return Damage();
   }
   pos_loaded_ = true;

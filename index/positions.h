@@ -92,6 +92,13 @@ class PositionsReader {
   uint32_t documents() const { return documents_; }        // the index's total files
   uint64_t total_tokens() const { return total_tokens_; }  // every document's count added up
   uint64_t distinct_tokens() const { return distinct_tokens_; }
+  // Damage was met by a lookup since Open: a Find that came back false, a count of 0 or a
+  // Postings that ended may have been cut short by it, so the answers are not to be
+  // trusted (a search then does without positions).
+  bool damage_met() const { return damage_met_; }
+  // For the fuzz target only: the checks of blocks are not compared, so that damage
+  // reaches the decoding behind them.
+  void set_verify_checks(bool verify) { verify_checks_ = verify; }
   // A document's number of tokens (every token the phrase rules count); 0 when out of
   // range or unreadable.
   uint32_t DocumentTokens(uint32_t file_number);
@@ -162,6 +169,8 @@ class PositionsReader {
     uint32_t skip_check;
   };
   bool Fail(const std::string& why);
+  bool Damaged();  // notes damage met; false
+  bool Holds(const unsigned char* p, size_t n, uint32_t check) const;
   bool ReadAt(uint64_t offset, void* buf, size_t n);
   bool ReadDictBlock(size_t b, std::vector<Entry>* out);
   size_t BlockFor(std::string_view token) const;  // the last block whose first token <= token
@@ -177,6 +186,8 @@ class PositionsReader {
   // The chunk of token counts read last.
   std::vector<uint32_t> chunk_;
   uint64_t chunk_number_ = ~uint64_t{0};
+  bool damage_met_ = false;
+  bool verify_checks_ = true;
 };
 
 }  // namespace norvel

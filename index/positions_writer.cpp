@@ -6,7 +6,6 @@
 #include <new>
 
 #include "core/messages.h"
-#include "index/parallel.h"
 #include "index/positions.h"
 #include "index/positions_format.h"
 #include "platform/path.h"
@@ -14,6 +13,10 @@
 namespace norvel {
 
 const char kNewPositionsFile[] = "_newpositions.dat";
+
+std::string PositionsSpillName(uint32_t part) {
+  return "_newpositions" + std::to_string(part) + ".tmp";
+}
 
 struct PositionsWriter::Header {
   unsigned char bytes[kPositionsHeaderSize] = {};
@@ -39,6 +42,13 @@ class Output {
   void Varint(uint64_t v) {
     if (kSize - used_ < 10) Flush();
     size_t n = PutVarint(buf_.get() + used_, v);
+    used_ += n;
+  }
+  // The same, adding the bytes to a check.
+  void Varint(uint64_t v, BlockCheck* check) {
+    if (kSize - used_ < 10) Flush();
+    size_t n = PutVarint(buf_.get() + used_, v);
+    check->Add(buf_.get() + used_, n);
     used_ += n;
   }
   void Put32(uint32_t v) {
@@ -69,8 +79,11 @@ class Output {
 };
 
 void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
-  unsigned char b[10];
-  v->insert(v->end(), b, b + PutVarint(b, x));
+  while (x >= 0x80) {
+    v->push_back(static_cast<unsigned char>(x | 0x80));
+    x >>= 7;
+  }
+  v->push_back(static_cast<unsigned char>(x));
 }
 
 // One token's region as its documents come: positions straight to the output, the skip
@@ -88,7 +101,7 @@ class RegionWriter {
     pos_begin_ = out_->at();
     StartBlock();
   }
-  // The positions of the document are put with PutPosition after this call.
+  // The positions of the document are put with PutPositionBytes after this call.
   void Document(uint32_t doc, uint32_t count) {
     if (in_block_ == kDocsPerBlock) {
       EndBlock();
@@ -100,11 +113,9 @@ class RegionWriter {
     ++in_block_;
     ++docs_count_;
   }
-  void PutPosition(uint64_t coded) {
-    unsigned char b[10];
-    size_t n = PutVarint(b, coded);
-    pos_check_.Add(b, n);
-    out_->Put(b, n);
+  void PutPositionBytes(const unsigned char* p, size_t n) {
+    pos_check_.Add(p, n);
+    out_->Put(p, n);
   }
   uint32_t documents() const { return docs_count_; }
   // Puts the skip table and the documents; the dictionary entry's numbers come back.
@@ -209,28 +220,85 @@ class DictionaryWriter {
   uint64_t tokens_ = 0;
 };
 
-// The parts' tokens merged in byte order.
-struct MergeState {
-  const std::vector<PositionsPart>& parts;
-  std::vector<std::vector<uint32_t>> sorted;
-  std::vector<size_t> next;
-};
-
-// Puts one part's documents of a token (those up to total_files).
-void PutPartDocuments(const PositionsPart& part, uint32_t id, uint32_t total_files,
-                      RegionWriter* region) {
-  const PositionsCollector& c = *part.collector;
-  if (c.token(id).docs == 0) return;  // met only in a document that failed
-  PositionsCollector::Chain chain(c, id);
-  uint32_t doc = 0;
-  for (uint32_t d = 0; d < c.token(id).docs; ++d) {
-    doc += static_cast<uint32_t>(chain.Varint());
-    uint32_t count = static_cast<uint32_t>(chain.Varint());
-    if (uint64_t{part.base} + doc > total_files) return;  // ascending: none after counts
-    region->Document(part.base + doc, count);
-    for (uint32_t k = 0; k < count; ++k) region->PutPosition(chain.Varint());
+// Puts one run's documents of the token its reader stands at (those up to total_files).
+bool PutRunDocuments(PositionsRunReader* run, uint32_t base, uint32_t total_files,
+                     RegionWriter* region) {
+  uint64_t doc = 0, count = 0, bytes = 0;
+  auto put = [region](const unsigned char* p, size_t n) { region->PutPositionBytes(p, n); };
+  for (uint32_t d = 0; d < run->documents(); ++d) {
+    uint64_t gap;
+    if (!run->Varint(&gap) || !run->Varint(&count) || !run->Varint(&bytes)) return false;
+    doc += gap;
+    if (base + doc > total_files) return true;  // ascending: none after counts
+    region->Document(static_cast<uint32_t>(base + doc), static_cast<uint32_t>(count));
+    if (!run->Copy(bytes, put)) return false;
   }
+  return true;
 }
+
+// The runs of every part, in file-number order, merged token by token.
+class RunMerge {
+ public:
+  bool Open(const std::vector<PositionsPart>& parts) {
+    files_.resize(parts.size());
+    for (size_t p = 0; p < parts.size(); ++p) {
+      const PositionsCollector& c = *parts[p].collector;
+      if (c.runs().empty()) continue;
+      if (!files_[p].Open(c.spill_path(), "rb")) return false;
+      for (const PositionsRun& r : c.runs()) {
+        runs_.push_back(std::make_unique<PositionsRunReader>(&files_[p], r));
+        bases_.push_back(parts[p].base);
+      }
+    }
+    for (size_t r = 0; r < runs_.size(); ++r) {
+      if (runs_[r]->NextToken()) {
+        heap_.push_back(r);
+      } else if (runs_[r]->error()) {
+        return false;
+      }
+    }
+    std::make_heap(heap_.begin(), heap_.end(), Later{this});
+    return true;
+  }
+  bool done() const { return heap_.empty(); }
+  // Takes the runs holding the least token, in file-number order.
+  void Least(std::string* token, std::vector<size_t>* runs) {
+    runs->clear();
+    *token = std::string(runs_[heap_.front()]->token());
+    while (!heap_.empty() && runs_[heap_.front()]->token() == *token) {
+      std::pop_heap(heap_.begin(), heap_.end(), Later{this});
+      runs->push_back(heap_.back());
+      heap_.pop_back();
+    }
+  }
+  // Moves the runs on to their next tokens; false on a read error.
+  bool Advance(const std::vector<size_t>& runs) {
+    for (size_t r : runs) {
+      if (runs_[r]->NextToken()) {
+        heap_.push_back(r);
+        std::push_heap(heap_.begin(), heap_.end(), Later{this});
+      } else if (runs_[r]->error()) {
+        return false;
+      }
+    }
+    return true;
+  }
+  PositionsRunReader* run(size_t r) { return runs_[r].get(); }
+  uint32_t base(size_t r) const { return bases_[r]; }
+
+ private:
+  struct Later {
+    RunMerge* m;
+    bool operator()(size_t a, size_t b) const {
+      int c = m->runs_[a]->token().compare(m->runs_[b]->token());
+      return c != 0 ? c > 0 : a > b;
+    }
+  };
+  std::vector<platform::File> files_;
+  std::vector<std::unique_ptr<PositionsRunReader>> runs_;
+  std::vector<uint32_t> bases_;
+  std::vector<size_t> heap_;
+};
 
 // Token counts of file numbers 1 to total_files, then their chunk checks.
 uint64_t PutTokenCounts(const std::vector<PositionsPart>& parts, uint32_t total_files, Output* out,
@@ -284,51 +352,29 @@ void PositionsWriter::Abandon() {
 
 bool PositionsWriter::WriteBody(const std::string& index_dir,
                                 const std::vector<PositionsPart>& parts, uint32_t total_files,
-                                WordRules rules, unsigned threads) {
+                                WordRules rules) {
   index_dir_ = index_dir;
   if (!file_.Open(platform::JoinPath(index_dir, kNewPositionsFile), "wb")) return Fail();
   try {
     header_ = std::make_shared<Header>();
     // The blank header: nothing holds until Finish writes it.
     if (!file_.Write(header_->bytes, kPositionsHeaderSize)) return Fail();
-    MergeState m{parts, std::vector<std::vector<uint32_t>>(parts.size()),
-                 std::vector<size_t>(parts.size(), 0)};
-    OnThreads(std::min<size_t>(std::max(threads, 1u), parts.size()), [&](size_t t) {
-      for (size_t p = t; p < parts.size(); p += std::max(threads, 1u)) {
-        try {
-          m.sorted[p] = parts[p].collector->SortedTokens();
-        } catch (const std::bad_alloc&) {
-          m.sorted[p].clear();
-          m.next[p] = ~size_t{0};  // marks the failure
-        }
-      }
-    });
-    for (size_t p = 0; p < parts.size(); ++p) {
-      if (m.next[p] != 0) return Fail();
-    }
+    RunMerge merge;
+    if (!merge.Open(parts)) return Fail();
     Output out(&file_);
     RegionWriter region(&out);
     DictionaryWriter dict;
-    for (;;) {
-      std::string_view least;
-      bool any = false;
-      for (size_t p = 0; p < parts.size(); ++p) {
-        if (m.next[p] == m.sorted[p].size()) continue;
-        std::string_view t = parts[p].collector->Text(m.sorted[p][m.next[p]]);
-        if (!any || t < least) least = t;
-        any = true;
-      }
-      if (!any) break;
-      std::string token(least);
+    std::string token;
+    std::vector<size_t> runs;
+    while (!merge.done()) {
+      merge.Least(&token, &runs);
       uint64_t region_at = out.at();
       region.Begin();
-      for (size_t p = 0; p < parts.size(); ++p) {
-        if (m.next[p] == m.sorted[p].size()) continue;
-        uint32_t id = m.sorted[p][m.next[p]];
-        if (parts[p].collector->Text(id) != token) continue;
-        ++m.next[p];
-        PutPartDocuments(parts[p], id, total_files, &region);
+      std::sort(runs.begin(), runs.end());  // file-number order
+      for (size_t r : runs) {
+        if (!PutRunDocuments(merge.run(r), merge.base(r), total_files, &region)) return Fail();
       }
+      if (!merge.Advance(runs)) return Fail();
       uint64_t pos_bytes, skip_bytes, docs_bytes;
       uint32_t check;
       region.End(&pos_bytes, &skip_bytes, &docs_bytes, &check);

@@ -16,8 +16,10 @@
 namespace norvel {
 
 extern const char kNewPositionsFile[];
+// "_newpositions%u.tmp": the spill file of a build's part.
+std::string PositionsSpillName(uint32_t part);
 
-// One part's collector and the file number before its first document.
+// One part's collector (finished) and the file number before its first document.
 struct PositionsPart {
   const PositionsCollector* collector;
   uint32_t base;
@@ -30,7 +32,7 @@ class PositionsWriter {
  public:
   // Documents 1 to total_files count; the parts' later numbers are left out.
   bool WriteBody(const std::string& index_dir, const std::vector<PositionsPart>& parts,
-                 uint32_t total_files, WordRules rules, unsigned threads);
+                 uint32_t total_files, WordRules rules);
   // Takes the fingerprint of the "_new" index files, writes the header and syncs.
   bool Finish();
   void Abandon();  // closes and removes what was written

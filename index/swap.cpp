@@ -104,6 +104,11 @@ bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
   deleted = DeleteIfPresent(index_dir, kNewWordsChoiceFile, routine) && deleted;
   deleted = DeleteIfPresent(index_dir, kNewPostingsFile, routine) && deleted;
   deleted = DeleteIfPresent(index_dir, kNewPositionsFile, routine) && deleted;
+  std::vector<std::string> spills;
+  platform::ListDirectory(index_dir, "_newpositions*.tmp", &spills);
+  for (const std::string& name : spills) {
+    deleted = DeleteIfPresent(index_dir, name, routine) && deleted;
+  }
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
   for (const std::string& name : lists) {

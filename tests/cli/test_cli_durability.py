@@ -1,8 +1,9 @@
 """Black-box tests of what a power cut or a kill at an exact step leaves, seen through the
 system calls of the real processes (strace): every index file and the settings file are
 on the disk before they are renamed into place, and the directory after the last rename;
-a discard killed before any of its deletes is never completed into a mixture by the next
-search, failing build or good build.
+a discard killed before any of its deletes, or a swap before any of its renames, is never
+completed into a mixture by the next search (words and phrases), failing build or good
+build.
 
 usage: test_cli_durability.py --cli PATH [--settings-test PATH] [--runner WRAPPER]
 The native build only: strace follows Linux processes (scripts/setup-deps.sh installs it).
@@ -21,6 +22,7 @@ from test_cli import DEMO, FIXTURE, Dirs
 
 SETTINGS_TEST = None
 QUERY = "one"  # in one old document and in four new ones
+PHRASE = '"one day"'  # in no old document and in two new ones
 STRACE = shutil.which("strace")
 TRACED = "openat,open,creat,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat"
 # One traced call: "PID name(args) = result"; -y shows each descriptor's path as fd</path>.
@@ -235,8 +237,13 @@ class KilledAtEachStep:
 
     @staticmethod
     def answer(d):
-        code, out, _ = d.search(QUERY)
-        return code, out.split(b"\n")[:-1] if out else []
+        """The word query's answer and the phrase query's (a phrase is answered from the
+        positions file when it belongs to the index in place)."""
+        answers = []
+        for q in (QUERY, PHRASE):
+            code, out, _ = d.search(q)
+            answers.append((code, out.split(b"\n")[:-1] if out else []))
+        return answers
 
     def each_kill(self, then):
         for step in self.kill_steps + [self.kill_steps[-1] + 1]:

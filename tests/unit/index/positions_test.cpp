@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "index/positions_format.h"
 #include "query/terms.h"
 
 using norvel::PositionsReader;
@@ -146,3 +147,80 @@ TEST(PositionsTest, InternationalRulesCutAndFoldTokensAsPhrasesDo) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string ReadFile(const Corpus& c, const char* name) {
+  return norvel_test::ReadBytes(c.IndexFile(name));
+}
+
+// Opens the positions of c's loaded index; the log line of a refusal in *line.
+bool OpenPositions(Corpus& c, std::string* line) {
+  std::string before = c.Log();
+  PositionsReader reader;
+  bool open = reader.Open(c.index, c.loaded);
+  std::string added = c.Log().substr(before.size());
+  *line = added.empty() ? "" : added.substr(added.find(']') + 1);
+  line->erase(line->find_last_not_of("\r\n") + 1);
+  return open;
+}
+
+}  // namespace
+
+TEST(PositionsTest, PositionsOfOtherFilesAnotherVersionOrNoneAreNotUsed) {
+  Corpus c;
+  c.Add("a.txt", "printer jam in tray 2");
+  ASSERT_EQ(c.Build(), 0);
+  std::string line;
+  ASSERT_TRUE(OpenPositions(c, &line)) << line;
+  EXPECT_EQ(line, "");
+  const std::string first = ReadFile(c, "_positions.dat");
+  c.Add("b.txt", "toner low");
+  ASSERT_EQ(c.Build(), 0);
+  ASSERT_TRUE(OpenPositions(c, &line)) << line;
+
+  // The positions of the index before, left beside the new one.
+  ASSERT_TRUE(norvel_test::WriteBytes(c.IndexFile("_positions.dat"), first));
+  EXPECT_FALSE(OpenPositions(c, &line));
+  EXPECT_EQ(line, "Positions not used: the positions file belongs to other index files.");
+
+  // A later version's file, whole and sound.
+  c.Build();
+  std::string later = ReadFile(c, "_positions.dat");
+  later[8] = 2;
+  auto* h = reinterpret_cast<unsigned char*>(&later[0]);
+  norvel::PutLE64(h + 120, norvel::CheckOf(h, 120));
+  ASSERT_TRUE(norvel_test::WriteBytes(c.IndexFile("_positions.dat"), later));
+  EXPECT_FALSE(OpenPositions(c, &line));
+  EXPECT_EQ(line, "Positions not used: the positions file is of another version.");
+
+  platform::RemoveFile(c.IndexFile("_positions.dat"));
+  EXPECT_FALSE(OpenPositions(c, &line));
+  EXPECT_EQ(line, "Positions not used: no positions file.");
+}
+
+// A new index without positions (they could not be written) takes the old ones away at
+// its swap; a swap that stopped after the positions moved keeps them when it completes.
+TEST(PositionsTest, TheSwapNeverLeavesOldPositionsBesideNewFiles) {
+  Corpus c;
+  c.Add("a.txt", "printer jam");
+  ASSERT_EQ(c.Build(), 0);
+  c.Add("b.txt", "printer toner");
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), 0);
+  ASSERT_TRUE(platform::RemoveFile(c.IndexFile("_newpositions.dat")));
+  norvel::RenAndReloadNdx(c.index, c.app, &c.loaded, nullptr, nullptr);
+  EXPECT_FALSE(platform::FileExists(c.IndexFile("_positions.dat")));
+
+  c.Add("c.txt", "paper jam");
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), 0);
+  // The swap stopped after renaming everything but the statistics.
+  for (const char* name : {"ndxwrds.dat", "ndxfile.dat", "file0.dat", "positions.dat"}) {
+    ASSERT_TRUE(platform::RenameReplace(c.IndexFile(std::string("_new") + name),
+                                        c.IndexFile(std::string("_") + name)));
+  }
+  ASSERT_TRUE(norvel::PrepareForBuild(c.index));
+  ASSERT_EQ(c.Load(), 0);
+  EXPECT_EQ(c.loaded.total_files, 3u);
+  std::string line;
+  EXPECT_TRUE(OpenPositions(c, &line)) << line;
+}

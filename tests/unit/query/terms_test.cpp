@@ -118,3 +118,28 @@ TEST(QueryTerms, WithoutPositionsAnUnreadableCandidateIsNoMinusPhraseLeftIn) {
                        platform::JoinPath(c.data, "b.txt")))
       << c.Log();
 }
+
+TEST(QueryTerms, DamagedPositionsMetBySearchGiveWayToTheDocuments) {
+  norvel_test::Corpus c;
+  c.Add("a.txt", "the printer jams at 2024 10");
+  c.Add("b.txt", "jams, then printer");
+  ASSERT_EQ(c.Build(), 0);
+  // The header and tables hold; every token's region after them is damaged.
+  std::string path = c.IndexFile(norvel::kPositionsFile);
+  std::string bytes = norvel_test::ReadBytes(path);
+  ASSERT_GT(bytes.size(), 128u);
+  uint64_t regions_end = 0;
+  for (int i = 7; i >= 0; --i)
+    regions_end = regions_end << 8 | static_cast<unsigned char>(bytes[48 + i]);
+  ASSERT_LE(regions_end, bytes.size());
+  for (size_t i = 128; i < regions_end; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+  ASSERT_TRUE(norvel_test::WriteBytes(path, bytes));
+  QueryWords words;
+  norvel::FileList result;
+  norvel::runQuery("\"printer jams\"", c.index, c.loaded, &words, &result, c.data);
+  EXPECT_EQ(result, norvel::FileList{1});
+  EXPECT_TRUE(c.Logged("Positions file damaged: phrases are confirmed by reading the documents."))
+      << c.Log();
+  norvel::runQuery("+\"jams then\"~1 printer", c.index, c.loaded, &words, &result, c.data);
+  EXPECT_EQ(result, norvel::FileList{2});
+}

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -353,7 +354,9 @@ bool WriteLists(const platform::DirListing& entries,
   return true;
 }
 
-// Writes the body of the new positions file from the parts that count, then frees them.
+// Writes the body of the new positions file from the parts that count. It runs beside the
+// save, so it writes no log line and removes no file but its own output on a failure:
+// the order of the build's deletes and renames stays the same.
 bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
                     WordRules rules, unsigned threads, const std::string& index_dir,
                     PositionsWriter* writer) {
@@ -371,10 +374,7 @@ bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t to
     whole = whole && !part->positions->failed();
     base += part->files;
   }
-  bool written = whole && writer->WriteBody(index_dir, inputs, total_files, rules);
-  if (!whole) WriteLog("doIndex():Cannot write positions.");
-  for (const auto& part : parts) part->positions.reset();
-  return written;
+  return whole && writer->WriteBody(index_dir, inputs, total_files, rules);
 }
 
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
@@ -459,17 +459,41 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     progress->files_indexed = outcome.files_written;
     ShowAtLeast(&progress->distinct_words, distinct);
   }
-  // The positions go to their file before the save, so that their memory is free for it;
-  // their header, which makes them usable, once the files it fingerprints are written.
+  // The positions are merged into their file on a thread of their own while the save
+  // writes the four files; their header, which makes them usable, follows once the files
+  // it fingerprints are written.
   PositionsWriter positions;
-  bool with_positions = tuning.positions && WritePositions(parts, outcome.files_written, rules,
-                                                           threads, index_dir, &positions);
-  if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
+  bool with_positions = false;
+  int saved = -1;
+  std::exception_ptr save_failure;
+  OnThreads(tuning.positions ? 2 : 1, [&](size_t t) {
+    if (t == 1) {
+      try {
+        with_positions =
+            WritePositions(parts, outcome.files_written, rules, threads, index_dir, &positions);
+      } catch (const std::bad_alloc&) {
+        positions.Abandon();  // the index does without positions
+      }
+      return;
+    }
+    try {
+      saved = saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress);
+    } catch (...) {
+      save_failure = std::current_exception();
+    }
+  });
+  for (const auto& part : parts) part->positions.reset();  // their spill files go
+  if (tuning.positions && !with_positions) WriteLog("doIndex():Cannot write positions.");
+  if (save_failure) {
+    positions.Abandon();
+    std::rethrow_exception(save_failure);
+  }
+  if (saved != 0) {
     positions.Abandon();
     WriteLog("doIndex():Error saving index.");
     return -1;
   }
-  if (with_positions) positions.Finish();
+  if (with_positions && !positions.Finish()) WriteLog("doIndex():Cannot write positions.");
   return outcome.complete ? 0 : -1;
 }
 

@@ -26,9 +26,24 @@ HMENU BuildMenuBar() {
   HMENU edit = CreatePopupMenu();
   AppendMenuA(edit, MF_STRING, kCmdCopy, "C&opy");
   AppendMenuA(edit, MF_STRING, kCmdSelectAll, "&Select All");
+  HMENU view = CreatePopupMenu();
+  AppendMenuA(view, MF_STRING, kCmdOrderByRelevance, "Order by &relevance");
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");
   AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(edit), "&Edit");
+  AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(view), "&View");
   return bar;
+}
+
+void ShowResultOrder(const Shell& s) {
+  CheckMenuItem(s.menu, kCmdOrderByRelevance,
+                MF_BYCOMMAND | (s.settings.order_by_relevance ? MF_CHECKED : MF_UNCHECKED));
+}
+
+// View > Order by relevance: the choice flips for the next search and is kept in norvel.ini.
+void ToggleResultOrder(Shell& s) {
+  s.settings.order_by_relevance = !s.settings.order_by_relevance;
+  SaveResultOrder(s.settings);
+  ShowResultOrder(s);
 }
 
 // The start-up sequence, inside the main window's creation.
@@ -40,6 +55,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM, LPARAM) {
   s.menu = BuildMenuBar();
   SetMenu(hwnd, s.menu);
   RunStartUp(platform::ProgramDirectory(), &s.settings, &s.index, s.session.job());
+  ShowResultOrder(s);
   s.fonts.Create();
   return 0;
 }
@@ -115,6 +131,9 @@ LRESULT OnCommand(HWND hwnd, WPARAM wp, LPARAM) {
       break;
     case kCmdSelectAll:
       s.view.SelectAll();
+      break;
+    case kCmdOrderByRelevance:
+      ToggleResultOrder(s);
       break;
     default:
       break;

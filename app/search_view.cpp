@@ -44,7 +44,11 @@ SearchSession::SearchSession(Settings* settings, InMemoryIndex* index, JobProgre
 }
 
 PageSources SearchSession::Sources() const {
-  return PageSources{settings_->data_dir, settings_->index_dir, index_};
+  // The order is read at each search: a change of View > Order by relevance takes effect
+  // at the next one, while the pages of the last search keep theirs.
+  PageSources sources{settings_->data_dir, settings_->index_dir, index_};
+  if (settings_->order_by_relevance) sources.order = ResultOrder::kRelevance;
+  return sources;
 }
 
 void SearchSession::ShowableExcerpts() {

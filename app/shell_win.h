@@ -32,6 +32,7 @@ enum CommandId : int {
   kCmdExit = 2020,
   kCmdCopy = 3000,
   kCmdSelectAll = 3010,
+  kCmdOrderByRelevance = 3100,
 };
 
 constexpr int kSearchBarHeight = 30;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "cli/cli.h"
 #include "export/settings.h"
@@ -17,11 +18,12 @@ namespace norvel_cli {
 
 const char kSearchUsage[] =
     "usage: norvel-cli search [--app-dir DIR] [--data DATA_DIR [--page N]] [--color=WHEN]\n"
-    "                         INDEX_DIR QUERY\n"
+    "                         [--order=index|relevance] INDEX_DIR QUERY\n"
     "\n"
     "Searches the index of INDEX_DIR. QUERY is terms separated by blanks (its first 255\n"
     "characters count): a document with any plain term matches; +term must occur and\n"
-    "-term must not. Results come in index order. A term is\n"
+    "-term must not. Results come in index order (ascending file number) unless\n"
+    "--order=relevance asks for the best first. A term is\n"
     "  word              the word, in any letter case\n"
     "  \"printer jams\"    a phrase: these words one after the other, whatever punctuation\n"
     "                    or line breaks stand between them in the document\n"
@@ -43,6 +45,11 @@ const char kSearchUsage[] =
     "  --page N        the result page to print (with --data)\n"
     "  --color=WHEN    mark the query words in what is printed: never (the default, as\n"
     "                  grep's), auto (only on a terminal; a pipe gets plain bytes) or always\n"
+    "  --order=ORDER   index (the default): ascending file number, as the index holds them;\n"
+    "                  relevance: best first, by BM25 over the index's word counts, with\n"
+    "                  weight for phrases and for query words standing close together\n"
+    "                  (ties by file number; an index without positions orders by the\n"
+    "                  number of query terms a document holds)\n"
     "\n"
     "Exit status: 0 when documents were found, 1 when none (\"No results.\"), 2 on an error.\n";
 
@@ -102,6 +109,15 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
     return kExitNone;
   }
   state.result_total = total;
+  if (sources.order == norvel::ResultOrder::kRelevance) {
+    try {
+      norvel::OrderByRelevance(sources, &state);
+    } catch (const std::bad_alloc&) {
+      norvel::ShowMessage(norvel::kInfo, 10, "Query Ranks");
+      return kExitError;
+    }
+    state.ranking.Extend(total, &state.result_list);  // every name is printed
+  }
   if (g_color) {
     state.query_words = norvel::MakeQueryWordTable(state.words, *sources.index);
     state.prefix_marks = norvel::MakePrefixMarks(state.words, *sources.index);
@@ -172,8 +188,9 @@ bool DataDirForPhrases(const std::string& query, const norvel::PageSources& sour
 int RunSearchCommand(const std::vector<std::string>& args) {
   const Command& self = FindCommand("search");
   ParsedArgs parsed;
-  int start = StartCommand("search", args, {{"--app-dir", "--data", "--page", "--color"}, {}},
-                           {2, "expected INDEX_DIR and QUERY"}, &parsed);
+  int start =
+      StartCommand("search", args, {{"--app-dir", "--data", "--page", "--color", "--order"}, {}},
+                   {2, "expected INDEX_DIR and QUERY"}, &parsed);
   if (start != kGoOn) return start;
   uint32_t page = 1;
   if (parsed.values.count("--page")) {
@@ -186,6 +203,10 @@ int RunSearchCommand(const std::vector<std::string>& args) {
   if (color != "auto" && color != "always" && color != "never") {
     return UsageError(self, "--color takes auto, always or never");
   }
+  std::string order = parsed.Value("--order", "index");
+  if (order != "index" && order != "relevance") {
+    return UsageError(self, "--order takes index or relevance");
+  }
   // auto leaves a console that cannot show colour (Windows before 10) plain.
   g_color = color == "always" || (color == "auto" && IsTerminal(1) && EnableColorOutput());
   std::string app_dir = AppDirectory(parsed);
@@ -193,6 +214,7 @@ int RunSearchCommand(const std::vector<std::string>& args) {
   LogWatch log(app_dir);
   norvel::InMemoryIndex index;
   norvel::PageSources sources{parsed.Value("--data"), parsed.positional[0], &index};
+  if (order == "relevance") sources.order = norvel::ResultOrder::kRelevance;
   norvel::SwapLock reading;  // held until the output is complete (let go to read documents)
   sources.reading = &reading;
   if (!LoadIndexAtStartup(sources.index_dir, app_dir, &index, &reading)) {

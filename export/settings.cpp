@@ -69,6 +69,9 @@ std::string FieldText(const std::string& text, size_t max) {
   return cut;
 }
 
+constexpr char kResultOrderKey[] = "result_order";
+constexpr char kRelevance[] = "relevance";
+
 // A directory cut short would name another directory: such a value is refused.
 bool DirectoryFits(const std::string& value) {
   if (value.size() <= kMaxDirLength) return true;
@@ -85,6 +88,7 @@ int ReadStartupProperties(const std::string& app_dir, Settings* settings) {
   bool failed = false;
   LinesEnd end =
       ReadLines(SettingsPath(app_dir), [&](const std::string& key, const std::string& value, bool) {
+        if (key == kResultOrderKey) settings->order_by_relevance = value == kRelevance;
         if (key != "index_dir" && key != "data_dir") return true;
         if (!DirectoryFits(value)) {
           failed = true;
@@ -124,6 +128,8 @@ bool TakeProperty(const std::string& key, const std::string& value, Settings* s,
     *schema_count = LeadingNumber(value);
     s->schema_names.clear();
     s->schema_names.reserve(static_cast<size_t>(std::clamp(*schema_count, 0, 1024)));
+  } else if (key == kResultOrderKey) {
+    s->order_by_relevance = value == kRelevance;
   } else if (key == "schema") {
     if (static_cast<int64_t>(s->schema_names.size()) < *schema_count) {
       s->schema_names.push_back(value);
@@ -233,9 +239,67 @@ int SaveProperties(const SettingsFields& fields, Settings* settings) {
   out.Write("query=" + settings->query + "\n");
   out.Write("max_records=" + std::to_string(settings->max_records) + "\n");
   out.Write("data_dir=" + settings->data_dir + "\n");
+  if (settings->order_by_relevance) out.Write(std::string(kResultOrderKey) + "=relevance\n");
   // A settings file that did not reach the disk is lost: say so instead of succeeding.
   if (!CommitSettings(settings->app_dir, path, &out)) {
     ShowMessage(kInfo, 11, "SaveProperties().");
+    return -1;
+  }
+  return 0;
+}
+
+namespace {
+
+// The whole file as its lines (text mode, without their line feeds). False when it
+// cannot be read; an absent file has no lines.
+bool ReadAllLines(const std::string& path, std::vector<std::string>* lines) {
+  platform::FileStatus st;
+  if (!platform::GetFileStatus(path, &st)) return true;
+  platform::TextReader reader;
+  if (st.is_directory || !reader.Open(path)) return false;
+  std::string text;
+  char buf[1024];
+  size_t got;
+  while ((got = reader.Read(buf, sizeof buf)) > 0) text.append(buf, got);
+  if (reader.Error()) return false;
+  size_t start = 0, lf;
+  while ((lf = text.find('\n', start)) != std::string::npos) {
+    lines->push_back(text.substr(start, lf - start));
+    start = lf + 1;
+  }
+  if (start < text.size()) lines->push_back(text.substr(start));
+  return true;
+}
+
+}  // namespace
+
+int SaveResultOrder(const Settings& settings) {
+  std::string path = SettingsPath(settings.app_dir);
+  std::vector<std::string> lines;
+  platform::FileStatus st;
+  const bool exists = platform::GetFileStatus(path, &st);
+  platform::TextWriter out;
+  try {
+    if (!ReadAllLines(path, &lines)) {
+      ShowMessage(kInfo, 11, "SaveResultOrder().");
+      return -1;
+    }
+    if (!exists && !settings.order_by_relevance) return 0;
+    const std::string key = std::string(kResultOrderKey) + "=";
+    if (!OpenSettingsTemp(path, &out)) {
+      ShowMessage(kInfo, 11, "SaveResultOrder().");
+      return -1;
+    }
+    for (const std::string& line : lines) {
+      if (line.compare(0, key.size(), key) != 0) out.Write(line + "\n");
+    }
+    if (settings.order_by_relevance) out.Write(key + kRelevance + "\n");
+  } catch (const std::bad_alloc&) {
+    ShowMessage(kInfo, 10, "SaveResultOrder().");
+    return -1;
+  }
+  if (!CommitSettings(settings.app_dir, path, &out)) {
+    ShowMessage(kInfo, 11, "SaveResultOrder().");
     return -1;
   }
   return 0;

@@ -8,6 +8,9 @@
 //   names) followed by one schema= line per selected name, query=, max_records=, data_dir=
 // The password is never written or read. Lines end in CR LF on disk; a line may hold at
 // most 1024 bytes.
+// Beyond these, result_order=relevance (written last, and only while the results are
+// ordered by relevance) remembers the window's View > Order by relevance; the readers of
+// the keys above skip it, as they skip every other line.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +35,7 @@ struct Settings {
   std::string query;      // AR qualification
   int32_t max_records = 0;
   std::vector<std::string> schema_names;  // saved schema names, in file order
+  bool order_by_relevance = false;        // result_order=relevance
 };
 
 // The export dialog's fields as they are when "Done" is pressed.
@@ -50,8 +54,8 @@ struct SettingsFields {
 std::string SettingsPath(const std::string& app_dir);
 
 // Sets settings->app_dir, empties the two directories and fills them from index_dir= and
-// data_dir=. 0, also for a missing file; -1 (after a message) for a line over 1024 bytes
-// or a directory over 259 characters.
+// data_dir= (and the result order from result_order=). 0, also for a missing file; -1 (after a
+// message) for a line over 1024 bytes or a directory over 259 characters.
 int ReadStartupProperties(const std::string& app_dir, Settings* settings);
 
 // Reads every key of settings->app_dir's file (directories emptied first; settings whose
@@ -60,7 +64,13 @@ int ReadStartupProperties(const std::string& app_dir, Settings* settings);
 int ReadProperties(Settings* settings);
 
 // Copies the fields into *settings (each cut to its field's length and at a line break)
-// and rewrites the file. 0, or -1 after a message when the file cannot be written.
+// and rewrites the file, with settings->order_by_relevance's line. 0, or -1 after a
+// message when the file cannot be written.
 int SaveProperties(const SettingsFields& fields, Settings* settings);
+
+// Rewrites settings->app_dir's file with settings->order_by_relevance: every other line as
+// it was, the result_order= line dropped and, for relevance, written last. No file and
+// index order: nothing is written. 0, or -1 after a message when it cannot be written.
+int SaveResultOrder(const Settings& settings);
 
 }  // namespace norvel

@@ -62,9 +62,17 @@ int GetFileName(SearchState* state, const PageSources& src) {
   if (!names.OpenList(0)) return ShowWithPath(3, "GetFileName():", names.list_path());
   uint32_t count = state->page_end - state->page_start;
   state->page_file_names.resize(count);
-  for (uint32_t j = 0; j < count; ++j) {
+  // A ranked page's numbers come in any order: its names are read list by list, so each
+  // list file is opened once. An ascending page is read in its own order.
+  const uint32_t* numbers = state->result_list.data() + state->page_start;
+  std::vector<uint32_t> reading(count);
+  for (uint32_t j = 0; j < count; ++j) reading[j] = j;
+  std::stable_sort(reading.begin(), reading.end(), [&](uint32_t a, uint32_t b) {
+    return ListOfFile(numbers[a]) < ListOfFile(numbers[b]);
+  });
+  for (uint32_t j : reading) {
     std::string name;
-    if (ReadName(state->result_list[state->page_start + j], &names, &name) != 0) return -1;
+    if (ReadName(numbers[j], &names, &name) != 0) return -1;
     try {
       state->page_file_names[j] = std::move(name);
     } catch (const std::bad_alloc&) {
@@ -84,6 +92,7 @@ int GetNextPage(SearchState* state, const PageSources& src) {
   }
   uint32_t count = state->page_end - state->page_start;
   try {
+    if (!state->ranking.empty()) state->ranking.Extend(state->page_end, &state->result_list);
     state->page_excerpts.resize(count);
   } catch (const std::bad_alloc&) {
     ShowMessage(kInfo, 10, "GetNextPage():Document Data.");

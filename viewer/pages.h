@@ -10,6 +10,8 @@
 #include "index/in_memory_index.h"
 #include "index/word_table.h"
 #include "query/query.h"
+#include "query/rank.h"
+#include "query/ranked_list.h"
 
 namespace norvel {
 
@@ -18,10 +20,13 @@ constexpr size_t kMaxExcerptLength = 512;  // characters of one excerpt
 // Everything one search leaves behind, released by the next (ReleaseSearch).
 struct SearchState {
   uint32_t result_total = 0;  // documents found by the last search
-  FileList result_list;       // their file numbers, ascending
-  QueryWords words;           // AllnAny and Include words of the last search (no Exclude)
-  WordTable query_words;      // query-word table; absent when no search has results
-  PrefixMarks prefix_marks;   // the prefixes whose index words are query words too
+  // Their file numbers: ascending in index order; by relevance, a ranked list whose first
+  // ranking.ranked() entries are in order (the pages extend it as they need).
+  FileList result_list;
+  RankedList ranking;        // the scores of a search by relevance; empty in index order
+  QueryWords words;          // AllnAny and Include words of the last search (no Exclude)
+  WordTable query_words;     // query-word table; absent when no search has results
+  PrefixMarks prefix_marks;  // the prefixes whose index words are query words too
   // The page shows result_list[page_start, page_end); page_end 0: no page.
   uint32_t page_start = 0;
   uint32_t page_end = 0;
@@ -41,13 +46,16 @@ struct PageSources {
   // The swap lock the caller holds while searching, let go while documents are read to
   // confirm phrases (without positions); may be null.
   SwapLock* reading = nullptr;
+  ResultOrder order = ResultOrder::kIndex;  // how a search orders what it finds
 };
 
-// Builds the page lists of state->page_start to page_end. 0, or -1 with both lists empty
+// Builds the page lists of state->page_start to page_end (ranking the results that far
+// first, in a search by relevance). 0, or -1 with both lists empty
 // after the failure was shown (ShowMessage) or, for an unreadable name record, silently.
 int GetNextPage(SearchState* state, const PageSources& sources);
 
-// Fills state->page_file_names for the current page. 0, or -1 (messages as GetNextPage).
+// Fills state->page_file_names for the current page, reading each file list the page
+// needs once (list 0 first). 0, or -1 (messages as GetNextPage).
 int GetFileName(SearchState* state, const PageSources& sources);
 
 // Cuts the excerpt of data_dir's document `name`: at most 512 characters around the first

@@ -6,13 +6,30 @@
 #include <new>
 
 #include "core/messages.h"
+#include "index/positions.h"
 #include "platform/clock.h"
+#include "query/positions_stats.h"
 
 namespace norvel {
 
 namespace {
+
 constexpr uint32_t kDocumentsPerPage = 10;
+
 }  // namespace
+
+void OrderByRelevance(const PageSources& sources, SearchState* state, const RankOptions& options) {
+  std::vector<Scored> scored;
+  PositionsReader positions;
+  if (positions.Open(sources.index_dir, *sources.index)) {
+    PositionsStats stats(&positions, sources.index_dir, *sources.index);
+    scored = ScoreByRelevance(state->words, *sources.index, &stats, state->result_list, options);
+  } else {
+    LogRankingWithoutPositions();  // after the reader's line saying why
+    scored = ScoreByTermsHeld(sources.index_dir, *sources.index, state->words, state->result_list);
+  }
+  state->ranking.Assign(std::move(scored), &state->result_list);
+}
 
 std::string QueryFromField(const std::string& field_text) {
   std::string query = field_text.substr(0, kMaxQueryLength);
@@ -28,6 +45,7 @@ void ReleaseSearch(SearchState* state) {
   state->query_words.Clear();
   state->prefix_marks.Clear();
   FileList().swap(state->result_list);
+  state->ranking.Clear();
   state->result_total = 0;
   state->page_start = 0;
   state->page_end = 0;
@@ -56,6 +74,15 @@ int RunSearch(const char* query, const PageSources& sources, SearchState* state,
   }
   state->words.exclude.clear();  // Exclude words live only during the search
   state->words.exclude_terms.clear();
+  if (total > 0 && sources.order == ResultOrder::kRelevance) {
+    try {
+      OrderByRelevance(sources, state);
+    } catch (const std::bad_alloc&) {
+      ReleaseSearch(state);
+      ShowMessage(kInfo, 10, "Query Ranks");
+      return -1;
+    }
+  }
   if (total == 0) {
     ReleaseSearch(state);
     SetStatusText("");

@@ -18,6 +18,11 @@ std::string QueryFromField(const std::string& field_text);
 // window releases its own laid-out lines and links.
 void ReleaseSearch(SearchState* state);
 
+// Scores the documents the search found (state->result_list and state->words) and makes
+// them a ranked list, which the pages rank as far as they show. Throws std::bad_alloc.
+void OrderByRelevance(const PageSources& sources, SearchState* state,
+                      const RankOptions& options = RankOptions());
+
 // Runs a search (the query is cut to its first 255 characters) over sources.index:
 // releases the previous search, evaluates the query, shows "%4.6f seconds|Total=%u" in the
 // status bar (the query's time alone), builds the query-word table and the first page
@@ -25,6 +30,8 @@ void ReleaseSearch(SearchState* state);
 // "No results." (caption "Info", OK, no icon), -1. Returns 0 when documents were found,
 // even when the first page could not be built (it has shown why; the state is then empty
 // and the status text keeps the timing). A status_note (such as "New index loaded|")
+// goes before the timing text. With sources.order kRelevance the pages show the best
+// documents first (the timing includes the scoring); the texts keep their form.
 // goes before the timing text. When documents were read to confirm phrases with
 // sources.reading let go and a swap came in meanwhile, the status text says "Files
 // reindexed. Please search again." and -1; when the lock could not be had back, "Please

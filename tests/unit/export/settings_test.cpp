@@ -237,3 +237,34 @@ TEST_F(SettingsFile, TheRewrittenFileKeepsItsPermissionsAndOwner) {
   EXPECT_NE(Text().find("index_dir=C:\\norvel\\index"), std::string::npos);
 }
 #endif
+
+TEST_F(SettingsFile, ResultOrderHasALineOfItsOwnThatDoneKeeps) {
+  Write("index_dir=C:\\ix\r\nfont=Courier\r\nquery=a=b\r\n");
+  s.order_by_relevance = true;
+  ASSERT_EQ(norvel::SaveResultOrder(s), 0);
+  // Every other line as it was, the choice last.
+  EXPECT_EQ(Text(), "index_dir=C:\\ix\r\nfont=Courier\r\nquery=a=b\r\nresult_order=relevance\r\n");
+  Settings read;
+  ASSERT_EQ(norvel::ReadStartupProperties(dir.path(), &read), 0);
+  EXPECT_TRUE(read.order_by_relevance);
+  EXPECT_EQ(read.index_dir, "C:\\ix");
+  // The export dialog's Done rewrites the file and keeps the choice.
+  ASSERT_EQ(norvel::SaveProperties(Fields(), &read), 0);
+  const std::string line = "result_order=relevance\r\n";
+  std::string saved = Text();
+  ASSERT_GT(saved.size(), line.size());
+  const std::string tail = "data_dir=C:\\norvel\\data\r\n" + line;
+  EXPECT_EQ(saved.substr(saved.size() - tail.size()), tail);
+  read.app_dir = dir.path();
+  read.order_by_relevance = false;
+  ASSERT_EQ(norvel::ReadProperties(&read), 0);
+  EXPECT_TRUE(read.order_by_relevance);
+  EXPECT_EQ(read.schema_names.size(), 2u);
+  // Back to index order: the line goes, and Done then writes the file as it always did.
+  read.order_by_relevance = false;
+  ASSERT_EQ(norvel::SaveResultOrder(read), 0);
+  EXPECT_EQ(Text(), saved.substr(0, saved.size() - line.size()));
+  ASSERT_EQ(norvel::SaveProperties(Fields(), &read), 0);
+  EXPECT_EQ(Text(), saved.substr(0, saved.size() - line.size()));
+  EXPECT_TRUE(ui.boxes.empty());
+}

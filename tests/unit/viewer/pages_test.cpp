@@ -249,6 +249,10 @@ TEST(FileNames, NumbersAroundTheListBoundary) {
   s.page_end = 4;
   ASSERT_EQ(norvel::GetFileName(&s, src), 0);
   EXPECT_EQ(s.page_file_names, (std::vector<std::string>{"f1", "f499999", "f500000", "f500001"}));
+  // A page ranked by relevance holds its numbers in any order; its names keep that order.
+  s.result_list = {500001, 1, 500000, 499999};
+  ASSERT_EQ(norvel::GetFileName(&s, src), 0);
+  EXPECT_EQ(s.page_file_names, (std::vector<std::string>{"f500001", "f1", "f500000", "f499999"}));
   // The query finds them through the postings as well.
   norvel::QueryWords words;
   norvel::FileList result;

@@ -1,0 +1,40 @@
+// Ranking's view of the positions file: its postings behind the TermPostings interface.
+#include "query/positions_stats.h"
+
+namespace norvel {
+
+namespace {
+
+// Damage met in the file ends the token's postings there: what was read before it counts.
+class FilePostings : public TermPostings {
+ public:
+  PositionsReader::Postings postings;
+  uint32_t documents() const override { return postings.documents(); }
+  bool Next() override { return postings.Next() && !postings.damaged(); }
+  bool SkipTo(uint32_t file) override { return postings.SkipTo(file) && !postings.damaged(); }
+  uint32_t doc() const override { return postings.doc(); }
+  uint32_t count() const override { return postings.count(); }
+  bool Positions(std::vector<uint32_t>* out) override {
+    if (postings.Positions(out)) return true;
+    out->clear();
+    return false;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<TermPostings> PositionsStats::Find(std::string_view folded_token) {
+  auto p = std::make_unique<FilePostings>();
+  if (!reader_->Find(folded_token, &p->postings)) return nullptr;
+  return p;
+}
+
+std::unique_ptr<RankingStats> PositionsStats::Another() {
+  auto reader = std::make_unique<PositionsReader>();
+  if (!reader->Open(index_dir_, index_)) return nullptr;
+  auto stats = std::make_unique<PositionsStats>(reader.get(), index_dir_, index_);
+  stats->own_ = std::move(reader);
+  return stats;
+}
+
+}  // namespace norvel

@@ -353,16 +353,9 @@ bool WriteLists(const platform::DirListing& entries,
   return true;
 }
 
-// Writes the body of the new positions file from the parts that count, then frees them.
+// Writes the body of the new positions file from the parts that count (finished).
 bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
-                    WordRules rules, unsigned threads, const std::string& index_dir,
-                    PositionsWriter* writer) {
-  // The parts' last runs are spilled at the same time.
-  OnThreads(std::min<size_t>(threads, parts.size()), [&](size_t t) {
-    for (size_t p = t; p < parts.size(); p += std::min<size_t>(threads, parts.size())) {
-      parts[p]->positions->Finish();
-    }
-  });
+                    WordRules rules, const std::string& index_dir, PositionsWriter* writer) {
   std::vector<PositionsPart> inputs;
   uint32_t base = 0;
   bool whole = true;
@@ -371,10 +364,7 @@ bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t to
     whole = whole && !part->positions->failed();
     base += part->files;
   }
-  bool written = whole && writer->WriteBody(index_dir, inputs, total_files, rules);
-  if (!whole) WriteLog("doIndex():Cannot write positions.");
-  for (const auto& part : parts) part->positions.reset();
-  return written;
+  return whole && writer->WriteBody(index_dir, inputs, total_files, rules);
 }
 
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
@@ -460,16 +450,26 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     ShowAtLeast(&progress->distinct_words, distinct);
   }
   // The positions go to their file before the save, so that their memory is free for it;
-  // their header, which makes them usable, once the files it fingerprints are written.
+  // their header, which makes them usable, follows once the files it fingerprints are
+  // written.
   PositionsWriter positions;
-  bool with_positions = tuning.positions && WritePositions(parts, outcome.files_written, rules,
-                                                           threads, index_dir, &positions);
+  bool with_positions = false;
+  if (tuning.positions) {
+    // The parts' last runs go to their spill files at the same time.
+    unsigned n = static_cast<unsigned>(std::min<size_t>(threads, parts.size()));
+    OnThreads(n, [&](size_t t) {
+      for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
+    });
+    with_positions = WritePositions(parts, outcome.files_written, rules, index_dir, &positions);
+    for (const auto& part : parts) part->positions.reset();  // their spill files go
+    if (!with_positions) WriteLog("doIndex():Cannot write positions.");
+  }
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     positions.Abandon();
     WriteLog("doIndex():Error saving index.");
     return -1;
   }
-  if (with_positions) positions.Finish();
+  if (with_positions && !positions.Finish()) WriteLog("doIndex():Cannot write positions.");
   return outcome.complete ? 0 : -1;
 }
 

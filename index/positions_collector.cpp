@@ -463,6 +463,14 @@ bool PositionsRunReader::Byte(unsigned char* b) {
 }
 
 bool PositionsRunReader::Varint(uint64_t* v) {
+  if (len_ - at_ >= 10 && left_ >= 10) {  // the common case: the whole varint is held
+    const unsigned char* p = &buf_[at_];
+    if (!GetVarint(&p, p + 10, v)) return error_ = true, false;
+    size_t used = static_cast<size_t>(p - &buf_[at_]);
+    at_ += used;
+    left_ -= used;
+    return true;
+  }
   uint64_t r = 0;
   for (unsigned shift = 0; shift < 64; shift += 7) {
     unsigned char b;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "core/messages.h"
 #include "index/positions.h"
 #include "index/positions_format.h"
 #include "platform/path.h"
@@ -79,11 +78,9 @@ class Output {
 };
 
 void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
-  while (x >= 0x80) {
-    v->push_back(static_cast<unsigned char>(x | 0x80));
-    x >>= 7;
-  }
-  v->push_back(static_cast<unsigned char>(x));
+  size_t at = v->size();
+  v->resize(at + 10);
+  v->resize(at + PutVarint(v->data() + at, x));
 }
 
 // One token's region as its documents come: positions straight to the output, the skip
@@ -339,7 +336,6 @@ uint64_t PutTokenCounts(const std::vector<PositionsPart>& parts, uint32_t total_
 }  // namespace
 
 bool PositionsWriter::Fail() {
-  WriteLog("doIndex():Cannot write positions.");
   Abandon();
   return false;
 }

@@ -26,8 +26,8 @@ struct PositionsPart {
 };
 
 // Writes _newpositions.dat: the body first (WriteBody), the header once the four index
-// files are saved (Finish). Every failure is logged once as "doIndex():Cannot write
-// positions." and leaves no _newpositions.dat behind.
+// files are saved (Finish). A failure leaves no _newpositions.dat behind; the build logs
+// it as "doIndex():Cannot write positions.".
 class PositionsWriter {
  public:
   // Documents 1 to total_files count; the parts' later numbers are left out.

@@ -28,6 +28,10 @@ TRACED = "openat,open,creat,fsync,fdatasync,rename,renameat,renameat2,unlink,unl
 # One traced call: "PID name(args) = result"; -y shows each descriptor's path as fd</path>.
 CALL = re.compile(r"^(\d+) +(\w+)\((.*)\) += (-?\d+)")
 FD_PATH = re.compile(r"^\d+<(.*)>$")
+# A call that another thread's calls cut in two: "PID name(args <unfinished ...>", then
+# "PID <... name resumed>rest".
+UNFINISHED = re.compile(r"^(\d+) +(.*) <unfinished \.\.\.>$")
+RESUMED = re.compile(r"^(\d+) +<\.\.\. (\w+) resumed>(.*)$")
 
 
 def traced(args, trace, extra=(), check=True):
@@ -39,8 +43,17 @@ def traced(args, trace, extra=(), check=True):
     env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "detect_leaks=0"]))
     p = subprocess.run(cmd + ["--"] + args, capture_output=True, timeout=600, env=env)
     calls = []
+    unfinished = {}  # pid -> the start of its call that another thread's calls cut
     with open(trace) as f:
         for line in f:
+            line = line.rstrip("\n")
+            start = UNFINISHED.match(line)
+            if start:
+                unfinished[start.group(1)] = start.group(2)
+                continue
+            resumed = RESUMED.match(line)
+            if resumed and resumed.group(1) in unfinished:
+                line = resumed.group(1) + " " + unfinished.pop(resumed.group(1)) + resumed.group(3)
             m = CALL.match(line)
             if m:
                 calls.append((m.group(2), m.group(3), int(m.group(4)) >= 0))

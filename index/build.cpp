@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <exception>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -354,18 +353,9 @@ bool WriteLists(const platform::DirListing& entries,
   return true;
 }
 
-// Writes the body of the new positions file from the parts that count. It runs beside the
-// save, so it writes no log line and removes no file but its own output on a failure:
-// the order of the build's deletes and renames stays the same.
+// Writes the body of the new positions file from the parts that count (finished).
 bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
-                    WordRules rules, unsigned threads, const std::string& index_dir,
-                    PositionsWriter* writer) {
-  // The parts' last runs are spilled at the same time.
-  OnThreads(std::min<size_t>(threads, parts.size()), [&](size_t t) {
-    for (size_t p = t; p < parts.size(); p += std::min<size_t>(threads, parts.size())) {
-      parts[p]->positions->Finish();
-    }
-  });
+                    WordRules rules, const std::string& index_dir, PositionsWriter* writer) {
   std::vector<PositionsPart> inputs;
   uint32_t base = 0;
   bool whole = true;
@@ -459,36 +449,22 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     progress->files_indexed = outcome.files_written;
     ShowAtLeast(&progress->distinct_words, distinct);
   }
-  // The positions are merged into their file on a thread of their own while the save
-  // writes the four files; their header, which makes them usable, follows once the files
-  // it fingerprints are written.
+  // The positions go to their file before the save, so that their memory is free for it;
+  // their header, which makes them usable, follows once the files it fingerprints are
+  // written.
   PositionsWriter positions;
   bool with_positions = false;
-  int saved = -1;
-  std::exception_ptr save_failure;
-  OnThreads(tuning.positions ? 2 : 1, [&](size_t t) {
-    if (t == 1) {
-      try {
-        with_positions =
-            WritePositions(parts, outcome.files_written, rules, threads, index_dir, &positions);
-      } catch (const std::bad_alloc&) {
-        positions.Abandon();  // the index does without positions
-      }
-      return;
-    }
-    try {
-      saved = saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress);
-    } catch (...) {
-      save_failure = std::current_exception();
-    }
-  });
-  for (const auto& part : parts) part->positions.reset();  // their spill files go
-  if (tuning.positions && !with_positions) WriteLog("doIndex():Cannot write positions.");
-  if (save_failure) {
-    positions.Abandon();
-    std::rethrow_exception(save_failure);
+  if (tuning.positions) {
+    // The parts' last runs go to their spill files at the same time.
+    unsigned n = static_cast<unsigned>(std::min<size_t>(threads, parts.size()));
+    OnThreads(n, [&](size_t t) {
+      for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
+    });
+    with_positions = WritePositions(parts, outcome.files_written, rules, index_dir, &positions);
+    for (const auto& part : parts) part->positions.reset();  // their spill files go
+    if (!with_positions) WriteLog("doIndex():Cannot write positions.");
   }
-  if (saved != 0) {
+  if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
     positions.Abandon();
     WriteLog("doIndex():Error saving index.");
     return -1;

@@ -25,10 +25,9 @@ struct PositionsPart {
   uint32_t base;
 };
 
-// Writes _newpositions.dat: the body first (WriteBody, which may run beside the save of the
-// four index files: it writes no log line and throws nothing), the header once they are
-// saved (Finish). A failure leaves no _newpositions.dat behind; the build logs it as
-// "doIndex():Cannot write positions.".
+// Writes _newpositions.dat: the body first (WriteBody), the header once the four index
+// files are saved (Finish). A failure leaves no _newpositions.dat behind; the build logs
+// it as "doIndex():Cannot write positions.".
 class PositionsWriter {
  public:
   // Documents 1 to total_files count; the parts' later numbers are left out.

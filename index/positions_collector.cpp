@@ -441,8 +441,8 @@ void PositionsCollector::Finish() {
   if (!closed) Drop();
 }
 
-PositionsRunReader::PositionsRunReader(platform::File* file, PositionsRun run)
-    : file_(file), next_(run.begin), end_(run.end), buf_(1 << 16) {}
+PositionsRunReader::PositionsRunReader(platform::File* file, PositionsRun run, size_t buffer_bytes)
+    : file_(file), next_(run.begin), end_(run.end), buf_(std::max<size_t>(buffer_bytes, 64)) {}
 
 bool PositionsRunReader::Refill() {
   size_t want = static_cast<size_t>(std::min<uint64_t>(buf_.size(), end_ - next_));

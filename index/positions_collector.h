@@ -116,7 +116,8 @@ class PositionsCollector {
 // Reads the runs of a spill file back, one token record after another.
 class PositionsRunReader {
  public:
-  PositionsRunReader(platform::File* file, PositionsRun run);
+  // Reads through a buffer of buffer_bytes (the more runs, the smaller).
+  PositionsRunReader(platform::File* file, PositionsRun run, size_t buffer_bytes);
   // To the next token record; false at the end of the run or on a read error (error()).
   bool NextToken();
   std::string_view token() const { return token_; }

@@ -238,12 +238,18 @@ class RunMerge {
  public:
   bool Open(const std::vector<PositionsPart>& parts) {
     files_.resize(parts.size());
+    // The runs' buffers share 8 MB, each between 4 and 64 KB: a corpus of many gigabytes
+    // of positions has thousands of runs.
+    size_t count = 0;
+    for (const PositionsPart& part : parts) count += part.collector->runs().size();
+    size_t buffer = std::min<size_t>(
+        size_t{64} << 10, std::max<size_t>(size_t{4} << 10, (size_t{8} << 20) / (count + 1)));
     for (size_t p = 0; p < parts.size(); ++p) {
       const PositionsCollector& c = *parts[p].collector;
       if (c.runs().empty()) continue;
       if (!files_[p].Open(c.spill_path(), "rb")) return false;
       for (const PositionsRun& r : c.runs()) {
-        runs_.push_back(std::make_unique<PositionsRunReader>(&files_[p], r));
+        runs_.push_back(std::make_unique<PositionsRunReader>(&files_[p], r, buffer));
         bases_.push_back(parts[p].base);
       }
     }

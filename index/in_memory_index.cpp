@@ -10,6 +10,8 @@ void InMemoryIndex::Release() {
   total_files = 0;
   std::vector<uint32_t>().swap(words_in_order);
   positions_usable = -1;
+  words_fingerprint = 0;
+  words_fingerprinted = false;
   rules = WordRules::kAscii;
 }
 

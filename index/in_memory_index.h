@@ -29,6 +29,10 @@ struct InMemoryIndex {
   // file was found to belong to this index (-1: not asked yet, 0: no, 1: yes).
   mutable std::vector<uint32_t> words_in_order;
   mutable int positions_usable = -1;
+  // The words' part of the fingerprint that ties a positions file to these index files,
+  // hashed by the first search that opens the positions (index/positions_format.h).
+  mutable uint64_t words_fingerprint = 0;
+  mutable bool words_fingerprinted = false;
 
   bool loaded() const { return words.present(); }
   void Release();

@@ -37,13 +37,20 @@ bool AddSizes(const std::string& index_dir, bool new_index, uint32_t total_files
 
 bool LoadedIndexFingerprint(const std::string& index_dir, const InMemoryIndex& index,
                             uint64_t* out) {
-  FingerprintHash h;
-  h.Number(index.words.size());
-  h.Number(index.total_files);
-  for (size_t e = 0; e < index.words.word_count(); ++e) {
-    h.Word(index.words.Text(e), index.words.PostingOffset(e));
+  // The words cannot change while the index stays loaded: they are hashed once per load,
+  // not at every search that opens the positions.
+  if (!index.words_fingerprinted) {
+    FingerprintHash words;
+    words.Number(index.words.size());
+    words.Number(index.total_files);
+    for (size_t e = 0; e < index.words.word_count(); ++e) {
+      words.Word(index.words.Text(e), index.words.PostingOffset(e));
+    }
+    words.Number(index.words.word_count());
+    index.words_fingerprint = words.Value();
+    index.words_fingerprinted = true;
   }
-  h.Number(index.words.word_count());
+  FingerprintHash h(index.words_fingerprint);
   if (!AddSizes(index_dir, false, index.total_files, &h)) return false;
   *out = h.Value();
   return true;

@@ -106,6 +106,9 @@ inline uint32_t CheckOf(const unsigned char* p, size_t n) {
 // the sizes of the postings file and of every file list.
 class FingerprintHash {
  public:
+  FingerprintHash() = default;
+  // Goes on from the Value() of a hash that took the first part of the bytes.
+  explicit FingerprintHash(uint64_t state) : h_(state) {}
   void Bytes(const void* p, size_t n) {
     const unsigned char* b = static_cast<const unsigned char*>(p);
     for (size_t i = 0; i < n; ++i) h_ = (h_ ^ b[i]) * 0x100000001B3ull;

@@ -352,22 +352,35 @@ void PositionsCollector::Encode() {
   for (uint32_t id : touched_) {
     Token& t = tokens_[id];
     uint32_t to = t.in_doc;
-    coded_.clear();
+    // The positions' bytes first (they are said before the positions), then the positions
+    // through a small buffer.
+    size_t coded = 0;
     uint32_t prev = 0;
     for (uint32_t k = from; k < to; ++k) {
-      uint32_t v = scratch_[k] - prev;
+      uint32_t gap = scratch_[k] - prev;
       prev = scratch_[k];
-      while (v >= 0x80) {
-        coded_.push_back(static_cast<unsigned char>(v | 0x80));
-        v >>= 7;
-      }
-      coded_.push_back(static_cast<unsigned char>(v));
+      coded += gap < (1u << 7)    ? 1
+               : gap < (1u << 14) ? 2
+               : gap < (1u << 21) ? 3
+               : gap < (1u << 28) ? 4
+                                  : 5;
     }
     size_t n = PutVarint(head, number_ - t.last_doc);
     n += PutVarint(head + n, to - from);
-    n += PutVarint(head + n, coded_.size());
+    n += PutVarint(head + n, coded);
     Append(t, head, n);
-    Append(t, coded_.data(), coded_.size());
+    unsigned char buf[256];
+    n = 0;
+    prev = 0;
+    for (uint32_t k = from; k < to; ++k) {
+      n += PutVarint(buf + n, scratch_[k] - prev);
+      prev = scratch_[k];
+      if (n > sizeof buf - 5) {
+        Append(t, buf, n);
+        n = 0;
+      }
+    }
+    Append(t, buf, n);
     t.last_doc = number_;
     ++t.docs;
     t.in_doc = 0;
@@ -489,17 +502,13 @@ bool PositionsRunReader::Varint(uint64_t* v) {
   return false;
 }
 
-bool PositionsRunReader::Copy(uint64_t n,
-                              const std::function<void(const unsigned char*, size_t)>& put) {
+bool PositionsRunReader::Piece(uint64_t n, const unsigned char** p, size_t* got) {
   if (n > left_) return error_ = true, false;
-  while (n > 0) {
-    if (at_ == len_ && !Refill()) return false;
-    size_t take = static_cast<size_t>(std::min<uint64_t>(n, len_ - at_));
-    put(&buf_[at_], take);
-    at_ += take;
-    left_ -= take;
-    n -= take;
-  }
+  if (at_ == len_ && !Refill()) return false;
+  *got = static_cast<size_t>(std::min<uint64_t>(n, len_ - at_));
+  *p = &buf_[at_];
+  at_ += *got;
+  left_ -= *got;
   return true;
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -102,10 +101,9 @@ class PositionsCollector {
   size_t block_used_;
   std::vector<Pending> pending_;
   std::vector<char> pending_text_;
-  std::vector<uint32_t> doc_;         // the open document's token ids, in order
-  std::vector<uint32_t> touched_;     // ids met in the open document
-  std::vector<uint32_t> scratch_;     // its positions grouped by token
-  std::vector<unsigned char> coded_;  // one token's coded positions in it
+  std::vector<uint32_t> doc_;      // the open document's token ids, in order
+  std::vector<uint32_t> touched_;  // ids met in the open document
+  std::vector<uint32_t> scratch_;  // its positions grouped by token
   std::vector<uint32_t> token_counts_;
   uint32_t number_ = 0;
   bool open_ = false;
@@ -124,8 +122,18 @@ class PositionsRunReader {
   uint32_t documents() const { return docs_; }
   // The next varint of the record's bytes.
   bool Varint(uint64_t* v);
-  // Hands the next n bytes of the record to put, a piece at a time.
-  bool Copy(uint64_t n, const std::function<void(const unsigned char*, size_t)>& put);
+  // Hands the next n bytes of the record to put(p, bytes), a piece at a time.
+  template <typename Put>
+  bool Copy(uint64_t n, Put&& put) {
+    while (n > 0) {
+      const unsigned char* p;
+      size_t got;
+      if (!Piece(n, &p, &got)) return false;
+      put(p, got);
+      n -= got;
+    }
+    return true;
+  }
   // Passes over what is left of the record's bytes.
   bool SkipRest();
   bool error() const { return error_; }
@@ -133,6 +141,8 @@ class PositionsRunReader {
  private:
   bool Byte(unsigned char* b);
   bool Refill();
+  // Up to n of the record's next bytes from the buffer (refilled when empty).
+  bool Piece(uint64_t n, const unsigned char** p, size_t* got);
   platform::File* file_;
   uint64_t next_, end_;  // file offsets: next to read into the buffer, end of the run
   std::vector<unsigned char> buf_;

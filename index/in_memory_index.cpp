@@ -12,6 +12,7 @@ void InMemoryIndex::Release() {
   positions_usable = -1;
   words_fingerprint = 0;
   words_fingerprinted = false;
+  positions_tables.reset();
   rules = WordRules::kAscii;
 }
 

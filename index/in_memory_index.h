@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ struct InMemoryIndex {
   // hashed by the first search that opens the positions (index/positions_format.h).
   mutable uint64_t words_fingerprint = 0;
   mutable bool words_fingerprinted = false;
+  // The positions file's tables that every search reads at its opening (the checks of its
+  // chunks of token counts, its dictionary's index), kept from the first search on with
+  // the header they were read under; type-erased, as only index/positions.cpp knows them.
+  mutable std::shared_ptr<const void> positions_tables;
 
   bool loaded() const { return words.present(); }
   void Release();

@@ -45,8 +45,7 @@ bool PositionsReader::Holds(const unsigned char* p, size_t n, uint32_t check) co
 void PositionsReader::Close() {
   damage_met_ = false;
   file_.Close();
-  dict_.clear();
-  count_checks_.clear();
+  tables_.reset();
   chunk_.clear();
   chunk_number_ = ~uint64_t{0};
   documents_ = 0;
@@ -94,20 +93,38 @@ bool PositionsReader::Open(const std::string& index_dir, const InMemoryIndex& in
       uint64_t{blocks} * 25 > index_bytes || index_at + index_bytes != st.size) {
     return Fail("the positions file is damaged or incomplete");
   }
+  if (verify_checks_) {
+    auto kept = std::static_pointer_cast<const Tables>(index.positions_tables);
+    if (kept && std::memcmp(kept->header, h, sizeof h) == 0) {
+      tables_ = std::move(kept);
+      return true;
+    }
+  }
+  return ReadTables(h, checks_at, chunks, index_at, index_bytes, blocks, index);
+}
+
+bool PositionsReader::ReadTables(const unsigned char* header, uint64_t checks_at, uint64_t chunks,
+                                 uint64_t index_at, uint64_t index_bytes, uint32_t blocks,
+                                 const InMemoryIndex& index) {
+  static_assert(sizeof(Tables::header) == kPositionsHeaderSize, "the header is kept whole");
   try {
+    auto tables = std::make_shared<Tables>();
+    std::memcpy(tables->header, header, kPositionsHeaderSize);
+    std::vector<uint32_t>& count_checks = tables->count_checks;
+    std::vector<DictBlock>& dict = tables->dict;
     std::vector<unsigned char> buf(static_cast<size_t>(std::max(index_bytes, chunks * 4)));
     if (!ReadAt(checks_at, buf.data(), static_cast<size_t>(chunks * 4))) {
       return Fail("the positions file is damaged or incomplete");
     }
-    count_checks_.resize(static_cast<size_t>(chunks));
-    for (size_t c = 0; c < chunks; ++c) count_checks_[c] = GetLE32(&buf[c * 4]);
+    count_checks.resize(static_cast<size_t>(chunks));
+    for (size_t c = 0; c < chunks; ++c) count_checks[c] = GetLE32(&buf[c * 4]);
     if (!ReadAt(index_at, buf.data(), static_cast<size_t>(index_bytes)) ||
-        !Holds(buf.data(), static_cast<size_t>(index_bytes), GetLE32(h + 88))) {
+        !Holds(buf.data(), static_cast<size_t>(index_bytes), GetLE32(header + 88))) {
       return Fail("the positions file is damaged or incomplete");
     }
     const unsigned char* p = buf.data();
     const unsigned char* end = p + index_bytes;
-    dict_.reserve(blocks);
+    dict.reserve(blocks);
     for (uint32_t b = 0; b < blocks; ++b) {
       if (end - p < 25 || end - p - 25 < p[24]) return Fail("the positions file is damaged");
       DictBlock d;
@@ -117,13 +134,16 @@ bool PositionsReader::Open(const std::string& index_dir, const InMemoryIndex& in
       d.region = GetLE64(p + 16);
       d.first.assign(reinterpret_cast<const char*>(p + 25), p[24]);
       p += 25 + p[24];
-      if (d.at > index_at || d.bytes > index_at - d.at || d.region > st.size ||
-          (!dict_.empty() && d.first <= dict_.back().first)) {
+      if (d.at > index_at || d.bytes > index_at - d.at || d.region > file_size_ ||
+          (!dict.empty() && d.first <= dict.back().first)) {
         return Fail("the positions file is damaged");
       }
-      dict_.push_back(std::move(d));
+      dict.push_back(std::move(d));
     }
     if (p != end) return Fail("the positions file is damaged");
+    tables_ = tables;
+    // Checks turned off (the fuzz target) let other bytes stand behind an equal header.
+    if (verify_checks_) index.positions_tables = std::move(tables);
   } catch (const std::bad_alloc&) {
     return Fail("no memory for the positions file");
   }
@@ -138,7 +158,8 @@ uint32_t PositionsReader::DocumentTokens(uint32_t file_number) {
     size_t n = static_cast<size_t>(std::min<uint64_t>(kCountsPerChunk, documents_ - first));
     unsigned char buf[kCountsPerChunk * 4];
     chunk_number_ = ~uint64_t{0};
-    if (!ReadAt(counts_at_ + first * 4, buf, n * 4) || !Holds(buf, n * 4, count_checks_[c])) {
+    if (!ReadAt(counts_at_ + first * 4, buf, n * 4) ||
+        !Holds(buf, n * 4, tables_->count_checks[c])) {
       Damaged();
       return 0;
     }
@@ -150,14 +171,14 @@ uint32_t PositionsReader::DocumentTokens(uint32_t file_number) {
 }
 
 size_t PositionsReader::BlockFor(std::string_view token) const {
-  auto it = std::upper_bound(dict_.begin(), dict_.end(), token,
+  auto it = std::upper_bound(dict().begin(), dict().end(), token,
                              [](std::string_view t, const DictBlock& d) { return t < d.first; });
-  return static_cast<size_t>(it - dict_.begin()) - 1;  // dict_.size() - 1 + 1 wraps for none
+  return static_cast<size_t>(it - dict().begin()) - 1;  // dict().size() - 1 + 1 wraps for none
 }
 
 bool PositionsReader::ReadDictBlock(size_t b, std::vector<Entry>* out) {
   out->clear();
-  const DictBlock& d = dict_[b];
+  const DictBlock& d = dict()[b];
   std::vector<unsigned char> buf(d.bytes);
   if (!ReadAt(d.at, buf.data(), buf.size()) || !Holds(buf.data(), buf.size(), d.check)) {
     return Damaged();
@@ -200,11 +221,11 @@ bool PositionsReader::ReadDictBlock(size_t b, std::vector<Entry>* out) {
 
 bool PositionsReader::Find(std::string_view folded_token, Postings* out) {
   *out = Postings();
-  if (!is_open() || dict_.empty()) return false;
+  if (!is_open() || dict().empty()) return false;
   if (folded_token.size() > kPositionsKeyBytes)
     folded_token = folded_token.substr(0, kPositionsKeyBytes);
   size_t b = BlockFor(folded_token);
-  if (b >= dict_.size()) return false;
+  if (b >= dict().size()) return false;
   try {
     std::vector<Entry> entries;
     if (!ReadDictBlock(b, &entries)) return false;
@@ -219,12 +240,12 @@ bool PositionsReader::Find(std::string_view folded_token, Postings* out) {
 
 void PositionsReader::ForEachTokenWithPrefix(
     std::string_view prefix, const std::function<bool(std::string_view token)>& on_token) {
-  if (!is_open() || dict_.empty()) return;
+  if (!is_open() || dict().empty()) return;
   size_t b = BlockFor(prefix);
-  if (b >= dict_.size()) b = 0;
+  if (b >= dict().size()) b = 0;
   try {
     std::vector<Entry> entries;
-    for (; b < dict_.size(); ++b) {
+    for (; b < dict().size(); ++b) {
       if (!ReadDictBlock(b, &entries)) return;
       for (const Entry& e : entries) {
         if (e.token.compare(0, prefix.size(), prefix) < 0) continue;

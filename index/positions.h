@@ -181,8 +181,20 @@ class PositionsReader {
   uint32_t documents_ = 0;
   uint64_t total_tokens_ = 0, distinct_tokens_ = 0;
   uint64_t counts_at_ = 0;
-  std::vector<uint32_t> count_checks_;
-  std::vector<DictBlock> dict_;
+  // What Open reads besides the header: the checks of the token counts' chunks and the
+  // dictionary's index. The same for every reader of one file, so they are kept with the
+  // loaded index (InMemoryIndex::positions_tables) and read again only when the header
+  // differs.
+  struct Tables {
+    unsigned char header[128];  // kPositionsHeaderSize
+    std::vector<uint32_t> count_checks;
+    std::vector<DictBlock> dict;
+  };
+  bool ReadTables(const unsigned char* header, uint64_t checks_at, uint64_t chunks,
+                  uint64_t index_at, uint64_t index_bytes, uint32_t blocks,
+                  const InMemoryIndex& index);
+  std::shared_ptr<const Tables> tables_;
+  const std::vector<DictBlock>& dict() const { return tables_->dict; }
   // The chunk of token counts read last.
   std::vector<uint32_t> chunk_;
   uint64_t chunk_number_ = ~uint64_t{0};

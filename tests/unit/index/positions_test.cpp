@@ -199,6 +199,34 @@ TEST(PositionsTest, PositionsOfOtherFilesAnotherVersionOrNoneAreNotUsed) {
   EXPECT_EQ(line, "Positions not used: no positions file.");
 }
 
+// The tables a reader keeps with the loaded index are those of the file it opens: a
+// positions file of the same four index files (documents that differ only in tokens that
+// are no words) put in place under the same loaded index is read by its own tables.
+TEST(PositionsTest, ReadersOfTheLoadedIndexTakeTheTablesOfTheFileInPlace) {
+  Corpus c, other;
+  c.Add("a.txt", "version 2 of the printer");
+  other.Add("a.txt", "version 3 of the printer");
+  ASSERT_EQ(c.Build(), 0);
+  ASSERT_EQ(other.Build(), 0);
+  ASSERT_EQ(ReadFile(c, "_ndxwrds.dat"), ReadFile(other, "_ndxwrds.dat"));
+  PositionsReader::Postings p;
+  {
+    PositionsReader reader;
+    ASSERT_TRUE(reader.Open(c.index, c.loaded));
+    EXPECT_TRUE(reader.Find("2", &p));
+  }
+  ASSERT_TRUE(
+      norvel_test::WriteBytes(c.IndexFile("_positions.dat"), ReadFile(other, "_positions.dat")));
+  PositionsReader reader;
+  ASSERT_TRUE(reader.Open(c.index, c.loaded));
+  EXPECT_FALSE(reader.Find("2", &p));
+  ASSERT_TRUE(reader.Find("3", &p));
+  ASSERT_TRUE(p.Next());
+  std::vector<uint32_t> at;
+  ASSERT_TRUE(p.Positions(&at));
+  EXPECT_EQ(at, std::vector<uint32_t>{1});
+}
+
 // A new index without positions (they could not be written) takes the old ones away at
 // its swap; a swap that stopped after the positions moved keeps them when it completes.
 TEST(PositionsTest, TheSwapNeverLeavesOldPositionsBesideNewFiles) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Index build and query latency of norvel against SQLite FTS5 and ripgrep, in one run.
 
-Usage: bench/run.py [--corpus DIR] [--repeat N] [--builds N] [--bin DIR] [--wine-cli EXE]
+Usage: bench/run.py [--corpus DIR] [--repeat N] [--builds N] [--builds-only] [--bin DIR]
+                    [--wine-cli EXE]
 With --wine-cli, the Windows build's norvel-cli.exe indexes the same corpus under Wine in
 the same run (wall seconds of the whole command, Wine's start included, and its peak memory).
 The default corpus is Debian's linux-doc flattened by bench/make-corpus.sh. Prints one
@@ -94,10 +95,8 @@ def wine_build(exe, corpus, work):
     return float(sec), int(kb)
 
 
-def phrase_table(args, nb, fb, corpus, index, app, work):
-    """Phrase latency: norvel against FTS5 phrase queries over an index with positions."""
-    db = os.path.join(work, "fts-positions.db")
-    run([fb, "build-positions", corpus, db])
+def phrase_table(args, nb, fb, corpus, index, app, db):
+    """Phrase latency: norvel against FTS5 phrase queries over its index with positions (db)."""
     repeat = max(3, args.repeat // 20)
     print("\n| phrase (ms) | results | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | norvel/FTS5 p50 |")
     print("|---|---|---|---|---|---|---|")
@@ -117,6 +116,7 @@ def main():
     ap.add_argument("--rg-repeat", type=int, default=3)
     ap.add_argument("--builds", type=int, default=3, help="builds of each index; the best counts")
     ap.add_argument("--bin", default=os.path.join(ROOT, "build", "linux", "bin"))
+    ap.add_argument("--builds-only", action="store_true", help="the build table alone")
     ap.add_argument("--wine-cli", default=None, help="a Windows norvel-cli.exe to time under Wine")
     args = ap.parse_args()
     corpus = args.corpus or run([os.path.join(ROOT, "bench", "make-corpus.sh")]).strip()
@@ -130,33 +130,51 @@ def main():
         os.makedirs(intl_index)
         nb, fb = os.path.join(args.bin, "norvel_bench"), os.path.join(args.bin, "fts5_bench")
 
-        # Both builds read a corpus already in the page cache; each takes its best of N runs.
+        # Every build reads a corpus already in the page cache; each takes its best of N runs.
+        # The floor is listing, opening, reading and closing every document on the build's
+        # threads with no other work: each build is read as a ratio to it.
         subprocess.run("cat %s/*.txt > /dev/null" % corpus, shell=True, check=True)
-        n_runs = [run([nb, "build", corpus, index, app]).split() for _ in range(args.builds)]
-        i_runs = [run([nb, "build", corpus, intl_index, app, "international"]).split()
-                  for _ in range(args.builds)]
-        f_runs = [run([fb, "build", corpus, db]).split() for _ in range(args.builds)]
-        files, size, n_sec, n_kb = min(n_runs, key=lambda r: float(r[2]))
-        _, _, f_sec, f_kb = min(f_runs, key=lambda r: float(r[2]))
-        n_sec, f_sec, size = float(n_sec), float(f_sec), int(size)
-        n_size, f_size = dir_size(index), os.path.getsize(db)
+        best = lambda runs: min(runs, key=lambda r: float(r[2]))
+        full_db = os.path.join(work, "fts-full.db")
+        commands = [[nb, "floor", corpus], [nb, "build", corpus, index, app],
+                    [nb, "build", corpus, intl_index, app, "international"], [fb, "build", corpus, db],
+                    [fb, "build-positions", corpus, full_db]]
+        # Taken in turn, so that a machine busy with other work slows each of them alike.
+        fl_runs, n_runs, i_runs, f_runs, ff_runs = [[] for _ in commands]
+        for _ in range(args.builds):
+            for cmd, runs in zip(commands, (fl_runs, n_runs, i_runs, f_runs, ff_runs)):
+                runs.append(run(cmd).split())
+        files, size = n_runs[0][0], int(n_runs[0][1])
+        # (wall seconds, peak KB, CPU seconds) of the best run of each.
+        fl, n, i, f, ff = ((float(r[2]), int(r[3]), float(r[4])) for r in map(best, (
+            fl_runs, n_runs, i_runs, f_runs, ff_runs)))
+        n_size, f_size, ff_size = dir_size(index), os.path.getsize(db), os.path.getsize(full_db)
         mb = size / 1e6
         print("Corpus: %s files, %.1f MB (%s)\n" % (files, mb, corpus))
-        print("| build | seconds | MB/s | peak memory | index size |")
-        print("|---|---|---|---|---|")
-        print("| norvel | %.2f | %.0f | %.0f MB | %.1f MB |" % (n_sec, mb / n_sec, int(n_kb) / 1024, n_size / 1e6))
-        _, _, i_sec, i_kb = min(i_runs, key=lambda r: float(r[2]))
-        i_sec = float(i_sec)
-        print("| norvel, international words | %.2f | %.0f | %.0f MB | %.1f MB |" % (
-            i_sec, mb / i_sec, int(i_kb) / 1024, dir_size(intl_index) / 1e6))
-        print("| SQLite FTS5 | %.2f | %.0f | %.0f MB | %.1f MB |" % (f_sec, mb / f_sec, int(f_kb) / 1024, f_size / 1e6))
+        print("| build | seconds | MB/s | CPU seconds | peak memory | index size | x floor |")
+        print("|---|---|---|---|---|---|---|")
+
+        def row(name, m, isize):
+            print("| %s | %.3f | %.0f | %s | %.0f MB | %s | %.2fx |" % (
+                name, m[0], mb / m[0], "%.3f" % m[2] if m[2] is not None else "", m[1] / 1024,
+                "%.1f MB" % (isize / 1e6) if isize else "", m[0] / fl[0]))
+        row("floor: list, open, read, close", fl, 0)
+        row("norvel", n, n_size)
+        row("norvel, international words", i, dir_size(intl_index))
+        row("SQLite FTS5 detail=none", f, f_size)
+        row("SQLite FTS5 detail=full", ff, ff_size)
         if args.wine_cli:
             w_runs = [wine_build(args.wine_cli, corpus, work) for _ in range(args.builds)]
             w_sec, w_kb = min(w_runs)
-            print("| norvel-cli.exe under Wine | %.2f | %.0f | %.0f MB | |" % (w_sec, mb / w_sec, w_kb / 1024))
-        print("| ratio international/ASCII words | %.2fx | | | |" % (i_sec / n_sec))
-        print("| ratio FTS5/norvel | %.2fx | | | %.2fx |\n" % (f_sec / n_sec, f_size / n_size))
+            row("norvel-cli.exe under Wine", (w_sec, w_kb, None), 0)
+        print("\n| ratio | seconds | index size |")
+        print("|---|---|---|")
+        print("| international/ASCII words | %.2fx | |" % (i[0] / n[0]))
+        print("| FTS5 detail=none/norvel | %.2fx | %.2fx |" % (f[0] / n[0], f_size / n_size))
+        print("| FTS5 detail=full/norvel | %.2fx | %.2fx |\n" % (ff[0] / n[0], ff_size / n_size))
 
+        if args.builds_only:
+            return
         print("| query (ms) | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | ripgrep p50 | FTS5/norvel p50 | rg/norvel p50 |")
         print("|---|---|---|---|---|---|---|---|")
         for name, queries in (("1 word", ONE_WORD), ("3 words", THREE_WORDS), ("+/-", PLUS_MINUS)):
@@ -173,7 +191,7 @@ def main():
                 name, n50, pct(n_ms, 95), f50, pct(f_ms, 95), r50, f50 / n50, r50 / n50))
             print("|  results norvel / FTS5 | %s | | %s | | | | |" % (
                 "/".join(map(str, n_counts)), "/".join(map(str, f_counts))), file=sys.stderr)
-        phrase_table(args, nb, fb, corpus, index, app, work)
+        phrase_table(args, nb, fb, corpus, index, app, full_db)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

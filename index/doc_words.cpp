@@ -50,13 +50,14 @@ DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t
 
 DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* table, uint32_t limit,
                                              uint32_t* distinct_words) {
-  constexpr size_t kSlotsAhead = 16, kEntriesAhead = 8;
+  constexpr size_t kSlotsAhead = 24, kEntriesAhead = 16, kWordsAhead = 8;
   const size_t n = pending_.size();
   for (size_t i = 0; i < n && i < kSlotsAhead; ++i) table->PrefetchSlot(pending_[i].key);
   DocumentEnd end = DocumentEnd::kEntered;
   for (size_t i = 0; i < n; ++i) {
     if (i + kSlotsAhead < n) table->PrefetchSlot(pending_[i + kSlotsAhead].key);
     if (i + kEntriesAhead < n) table->PrefetchEntry(pending_[i + kEntriesAhead].key);
+    if (i + kWordsAhead < n) table->PrefetchWord(pending_[i + kWordsAhead].key);
     const Pending& w = pending_[i];
     int r = table->AddFolded(&folded_[w.at], w.len, file_number, w.key);
     if (r < 0) {

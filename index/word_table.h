@@ -79,19 +79,24 @@ class WordTable {
     return present() && Find(folded.data(), folded.size()) >= 0;
   }
 
-  // Hints that the word of this key will be looked up soon: loads its slot, or (once the
-  // slot is loaded) its entry and text, into the cache.
+  // Hints that the word of this key will be looked up soon, in three steps a few words
+  // apart, each reading only what the step before fetched: its slot; once the slot is
+  // loaded, its entry; once the entry is loaded, its text and where its runs are written.
   void PrefetchSlot(uint32_t key) const {
     if (slot_count() != 0) __builtin_prefetch(&slots()[SlotOf(key)]);
   }
   void PrefetchEntry(uint32_t key) const {
     if (slot_count() == 0) return;
     const Slot& slot = slots()[SlotOf(key)];
-    if (slot.entry != 0 && slot.key == key) {
-      const Entry& e = At(slot.entry - 1);
-      __builtin_prefetch(&e);
-      __builtin_prefetch(texts_.At(e.text));
-    }
+    if (slot.entry != 0 && slot.key == key) __builtin_prefetch(&At(slot.entry - 1));
+  }
+  void PrefetchWord(uint32_t key) const {
+    if (slot_count() == 0) return;
+    const Slot& slot = slots()[SlotOf(key)];
+    if (slot.entry == 0 || slot.key != key) return;
+    const Entry& e = At(slot.entry - 1);
+    __builtin_prefetch(texts_.At(e.text));
+    if (e.closed_runs != 0) __builtin_prefetch(runs_.At(e.pos), 1);
   }
 
   // Hints that the entry will be read soon: loads it, and once it is loaded, its text

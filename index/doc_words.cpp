@@ -15,6 +15,26 @@ namespace {
 // the buffer of a reader grows to this size at most.
 constexpr size_t kLargestRead = size_t{256} << 10;
 
+// The international scanner handing its ASCII tokens to the ASCII rules' folding, which
+// folds and hashes them in one pass: they give the same words either way.
+template <typename OnAscii>
+class IntlAsciiScanner {
+ public:
+  explicit IntlAsciiScanner(OnAscii& on_ascii) : on_ascii_(on_ascii) {}
+  template <typename OnToken>
+  bool Feed(const char* block, size_t n, OnToken& on_token) {
+    return scanner_.Feed(block, n, on_token, on_ascii_);
+  }
+  template <typename OnToken>
+  bool Finish(OnToken& on_token) {
+    return scanner_.Finish(on_token);
+  }
+
+ private:
+  IntlTokenScanner scanner_;
+  OnAscii& on_ascii_;
+};
+
 }  // namespace
 
 const char* DocumentEndLog(DocumentEnd end) {
@@ -142,7 +162,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   folded_used_ = 0;
   DocumentEnd read;
   if (rules_ == WordRules::kInternational) {
-    IntlTokenScanner scanner;
+    IntlAsciiScanner<decltype(on_token)> scanner(on_token);
     read = ReadTokens(size, scanner, on_word);
   } else {
     TokenScanner scanner;

@@ -56,9 +56,21 @@ DocumentWordReader::DocumentWordReader(const std::string& data_dir, const WordTa
                                        WordRules rules)
     : files_(data_dir), exclusions_(exclusions), rules_(rules) {}
 
+// Where the listing tells the size, the document is read whole as it is opened.
 DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t i,
                                      uint64_t* size) {
-  switch (files_.Open(listing, i, size)) {
+  first_got_ = first_want_ = 0;
+  if (listing.size_known()) {
+    uint64_t listed = listing.file_size(i);
+    first_want_ = listed < kLargestRead ? static_cast<size_t>(listed) + 1 : kLargestRead;
+    try {
+      if (buf_.size() < first_want_ + kTokenSlack) buf_.resize(first_want_ + kTokenSlack);
+    } catch (const std::bad_alloc&) {
+      first_want_ = 0;  // read later, where a shortage of memory has its own end
+    }
+  }
+  switch (first_want_ ? files_.OpenAndRead(listing, i, size, buf_.data(), first_want_, &first_got_)
+                      : files_.Open(listing, i, size)) {
     case platform::ListedFileReader::Result::kNoStatus:
       return DocumentEnd::kNoStatus;
     case platform::ListedFileReader::Result::kCannotOpen:
@@ -104,7 +116,10 @@ DocumentEnd DocumentWordReader::ReadTokens(uint64_t size, Scanner& scanner, OnTo
   DocumentEnd end = DocumentEnd::kEntered;
   uint64_t total = 0;
   for (;;) {
-    size_t got = files_.Read(buf_.data(), want);
+    // The first block may have come with the opening.
+    size_t asked = first_got_ ? first_want_ : want;
+    size_t got = first_got_ ? first_got_ : files_.Read(buf_.data(), want);
+    first_got_ = 0;
     if (got == 0) {
       if (files_.Error()) end = DocumentEnd::kReadError;
       break;
@@ -115,7 +130,7 @@ DocumentEnd DocumentWordReader::ReadTokens(uint64_t size, Scanner& scanner, OnTo
     size_t text = eot ? static_cast<size_t>(static_cast<const char*>(eot) - buf_.data()) : got;
     std::memset(buf_.data() + text, 0, kTokenSlack);
     if (!scanner.Feed(buf_.data(), text, on_token)) return DocumentEnd::kEntered;
-    if (eot || (got < want && total >= size)) break;
+    if (eot || (got < asked && total >= size)) break;
   }
   files_.Close();
   if (end == DocumentEnd::kEntered) scanner.Finish(on_token);

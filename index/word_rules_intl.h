@@ -167,7 +167,8 @@ bool IntlTokenScanner::ScanAscii(const char* block, size_t n, size_t i, OnAscii&
 
 template <typename OnToken>
 bool IntlTokenScanner::FoldAscii(const char* raw, size_t len, size_t offset, OnToken& on_token) {
-  if (!every_token_ && (len > kMaxWordLength || !startsWithLetter(raw, len))) return true;
+  starts_with_letter_ = startsWithLetter(raw, len);
+  if (!every_token_ && (len > kMaxWordLength || !starts_with_letter_)) return true;
   size_t keep = len < kKeep ? len : kKeep;
   for (size_t k = 0; k < keep; ++k) word_[k] = FoldChar(raw[k]);
   return on_token(static_cast<const char*>(word_), len, offset);

@@ -147,8 +147,12 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   auto take = [&](size_t len, uint32_t key) {
     const char* folded = &folded_[folded_used_];
     if (excluding && exclusions_->Find(folded, len, key) >= 0) return true;
-    pending_.push_back(
-        Pending{key, static_cast<uint32_t>(folded_used_), static_cast<uint32_t>(len)});
+    // Field by field: a whole Pending built on the stack and copied would be read back
+    // before its stores are done, a stall at every token.
+    Pending& w = pending_.emplace_back();
+    w.key = key;
+    w.at = static_cast<uint32_t>(folded_used_);
+    w.len = static_cast<uint32_t>(len);
     folded_used_ += len;
     if (pending_.size() < kBatch && folded_used_ + kRoom <= folded_.size()) return true;
     end = EnterPending(file_number, table, limit, distinct_words);

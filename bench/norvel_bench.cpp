@@ -1,5 +1,6 @@
 // The Norvel side of the benchmark, inside one process like the application:
-//   norvel_bench build DATA_DIR INDEX_DIR APP_DIR     -> "files bytes seconds peak_kb cpu_seconds"
+//   norvel_bench build DATA_DIR INDEX_DIR APP_DIR [international] [no-positions]
+//                                 -> "files bytes seconds peak_kb cpu_seconds"
 //   norvel_bench floor DATA_DIR -> the same for listing, opening, reading and closing every
 //   document on the build's threads, with no other work: the least a build can take
 //   norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY... -> per query: "results ms ms ..." (one
@@ -47,13 +48,15 @@ uint64_t CorpusBytes(const std::string& data_dir, int* files) {
 }
 
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
-          std::optional<norvel::WordRules> rules) {
+          std::optional<norvel::WordRules> rules, bool positions) {
   norvel::SetLogDirectory(app_dir);
   int files = 0;
   uint64_t bytes = CorpusBytes(data_dir, &files);
   norvel::JobProgress progress;
   double start = bench::NowSeconds(), cpu = bench::CpuSeconds();
-  if (norvel::doIndex(data_dir, index_dir, app_dir, &progress, norvel::BuildTuning(), rules) != 0) {
+  norvel::BuildTuning tuning;
+  tuning.positions = positions;
+  if (norvel::doIndex(data_dir, index_dir, app_dir, &progress, tuning, rules) != 0) {
     std::fprintf(stderr, "norvel_bench: the build failed, see %s\n", app_dir.c_str());
     return 1;
   }
@@ -135,22 +138,29 @@ int Query(const std::string& index_dir, const std::string& app_dir, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
-  // "build DATA INDEX APP [international]": the word rules of the index built.
+  // "build DATA INDEX APP [international] [no-positions]": the word rules of the index
+  // built, and a build without the positions file (the cost of positions is the difference).
   if (argc >= 5 && std::string(argv[1]) == "build") {
-    bool intl = argc >= 6 && std::string(argv[5]) == "international";
+    bool intl = false, positions = true;
+    for (int i = 5; i < argc; ++i) {
+      intl = intl || std::string(argv[i]) == "international";
+      positions = positions && std::string(argv[i]) != "no-positions";
+    }
     return Build(
         argv[2], argv[3], argv[4],
-        intl ? std::optional<norvel::WordRules>(norvel::WordRules::kInternational) : std::nullopt);
+        intl ? std::optional<norvel::WordRules>(norvel::WordRules::kInternational) : std::nullopt,
+        positions);
   }
   if (argc >= 3 && std::string(argv[1]) == "floor") return Floor(argv[2]);
   if (argc >= 6 && std::string(argv[1]) == "query")
     return Query(argv[2], argv[3], "", std::atoi(argv[4]), argc - 5, argv + 5);
   if (argc >= 7 && std::string(argv[1]) == "phrase")
     return Query(argv[2], argv[3], argv[4], std::atoi(argv[5]), argc - 6, argv + 6);
-  std::fprintf(stderr,
-               "usage: norvel_bench build DATA_DIR INDEX_DIR APP_DIR\n"
-               "       norvel_bench floor DATA_DIR\n"
-               "       norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY...\n"
-               "       norvel_bench phrase INDEX_DIR APP_DIR DATA_DIR REPEAT QUERY...\n");
+  std::fprintf(
+      stderr,
+      "usage: norvel_bench build DATA_DIR INDEX_DIR APP_DIR [international] [no-positions]\n"
+      "       norvel_bench floor DATA_DIR\n"
+      "       norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY...\n"
+      "       norvel_bench phrase INDEX_DIR APP_DIR DATA_DIR REPEAT QUERY...\n");
   return 2;
 }

@@ -135,43 +135,61 @@ def main():
         # threads with no other work: each build is read as a ratio to it.
         subprocess.run("cat %s/*.txt > /dev/null" % corpus, shell=True, check=True)
         best = lambda runs: min(runs, key=lambda r: float(r[2]))
-        full_db = os.path.join(work, "fts-full.db")
-        commands = [[nb, "floor", corpus], [nb, "build", corpus, index, app],
-                    [nb, "build", corpus, intl_index, app, "international"], [fb, "build", corpus, db],
-                    [fb, "build-positions", corpus, full_db]]
+        full_db = os.path.join(work, "fts-positions.db")
+        plain_index, plain_intl = (os.path.join(work, n) for n in ("index-plain", "index-intl-plain"))
+        os.makedirs(plain_index)
+        os.makedirs(plain_intl)
+        commands = {
+            "floor": [nb, "floor", corpus],
+            "norvel": [nb, "build", corpus, index, app],
+            "plain": [nb, "build", corpus, plain_index, app, "no-positions"],
+            "intl": [nb, "build", corpus, intl_index, app, "international"],
+            "intl-plain": [nb, "build", corpus, plain_intl, app, "international", "no-positions"],
+            "fts": [fb, "build", corpus, db],
+            "fts-full": [fb, "build-positions", corpus, full_db],
+        }
         # Taken in turn, so that a machine busy with other work slows each of them alike.
-        fl_runs, n_runs, i_runs, f_runs, ff_runs = [[] for _ in commands]
+        runs = {k: [] for k in commands}
         for _ in range(args.builds):
-            for cmd, runs in zip(commands, (fl_runs, n_runs, i_runs, f_runs, ff_runs)):
-                runs.append(run(cmd).split())
-        files, size = n_runs[0][0], int(n_runs[0][1])
+            for k, cmd in commands.items():
+                runs[k].append(run(cmd).split())
+        files, size = runs["norvel"][0][0], int(runs["norvel"][0][1])
         # (wall seconds, peak KB, CPU seconds) of the best run of each.
-        fl, n, i, f, ff = ((float(r[2]), int(r[3]), float(r[4])) for r in map(best, (
-            fl_runs, n_runs, i_runs, f_runs, ff_runs)))
+        m = {k: (float(r[2]), int(r[3]), float(r[4])) for k, r in ((k, best(v)) for k, v in runs.items())}
         n_size, f_size, ff_size = dir_size(index), os.path.getsize(db), os.path.getsize(full_db)
+        pos_size = os.path.getsize(os.path.join(index, "_positions.dat"))
         mb = size / 1e6
         print("Corpus: %s files, %.1f MB (%s)\n" % (files, mb, corpus))
         print("| build | seconds | MB/s | CPU seconds | peak memory | index size | x floor |")
         print("|---|---|---|---|---|---|---|")
 
-        def row(name, m, isize):
+        def row(name, v, isize):
             print("| %s | %.3f | %.0f | %s | %.0f MB | %s | %.2fx |" % (
-                name, m[0], mb / m[0], "%.3f" % m[2] if m[2] is not None else "", m[1] / 1024,
-                "%.1f MB" % (isize / 1e6) if isize else "", m[0] / fl[0]))
-        row("floor: list, open, read, close", fl, 0)
-        row("norvel", n, n_size)
-        row("norvel, international words", i, dir_size(intl_index))
-        row("SQLite FTS5 detail=none", f, f_size)
-        row("SQLite FTS5 detail=full", ff, ff_size)
+                name, v[0], mb / v[0], "%.3f" % v[2] if v[2] is not None else "", v[1] / 1024,
+                isize, v[0] / m["floor"][0]))
+        row("floor: list, open, read, close", m["floor"], "")
+        row("norvel (with positions)", m["norvel"],
+            "%.1f MB (positions %.1f MB)" % (n_size / 1e6, pos_size / 1e6))
+        row("norvel without positions", m["plain"], "%.1f MB" % (dir_size(plain_index) / 1e6))
+        row("norvel, international words", m["intl"], "%.1f MB" % (dir_size(intl_index) / 1e6))
+        row("norvel, international words, without positions", m["intl-plain"],
+            "%.1f MB" % (dir_size(plain_intl) / 1e6))
+        row("SQLite FTS5 detail=none", m["fts"], "%.1f MB" % (f_size / 1e6))
+        row("SQLite FTS5 detail=full", m["fts-full"], "%.1f MB" % (ff_size / 1e6))
         if args.wine_cli:
             w_runs = [wine_build(args.wine_cli, corpus, work) for _ in range(args.builds)]
             w_sec, w_kb = min(w_runs)
-            row("norvel-cli.exe under Wine", (w_sec, w_kb, None), 0)
-        print("\n| ratio | seconds | index size |")
+            row("norvel-cli.exe under Wine", (w_sec, w_kb, None), "")
+        ratio = lambda a, b: m[a][0] / m[b][0]
+        print("\n| ratio | seconds | |")
         print("|---|---|---|")
-        print("| international/ASCII words | %.2fx | |" % (i[0] / n[0]))
-        print("| FTS5 detail=none/norvel | %.2fx | %.2fx |" % (f[0] / n[0], f_size / n_size))
-        print("| FTS5 detail=full/norvel | %.2fx | %.2fx |\n" % (ff[0] / n[0], ff_size / n_size))
+        print("| international/ASCII words | %.2fx | without positions %.2fx |" % (
+            ratio("intl", "norvel"), ratio("intl-plain", "plain")))
+        print("| with/without positions | %.2fx | peak memory %.2fx |" % (
+            ratio("norvel", "plain"), m["norvel"][1] / m["plain"][1]))
+        print("| FTS5 detail=none/norvel | %.2fx | index size %.2fx |" % (ratio("fts", "norvel"), f_size / n_size))
+        print("| FTS5 detail=full/norvel | %.2fx | positions/FTS5 whole: %.2fx |\n" % (
+            ratio("fts-full", "norvel"), pos_size / ff_size))
 
         if args.builds_only:
             return

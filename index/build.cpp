@@ -25,6 +25,7 @@
 #include "index/doc_words.h"
 #include "index/index_files.h"
 #include "index/parallel.h"
+#include "index/positions_writer.h"
 #include "index/word_choice.h"
 #include "index/word_files.h"
 #include "index/word_table.h"
@@ -38,6 +39,9 @@ namespace norvel {
 namespace {
 
 constexpr size_t kLongestName = 255;  // a name record holds at most 255 bytes
+// The memory the parts' positions take at most (shared out among them) before they go to
+// their spill files.
+constexpr size_t kPositionsMemory = size_t{6} << 20;
 constexpr size_t kNoPart = static_cast<size_t>(-1);
 
 // The file list being written: list number k, cut every 500,000 file numbers.
@@ -69,6 +73,7 @@ class ListWriter {
 struct Part {
   size_t begin = 0, end = 0;
   WordTable table{kBuildTableSize};
+  std::unique_ptr<PositionsCollector> positions;
   uint32_t distinct = 0;   // word entries counted as addFileToIndex counts them
   uint32_t files = 0;      // documents given a number
   size_t handled_end = 0;  // one past the last document handled (the failed one included)
@@ -149,7 +154,8 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
     ++part.files;
     part.failed_numbered = true;  // until its words are in
     if (end == DocumentEnd::kEntered) {
-      end = reader->EnterWords(part.files, size, &part.table, kBuildWordsLimit, &part.distinct);
+      end = reader->EnterWords(part.files, size, &part.table, kBuildWordsLimit, &part.distinct,
+                               part.positions.get());
     }
     if (end != DocumentEnd::kEntered) {
       part.failure = end;
@@ -255,6 +261,7 @@ std::vector<size_t> CutsByBytes(const std::string& data_dir, const platform::Dir
 // documents of uneven sizes, but each costs a table that holds much of the vocabulary
 // again, and merging them costs more than the evening out gains.)
 std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
+                                             const std::string& index_dir,
                                              const platform::DirListing& entries, unsigned threads,
                                              const BuildTuning& tuning, uint32_t words_hint) {
   size_t documents = entries.size();
@@ -269,6 +276,10 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
     parts.back()->begin = cuts[k];
     parts.back()->end = cuts[k + 1];
     parts.back()->table.KeepFailureLines();
+    if (!tuning.positions) continue;
+    parts.back()->positions = std::make_unique<PositionsCollector>(
+        platform::JoinPath(index_dir, PositionsSpillName(static_cast<uint32_t>(k))),
+        std::max<size_t>(kPositionsMemory / count, size_t{2} << 20));
     // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
@@ -350,6 +361,20 @@ bool WriteLists(const platform::DirListing& entries,
   return true;
 }
 
+// Writes the body of the new positions file from the parts that count (finished).
+bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
+                    WordRules rules, const std::string& index_dir, PositionsWriter* writer) {
+  std::vector<PositionsPart> inputs;
+  uint32_t base = 0;
+  bool whole = true;
+  for (const auto& part : parts) {
+    inputs.push_back(PositionsPart{part->positions.get(), base});
+    whole = whole && !part->positions->failed();
+    base += part->files;
+  }
+  return whole && writer->WriteBody(index_dir, inputs, total_files, rules);
+}
+
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
           JobProgress* progress, const BuildTuning& tuning, std::optional<WordRules> choice) {
   WordRules rules = choice.value_or(WordRules::kAscii);
@@ -368,6 +393,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     platform::SyncDirectory(index_dir);
   }
   platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsChoiceFile));
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewPositionsFile));
   if ((choice || rules != WordRules::kAscii) && !WriteNewWordRules(index_dir, rules)) return -1;
   ListWriter list(index_dir);
   if (!list.Open(0)) {
@@ -378,7 +404,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   std::vector<std::unique_ptr<Part>> parts;
   MergedWords merged;
   for (;;) {
-    parts = MakeParts(data_dir, entries, threads, tuning, words_hint);
+    parts = MakeParts(data_dir, index_dir, entries, threads, tuning, words_hint);
     Shared shared{data_dir, entries, &exclusions, rules, progress, parts};
     RunParts(&shared, threads);
     size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
@@ -431,10 +457,27 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     progress->files_indexed = outcome.files_written;
     ShowAtLeast(&progress->distinct_words, distinct);
   }
+  // The positions go to their file before the save, so that their memory is free for it;
+  // their header, which makes them usable, follows once the files it fingerprints are
+  // written.
+  PositionsWriter positions;
+  bool with_positions = false;
+  if (tuning.positions) {
+    // The parts' last runs go to their spill files at the same time.
+    unsigned n = static_cast<unsigned>(std::min<size_t>(threads, parts.size()));
+    OnThreads(n, [&](size_t t) {
+      for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
+    });
+    with_positions = WritePositions(parts, outcome.files_written, rules, index_dir, &positions);
+    for (const auto& part : parts) part->positions.reset();  // their spill files go
+    if (!with_positions) WriteLog("doIndex():Cannot write positions.");
+  }
   if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
+    positions.Abandon();
     WriteLog("doIndex():Error saving index.");
     return -1;
   }
+  if (with_positions && !positions.Finish()) WriteLog("doIndex():Cannot write positions.");
   return outcome.complete ? 0 : -1;
 }
 

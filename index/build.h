@@ -16,6 +16,7 @@ struct JobProgress;
 struct BuildTuning {
   unsigned threads = 0;             // 0: the machine's processors, at most 4
   size_t min_part_documents = 256;  // fewer documents than this per part: one part
+  bool positions = true;            // false: no positions file (the benchmark's reference)
 };
 
 // Builds the new index. The exclusion list is read from app_dir. progress (may be null)

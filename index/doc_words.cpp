@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "index/positions_collector.h"
 #include "index/tokenizer.h"
 
 namespace norvel {
@@ -20,7 +21,9 @@ constexpr size_t kLargestRead = size_t{256} << 10;
 template <typename OnAscii>
 class IntlAsciiScanner {
  public:
-  explicit IntlAsciiScanner(OnAscii& on_ascii) : on_ascii_(on_ascii) {}
+  explicit IntlAsciiScanner(OnAscii& on_ascii, bool every_token = false)
+      : scanner_(every_token), on_ascii_(on_ascii) {}
+  bool starts_with_letter() const { return scanner_.starts_with_letter(); }
   template <typename OnToken>
   bool Feed(const char* block, size_t n, OnToken& on_token) {
     return scanner_.Feed(block, n, on_token, on_ascii_);
@@ -138,7 +141,8 @@ DocumentEnd DocumentWordReader::ReadTokens(uint64_t size, Scanner& scanner, OnTo
 }
 
 DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, WordTable* table,
-                                           uint32_t limit, uint32_t* distinct_words) {
+                                           uint32_t limit, uint32_t* distinct_words,
+                                           PositionsCollector* positions) {
   constexpr size_t kBatch = 2048;  // words entered together
   constexpr size_t kRoom = kMaxWordLength + kTokenSlack;
   const bool excluding = exclusions_ && exclusions_->present();
@@ -160,7 +164,11 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   };
   auto on_token = [&](const char* token, size_t len, size_t) {
     uint32_t key;
-    if (!FoldToken(token, len, &folded_[folded_used_], &key)) return true;
+    if (!FoldToken(token, len, &folded_[folded_used_], &key)) {
+      if (positions) positions->AddRaw(token, len);
+      return true;
+    }
+    if (positions) positions->AddFolded(&folded_[folded_used_], len, key);
     return take(len, key);
   };
   // The international scanner delivers words folded already.
@@ -179,8 +187,19 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   }
   pending_.clear();
   folded_used_ = 0;
+  if (positions) positions->BeginDocument(file_number);
   DocumentEnd read;
-  if (rules_ == WordRules::kInternational) {
+  if (rules_ == WordRules::kInternational && positions) {
+    // Every token for the positions; the words among them as the word scanner gives them.
+    // ASCII tokens take the ASCII rules' way, which gives the collector the same tokens.
+    IntlAsciiScanner<decltype(on_token)> scanner(on_token, /*every_token=*/true);
+    auto on_every = [&](const char* folded, size_t len, size_t sep) {
+      positions->AddFolded(folded, len);
+      if (!scanner.starts_with_letter() || len > kMaxWordLength) return true;
+      return on_word(folded, len, sep);
+    };
+    read = ReadTokens(size, scanner, on_every);
+  } else if (rules_ == WordRules::kInternational) {
     IntlAsciiScanner<decltype(on_token)> scanner(on_token);
     read = ReadTokens(size, scanner, on_word);
   } else {
@@ -196,6 +215,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   }
   pending_.clear();
   folded_used_ = 0;
+  if (positions && end == DocumentEnd::kEntered) positions->EndDocument();
   return end;
 }
 

@@ -2,6 +2,7 @@
 // read with as few system calls as its size allows (where the listing tells the size: an
 // open, one read, a close), cut into tokens, and every token that
 // passes the word rules and the exclusion table is entered under the document's number.
+// Every token, word or not, goes to the positions collector when one is given.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include "platform/dir.h"
 
 namespace norvel {
+
+class PositionsCollector;
 
 // What became of a document, in the order the build checks: its size, its opening, its
 // words.
@@ -41,8 +44,10 @@ class DocumentWordReader {
   void Skip() { files_.Close(); }
   // Enters the open document's words under file_number, checking the words limit at
   // every accepted token as addFileToIndex does: distinct_words is the running count.
+  // positions (may be null) receives the document's every token, for a document entered
+  // whole.
   DocumentEnd EnterWords(uint32_t file_number, uint64_t size, WordTable* table, uint32_t limit,
-                         uint32_t* distinct_words);
+                         uint32_t* distinct_words, PositionsCollector* positions = nullptr);
 
  private:
   // Words waiting to be entered: the table's slots of those a little further on are

@@ -7,6 +7,7 @@
 #include "index/index_files.h"
 #include "index/index_lock.h"
 #include "index/load.h"
+#include "index/positions.h"
 #include "index/word_choice.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -45,6 +46,13 @@ bool MoveIfPresent(const std::string& dir, const std::string& from, const std::s
   return false;
 }
 
+bool DeleteIfPresent(const std::string& dir, const std::string& name, const char* routine) {
+  std::string path = platform::JoinPath(dir, name);
+  if (!platform::FileExists(path) || platform::RemoveFile(path)) return true;
+  WriteLog(std::string(routine) + "Cannot delete " + name + ".");
+  return false;
+}
+
 // Renames words, postings, the lists, and the statistics last, while no reader reads;
 // stops at the first file that stays, so that _newstats.dat still marks the swap as
 // pending.
@@ -56,6 +64,13 @@ bool RenameNewFiles(const std::string& index_dir) {
   }
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
+  // A new index without positions must not keep the old ones beside it. Only before the
+  // words move: once they have, a missing _newpositions.dat may be one renamed already.
+  if (platform::FileExists(platform::JoinPath(index_dir, kNewWordsFile)) &&
+      !platform::FileExists(platform::JoinPath(index_dir, kNewPositionsFile)) &&
+      !DeleteIfPresent(index_dir, kPositionsFile, "RenAndReloadNdx():")) {
+    return false;
+  }
   if (!MoveIfPresent(index_dir, kNewWordsFile, kWordsFile)) return false;
   // The recorded word rules go with the words: from here on the swap counts as
   // interrupted until _stats.dat is renamed, so no reader meets words and rules that do
@@ -65,6 +80,7 @@ bool RenameNewFiles(const std::string& index_dir) {
   for (uint32_t k = 0; k < lists.size(); ++k) {
     if (!MoveIfPresent(index_dir, ListFileName(k, true), ListFileName(k))) return false;
   }
+  if (!MoveIfPresent(index_dir, kNewPositionsFile, kPositionsFile)) return false;
   // After a power cut the new statistics must never stand beside old words: the other
   // renames reach the disk before the statistics are renamed, and that rename before the
   // swap is taken as done.
@@ -72,13 +88,6 @@ bool RenameNewFiles(const std::string& index_dir) {
   if (!MoveIfPresent(index_dir, kNewStatsFile, kStatsFile)) return false;
   platform::SyncDirectory(index_dir);
   return true;
-}
-
-bool DeleteIfPresent(const std::string& dir, const std::string& name, const char* routine) {
-  std::string path = platform::JoinPath(dir, name);
-  if (!platform::FileExists(path) || platform::RemoveFile(path)) return true;
-  WriteLog(std::string(routine) + "Cannot delete " + name + ".");
-  return false;
 }
 
 // Deletes every "_new" file, the statistics first: they mark a waiting swap, and the rest
@@ -94,6 +103,12 @@ bool DeleteNewFiles(const std::string& index_dir, const char* routine) {
   deleted = DeleteIfPresent(index_dir, kNewWordsFile, routine) && deleted;
   deleted = DeleteIfPresent(index_dir, kNewWordsChoiceFile, routine) && deleted;
   deleted = DeleteIfPresent(index_dir, kNewPostingsFile, routine) && deleted;
+  deleted = DeleteIfPresent(index_dir, kNewPositionsFile, routine) && deleted;
+  std::vector<std::string> spills;
+  platform::ListDirectory(index_dir, "_newpositions*.tmp", &spills);
+  for (const std::string& name : spills) {
+    deleted = DeleteIfPresent(index_dir, name, routine) && deleted;
+  }
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
   for (const std::string& name : lists) {

@@ -3,7 +3,8 @@
 // that stopped half-way.
 //
 // The swap renames the same files in the same order as the command interpreter would,
-// directly: words, postings, every file list, and _stats.dat last, so that a pending swap
+// directly: words, postings, every file list, and _stats.dat last (the positions file,
+// which the interpreter never knew, goes just before it), so that a pending swap
 // is recognised by the presence of _newstats.dat alone, and a swap that stops half-way is
 // completed by the next one. The discard deletes _newstats.dat first, so that one stopped
 // half-way never looks like a waiting swap. Every file renamed into place was synced to

@@ -66,6 +66,9 @@ class IntlTokenScanner {
   template <typename OnToken>
   bool Finish(OnToken&& on_token);
 
+  // In on_token: whether the token delivered begins with a letter (every_token mode).
+  bool starts_with_letter() const { return starts_with_letter_; }
+
   void Reset() {
     carry_len_ = 0;
     in_token_ = false;

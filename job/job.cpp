@@ -10,6 +10,7 @@
 #include "index/index_files.h"
 #include "index/index_lock.h"
 #include "index/marker.h"
+#include "index/positions.h"
 #include "index/swap.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -179,8 +180,11 @@ void RemoveNewIndexFiles(const std::string& index_dir) {
   platform::RemoveFile(platform::JoinPath(index_dir, kNewStatsTempFile));
   platform::RemoveFile(platform::JoinPath(index_dir, kNewWordsFile));
   platform::RemoveFile(platform::JoinPath(index_dir, kNewPostingsFile));
-  std::vector<std::string> lists;
+  platform::RemoveFile(platform::JoinPath(index_dir, kNewPositionsFile));
+  std::vector<std::string> lists, spills;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
+  platform::ListDirectory(index_dir, "_newpositions*.tmp", &spills);
+  lists.insert(lists.end(), spills.begin(), spills.end());
   for (const std::string& name : lists) platform::RemoveFile(platform::JoinPath(index_dir, name));
 }
 

@@ -1,8 +1,9 @@
 """Black-box tests of what a power cut or a kill at an exact step leaves, seen through the
 system calls of the real processes (strace): every index file and the settings file are
 on the disk before they are renamed into place, and the directory after the last rename;
-a discard killed before any of its deletes is never completed into a mixture by the next
-search, failing build or good build.
+a discard killed before any of its deletes, or a swap before any of its renames, is never
+completed into a mixture by the next search (words and phrases), failing build or good
+build.
 
 usage: test_cli_durability.py --cli PATH [--settings-test PATH] [--runner WRAPPER]
 The native build only: strace follows Linux processes (scripts/setup-deps.sh installs it).
@@ -21,11 +22,16 @@ from test_cli import DEMO, FIXTURE, Dirs
 
 SETTINGS_TEST = None
 QUERY = "one"  # in one old document and in four new ones
+PHRASE = '"one day"'  # in no old document and in two new ones
 STRACE = shutil.which("strace")
 TRACED = "openat,open,creat,fsync,fdatasync,rename,renameat,renameat2,unlink,unlinkat"
 # One traced call: "PID name(args) = result"; -y shows each descriptor's path as fd</path>.
 CALL = re.compile(r"^(\d+) +(\w+)\((.*)\) += (-?\d+)")
 FD_PATH = re.compile(r"^\d+<(.*)>$")
+# A call that another thread's calls cut in two: "PID name(args <unfinished ...>", then
+# "PID <... name resumed>rest".
+UNFINISHED = re.compile(r"^(\d+) +(.*) <unfinished \.\.\.>$")
+RESUMED = re.compile(r"^(\d+) +<\.\.\. (\w+) resumed>(.*)$")
 
 
 def traced(args, trace, extra=(), check=True):
@@ -37,8 +43,17 @@ def traced(args, trace, extra=(), check=True):
     env["ASAN_OPTIONS"] = ":".join(filter(None, [env.get("ASAN_OPTIONS"), "detect_leaks=0"]))
     p = subprocess.run(cmd + ["--"] + args, capture_output=True, timeout=600, env=env)
     calls = []
+    unfinished = {}  # pid -> the start of its call that another thread's calls cut
     with open(trace) as f:
         for line in f:
+            line = line.rstrip("\n")
+            start = UNFINISHED.match(line)
+            if start:
+                unfinished[start.group(1)] = start.group(2)
+                continue
+            resumed = RESUMED.match(line)
+            if resumed and resumed.group(1) in unfinished:
+                line = resumed.group(1) + " " + unfinished.pop(resumed.group(1)) + resumed.group(3)
             m = CALL.match(line)
             if m:
                 calls.append((m.group(2), m.group(3), int(m.group(4)) >= 0))
@@ -106,9 +121,10 @@ class Durability(unittest.TestCase):
         index = os.path.realpath(self.d.index)
         renames = [i for i, e in enumerate(ev) if e[0] == "rename"]
         swapped = [base(ev[i][1][1]) for i in renames]
-        # The statistics reach their name whole, then the swap: statistics last.
+        # The statistics reach their name whole, then the swap: the positions after the
+        # lists, statistics last.
         self.assertEqual(swapped, ["_newstats.dat", "_ndxwrds.dat", "_ndxfile.dat",
-                                   "_file0.dat", "_stats.dat"])
+                                   "_file0.dat", "_positions.dat", "_stats.dat"])
         for i in renames:
             self.assertSyncedBeforeRename(ev, i, base(ev[i][1][0]))
         dir_syncs = [i for i, e in enumerate(ev) if e == ("sync", index)]
@@ -234,8 +250,13 @@ class KilledAtEachStep:
 
     @staticmethod
     def answer(d):
-        code, out, _ = d.search(QUERY)
-        return code, out.split(b"\n")[:-1] if out else []
+        """The word query's answer and the phrase query's (a phrase is answered from the
+        positions file when it belongs to the index in place)."""
+        answers = []
+        for q in (QUERY, PHRASE):
+            code, out, _ = d.search(q)
+            answers.append((code, out.split(b"\n")[:-1] if out else []))
+        return answers
 
     def each_kill(self, then):
         for step in self.kill_steps + [self.kill_steps[-1] + 1]:

@@ -1,4 +1,4 @@
-# The fuzz targets: each index file, then the text inputs.
+# The fuzz targets: each index file, then the text inputs, then the positions file.
 add_library(norvel_fuzz_env STATIC fuzz_env.cpp)
 target_link_libraries(norvel_fuzz_env PUBLIC norvel_viewer norvel_index norvel_test_support)
 norvel_warnings(norvel_fuzz_env)
@@ -17,3 +17,6 @@ foreach(i RANGE 3)
   norvel_fuzz_target(${name} SOURCES fuzz_text_inputs.cpp LIBS norvel_fuzz_env norvel_export norvel_query norvel_viewer)
   target_compile_definitions(fuzz_${name} PRIVATE NORVEL_FUZZ_TEXT=${i})
 endforeach()
+
+# The positions file has a reader of its own, with its own target.
+norvel_fuzz_target(positions SOURCES fuzz_positions.cpp LIBS norvel_fuzz_env)

@@ -2,11 +2,13 @@
 // a result page: they are refused, or they answer with what they still hold.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
 
 #include "engine_fixture.h"
+#include "index/positions.h"
 #include "query/query.h"
 #include "viewer/search.h"
 
@@ -146,4 +148,75 @@ TEST_F(DamagedIndex, ResultPagesStayInsideTheFileLists) {
   state.page_start = 0;
   state.page_end = 5;
   EXPECT_EQ(norvel::GetNextPage(&state, sources), -1);
+}
+
+namespace {
+
+// What the positions reader gives for every token: documents, counts and positions.
+std::map<std::string, std::vector<std::vector<uint32_t>>> PositionsAnswers(
+    norvel::PositionsReader* reader, bool* damage) {
+  std::map<std::string, std::vector<std::vector<uint32_t>>> out;
+  std::vector<std::string> tokens;
+  reader->ForEachTokenWithPrefix("", [&](std::string_view t) {
+    tokens.emplace_back(t);
+    return true;
+  });
+  for (const char* t : {"cat", "dog", "fish", "words", "here", "absent"}) tokens.push_back(t);
+  for (const std::string& t : tokens) {
+    norvel::PositionsReader::Postings p;
+    auto& docs = out[t];
+    docs.clear();  // a token asked for twice
+    if (!reader->Find(t, &p)) continue;
+    while (p.Next()) {
+      std::vector<uint32_t> entry = {p.doc(), p.count(), reader->DocumentTokens(p.doc())};
+      std::vector<uint32_t> positions;
+      if (p.Positions(&positions)) entry.insert(entry.end(), positions.begin(), positions.end());
+      docs.push_back(entry);
+    }
+    *damage = *damage || p.damaged();
+  }
+  *damage = *damage || reader->damage_met();
+  return out;
+}
+
+}  // namespace
+
+// A positions file cut or with any byte changed is refused with one log line, or answers
+// exactly as the sound one does, or says that it met damage: never another answer.
+TEST_F(DamagedIndex, PositionsAreRefusedOrRightOrSayTheyAreDamaged) {
+  ASSERT_EQ(c.Load(), 0);
+  const std::string sound_positions = ReadBytes(c.IndexFile("_positions.dat"));
+  norvel::PositionsReader reader;
+  ASSERT_TRUE(reader.Open(c.index, c.loaded));
+  bool damage = false;
+  const auto truth = PositionsAnswers(&reader, &damage);
+  ASSERT_FALSE(damage);
+  ASSERT_EQ(truth.at("fish").size(), 4u);
+  auto expect = [&](const std::string& bytes, const std::string& what) {
+    ASSERT_TRUE(WriteBytes(c.IndexFile("_positions.dat"), bytes));
+    std::string before = c.Log();
+    auto lines = std::count(before.begin(), before.end(), '\n');
+    norvel::PositionsReader damaged;
+    if (!damaged.Open(c.index, c.loaded)) {
+      std::string log = c.Log();
+      EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), lines + 1) << what;
+      EXPECT_NE(log.find("]Positions not used: "), std::string::npos) << what;
+      return;
+    }
+    bool met = false;
+    auto answers = PositionsAnswers(&damaged, &met);
+    if (!met) {
+      EXPECT_EQ(answers, truth) << what;
+    }
+  };
+  for (size_t len = 0; len < sound_positions.size(); ++len) {
+    expect(sound_positions.substr(0, len), "cut at " + std::to_string(len));
+  }
+  for (size_t at = 0; at < sound_positions.size(); ++at) {
+    for (unsigned char mask : {0xFF, 0x01, 0x80}) {
+      std::string bytes = sound_positions;
+      bytes[at] = static_cast<char>(bytes[at] ^ mask);
+      expect(bytes, "byte " + std::to_string(at) + " ^ " + std::to_string(mask));
+    }
+  }
 }

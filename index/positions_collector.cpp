@@ -1,0 +1,534 @@
+// Collecting one build part's token positions in runs of bounded memory.
+//
+// Each token of a run keeps a chain of slices (16 bytes, doubling to 2 KB; the last four
+// bytes of a slice give the next one's address) holding its coded documents. Tokens are
+// looked up in batches, the slots of those a little further on fetched while one is
+// looked up, as the table soon outgrows the caches.
+#include "index/positions_collector.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "index/positions_format.h"
+#include "index/word_hash.h"
+#include "index/word_rules.h"
+
+namespace norvel {
+
+namespace {
+
+constexpr unsigned kBlockBits = 20;
+constexpr size_t kBlockSize = size_t{1} << kBlockBits;
+constexpr size_t kBatch = 1024;  // tokens looked up together
+constexpr size_t kBatchText = kBatch * 16;
+constexpr size_t kAhead = 16;
+constexpr uint32_t SliceSize(unsigned level) {
+  return 16u << (level < 7 ? level : 7);
+}
+// Equal texts; both are followed by at least 8 readable bytes.
+bool Same(const char* a, const char* b, size_t len) {
+  size_t i = 0;
+  for (; i + 8 <= len; i += 8) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return false;
+  }
+  if (i == len) return true;
+  uint64_t x, y;
+  std::memcpy(&x, a + i, 8);
+  std::memcpy(&y, b + i, 8);
+  return ((x ^ y) & (~uint64_t{0} >> (64 - 8 * (len - i)))) == 0;
+}
+size_t SlotOf(uint32_t hash, size_t mask) {
+  return (hash * 2654435761u) & mask;
+}
+
+}  // namespace
+
+// The spill file while runs are written to it.
+class PositionsCollector::SpillWriter {
+ public:
+  bool Open(const std::string& path) { return file_.Open(path, "wb"); }
+  void Put(const void* p, size_t n) {
+    if (used_ + n > sizeof buf_) Flush();
+    if (n > sizeof buf_) {
+      ok_ = file_.Write(p, n) && ok_;
+    } else {
+      std::memcpy(buf_ + used_, p, n);
+      used_ += n;
+    }
+    at_ += n;
+  }
+  void Varint(uint64_t v) {
+    if (used_ + 10 > sizeof buf_) Flush();
+    size_t n = PutVarint(buf_ + used_, v);
+    used_ += n;
+    at_ += n;
+  }
+  void Flush() {
+    ok_ = (used_ == 0 || file_.Write(buf_, used_)) && ok_;
+    used_ = 0;
+  }
+  bool Close() {
+    Flush();
+    return file_.Close() && ok_;
+  }
+  uint64_t at() const { return at_; }
+  bool ok() const { return ok_; }
+
+ private:
+  platform::File file_;
+  unsigned char buf_[1 << 16];
+  size_t used_ = 0;
+  uint64_t at_ = 0;
+  bool ok_ = true;
+};
+
+// Reads a token's chain back, varint by varint.
+class PositionsCollector::Chain {
+ public:
+  Chain(const PositionsCollector& c, const Token& t) : c_(c) {
+    pos_ = c.At(t.head);
+    end_ = pos_ + SliceSize(0) - 4;
+  }
+  // Copies n bytes of the chain to out.
+  void CopyTo(SpillWriter* out, uint32_t n) {
+    while (n > 0) {
+      if (pos_ == end_) NextSlice();
+      uint32_t room = std::min<uint32_t>(n, static_cast<uint32_t>(end_ - pos_));
+      out->Put(pos_, room);
+      pos_ += room;
+      n -= room;
+    }
+  }
+
+ private:
+  void NextSlice() {
+    uint32_t next = GetLE32(end_);
+    ++level_;
+    pos_ = c_.At(next);
+    end_ = pos_ + SliceSize(level_) - 4;
+  }
+  const PositionsCollector& c_;
+  const unsigned char* pos_;
+  const unsigned char* end_;
+  unsigned level_ = 0;
+};
+
+PositionsCollector::PositionsCollector(std::string spill_path, size_t budget)
+    : spill_path_(std::move(spill_path)), budget_(budget), block_used_(kBlockSize) {}
+PositionsCollector::~PositionsCollector() {
+  if (spill_) spill_->Close();
+  spill_.reset();
+  RemoveSpill();
+}
+
+unsigned char* PositionsCollector::At(uint32_t address) {
+  return blocks_[address >> kBlockBits].get() + (address & (kBlockSize - 1));
+}
+const unsigned char* PositionsCollector::At(uint32_t address) const {
+  return blocks_[address >> kBlockBits].get() + (address & (kBlockSize - 1));
+}
+
+size_t PositionsCollector::bytes_held() const {
+  // What the present run takes; the memory of runs before is reused, not added.
+  return blocks_used_ * kBlockSize + tokens_.size() * (sizeof(Token) + 16) + texts_.size();
+}
+
+void PositionsCollector::Drop() {
+  failed_ = true;
+  open_ = false;
+  std::vector<Token>().swap(tokens_);
+  std::vector<char>().swap(texts_);
+  std::vector<uint64_t>().swap(slots_);
+  std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
+  std::vector<uint32_t>().swap(doc_);
+  std::vector<uint32_t>().swap(scratch_);
+  std::vector<uint32_t>().swap(token_counts_);
+  if (spill_) spill_->Close();
+  spill_.reset();
+  RemoveSpill();
+}
+
+void PositionsCollector::RemoveSpill() {
+  runs_.clear();
+  if (spilled_) platform::RemoveFile(spill_path_);
+  spilled_ = false;
+}
+
+uint32_t PositionsCollector::NewSlice(unsigned level) {
+  uint32_t size = SliceSize(level);
+  if (block_used_ + size > kBlockSize) {
+    if (blocks_used_ == blocks_.size()) {
+      // Addresses are 32-bit; a run stays far below 4 GB.
+      if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) throw std::bad_alloc();
+      blocks_.emplace_back(new unsigned char[kBlockSize]);
+    }
+    ++blocks_used_;
+    block_used_ = 0;
+  }
+  uint32_t at = static_cast<uint32_t>(((blocks_used_ - 1) << kBlockBits) + block_used_);
+  block_used_ += size;
+  return at;
+}
+
+void PositionsCollector::Append(Token& t, const unsigned char* p, size_t n) {
+  t.bytes += static_cast<uint32_t>(n);
+  while (n > 0) {
+    if (t.tail == t.end) {
+      bool next = t.end != 0;
+      uint32_t slice = NewSlice(next ? t.level + 1 : 0);
+      if (next) {
+        ++t.level;
+        PutLE32(At(t.end), slice);
+      } else {
+        t.head = slice;
+      }
+      t.tail = slice;
+      t.end = slice + SliceSize(t.level) - 4;
+    }
+    size_t room = std::min<size_t>(n, t.end - t.tail);
+    unsigned char* to = At(t.tail);
+    for (size_t i = 0; i < room; ++i) to[i] = p[i];  // a few bytes, mostly
+    t.tail += static_cast<uint32_t>(room);
+    p += room;
+    n -= room;
+  }
+}
+
+void PositionsCollector::BeginDocument(uint32_t number) {
+  if (failed_) return;
+  number_ = number;
+  open_ = true;
+  doc_.clear();
+  pending_.clear();
+}
+
+void PositionsCollector::AddRaw(const char* text, size_t len) {
+  if (!open_) return;
+  if (len > kPositionsKeyBytes) len = kPositionsKeyBytes;
+  if (pending_text_.size() < kBatchText + kPositionsKeyBytes + 8) {
+    try {
+      pending_text_.resize(kBatchText + kPositionsKeyBytes + 8);
+      pending_.reserve(kBatch);
+    } catch (const std::bad_alloc&) {
+      return Drop();
+    }
+  }
+  size_t at = pending_.empty() ? 0 : pending_.back().at + pending_.back().len;
+  char* folded = &pending_text_[at];
+  for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(text[i]);
+  pending_.push_back(
+      Pending{static_cast<uint32_t>(at), static_cast<uint32_t>(len), WordKey(folded, len)});
+  if (pending_.size() == kBatch || at + len > kBatchText) Resolve();
+}
+
+void PositionsCollector::AddFolded(const char* text, size_t len) {
+  if (len > kPositionsKeyBytes) len = kPositionsKeyBytes;
+  AddFolded(text, len, WordKey(text, len));
+}
+
+void PositionsCollector::AddFolded(const char* text, size_t len, uint32_t key) {
+  if (!open_) return;
+  if (pending_text_.size() < kBatchText + kPositionsKeyBytes + 8) {
+    try {
+      pending_text_.resize(kBatchText + kPositionsKeyBytes + 8);
+      pending_.reserve(kBatch);
+    } catch (const std::bad_alloc&) {
+      return Drop();
+    }
+  }
+  size_t at = pending_.empty() ? 0 : pending_.back().at + pending_.back().len;
+  char* to = &pending_text_[at];
+  if (len <= 8) {
+    std::memcpy(to, text, 8);  // a whole chunk: the text is followed by slack
+  } else {
+    std::memcpy(to, text, len);
+  }
+  pending_.push_back(Pending{static_cast<uint32_t>(at), static_cast<uint32_t>(len), key});
+  if (pending_.size() == kBatch || at + len > kBatchText) Resolve();
+}
+
+void PositionsCollector::Resolve() {
+  try {
+    if (slots_.empty()) slots_.assign(4096, 0);
+    size_t n = pending_.size();
+    size_t mask = slots_.size() - 1;
+    for (size_t i = 0; i < n && i < kAhead; ++i) {
+      __builtin_prefetch(&slots_[SlotOf(pending_[i].hash, mask)]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (i + kAhead < n) __builtin_prefetch(&slots_[SlotOf(pending_[i + kAhead].hash, mask)]);
+      // Half way there the slot is in the cache: its token and text are fetched next.
+      if (i + kAhead / 2 < n) {
+        uint64_t slot = slots_[SlotOf(pending_[i + kAhead / 2].hash, mask)];
+        if (slot != 0 && static_cast<uint32_t>(slot >> 32) == pending_[i + kAhead / 2].hash) {
+          const Token& t = tokens_[static_cast<uint32_t>(slot) - 1];
+          __builtin_prefetch(&t);
+          __builtin_prefetch(&texts_[t.text]);
+        }
+      }
+      mask = slots_.size() - 1;  // the table may have grown
+      const Pending& p = pending_[i];
+      doc_.push_back(Lookup(&pending_text_[p.at], p.len, p.hash));
+    }
+    pending_.clear();
+  } catch (const std::bad_alloc&) {
+    Drop();
+  }
+}
+
+uint32_t PositionsCollector::Lookup(const char* folded, size_t len, uint32_t hash) {
+  size_t mask = slots_.size() - 1;
+  size_t slot = SlotOf(hash, mask);
+  for (;;) {
+    uint64_t s = slots_[slot];
+    if (s == 0) break;
+    if (static_cast<uint32_t>(s >> 32) == hash) {
+      uint32_t id = static_cast<uint32_t>(s) - 1;
+      const Token& t = tokens_[id];
+      if (t.len == len && Same(&texts_[t.text], folded, len)) return id;
+    }
+    slot = (slot + 1) & mask;
+  }
+  if (tokens_.size() >= 0x7FFFFFFEu || texts_.size() + len > 0xFFFFFFFFu) throw std::bad_alloc();
+  uint32_t id = static_cast<uint32_t>(tokens_.size());
+  Token t{};
+  t.len = static_cast<uint32_t>(len);
+  // Texts keep 8 bytes of slack after the last one for Same.
+  if (texts_.empty()) texts_.resize(8);
+  texts_.resize(texts_.size() + len);
+  t.text = static_cast<uint32_t>(texts_.size() - len - 8);
+  std::memcpy(&texts_[t.text], folded, len);
+  tokens_.push_back(t);
+  slots_[slot] = uint64_t{hash} << 32 | (id + 1);
+  if (tokens_.size() * 2 > slots_.size()) Grow();
+  return id;
+}
+
+void PositionsCollector::Grow() {
+  std::vector<uint64_t> slots(slots_.size() * 2, 0);
+  size_t mask = slots.size() - 1;
+  for (uint64_t s : slots_) {
+    if (s == 0) continue;
+    size_t slot = SlotOf(static_cast<uint32_t>(s >> 32), mask);
+    while (slots[slot] != 0) slot = (slot + 1) & mask;
+    slots[slot] = s;
+  }
+  slots_.swap(slots);
+}
+
+void PositionsCollector::EndDocument() {
+  if (!open_) return;
+  Resolve();
+  if (failed_) return;
+  open_ = false;
+  try {
+    Encode();
+    if (bytes_held() > budget_) Spill();
+  } catch (const std::bad_alloc&) {
+    Drop();
+  }
+}
+
+void PositionsCollector::Encode() {
+  // Positions grouped by token with two passes over the document: counts, then places.
+  touched_.clear();
+  for (uint32_t id : doc_) {
+    if (tokens_[id].in_doc++ == 0) touched_.push_back(id);
+  }
+  uint32_t at = 0;
+  for (uint32_t id : touched_) {
+    uint32_t n = tokens_[id].in_doc;
+    tokens_[id].in_doc = at;
+    at += n;
+  }
+  scratch_.resize(doc_.size());
+  for (uint32_t pos = 0; pos < doc_.size(); ++pos) scratch_[tokens_[doc_[pos]].in_doc++] = pos;
+  unsigned char head[30];
+  uint32_t from = 0;
+  for (uint32_t id : touched_) {
+    Token& t = tokens_[id];
+    uint32_t to = t.in_doc;
+    coded_.clear();
+    uint32_t prev = 0;
+    for (uint32_t k = from; k < to; ++k) {
+      uint32_t v = scratch_[k] - prev;
+      prev = scratch_[k];
+      while (v >= 0x80) {
+        coded_.push_back(static_cast<unsigned char>(v | 0x80));
+        v >>= 7;
+      }
+      coded_.push_back(static_cast<unsigned char>(v));
+    }
+    size_t n = PutVarint(head, number_ - t.last_doc);
+    n += PutVarint(head + n, to - from);
+    n += PutVarint(head + n, coded_.size());
+    Append(t, head, n);
+    Append(t, coded_.data(), coded_.size());
+    t.last_doc = number_;
+    ++t.docs;
+    t.in_doc = 0;
+    from = to;
+  }
+  if (token_counts_.size() < number_) token_counts_.resize(number_, 0);
+  token_counts_[number_ - 1] = static_cast<uint32_t>(doc_.size());
+}
+
+void PositionsCollector::Spill() {
+  if (tokens_.empty()) return;
+  if (!spill_) {
+    spill_ = std::make_unique<SpillWriter>();
+    spilled_ = true;
+    if (!spill_->Open(spill_path_)) return Drop();
+  }
+  // Byte order of the tokens: by their first eight bytes, then by the rest.
+  std::vector<std::pair<uint64_t, uint32_t>> order(tokens_.size());
+  for (uint32_t id = 0; id < tokens_.size(); ++id) {
+    const Token& t = tokens_[id];
+    uint64_t key = 0;
+    for (uint32_t i = 0; i < 8; ++i) {
+      key = key << 8 | (i < t.len ? static_cast<unsigned char>(texts_[t.text + i]) : 0);
+    }
+    order[id] = {key, id};
+  }
+  std::sort(order.begin(), order.end(), [this](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    const Token& x = tokens_[a.second];
+    const Token& y = tokens_[b.second];
+    return std::string_view(&texts_[x.text], x.len) < std::string_view(&texts_[y.text], y.len);
+  });
+  uint64_t begin = spill_->at();
+  for (const auto& o : order) {
+    const Token& t = tokens_[o.second];
+    if (t.docs == 0) continue;  // met only in a document that failed
+    spill_->Varint(t.len);
+    spill_->Put(&texts_[t.text], t.len);
+    spill_->Varint(t.docs);
+    spill_->Varint(t.bytes);
+    Chain(*this, t).CopyTo(spill_.get(), t.bytes);
+  }
+  if (!spill_->ok()) return Drop();
+  runs_.push_back(PositionsRun{begin, spill_->at()});
+  // The next run starts afresh, in the memory this one had.
+  tokens_.clear();
+  texts_.clear();
+  std::fill(slots_.begin(), slots_.end(), 0);
+  blocks_used_ = 0;
+  block_used_ = kBlockSize;
+}
+
+void PositionsCollector::Finish() {
+  if (failed_) return;
+  open_ = false;
+  try {
+    Spill();
+  } catch (const std::bad_alloc&) {
+    return Drop();
+  }
+  if (failed_) return;
+  bool closed = !spill_ || spill_->Close();
+  spill_.reset();
+  std::vector<Token>().swap(tokens_);
+  std::vector<char>().swap(texts_);
+  std::vector<uint64_t>().swap(slots_);
+  std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
+  std::vector<uint32_t>().swap(doc_);
+  std::vector<uint32_t>().swap(scratch_);
+  std::vector<char>().swap(pending_text_);
+  if (!closed) Drop();
+}
+
+PositionsRunReader::PositionsRunReader(platform::File* file, PositionsRun run, size_t buffer_bytes)
+    : file_(file), next_(run.begin), end_(run.end), buf_(std::max<size_t>(buffer_bytes, 64)) {}
+
+bool PositionsRunReader::Refill() {
+  size_t want = static_cast<size_t>(std::min<uint64_t>(buf_.size(), end_ - next_));
+  if (want == 0 || !file_->Seek(next_) || file_->Read(buf_.data(), want) != want) {
+    error_ = true;
+    return false;
+  }
+  next_ += want;
+  at_ = 0;
+  len_ = want;
+  return true;
+}
+
+bool PositionsRunReader::Byte(unsigned char* b) {
+  if (at_ == len_ && !Refill()) return false;
+  *b = buf_[at_++];
+  return true;
+}
+
+bool PositionsRunReader::Varint(uint64_t* v) {
+  if (len_ - at_ >= 10 && left_ >= 10) {  // the common case: the whole varint is held
+    const unsigned char* p = &buf_[at_];
+    if (!GetVarint(&p, p + 10, v)) return error_ = true, false;
+    size_t used = static_cast<size_t>(p - &buf_[at_]);
+    at_ += used;
+    left_ -= used;
+    return true;
+  }
+  uint64_t r = 0;
+  for (unsigned shift = 0; shift < 64; shift += 7) {
+    unsigned char b;
+    if (left_ == 0 || !Byte(&b)) {
+      error_ = true;
+      return false;
+    }
+    --left_;
+    r |= uint64_t{b & 0x7Fu} << shift;
+    if (b < 0x80) {
+      *v = r;
+      return true;
+    }
+  }
+  error_ = true;
+  return false;
+}
+
+bool PositionsRunReader::Copy(uint64_t n,
+                              const std::function<void(const unsigned char*, size_t)>& put) {
+  if (n > left_) return error_ = true, false;
+  while (n > 0) {
+    if (at_ == len_ && !Refill()) return false;
+    size_t take = static_cast<size_t>(std::min<uint64_t>(n, len_ - at_));
+    put(&buf_[at_], take);
+    at_ += take;
+    left_ -= take;
+    n -= take;
+  }
+  return true;
+}
+
+bool PositionsRunReader::SkipRest() {
+  unsigned char b;
+  while (left_ > 0) {
+    if (!Byte(&b)) return false;
+    --left_;
+  }
+  return true;
+}
+
+bool PositionsRunReader::NextToken() {
+  if (error_ || !SkipRest()) return false;
+  if (at_ == len_ && next_ == end_) return false;  // the end of the run
+  uint64_t len = 0, docs = 0, bytes = 0;
+  left_ = 10;
+  if (!Varint(&len) || len > kPositionsKeyBytes) return error_ = true, false;
+  token_.resize(static_cast<size_t>(len));
+  for (auto& c : token_) {
+    unsigned char b;
+    if (!Byte(&b)) return false;
+    c = static_cast<char>(b);
+  }
+  left_ = 20;
+  if (!Varint(&docs) || !Varint(&bytes)) return false;
+  docs_ = static_cast<uint32_t>(docs);
+  left_ = bytes;
+  return true;
+}
+
+}  // namespace norvel

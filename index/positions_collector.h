@@ -1,0 +1,146 @@
+// Collecting the token positions of one build part's documents, compactly coded as the
+// positions file codes them (index/positions.h), in runs of bounded memory that go to a
+// spill file of the part, for the writer to merge.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace norvel {
+
+// A part's spill file holds its runs back to back. A run holds, for each token met in
+// its documents, in byte order of the tokens: varint length, the folded token, varint
+// documents, varint bytes, then those bytes: per document the distance of its number from
+// the token's document before in the run (the first from 0), its occurrences and the bytes
+// of their positions, as varints, then the positions coded as the positions file codes
+// them (the first as it is, then the gaps, as varints), so that they are copied whole.
+struct PositionsRun {
+  uint64_t begin, end;
+};
+
+// The tokens of one part's documents with their positions. Documents come in ascending
+// number (1, 2, ... within the part); a document's tokens in text order. Running short of
+// memory or of disk drops the positions (failed()), never the build: the index does
+// without them.
+class PositionsCollector {
+ public:
+  // Runs go to spill_path once the memory held passes budget bytes.
+  PositionsCollector(std::string spill_path, size_t budget);
+  ~PositionsCollector();
+  PositionsCollector(const PositionsCollector&) = delete;
+  PositionsCollector& operator=(const PositionsCollector&) = delete;
+
+  void BeginDocument(uint32_t number);
+  // The document's next token: raw text that the ASCII rules fold here, or text folded
+  // already. Only its first kPositionsKeyBytes bytes are kept (and need be valid).
+  void AddRaw(const char* text, size_t len);
+  void AddFolded(const char* text, size_t len);
+  // A folded word of at most kMaxWordLength bytes with its WordKey, followed by at least
+  // kTokenSlack readable bytes (as FoldToken leaves it).
+  void AddFolded(const char* text, size_t len, uint32_t key);
+  void EndDocument();
+  // Spills what is held and closes the spill file.
+  void Finish();
+  // Removes the spill file (the destructor does too).
+  void RemoveSpill();
+
+  bool failed() const { return failed_; }
+  const std::vector<uint32_t>& token_counts() const { return token_counts_; }
+  const std::vector<PositionsRun>& runs() const { return runs_; }
+  const std::string& spill_path() const { return spill_path_; }
+
+ private:
+  struct Token {
+    uint32_t text;  // in texts_
+    uint32_t len;
+    uint32_t docs;      // documents in the chain
+    uint32_t last_doc;  // the last of them
+    uint32_t bytes;     // in the chain
+    uint32_t head;      // chain: first slice, write position, end of the slice's bytes
+    uint32_t tail;
+    uint32_t end;  // (0: no slice yet)
+    uint32_t level;
+    uint32_t in_doc;  // occurrences in the open document, then where they go in scratch_
+  };
+  struct Pending {
+    uint32_t at;  // in pending_text_
+    uint32_t len;
+    uint32_t hash;
+  };
+  class Chain;
+  class SpillWriter;
+
+  void Take(const char* folded, size_t len);
+  void Resolve();
+  uint32_t Lookup(const char* folded, size_t len, uint32_t hash);
+  void Grow();
+  void Encode();
+  void Append(Token& t, const unsigned char* p, size_t n);
+  uint32_t NewSlice(unsigned level);
+  unsigned char* At(uint32_t address);
+  const unsigned char* At(uint32_t address) const;
+  size_t bytes_held() const;
+  void Spill();
+  void Drop();
+
+  std::string spill_path_;
+  size_t budget_;
+  std::unique_ptr<SpillWriter> spill_;
+  std::vector<PositionsRun> runs_;
+  std::vector<Token> tokens_;
+  std::vector<char> texts_;
+  std::vector<uint64_t> slots_;  // hash << 32 | token id + 1; 0 for empty
+  std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+  size_t blocks_used_ = 0;  // blocks of the present run (the others wait for reuse)
+  size_t block_used_;
+  std::vector<Pending> pending_;
+  std::vector<char> pending_text_;
+  std::vector<uint32_t> doc_;         // the open document's token ids, in order
+  std::vector<uint32_t> touched_;     // ids met in the open document
+  std::vector<uint32_t> scratch_;     // its positions grouped by token
+  std::vector<unsigned char> coded_;  // one token's coded positions in it
+  std::vector<uint32_t> token_counts_;
+  uint32_t number_ = 0;
+  bool open_ = false;
+  bool failed_ = false;
+  bool spilled_ = false;  // the spill file was made
+};
+
+// Reads the runs of a spill file back, one token record after another.
+class PositionsRunReader {
+ public:
+  // Reads through a buffer of buffer_bytes (the more runs, the smaller).
+  PositionsRunReader(platform::File* file, PositionsRun run, size_t buffer_bytes);
+  // To the next token record; false at the end of the run or on a read error (error()).
+  bool NextToken();
+  std::string_view token() const { return token_; }
+  uint32_t documents() const { return docs_; }
+  // The next varint of the record's bytes.
+  bool Varint(uint64_t* v);
+  // Hands the next n bytes of the record to put, a piece at a time.
+  bool Copy(uint64_t n, const std::function<void(const unsigned char*, size_t)>& put);
+  // Passes over what is left of the record's bytes.
+  bool SkipRest();
+  bool error() const { return error_; }
+
+ private:
+  bool Byte(unsigned char* b);
+  bool Refill();
+  platform::File* file_;
+  uint64_t next_, end_;  // file offsets: next to read into the buffer, end of the run
+  std::vector<unsigned char> buf_;
+  size_t at_ = 0, len_ = 0;
+  std::string token_;
+  uint32_t docs_ = 0;
+  uint64_t left_ = 0;  // bytes of the record not read yet
+  bool error_ = false;
+};
+
+}  // namespace norvel

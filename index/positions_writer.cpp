@@ -1,0 +1,429 @@
+// Writing _newpositions.dat from the parts' collectors (the layout: index/positions.h).
+#include "index/positions_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "index/positions.h"
+#include "index/positions_format.h"
+#include "platform/path.h"
+
+namespace norvel {
+
+const char kNewPositionsFile[] = "_newpositions.dat";
+
+std::string PositionsSpillName(uint32_t part) {
+  return "_newpositions" + std::to_string(part) + ".tmp";
+}
+
+struct PositionsWriter::Header {
+  unsigned char bytes[kPositionsHeaderSize] = {};
+};
+
+namespace {
+
+// Buffered output that knows where it stands in the file.
+class Output {
+ public:
+  explicit Output(platform::File* f) : f_(f), buf_(new unsigned char[kSize]) {}
+  void Put(const void* p, size_t n) {
+    const unsigned char* b = static_cast<const unsigned char*>(p);
+    while (n > 0) {
+      if (used_ == kSize) Flush();
+      size_t room = std::min(n, kSize - used_);
+      std::memcpy(buf_.get() + used_, b, room);
+      used_ += room;
+      b += room;
+      n -= room;
+    }
+  }
+  void Varint(uint64_t v) {
+    if (kSize - used_ < 10) Flush();
+    size_t n = PutVarint(buf_.get() + used_, v);
+    used_ += n;
+  }
+  // The same, adding the bytes to a check.
+  void Varint(uint64_t v, BlockCheck* check) {
+    if (kSize - used_ < 10) Flush();
+    size_t n = PutVarint(buf_.get() + used_, v);
+    check->Add(buf_.get() + used_, n);
+    used_ += n;
+  }
+  void Put32(uint32_t v) {
+    unsigned char b[4];
+    PutLE32(b, v);
+    Put(b, 4);
+  }
+  void Put64(uint64_t v) {
+    unsigned char b[8];
+    PutLE64(b, v);
+    Put(b, 8);
+  }
+  uint64_t at() const { return flushed_ + used_; }
+  void Flush() {
+    if (used_ && !f_->Write(buf_.get(), used_)) ok_ = false;
+    flushed_ += used_;
+    used_ = 0;
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  static constexpr size_t kSize = size_t{1} << 20;
+  platform::File* f_;
+  std::unique_ptr<unsigned char[]> buf_;
+  size_t used_ = 0;
+  uint64_t flushed_ = kPositionsHeaderSize;
+  bool ok_ = true;
+};
+
+void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
+  size_t at = v->size();
+  v->resize(at + 10);
+  v->resize(at + PutVarint(v->data() + at, x));
+}
+
+// One token's region as its documents come: positions straight to the output, the skip
+// table and the documents held until the token ends.
+class RegionWriter {
+ public:
+  explicit RegionWriter(Output* out) : out_(out) {}
+  void Begin() {
+    docs_.clear();
+    skip_.clear();
+    docs_count_ = 0;
+    in_block_ = 0;
+    prev_doc_ = 0;
+    block_last_ = 0;
+    pos_begin_ = out_->at();
+    StartBlock();
+  }
+  // The positions of the document are put with PutPositionBytes after this call.
+  void Document(uint32_t doc, uint32_t count) {
+    if (in_block_ == kDocsPerBlock) {
+      EndBlock();
+      StartBlock();
+    }
+    PutVarintTo(&docs_, doc - prev_doc_);
+    PutVarintTo(&docs_, count);
+    prev_doc_ = doc;
+    ++in_block_;
+    ++docs_count_;
+  }
+  void PutPositionBytes(const unsigned char* p, size_t n) {
+    pos_check_.Add(p, n);
+    out_->Put(p, n);
+  }
+  uint32_t documents() const { return docs_count_; }
+  // Puts the skip table and the documents; the dictionary entry's numbers come back.
+  void End(uint64_t* pos_bytes, uint64_t* skip_bytes, uint64_t* docs_bytes, uint32_t* check) {
+    if (in_block_ > 0) EndBlock();
+    *pos_bytes = out_->at() - pos_begin_;
+    out_->Put(skip_.data(), skip_.size());
+    out_->Put(docs_.data(), docs_.size());
+    *skip_bytes = skip_.size();
+    *docs_bytes = docs_.size();
+    *check = CheckOf(skip_.data(), skip_.size());
+  }
+
+ private:
+  void StartBlock() {
+    in_block_ = 0;
+    block_docs_at_ = docs_.size();
+    block_pos_at_ = out_->at();
+    pos_check_ = BlockCheck();
+  }
+  void EndBlock() {
+    PutVarintTo(&skip_, prev_doc_ - block_last_);
+    PutVarintTo(&skip_, docs_.size() - block_docs_at_);
+    PutVarintTo(&skip_, out_->at() - block_pos_at_);
+    unsigned char b[8];
+    PutLE32(b, CheckOf(docs_.data() + block_docs_at_, docs_.size() - block_docs_at_));
+    PutLE32(b + 4, pos_check_.Value());
+    skip_.insert(skip_.end(), b, b + 8);
+    block_last_ = prev_doc_;
+  }
+
+  Output* out_;
+  std::vector<unsigned char> docs_, skip_;
+  uint32_t docs_count_ = 0, in_block_ = 0, prev_doc_ = 0, block_last_ = 0;
+  uint64_t pos_begin_ = 0, block_pos_at_ = 0;
+  size_t block_docs_at_ = 0;
+  BlockCheck pos_check_;
+};
+
+// The dictionary, coded block by block as tokens come.
+class DictionaryWriter {
+ public:
+  void Add(std::string_view token, uint64_t region, uint32_t docs, uint64_t pos_bytes,
+           uint64_t skip_bytes, uint64_t docs_bytes, uint32_t skip_check) {
+    if (in_block_ == kTokensPerDictBlock || index_.empty()) {
+      if (!index_.empty()) CloseBlock();
+      index_.push_back(Block{blocks_.size(), 0, region, std::string(token)});
+      in_block_ = 0;
+      prev_.clear();
+    }
+    size_t shared = 0;
+    while (shared < prev_.size() && shared < token.size() && prev_[shared] == token[shared]) {
+      ++shared;
+    }
+    PutVarintTo(&blocks_, shared);
+    PutVarintTo(&blocks_, token.size() - shared);
+    blocks_.insert(blocks_.end(), token.begin() + shared, token.end());
+    PutVarintTo(&blocks_, docs);
+    PutVarintTo(&blocks_, pos_bytes);
+    PutVarintTo(&blocks_, skip_bytes);
+    PutVarintTo(&blocks_, docs_bytes);
+    unsigned char b[4];
+    PutLE32(b, skip_check);
+    blocks_.insert(blocks_.end(), b, b + 4);
+    prev_.assign(token);
+    ++in_block_;
+    ++tokens_;
+  }
+  uint64_t tokens() const { return tokens_; }
+  // Puts the blocks, then the index; returns the index's bytes in *index.
+  void Write(Output* out, uint64_t* dict_at, std::vector<unsigned char>* index) {
+    if (!index_.empty()) CloseBlock();
+    *dict_at = out->at();
+    out->Put(blocks_.data(), blocks_.size());
+    for (const Block& b : index_) {
+      unsigned char head[24];
+      PutLE64(head, *dict_at + b.at);
+      PutLE32(head + 8, b.bytes);
+      PutLE32(head + 12, CheckOf(blocks_.data() + b.at, b.bytes));
+      PutLE64(head + 16, b.region);
+      index->insert(index->end(), head, head + 24);
+      index->push_back(static_cast<unsigned char>(b.first.size()));
+      index->insert(index->end(), b.first.begin(), b.first.end());
+    }
+  }
+  uint32_t blocks() const { return static_cast<uint32_t>(index_.size()); }
+
+ private:
+  struct Block {
+    size_t at;
+    uint32_t bytes;
+    uint64_t region;
+    std::string first;
+  };
+  void CloseBlock() {
+    index_.back().bytes = static_cast<uint32_t>(blocks_.size() - index_.back().at);
+  }
+  std::vector<unsigned char> blocks_;
+  std::vector<Block> index_;
+  std::string prev_;
+  uint32_t in_block_ = 0;
+  uint64_t tokens_ = 0;
+};
+
+// Puts one run's documents of the token its reader stands at (those up to total_files).
+bool PutRunDocuments(PositionsRunReader* run, uint32_t base, uint32_t total_files,
+                     RegionWriter* region) {
+  uint64_t doc = 0, count = 0, bytes = 0;
+  auto put = [region](const unsigned char* p, size_t n) { region->PutPositionBytes(p, n); };
+  for (uint32_t d = 0; d < run->documents(); ++d) {
+    uint64_t gap;
+    if (!run->Varint(&gap) || !run->Varint(&count) || !run->Varint(&bytes)) return false;
+    doc += gap;
+    if (base + doc > total_files) return true;  // ascending: none after counts
+    region->Document(static_cast<uint32_t>(base + doc), static_cast<uint32_t>(count));
+    if (!run->Copy(bytes, put)) return false;
+  }
+  return true;
+}
+
+// The runs of every part, in file-number order, merged token by token.
+class RunMerge {
+ public:
+  bool Open(const std::vector<PositionsPart>& parts) {
+    files_.resize(parts.size());
+    // The runs' buffers share 8 MB, each between 4 and 64 KB: a corpus of many gigabytes
+    // of positions has thousands of runs.
+    size_t count = 0;
+    for (const PositionsPart& part : parts) count += part.collector->runs().size();
+    size_t buffer = std::min<size_t>(
+        size_t{64} << 10, std::max<size_t>(size_t{4} << 10, (size_t{8} << 20) / (count + 1)));
+    for (size_t p = 0; p < parts.size(); ++p) {
+      const PositionsCollector& c = *parts[p].collector;
+      if (c.runs().empty()) continue;
+      if (!files_[p].Open(c.spill_path(), "rb")) return false;
+      for (const PositionsRun& r : c.runs()) {
+        runs_.push_back(std::make_unique<PositionsRunReader>(&files_[p], r, buffer));
+        bases_.push_back(parts[p].base);
+      }
+    }
+    for (size_t r = 0; r < runs_.size(); ++r) {
+      if (runs_[r]->NextToken()) {
+        heap_.push_back(r);
+      } else if (runs_[r]->error()) {
+        return false;
+      }
+    }
+    std::make_heap(heap_.begin(), heap_.end(), Later{this});
+    return true;
+  }
+  bool done() const { return heap_.empty(); }
+  // Takes the runs holding the least token, in file-number order.
+  void Least(std::string* token, std::vector<size_t>* runs) {
+    runs->clear();
+    *token = std::string(runs_[heap_.front()]->token());
+    while (!heap_.empty() && runs_[heap_.front()]->token() == *token) {
+      std::pop_heap(heap_.begin(), heap_.end(), Later{this});
+      runs->push_back(heap_.back());
+      heap_.pop_back();
+    }
+  }
+  // Moves the runs on to their next tokens; false on a read error.
+  bool Advance(const std::vector<size_t>& runs) {
+    for (size_t r : runs) {
+      if (runs_[r]->NextToken()) {
+        heap_.push_back(r);
+        std::push_heap(heap_.begin(), heap_.end(), Later{this});
+      } else if (runs_[r]->error()) {
+        return false;
+      }
+    }
+    return true;
+  }
+  PositionsRunReader* run(size_t r) { return runs_[r].get(); }
+  uint32_t base(size_t r) const { return bases_[r]; }
+
+ private:
+  struct Later {
+    RunMerge* m;
+    bool operator()(size_t a, size_t b) const {
+      int c = m->runs_[a]->token().compare(m->runs_[b]->token());
+      return c != 0 ? c > 0 : a > b;
+    }
+  };
+  std::vector<platform::File> files_;
+  std::vector<std::unique_ptr<PositionsRunReader>> runs_;
+  std::vector<uint32_t> bases_;
+  std::vector<size_t> heap_;
+};
+
+// Token counts of file numbers 1 to total_files, then their chunk checks.
+uint64_t PutTokenCounts(const std::vector<PositionsPart>& parts, uint32_t total_files, Output* out,
+                        uint64_t* checks_at) {
+  std::vector<uint32_t> checks;
+  BlockCheck chunk;
+  uint32_t in_chunk = 0, n = 0;
+  uint64_t total = 0;
+  auto put = [&](uint32_t count) {
+    unsigned char b[4];
+    PutLE32(b, count);
+    out->Put(b, 4);
+    chunk.Add(b, 4);
+    total += count;
+    if (++in_chunk == kCountsPerChunk) {
+      checks.push_back(chunk.Value());
+      chunk = BlockCheck();
+      in_chunk = 0;
+    }
+    ++n;
+  };
+  for (size_t p = 0; p < parts.size(); ++p) {
+    const std::vector<uint32_t>& counts = parts[p].collector->token_counts();
+    uint64_t limit = p + 1 < parts.size() ? parts[p + 1].base : total_files;
+    for (uint64_t number = uint64_t{parts[p].base} + 1; number <= limit && n < total_files;
+         ++number) {
+      uint64_t i = number - parts[p].base - 1;
+      put(i < counts.size() ? counts[i] : 0);
+    }
+  }
+  while (n < total_files) put(0);
+  if (in_chunk > 0) checks.push_back(chunk.Value());
+  *checks_at = out->at();
+  for (uint32_t c : checks) out->Put32(c);
+  return total;
+}
+
+}  // namespace
+
+bool PositionsWriter::Fail() {
+  Abandon();
+  return false;
+}
+
+void PositionsWriter::Abandon() {
+  if (file_.is_open()) file_.Close();
+  if (!index_dir_.empty()) platform::RemoveFile(platform::JoinPath(index_dir_, kNewPositionsFile));
+  header_.reset();
+}
+
+bool PositionsWriter::WriteBody(const std::string& index_dir,
+                                const std::vector<PositionsPart>& parts, uint32_t total_files,
+                                WordRules rules) {
+  index_dir_ = index_dir;
+  if (!file_.Open(platform::JoinPath(index_dir, kNewPositionsFile), "wb")) return Fail();
+  try {
+    header_ = std::make_shared<Header>();
+    // The blank header: nothing holds until Finish writes it.
+    if (!file_.Write(header_->bytes, kPositionsHeaderSize)) return Fail();
+    RunMerge merge;
+    if (!merge.Open(parts)) return Fail();
+    Output out(&file_);
+    RegionWriter region(&out);
+    DictionaryWriter dict;
+    std::string token;
+    std::vector<size_t> runs;
+    while (!merge.done()) {
+      merge.Least(&token, &runs);
+      uint64_t region_at = out.at();
+      region.Begin();
+      std::sort(runs.begin(), runs.end());  // file-number order
+      for (size_t r : runs) {
+        if (!PutRunDocuments(merge.run(r), merge.base(r), total_files, &region)) return Fail();
+      }
+      if (!merge.Advance(runs)) return Fail();
+      uint64_t pos_bytes, skip_bytes, docs_bytes;
+      uint32_t check;
+      region.End(&pos_bytes, &skip_bytes, &docs_bytes, &check);
+      if (region.documents() == 0) continue;  // only in documents that do not count
+      dict.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes, check);
+    }
+    unsigned char* h = header_->bytes;
+    std::memcpy(h, kPositionsMagic, 8);
+    PutLE32(h + 8, kPositionsVersion);
+    PutLE32(h + 12, rules == WordRules::kInternational ? 1 : 0);
+    PutLE32(h + 24, total_files);
+    PutLE64(h + 32, dict.tokens());
+    PutLE64(h + 48, out.at());
+    uint64_t checks_at = 0;
+    PutLE64(h + 40, PutTokenCounts(parts, total_files, &out, &checks_at));
+    PutLE64(h + 56, checks_at);
+    uint64_t dict_at = 0;
+    std::vector<unsigned char> index;
+    dict.Write(&out, &dict_at, &index);
+    PutLE32(h + 28, dict.blocks());
+    PutLE64(h + 64, dict_at);
+    PutLE64(h + 72, out.at());
+    PutLE64(h + 80, index.size());
+    PutLE32(h + 88, CheckOf(index.data(), index.size()));
+    out.Put(index.data(), index.size());
+    PutLE64(h + 96, out.at());
+    out.Flush();
+    if (!out.ok()) return Fail();
+  } catch (const std::bad_alloc&) {
+    return Fail();
+  }
+  return true;
+}
+
+bool PositionsWriter::Finish() {
+  if (!header_ || !file_.is_open()) return false;
+  uint64_t fingerprint = 0;
+  if (!NewIndexFingerprint(index_dir_, &fingerprint)) return Fail();
+  unsigned char* h = header_->bytes;
+  PutLE64(h + 16, fingerprint);
+  PutLE64(h + 120, CheckOf(h, 120));
+  // The body reaches the disk before the header that makes it usable.
+  bool ok = file_.Sync() && file_.Seek(0) && file_.Write(h, kPositionsHeaderSize) && file_.Sync();
+  ok = file_.Close() && ok;
+  if (!ok) return Fail();
+  header_.reset();
+  return true;
+}
+
+}  // namespace norvel

@@ -1,0 +1,226 @@
+// The positions file: a build writes every token's documents, occurrences and positions
+// and every document's token count, and the reader gives them back.
+#include "index/positions.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine_fixture.h"
+#include "index/positions_format.h"
+#include "query/terms.h"
+
+using norvel::PositionsReader;
+using norvel_test::Corpus;
+
+namespace {
+
+struct Occurrences {
+  std::map<uint32_t, std::vector<uint32_t>> by_doc;
+};
+
+// What the positions of a corpus must be: each document's tokens as a phrase cuts them.
+std::map<std::string, Occurrences> Expected(const std::vector<std::string>& texts,
+                                            norvel::WordRules rules,
+                                            std::vector<uint32_t>* counts) {
+  std::map<std::string, Occurrences> out;
+  for (uint32_t d = 0; d < texts.size(); ++d) {
+    std::vector<std::string> tokens = norvel::CutFoldedTokens(texts[d], rules);
+    counts->push_back(static_cast<uint32_t>(tokens.size()));
+    for (uint32_t p = 0; p < tokens.size(); ++p) {
+      out[tokens[p].substr(0, 255)].by_doc[d + 1].push_back(p);
+    }
+  }
+  return out;
+}
+
+void ExpectPositions(Corpus& c, const std::vector<std::string>& texts, norvel::WordRules rules) {
+  std::vector<uint32_t> counts;
+  std::map<std::string, Occurrences> want = Expected(texts, rules, &counts);
+  PositionsReader reader;
+  ASSERT_TRUE(reader.Open(c.index, c.loaded));
+  EXPECT_EQ(reader.documents(), texts.size());
+  EXPECT_EQ(reader.distinct_tokens(), want.size());
+  uint64_t total = 0;
+  for (uint32_t d = 0; d < counts.size(); ++d) {
+    EXPECT_EQ(reader.DocumentTokens(d + 1), counts[d]) << "document " << d + 1;
+    total += counts[d];
+  }
+  EXPECT_EQ(reader.total_tokens(), total);
+  EXPECT_EQ(reader.DocumentTokens(0), 0u);
+  EXPECT_EQ(reader.DocumentTokens(static_cast<uint32_t>(texts.size() + 1)), 0u);
+  std::vector<std::string> listed;
+  reader.ForEachTokenWithPrefix("", [&](std::string_view t) {
+    listed.emplace_back(t);
+    return true;
+  });
+  std::vector<std::string> keys;
+  for (const auto& kv : want) keys.push_back(kv.first);
+  EXPECT_EQ(listed, keys);
+  for (const auto& [token, occ] : want) {
+    PositionsReader::Postings p;
+    ASSERT_TRUE(reader.Find(token, &p)) << token;
+    EXPECT_EQ(p.documents(), occ.by_doc.size()) << token;
+    auto it = occ.by_doc.begin();
+    // Every other token's positions are asked for, so that both the reading and the
+    // passing over of positions are taken.
+    bool ask = token.size() % 2 == 0;
+    while (p.Next()) {
+      ASSERT_NE(it, occ.by_doc.end()) << token;
+      EXPECT_EQ(p.doc(), it->first) << token;
+      EXPECT_EQ(p.count(), it->second.size()) << token;
+      if (ask || it->first % 3 == 0) {
+        std::vector<uint32_t> got;
+        EXPECT_TRUE(p.Positions(&got));
+        EXPECT_EQ(got, it->second) << token << " in " << it->first;
+      }
+      ++it;
+    }
+    EXPECT_EQ(it, occ.by_doc.end()) << token;
+    EXPECT_FALSE(p.damaged());
+  }
+  PositionsReader::Postings none;
+  EXPECT_FALSE(reader.Find("notthere", &none));
+}
+
+// A corpus of several parts and more than one block of documents per common token.
+std::vector<std::string> ManyDocuments() {
+  std::vector<std::string> texts;
+  for (int d = 0; d < 700; ++d) {
+    std::string t = "The kernel " + std::to_string(d) + " of the device-driver ";
+    for (int k = 0; k < d % 7; ++k) t += "of the memory management; ";
+    if (d % 50 == 0) t += std::string(300, 'x') + " tail _under 9lives ";
+    texts.push_back(t);
+  }
+  return texts;
+}
+
+TEST(PositionsTest, BuildWritesEveryTokenOfEveryDocument) {
+  Corpus c;
+  c.Exclude("the\nof\n");
+  std::vector<std::string> texts = ManyDocuments();
+  char name[32];
+  for (size_t d = 0; d < texts.size(); ++d) {
+    std::snprintf(name, sizeof name, "d%04zu.txt", d);
+    c.Add(name, texts[d]);
+  }
+  norvel::BuildTuning tuning;
+  tuning.threads = 3;
+  tuning.min_part_documents = 64;
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, tuning), 0);
+  norvel::RenAndReloadNdx(c.index, c.app, &c.loaded, nullptr, nullptr);
+  ASSERT_TRUE(c.loaded.loaded());
+  ExpectPositions(c, texts, norvel::WordRules::kAscii);
+
+  // SkipTo lands on the first document at or after the number asked for.
+  PositionsReader reader;
+  ASSERT_TRUE(reader.Open(c.index, c.loaded));
+  PositionsReader::Postings p;
+  ASSERT_TRUE(reader.Find("memory", &p));
+  ASSERT_TRUE(p.SkipTo(400));
+  EXPECT_EQ(p.doc(), 401u);  // document 400 is d0399: 399 % 7 == 0, no memory
+  ASSERT_TRUE(p.SkipTo(690));
+  EXPECT_EQ(p.doc(), 690u);
+  std::vector<uint32_t> got;
+  ASSERT_TRUE(p.Positions(&got));
+  EXPECT_EQ(got.size(), 689u % 7);
+  EXPECT_FALSE(p.SkipTo(701));
+}
+
+TEST(PositionsTest, InternationalRulesCutAndFoldTokensAsPhrasesDo) {
+  Corpus c;
+  std::vector<std::string> texts = {"Ärger über Öl, ÄRGER 2x straße",
+                                    "caf\xe9 CAFÉ cafe\xcc\x81 10-20 _x", "Straße über alles über"};
+  char name[32];
+  for (size_t d = 0; d < texts.size(); ++d) {
+    std::snprintf(name, sizeof name, "d%zu.txt", d);
+    c.Add(name, texts[d]);
+  }
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, norvel::BuildTuning(),
+                            norvel::WordRules::kInternational),
+            0);
+  norvel::RenAndReloadNdx(c.index, c.app, &c.loaded, nullptr, nullptr);
+  ASSERT_TRUE(c.loaded.loaded());
+  ExpectPositions(c, texts, norvel::WordRules::kInternational);
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadFile(const Corpus& c, const char* name) {
+  return norvel_test::ReadBytes(c.IndexFile(name));
+}
+
+// Opens the positions of c's loaded index; the log line of a refusal in *line.
+bool OpenPositions(Corpus& c, std::string* line) {
+  std::string before = c.Log();
+  PositionsReader reader;
+  bool open = reader.Open(c.index, c.loaded);
+  std::string added = c.Log().substr(before.size());
+  *line = added.empty() ? "" : added.substr(added.find(']') + 1);
+  line->erase(line->find_last_not_of("\r\n") + 1);
+  return open;
+}
+
+}  // namespace
+
+TEST(PositionsTest, PositionsOfOtherFilesAnotherVersionOrNoneAreNotUsed) {
+  Corpus c;
+  c.Add("a.txt", "printer jam in tray 2");
+  ASSERT_EQ(c.Build(), 0);
+  std::string line;
+  ASSERT_TRUE(OpenPositions(c, &line)) << line;
+  EXPECT_EQ(line, "");
+  const std::string first = ReadFile(c, "_positions.dat");
+  c.Add("b.txt", "toner low");
+  ASSERT_EQ(c.Build(), 0);
+  ASSERT_TRUE(OpenPositions(c, &line)) << line;
+
+  // The positions of the index before, left beside the new one.
+  ASSERT_TRUE(norvel_test::WriteBytes(c.IndexFile("_positions.dat"), first));
+  EXPECT_FALSE(OpenPositions(c, &line));
+  EXPECT_EQ(line, "Positions not used: the positions file belongs to other index files.");
+
+  // A later version's file, whole and sound.
+  c.Build();
+  std::string later = ReadFile(c, "_positions.dat");
+  later[8] = 2;
+  auto* h = reinterpret_cast<unsigned char*>(&later[0]);
+  norvel::PutLE64(h + 120, norvel::CheckOf(h, 120));
+  ASSERT_TRUE(norvel_test::WriteBytes(c.IndexFile("_positions.dat"), later));
+  EXPECT_FALSE(OpenPositions(c, &line));
+  EXPECT_EQ(line, "Positions not used: the positions file is of another version.");
+
+  platform::RemoveFile(c.IndexFile("_positions.dat"));
+  EXPECT_FALSE(OpenPositions(c, &line));
+  EXPECT_EQ(line, "Positions not used: no positions file.");
+}
+
+// A new index without positions (they could not be written) takes the old ones away at
+// its swap; a swap that stopped after the positions moved keeps them when it completes.
+TEST(PositionsTest, TheSwapNeverLeavesOldPositionsBesideNewFiles) {
+  Corpus c;
+  c.Add("a.txt", "printer jam");
+  ASSERT_EQ(c.Build(), 0);
+  c.Add("b.txt", "printer toner");
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), 0);
+  ASSERT_TRUE(platform::RemoveFile(c.IndexFile("_newpositions.dat")));
+  norvel::RenAndReloadNdx(c.index, c.app, &c.loaded, nullptr, nullptr);
+  EXPECT_FALSE(platform::FileExists(c.IndexFile("_positions.dat")));
+
+  c.Add("c.txt", "paper jam");
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr), 0);
+  // The swap stopped after renaming everything but the statistics.
+  for (const char* name : {"ndxwrds.dat", "ndxfile.dat", "file0.dat", "positions.dat"}) {
+    ASSERT_TRUE(platform::RenameReplace(c.IndexFile(std::string("_new") + name),
+                                        c.IndexFile(std::string("_") + name)));
+  }
+  ASSERT_TRUE(norvel::PrepareForBuild(c.index));
+  ASSERT_EQ(c.Load(), 0);
+  EXPECT_EQ(c.loaded.total_files, 3u);
+  std::string line;
+  EXPECT_TRUE(OpenPositions(c, &line)) << line;
+}

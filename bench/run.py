@@ -155,7 +155,8 @@ def main():
                 runs[k].append(run(cmd).split())
         files, size = runs["norvel"][0][0], int(runs["norvel"][0][1])
         # (wall seconds, peak KB, CPU seconds) of the best run of each.
-        m = {k: (float(r[2]), int(r[3]), float(r[4])) for k, r in ((k, best(v)) for k, v in runs.items())}
+        m = {k: (float(r[2]), int(r[3]), float(r[4]) if len(r) > 4 else None)
+             for k, r in ((k, best(v)) for k, v in runs.items())}
         n_size, f_size, ff_size = dir_size(index), os.path.getsize(db), os.path.getsize(full_db)
         pos_size = os.path.getsize(os.path.join(index, "_positions.dat"))
         mb = size / 1e6

@@ -1,15 +1,20 @@
 // The Norvel side of the benchmark, inside one process like the application:
 //   norvel_bench build DATA_DIR INDEX_DIR APP_DIR [international] [no-positions]
-//                                                   -> "files bytes seconds peak_kb"
+//                                 -> "files bytes seconds peak_kb cpu_seconds"
+//   norvel_bench floor DATA_DIR -> the same for listing, opening, reading and closing every
+//   document on the build's threads, with no other work: the least a build can take
 //   norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY... -> per query: "results ms ms ..." (one
 //   time per repeat)
 //   norvel_bench phrase INDEX_DIR APP_DIR DATA_DIR REPEAT QUERY... -> the same, for queries
 //   whose phrases are confirmed by reading the documents of DATA_DIR
 // The build is doIndex followed by the swap of its "_new" files into place.
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/timing.h"
@@ -18,6 +23,7 @@
 #include "index/build.h"
 #include "index/in_memory_index.h"
 #include "index/load.h"
+#include "index/parallel.h"
 #include "index/swap.h"
 #include "platform/dir.h"
 #include "platform/file.h"
@@ -47,7 +53,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   int files = 0;
   uint64_t bytes = CorpusBytes(data_dir, &files);
   norvel::JobProgress progress;
-  double start = bench::NowSeconds();
+  double start = bench::NowSeconds(), cpu = bench::CpuSeconds();
   norvel::BuildTuning tuning;
   tuning.positions = positions;
   if (norvel::doIndex(data_dir, index_dir, app_dir, &progress, tuning, rules) != 0) {
@@ -58,8 +64,52 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   norvel::RenAndReloadNdx(index_dir, app_dir, &index, nullptr, &progress);
   double seconds = bench::NowSeconds() - start;
   if (!index.loaded()) return 1;
-  std::printf("%d %llu %.3f %ld\n", files, static_cast<unsigned long long>(bytes), seconds,
-              bench::PeakRssKb());
+  std::printf("%d %llu %.3f %ld %.3f\n", files, static_cast<unsigned long long>(bytes), seconds,
+              bench::PeakRssKb(), bench::CpuSeconds() - cpu);
+  return 0;
+}
+
+// What a build cannot do without: the listing, then every document opened, read whole with
+// one call more than its size needs (as the build reads it) and closed, on as many threads
+// as the build takes, sharing the documents out in small runs so that no thread waits.
+int Floor(const std::string& data_dir) {
+  double start = bench::NowSeconds(), cpu = bench::CpuSeconds();
+  platform::DirListing entries;
+  if (!platform::ListDirectory(data_dir, "*.txt", &entries) || entries.empty()) return 1;
+  unsigned threads = std::min(std::max(std::thread::hardware_concurrency(), 1u), 4u);
+  constexpr size_t kRun = 64;
+  std::atomic<size_t> next{0};
+  std::atomic<uint64_t> bytes{0};
+  std::atomic<int> files{0};
+  norvel::OnThreads(threads, [&](size_t) {
+    platform::ListedFileReader reader(data_dir);
+    std::vector<char> buf;
+    uint64_t mine = 0;
+    int read = 0;
+    for (size_t b; (b = next.fetch_add(kRun)) < entries.size();) {
+      for (size_t i = b; i < std::min(b + kRun, entries.size()); ++i) {
+        uint64_t size = 0;
+        if (reader.Open(entries, i, &size) != platform::ListedFileReader::Result::kOk) continue;
+        if (size == 0) continue;
+        if (buf.size() < size + 1) buf.resize(size + 1);
+        // A read short of the one byte more asked for is the end: no second call.
+        for (uint64_t total = 0; total < size + 1;) {
+          size_t got = reader.Read(buf.data(), size + 1);
+          mine += got;
+          total += got;
+          if (got == 0 || total >= size) break;
+        }
+        reader.Close();
+        ++read;
+      }
+    }
+    bytes += mine;
+    files += read;
+  });
+  double seconds = bench::NowSeconds() - start;
+  std::printf("%d %llu %.3f %ld %.3f\n", files.load(),
+              static_cast<unsigned long long>(bytes.load()), seconds, bench::PeakRssKb(),
+              bench::CpuSeconds() - cpu);
   return 0;
 }
 
@@ -101,6 +151,7 @@ int main(int argc, char** argv) {
         intl ? std::optional<norvel::WordRules>(norvel::WordRules::kInternational) : std::nullopt,
         positions);
   }
+  if (argc >= 3 && std::string(argv[1]) == "floor") return Floor(argv[2]);
   if (argc >= 6 && std::string(argv[1]) == "query")
     return Query(argv[2], argv[3], "", std::atoi(argv[4]), argc - 5, argv + 5);
   if (argc >= 7 && std::string(argv[1]) == "phrase")
@@ -108,6 +159,7 @@ int main(int argc, char** argv) {
   std::fprintf(
       stderr,
       "usage: norvel_bench build DATA_DIR INDEX_DIR APP_DIR [international] [no-positions]\n"
+      "       norvel_bench floor DATA_DIR\n"
       "       norvel_bench query INDEX_DIR APP_DIR REPEAT QUERY...\n"
       "       norvel_bench phrase INDEX_DIR APP_DIR DATA_DIR REPEAT QUERY...\n");
   return 2;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Index build and query latency of norvel against SQLite FTS5 and ripgrep, in one run.
 
-Usage: bench/run.py [--corpus DIR] [--repeat N] [--builds N] [--bin DIR] [--wine-cli EXE]
+Usage: bench/run.py [--corpus DIR] [--repeat N] [--builds N] [--builds-only] [--bin DIR]
+                    [--wine-cli EXE]
 With --wine-cli, the Windows build's norvel-cli.exe indexes the same corpus under Wine in
 the same run (wall seconds of the whole command, Wine's start included, and its peak memory).
 The default corpus is Debian's linux-doc flattened by bench/make-corpus.sh. Prints one
@@ -121,6 +122,7 @@ def main():
     ap.add_argument("--rg-repeat", type=int, default=3)
     ap.add_argument("--builds", type=int, default=3, help="builds of each index; the best counts")
     ap.add_argument("--bin", default=os.path.join(ROOT, "build", "linux", "bin"))
+    ap.add_argument("--builds-only", action="store_true", help="the build table alone")
     ap.add_argument("--wine-cli", default=None, help="a Windows norvel-cli.exe to time under Wine")
     args = ap.parse_args()
     corpus = args.corpus or run([os.path.join(ROOT, "bench", "make-corpus.sh")]).strip()
@@ -134,56 +136,70 @@ def main():
         os.makedirs(intl_index)
         nb, fb = os.path.join(args.bin, "norvel_bench"), os.path.join(args.bin, "fts5_bench")
 
-        # Both builds read a corpus already in the page cache; each takes its best of N runs.
+        # Every build reads a corpus already in the page cache; each takes its best of N runs.
+        # The floor is listing, opening, reading and closing every document on the build's
+        # threads with no other work: each build is read as a ratio to it.
         subprocess.run("cat %s/*.txt > /dev/null" % corpus, shell=True, check=True)
-        plain_index = os.path.join(work, "index-no-positions")
-        os.makedirs(plain_index)
-        full_db = os.path.join(work, "fts-positions.db")
-        n_runs = [run([nb, "build", corpus, index, app]).split() for _ in range(args.builds)]
-        p_runs = [run([nb, "build", corpus, plain_index, app, "no-positions"]).split()
-                  for _ in range(args.builds)]
-        i_runs = [run([nb, "build", corpus, intl_index, app, "international"]).split()
-                  for _ in range(args.builds)]
-        f_runs = [run([fb, "build", corpus, db]).split() for _ in range(args.builds)]
-        full_runs = []
-        for _ in range(args.builds):
-            if os.path.exists(full_db):
-                os.remove(full_db)
-            full_runs.append(run([fb, "build-positions", corpus, full_db]).split())
         best = lambda runs: min(runs, key=lambda r: float(r[2]))
-        files, size, n_sec, n_kb = best(n_runs)
-        _, _, p_sec, p_kb = best(p_runs)
-        _, _, f_sec, f_kb = best(f_runs)
-        _, _, full_sec, full_kb = best(full_runs)
-        n_sec, p_sec, f_sec, full_sec, size = float(n_sec), float(p_sec), float(f_sec), float(full_sec), int(size)
-        n_size, f_size, full_size = dir_size(index), os.path.getsize(db), os.path.getsize(full_db)
+        full_db = os.path.join(work, "fts-positions.db")
+        plain_index, plain_intl = (os.path.join(work, n) for n in ("index-plain", "index-intl-plain"))
+        os.makedirs(plain_index)
+        os.makedirs(plain_intl)
+        commands = {
+            "floor": [nb, "floor", corpus],
+            "norvel": [nb, "build", corpus, index, app],
+            "plain": [nb, "build", corpus, plain_index, app, "no-positions"],
+            "intl": [nb, "build", corpus, intl_index, app, "international"],
+            "intl-plain": [nb, "build", corpus, plain_intl, app, "international", "no-positions"],
+            "fts": [fb, "build", corpus, db],
+            "fts-full": [fb, "build-positions", corpus, full_db],
+        }
+        # Taken in turn, so that a machine busy with other work slows each of them alike.
+        runs = {k: [] for k in commands}
+        for _ in range(args.builds):
+            for k, cmd in commands.items():
+                runs[k].append(run(cmd).split())
+        files, size = runs["norvel"][0][0], int(runs["norvel"][0][1])
+        # (wall seconds, peak KB, CPU seconds) of the best run of each.
+        m = {k: (float(r[2]), int(r[3]), float(r[4]) if len(r) > 4 else None)
+             for k, r in ((k, best(v)) for k, v in runs.items())}
+        n_size, f_size, ff_size = dir_size(index), os.path.getsize(db), os.path.getsize(full_db)
         pos_size = os.path.getsize(os.path.join(index, "_positions.dat"))
         mb = size / 1e6
         print("Corpus: %s files, %.1f MB (%s)\n" % (files, mb, corpus))
-        print("| build | seconds | MB/s | peak memory | index size |")
-        print("|---|---|---|---|---|")
-        print("| norvel (with positions) | %.2f | %.0f | %.0f MB | %.1f MB (positions %.1f MB) |" % (
-            n_sec, mb / n_sec, int(n_kb) / 1024, n_size / 1e6, pos_size / 1e6))
-        print("| norvel without positions | %.2f | %.0f | %.0f MB | %.1f MB |" % (
-            p_sec, mb / p_sec, int(p_kb) / 1024, dir_size(plain_index) / 1e6))
-        _, _, i_sec, i_kb = best(i_runs)
-        i_sec = float(i_sec)
-        print("| norvel, international words | %.2f | %.0f | %.0f MB | %.1f MB |" % (
-            i_sec, mb / i_sec, int(i_kb) / 1024, dir_size(intl_index) / 1e6))
-        print("| SQLite FTS5 detail=none | %.2f | %.0f | %.0f MB | %.1f MB |" % (
-            f_sec, mb / f_sec, int(f_kb) / 1024, f_size / 1e6))
-        print("| SQLite FTS5 detail=full | %.2f | %.0f | %.0f MB | %.1f MB |" % (
-            full_sec, mb / full_sec, int(full_kb) / 1024, full_size / 1e6))
+        print("| build | seconds | MB/s | CPU seconds | peak memory | index size | x floor |")
+        print("|---|---|---|---|---|---|---|")
+
+        def row(name, v, isize):
+            print("| %s | %.3f | %.0f | %s | %.0f MB | %s | %.2fx |" % (
+                name, v[0], mb / v[0], "%.3f" % v[2] if v[2] is not None else "", v[1] / 1024,
+                isize, v[0] / m["floor"][0]))
+        row("floor: list, open, read, close", m["floor"], "")
+        row("norvel (with positions)", m["norvel"],
+            "%.1f MB (positions %.1f MB)" % (n_size / 1e6, pos_size / 1e6))
+        row("norvel without positions", m["plain"], "%.1f MB" % (dir_size(plain_index) / 1e6))
+        row("norvel, international words", m["intl"], "%.1f MB" % (dir_size(intl_index) / 1e6))
+        row("norvel, international words, without positions", m["intl-plain"],
+            "%.1f MB" % (dir_size(plain_intl) / 1e6))
+        row("SQLite FTS5 detail=none", m["fts"], "%.1f MB" % (f_size / 1e6))
+        row("SQLite FTS5 detail=full", m["fts-full"], "%.1f MB" % (ff_size / 1e6))
         if args.wine_cli:
             w_runs = [wine_build(args.wine_cli, corpus, work) for _ in range(args.builds)]
             w_sec, w_kb = min(w_runs)
-            print("| norvel-cli.exe under Wine | %.2f | %.0f | %.0f MB | |" % (w_sec, mb / w_sec, w_kb / 1024))
-        print("| ratio international/ASCII words | %.2fx | | | |" % (i_sec / n_sec))
-        print("| ratio with/without positions | %.2fx | | %.2fx | |" % (n_sec / p_sec, int(n_kb) / int(p_kb)))
-        print("| ratio FTS5 detail=none/norvel | %.2fx | | | %.2fx |" % (f_sec / n_sec, f_size / n_size))
-        print("| ratio FTS5 detail=full/norvel | %.2fx | | | positions/FTS5 whole: %.2fx |\n" % (
-            full_sec / n_sec, pos_size / full_size))
+            row("norvel-cli.exe under Wine", (w_sec, w_kb, None), "")
+        ratio = lambda a, b: m[a][0] / m[b][0]
+        print("\n| ratio | seconds | |")
+        print("|---|---|---|")
+        print("| international/ASCII words | %.2fx | without positions %.2fx |" % (
+            ratio("intl", "norvel"), ratio("intl-plain", "plain")))
+        print("| with/without positions | %.2fx | peak memory %.2fx |" % (
+            ratio("norvel", "plain"), m["norvel"][1] / m["plain"][1]))
+        print("| FTS5 detail=none/norvel | %.2fx | index size %.2fx |" % (ratio("fts", "norvel"), f_size / n_size))
+        print("| FTS5 detail=full/norvel | %.2fx | positions/FTS5 whole: %.2fx |\n" % (
+            ratio("fts-full", "norvel"), pos_size / ff_size))
 
+        if args.builds_only:
+            return
         print("| query (ms) | norvel p50 | norvel p95 | FTS5 p50 | FTS5 p95 | ripgrep p50 | FTS5/norvel p50 | rg/norvel p50 |")
         print("|---|---|---|---|---|---|---|---|")
         for name, queries in (("1 word", ONE_WORD), ("3 words", THREE_WORDS), ("+/-", PLUS_MINUS)):

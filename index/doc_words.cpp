@@ -16,6 +16,28 @@ namespace {
 // the buffer of a reader grows to this size at most.
 constexpr size_t kLargestRead = size_t{256} << 10;
 
+// The international scanner handing its ASCII tokens to the ASCII rules' folding, which
+// folds and hashes them in one pass: they give the same words either way.
+template <typename OnAscii>
+class IntlAsciiScanner {
+ public:
+  explicit IntlAsciiScanner(OnAscii& on_ascii, bool every_token = false)
+      : scanner_(every_token), on_ascii_(on_ascii) {}
+  bool starts_with_letter() const { return scanner_.starts_with_letter(); }
+  template <typename OnToken>
+  bool Feed(const char* block, size_t n, OnToken& on_token) {
+    return scanner_.Feed(block, n, on_token, on_ascii_);
+  }
+  template <typename OnToken>
+  bool Finish(OnToken& on_token) {
+    return scanner_.Finish(on_token);
+  }
+
+ private:
+  IntlTokenScanner scanner_;
+  OnAscii& on_ascii_;
+};
+
 }  // namespace
 
 const char* DocumentEndLog(DocumentEnd end) {
@@ -37,9 +59,21 @@ DocumentWordReader::DocumentWordReader(const std::string& data_dir, const WordTa
                                        WordRules rules)
     : files_(data_dir), exclusions_(exclusions), rules_(rules) {}
 
+// Where the listing tells the size, the document is read whole as it is opened.
 DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t i,
                                      uint64_t* size) {
-  switch (files_.Open(listing, i, size)) {
+  first_got_ = first_want_ = 0;
+  if (listing.size_known()) {
+    uint64_t listed = listing.file_size(i);
+    first_want_ = listed < kLargestRead ? static_cast<size_t>(listed) + 1 : kLargestRead;
+    try {
+      if (buf_.size() < first_want_ + kTokenSlack) buf_.resize(first_want_ + kTokenSlack);
+    } catch (const std::bad_alloc&) {
+      first_want_ = 0;  // read later, where a shortage of memory has its own end
+    }
+  }
+  switch (first_want_ ? files_.OpenAndRead(listing, i, size, buf_.data(), first_want_, &first_got_)
+                      : files_.Open(listing, i, size)) {
     case platform::ListedFileReader::Result::kNoStatus:
       return DocumentEnd::kNoStatus;
     case platform::ListedFileReader::Result::kCannotOpen:
@@ -51,13 +85,14 @@ DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t
 
 DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* table, uint32_t limit,
                                              uint32_t* distinct_words) {
-  constexpr size_t kSlotsAhead = 16, kEntriesAhead = 8;
+  constexpr size_t kSlotsAhead = 24, kEntriesAhead = 16, kWordsAhead = 8;
   const size_t n = pending_.size();
   for (size_t i = 0; i < n && i < kSlotsAhead; ++i) table->PrefetchSlot(pending_[i].key);
   DocumentEnd end = DocumentEnd::kEntered;
   for (size_t i = 0; i < n; ++i) {
     if (i + kSlotsAhead < n) table->PrefetchSlot(pending_[i + kSlotsAhead].key);
     if (i + kEntriesAhead < n) table->PrefetchEntry(pending_[i + kEntriesAhead].key);
+    if (i + kWordsAhead < n) table->PrefetchWord(pending_[i + kWordsAhead].key);
     const Pending& w = pending_[i];
     int r = table->AddFolded(&folded_[w.at], w.len, file_number, w.key);
     if (r < 0) {
@@ -84,7 +119,10 @@ DocumentEnd DocumentWordReader::ReadTokens(uint64_t size, Scanner& scanner, OnTo
   DocumentEnd end = DocumentEnd::kEntered;
   uint64_t total = 0;
   for (;;) {
-    size_t got = files_.Read(buf_.data(), want);
+    // The first block may have come with the opening.
+    size_t asked = first_got_ ? first_want_ : want;
+    size_t got = first_got_ ? first_got_ : files_.Read(buf_.data(), want);
+    first_got_ = 0;
     if (got == 0) {
       if (files_.Error()) end = DocumentEnd::kReadError;
       break;
@@ -95,7 +133,7 @@ DocumentEnd DocumentWordReader::ReadTokens(uint64_t size, Scanner& scanner, OnTo
     size_t text = eot ? static_cast<size_t>(static_cast<const char*>(eot) - buf_.data()) : got;
     std::memset(buf_.data() + text, 0, kTokenSlack);
     if (!scanner.Feed(buf_.data(), text, on_token)) return DocumentEnd::kEntered;
-    if (eot || (got < want && total >= size)) break;
+    if (eot || (got < asked && total >= size)) break;
   }
   files_.Close();
   if (end == DocumentEnd::kEntered) scanner.Finish(on_token);
@@ -113,8 +151,12 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   auto take = [&](size_t len, uint32_t key) {
     const char* folded = &folded_[folded_used_];
     if (excluding && exclusions_->Find(folded, len, key) >= 0) return true;
-    pending_.push_back(
-        Pending{key, static_cast<uint32_t>(folded_used_), static_cast<uint32_t>(len)});
+    // Field by field: a whole Pending built on the stack and copied would be read back
+    // before its stores are done, a stall at every token.
+    Pending& w = pending_.emplace_back();
+    w.key = key;
+    w.at = static_cast<uint32_t>(folded_used_);
+    w.len = static_cast<uint32_t>(len);
     folded_used_ += len;
     if (pending_.size() < kBatch && folded_used_ + kRoom <= folded_.size()) return true;
     end = EnterPending(file_number, table, limit, distinct_words);
@@ -149,7 +191,8 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   DocumentEnd read;
   if (rules_ == WordRules::kInternational && positions) {
     // Every token for the positions; the words among them as the word scanner gives them.
-    IntlTokenScanner scanner(/*every_token=*/true);
+    // ASCII tokens take the ASCII rules' way, which gives the collector the same tokens.
+    IntlAsciiScanner<decltype(on_token)> scanner(on_token, /*every_token=*/true);
     auto on_every = [&](const char* folded, size_t len, size_t sep) {
       positions->AddFolded(folded, len);
       if (!scanner.starts_with_letter() || len > kMaxWordLength) return true;
@@ -157,7 +200,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     };
     read = ReadTokens(size, scanner, on_every);
   } else if (rules_ == WordRules::kInternational) {
-    IntlTokenScanner scanner;
+    IntlAsciiScanner<decltype(on_token)> scanner(on_token);
     read = ReadTokens(size, scanner, on_word);
   } else {
     TokenScanner scanner;

@@ -1,5 +1,6 @@
 // Entering one document's words into a build's word table: the document is opened and
-// read with as few system calls as its size allows, cut into tokens, and every token that
+// read with as few system calls as its size allows (where the listing tells the size: an
+// open, one read, a close), cut into tokens, and every token that
 // passes the word rules and the exclusion table is entered under the document's number.
 // Every token, word or not, goes to the positions collector when one is given.
 #pragma once
@@ -66,6 +67,7 @@ class DocumentWordReader {
   const WordTable* exclusions_;
   WordRules rules_;
   std::vector<char> buf_;
+  size_t first_want_ = 0, first_got_ = 0;  // the read made with the opening, if any
   std::vector<Pending> pending_;
   std::vector<char> folded_;
   size_t folded_used_ = 0;

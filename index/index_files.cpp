@@ -326,9 +326,9 @@ void LookUpEntries(const std::vector<TableSegment>& segments, size_t s, size_t b
   const WordTable& table = *segments[s].table;
   const WordTable& first = *segments[0].table;
   uint32_t size = table.size();
-  // The slot and then the entry of a word a little further on are fetched ahead from the
-  // first part, where most words are found.
-  constexpr size_t kSlotAhead = 16, kEntryAhead = 8, kRing = 32;
+  // The slot, the entry and the text of a word a little further on are fetched ahead
+  // from the first part, where most words are found.
+  constexpr size_t kSlotAhead = 16, kEntryAhead = 8, kWordAhead = 4, kRing = 32;
   uint32_t keys[kRing];
   auto key_of = [&](size_t e) {
     std::string_view text = table.Text(e);
@@ -344,6 +344,7 @@ void LookUpEntries(const std::vector<TableSegment>& segments, size_t s, size_t b
       if (s > 0) first.PrefetchSlot(keys[(e + kSlotAhead) % kRing]);
     }
     if (s > 0 && e + kEntryAhead < end) first.PrefetchEntry(keys[(e + kEntryAhead) % kRing]);
+    if (s > 0 && e + kWordAhead < end) first.PrefetchWord(keys[(e + kWordAhead) % kRing]);
     std::string_view text = table.Text(e);
     out->bucket[e] = WordHash(text) % size;
     if (s == 0) continue;

@@ -2,6 +2,7 @@
 #include "index/word_rules_intl.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace norvel {
 
@@ -44,6 +45,32 @@ size_t EncodeUtf8(uint32_t cp, char* out) {
   return 4;
 }
 
+// The class of every code point below 0x10000 (bits 0 and 1) and whether it has a fold
+// entry (bit 2), made from the generated tables at first use: text of any script then
+// costs one look-up a character instead of two searches.
+class BmpTable {
+ public:
+  BmpTable() : info_(0x10000, 0) {
+    for (size_t r = 0; r < kCharClassRangeCount; ++r) {
+      const CharClassRange& range = kCharClassRanges[r];
+      for (uint32_t cp = range.first; cp <= range.last && cp < 0x10000; ++cp) info_[cp] = range.cls;
+    }
+    for (size_t e = 0; e < kFoldEntryCount; ++e) {
+      if (kFoldEntries[e].cp < 0x10000) info_[kFoldEntries[e].cp] |= kHasFold;
+    }
+  }
+  static constexpr uint8_t kHasFold = 4;
+  uint8_t operator[](uint32_t cp) const { return info_[cp]; }
+
+ private:
+  std::vector<uint8_t> info_;
+};
+
+const BmpTable& Bmp() {
+  static const BmpTable table;
+  return table;
+}
+
 }  // namespace
 
 size_t DecodeChar(const char* text, size_t n, bool at_end, uint32_t* cp) {
@@ -79,6 +106,7 @@ size_t DecodeChar(const char* text, size_t n, bool at_end, uint32_t* cp) {
 }
 
 uint8_t IntlCharClass(uint32_t cp) {
+  if (cp < 0x10000) return Bmp()[cp] & 3;
   const CharClassRange* end = kCharClassRanges + kCharClassRangeCount;
   const CharClassRange* r = std::upper_bound(
       kCharClassRanges, end, cp, [](uint32_t c, const CharClassRange& x) { return c < x.first; });
@@ -88,6 +116,7 @@ uint8_t IntlCharClass(uint32_t cp) {
 }
 
 size_t FoldCodePoint(uint32_t cp, char* out) {
+  if (cp < 0x10000 && !(Bmp()[cp] & BmpTable::kHasFold)) return EncodeUtf8(cp, out);
   const FoldEntry* end = kFoldEntries + kFoldEntryCount;
   const FoldEntry* e = std::lower_bound(kFoldEntries, end, cp,
                                         [](const FoldEntry& x, uint32_t c) { return x.cp < c; });

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "index/tokenizer.h"
 #include "index/unicode_tables.h"
 #include "index/word_rules.h"
 
@@ -54,6 +55,13 @@ class IntlTokenScanner {
   // Feed then returns false.
   template <typename OnToken>
   bool Feed(const char* block, size_t n, OnToken&& on_token);
+  // The same, where a token of ASCII word bytes only, with ASCII bytes (or the block's
+  // edges) on both sides, goes unfolded to
+  //   bool on_ascii(const char* raw, size_t len, size_t sep_offset)
+  // instead, whatever its first character or length: what the ASCII rules make of it is
+  // what these rules make of it. Most text is such tokens, cut 64 bytes a step.
+  template <typename OnToken, typename OnAscii>
+  bool Feed(const char* block, size_t n, OnToken&& on_token, OnAscii&& on_ascii);
   // Ends the text: bytes of a cut character and a pending word are handled.
   template <typename OnToken>
   bool Finish(OnToken&& on_token);
@@ -74,6 +82,18 @@ class IntlTokenScanner {
     if (len_ < kKeep) std::memcpy(word_ + len_, s, n < kKeep - len_ ? n : kKeep - len_);
     len_ += n;
   }
+  void Append(char c) {
+    if (len_ < kKeep) word_[len_] = c;
+    ++len_;
+  }
+  // Cuts ASCII tokens from block[i] on, outside a token, to on_ascii; *stop is where a
+  // character must be taken one at a time: a byte from 0x80 up outside a token, the start
+  // of a token that such a byte or the block's end may continue, or n.
+  template <typename OnAscii>
+  bool ScanAscii(const char* block, size_t n, size_t i, OnAscii& on_ascii, size_t* stop);
+  // The words of an ASCII token, folded as any other.
+  template <typename OnToken>
+  bool FoldAscii(const char* raw, size_t len, size_t offset, OnToken& on_token);
   // Takes one character of class cls; false when on_token stopped the scan.
   template <typename OnToken>
   bool Take(uint32_t cp, uint8_t cls, size_t offset, OnToken& on_token);
@@ -102,8 +122,7 @@ bool IntlTokenScanner::Take(uint32_t cp, uint8_t cls, size_t offset, OnToken& on
     len_ = 0;
   }
   if (cp < 0x80) {
-    char c = FoldChar(static_cast<char>(cp));
-    Append(&c, 1);
+    Append(FoldChar(static_cast<char>(cp)));
   } else {
     char folded[kMaxFoldBytes];
     Append(folded, FoldCodePoint(cp, folded));
@@ -111,8 +130,62 @@ bool IntlTokenScanner::Take(uint32_t cp, uint8_t cls, size_t offset, OnToken& on
   return true;
 }
 
+template <typename OnAscii>
+bool IntlTokenScanner::ScanAscii(const char* block, size_t n, size_t i, OnAscii& on_ascii,
+                                 size_t* stop) {
+  bool in_ascii = false;
+  size_t start = 0;
+  for (size_t base = i; base < n; base += 64) {
+    size_t len = n - base < 64 ? n - base : 64;
+    uint64_t word, high;
+    CharMasks(block + base, len, &word, &high);
+    uint64_t separators = ~word & (len == 64 ? ~uint64_t{0} : (uint64_t{1} << len) - 1);
+    unsigned pos = 0;
+    for (;;) {
+      if (!in_ascii) {
+        uint64_t starts = (word | high) >> pos;
+        if (starts == 0) break;
+        pos += static_cast<unsigned>(__builtin_ctzll(starts));
+        if ((high >> pos) & 1) {
+          *stop = base + pos;
+          return true;
+        }
+        start = base + pos;
+        in_ascii = true;
+      }
+      uint64_t ends = separators >> pos;
+      if (ends == 0) break;  // the token goes on in the next 64 bytes
+      pos += static_cast<unsigned>(__builtin_ctzll(ends));
+      if ((high >> pos) & 1) {  // a letter of another script may go on with it
+        *stop = start;
+        return true;
+      }
+      in_ascii = false;
+      if (!on_ascii(block + start, base + pos - start, base + pos)) return false;
+    }
+  }
+  *stop = in_ascii ? start : n;
+  return true;
+}
+
+template <typename OnToken>
+bool IntlTokenScanner::FoldAscii(const char* raw, size_t len, size_t offset, OnToken& on_token) {
+  starts_with_letter_ = startsWithLetter(raw, len);
+  if (!every_token_ && (len > kMaxWordLength || !starts_with_letter_)) return true;
+  size_t keep = len < kKeep ? len : kKeep;
+  for (size_t k = 0; k < keep; ++k) word_[k] = FoldChar(raw[k]);
+  return on_token(static_cast<const char*>(word_), len, offset);
+}
+
 template <typename OnToken>
 bool IntlTokenScanner::Feed(const char* block, size_t n, OnToken&& on_token) {
+  return Feed(block, n, on_token, [this, &on_token](const char* raw, size_t len, size_t offset) {
+    return FoldAscii(raw, len, offset, on_token);
+  });
+}
+
+template <typename OnToken, typename OnAscii>
+bool IntlTokenScanner::Feed(const char* block, size_t n, OnToken&& on_token, OnAscii&& on_ascii) {
   size_t i = 0;
   if (carry_len_ > 0) {
     // The cut character, completed by the first bytes of this block.
@@ -137,6 +210,11 @@ bool IntlTokenScanner::Feed(const char* block, size_t n, OnToken&& on_token) {
   }
   while (i < n) {
     unsigned char b = static_cast<unsigned char>(block[i]);
+    if (!in_token_ && b < 0x80) {
+      if (!ScanAscii(block, n, i, on_ascii, &i)) return false;
+      if (i == n) break;
+      b = static_cast<unsigned char>(block[i]);
+    }
     if (b < 0x80) {
       // ASCII: the table of the ASCII rules; letters are the word bytes but '-', '_' and
       // the digits.

@@ -79,19 +79,21 @@ class WordTable {
     return present() && Find(folded.data(), folded.size()) >= 0;
   }
 
-  // Hints that the word of this key will be looked up soon: loads its slot, or (once the
-  // slot is loaded) its entry and text, into the cache.
+  // Hints that the word of this key will be looked up soon, in three steps a few words
+  // apart, each reading only what the step before fetched: its slot; once the slot is
+  // loaded, its entry; once the entry is loaded, its text and where its runs are written.
   void PrefetchSlot(uint32_t key) const {
     if (slot_count() != 0) __builtin_prefetch(&slots()[SlotOf(key)]);
   }
   void PrefetchEntry(uint32_t key) const {
-    if (slot_count() == 0) return;
-    const Slot& slot = slots()[SlotOf(key)];
-    if (slot.entry != 0 && slot.key == key) {
-      const Entry& e = At(slot.entry - 1);
-      __builtin_prefetch(&e);
-      __builtin_prefetch(texts_.At(e.text));
-    }
+    if (const Slot* slot = LoadedSlot(key)) __builtin_prefetch(&At(slot->entry - 1));
+  }
+  void PrefetchWord(uint32_t key) const {
+    const Slot* slot = LoadedSlot(key);
+    if (!slot) return;
+    const Entry& e = At(slot->entry - 1);
+    __builtin_prefetch(texts_.At(e.text));
+    if (e.closed_runs != 0) __builtin_prefetch(runs_.At(e.pos), 1);
   }
 
   // Hints that the entry will be read soon: loads it, and once it is loaded, its text
@@ -161,6 +163,18 @@ class WordTable {
   size_t slot_count() const { return slot_block_.size() / sizeof(Slot); }
   Slot* slots() const { return reinterpret_cast<Slot*>(slot_block_.data()); }
   size_t SlotOf(uint32_t key) const { return (key * 2654435761u) >> shift_; }
+  // The slot of the key among the first few from its own (mostly in one cache line, the
+  // one PrefetchSlot loaded), or null.
+  const Slot* LoadedSlot(uint32_t key) const {
+    if (slot_count() == 0) return nullptr;
+    size_t mask = slot_count() - 1;
+    for (size_t s = SlotOf(key), k = 0; k < 4; ++k, s = (s + 1) & mask) {
+      const Slot& slot = slots()[s];
+      if (slot.entry == 0) return nullptr;
+      if (slot.key == key) return &slot;
+    }
+    return nullptr;
+  }
   template <bool kPadded>
   long Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const;
   template <bool kPadded>

@@ -70,6 +70,14 @@ class ListedFileReader {
   // not be taken (the file is gone); kCannotOpen for a file of known, non-zero size that
   // cannot be opened for reading.
   Result Open(const DirListing& listing, size_t i, uint64_t* size);
+  // Opens as Open does and, where the listing holds the sizes (Windows), reads the file's
+  // beginning in the same step: one read of up to n bytes into dst, *got of them; a read
+  // that ends short of n has read the whole file, whose size that is, and the file is then
+  // closed. A listed size of at least n - 1 costs nothing but a status call more when the
+  // file has grown past it. So a document whose listed size is n - 1 or less costs an
+  // open, one read and a close. Elsewhere *got is 0 and this is Open.
+  Result OpenAndRead(const DirListing& listing, size_t i, uint64_t* size, char* dst, size_t n,
+                     size_t* got);
   // Up to n bytes of the open file in one call: 0 at its end or on an error; fewer than
   // asked at the end (and, rarely, before it: a reader that knows the size can stop
   // once it has that many).

@@ -10,11 +10,11 @@
 
 namespace platform {
 
-// Fills sizes[k] with the size of listed file begin + k, for begin <= begin + k < end:
-// from the listing where it holds them, else from a status call per file. A file whose
+// Fills sizes[k] with the size of listed file begin + k * stride, for each such file
+// before end: from the listing where it holds them, else from a status call per file. A file whose
 // status cannot be taken gets 0. Any number of threads may fill parts of one listing;
 // nothing is thrown.
 void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t begin, size_t end,
-                     uint64_t* sizes);
+                     uint64_t* sizes, size_t stride = 1);
 
 }  // namespace platform

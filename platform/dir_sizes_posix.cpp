@@ -15,15 +15,15 @@
 namespace platform {
 
 void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t begin, size_t end,
-                     uint64_t* sizes) {
+                     uint64_t* sizes, size_t stride) {
   if (listing.size_known()) {
-    for (size_t i = begin; i < end; ++i) sizes[i - begin] = listing.file_size(i);
+    for (size_t i = begin, k = 0; i < end; i += stride, ++k) sizes[k] = listing.file_size(i);
     return;
   }
   int at = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   char name[PATH_MAX];
-  for (size_t i = begin; i < end; ++i) {
-    sizes[i - begin] = 0;
+  for (size_t i = begin, k = 0; i < end; i += stride, ++k) {
+    sizes[k] = 0;
     std::string_view listed = listing.name(i);
     std::string joined;
     const char* path = name;
@@ -41,7 +41,7 @@ void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t b
     struct stat st;
     // A joined path is the directory's path and the name: resolved as any path is.
     if (fstatat(path == name ? at : AT_FDCWD, path, &st, 0) == 0) {
-      sizes[i - begin] = static_cast<uint64_t>(st.st_size);
+      sizes[k] = static_cast<uint64_t>(st.st_size);
     }
   }
   if (at >= 0) close(at);

@@ -9,10 +9,10 @@
 namespace platform {
 
 void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t begin, size_t end,
-                     uint64_t* sizes) {
-  for (size_t i = begin; i < end; ++i) {
+                     uint64_t* sizes, size_t stride) {
+  for (size_t i = begin, k = 0; i < end; i += stride, ++k) {
     if (listing.size_known()) {
-      sizes[i - begin] = listing.file_size(i);
+      sizes[k] = listing.file_size(i);
       continue;
     }
     FileStatus st;
@@ -21,7 +21,7 @@ void ListedFileSizes(const std::string& dir, const DirListing& listing, size_t b
       known = GetFileStatus(JoinPath(dir, std::string(listing.name(i))), &st);
     } catch (const std::bad_alloc&) {
     }
-    sizes[i - begin] = known ? st.size : 0;
+    sizes[k] = known ? st.size : 0;
   }
 }
 

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 
 #include "platform/dir.h"
 #include "platform/handle_win.h"
@@ -46,6 +48,22 @@ ListedFileReader::Result WithoutOpening(const std::string& path, uint64_t* size)
   return *size == 0 ? ListedFileReader::Result::kOk : ListedFileReader::Result::kCannotOpen;
 }
 
+// Whether a name may open a device rather than a file ("NUL.txt", "com1.txt", "CON .txt"):
+// names of up to seven characters before the first dot that begin as a device's name. Only
+// such a handle needs its type checked.
+bool MayNameADevice(std::string_view name) {
+  size_t stem = name.find('.');
+  if (stem == std::string_view::npos) stem = name.size();
+  while (stem > 0 && name[stem - 1] == ' ') --stem;
+  if (stem < 3 || stem > 7) return false;
+  char head[3];
+  for (int k = 0; k < 3; ++k) head[k] = static_cast<char>(name[k] & ~0x20);
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "COM", "LPT"}) {
+    if (std::memcmp(head, device, 3) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 // The size is taken from the open file, as it is when it is read: the listing's size may
@@ -68,6 +86,46 @@ ListedFileReader::Result ListedFileReader::Open(const DirListing& listing, size_
   if (!GetFileSizeEx(h.get(), &bytes)) return Result::kNoStatus;
   *size = static_cast<uint64_t>(bytes.QuadPart);
   if (*size == 0) return Result::kOk;
+  file_ = reinterpret_cast<intptr_t>(h.release());
+  return Result::kOk;
+}
+
+// The listed size only tells how much to read: a read that ends short of n has read the
+// whole file as it is now, and tells its size. A file listed as empty takes the way of
+// Open (it may be something other than a file, which is not to be read).
+ListedFileReader::Result ListedFileReader::OpenAndRead(const DirListing& listing, size_t i,
+                                                       uint64_t* size, char* dst, size_t n,
+                                                       size_t* got) {
+  *got = 0;
+  if (!listing.size_known() || listing.file_size(i) == 0 || n == 0 || n > 0x40000000) {
+    return Open(listing, i, size);
+  }
+  Close();
+  error_ = false;
+  *size = 0;
+  std::string_view name = listing.name(i);
+  std::string path = JoinPath(dir_, std::string(name));
+  KernelHandle h(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h || (MayNameADevice(name) && GetFileType(h.get()) != FILE_TYPE_DISK)) {
+    h.reset();
+    return WithoutOpening(path, size);
+  }
+  DWORD read = 0;
+  if (ReadFile(h.get(), dst, static_cast<DWORD>(n), &read, nullptr) && read < n) {
+    *size = read;
+    *got = read;
+    return Result::kOk;  // all of it: the handle closes here
+  }
+  // Grown past the listed size, or a read that failed (Read tells that again): the size of
+  // the open file, and the rest is read as after Open.
+  bool failed = read == 0;
+  LARGE_INTEGER bytes;
+  if (!GetFileSizeEx(h.get(), &bytes)) return Result::kNoStatus;
+  *size = static_cast<uint64_t>(bytes.QuadPart);
+  *got = failed ? 0 : read;
+  if (*size == 0 && failed) return Result::kOk;
   file_ = reinterpret_cast<intptr_t>(h.release());
   return Result::kOk;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -95,6 +96,85 @@ TEST(IntlWords, WordsDoNotDependOnWhereBlocksEnd) {
     for (size_t cut = 0; cut + 1 < text.size(); cut += 1 + rng() % 7) {
       EXPECT_EQ(WordsOf(text, {cut, cut + 1}), whole) << "one byte at " << cut;
     }
+  }
+}
+
+// Text of long and short ASCII runs with letters of other scripts, Windows-1252 bytes and
+// separators of every kind between and inside them.
+std::string MixedText(std::mt19937& rng) {
+  const std::vector<std::string> pieces = {"word",
+                                           "Kernel",
+                                           "x",
+                                           "9lives",
+                                           "-",
+                                           "_",
+                                           " ",
+                                           "  ",
+                                           ".",
+                                           "\n",
+                                           "\r\n",
+                                           "(",
+                                           std::string(70, 'q'),
+                                           std::string(254, 'A'),
+                                           std::string(255, 'b'),
+                                           "\xC3\xBC",
+                                           "\xC3\x9C",
+                                           "\xE2\x80\x94",
+                                           "\xE4\xB8\xAD",
+                                           "\xCC\x81",
+                                           "\xFC",
+                                           "\xA0",
+                                           "\xC3"};
+  std::string text;
+  size_t n = rng() % 400;
+  for (size_t i = 0; i < n; ++i) text += pieces[rng() % pieces.size()];
+  return text;
+}
+
+// The words taken one character at a time (blocks of one byte never hold a whole ASCII
+// token) are the words of the 64-byte steps over ASCII runs.
+TEST(IntlWords, AsciiRunsGiveTheWordsOfTheCharacterByCharacterPath) {
+  std::mt19937 rng(26);
+  for (int round = 0; round < 200; ++round) {
+    std::string text = MixedText(rng);
+    std::vector<size_t> every_byte;
+    for (size_t k = 1; k < text.size(); ++k) every_byte.push_back(k);
+    EXPECT_EQ(WordsOf(text, {}), WordsOf(text, every_byte)) << "round " << round;
+  }
+}
+
+// The build hands ASCII tokens to the ASCII rules' folding: the same words, separator
+// offsets included.
+TEST(IntlWords, AsciiTokensFoldedByTheAsciiRulesAreTheSameWords) {
+  std::mt19937 rng(2626);
+  for (int round = 0; round < 200; ++round) {
+    std::string text = MixedText(rng);
+    text.append(norvel::kTokenSlack, '\0');  // room for FoldToken's eight-byte reads
+    size_t n = text.size() - norvel::kTokenSlack;
+    using Words = std::vector<std::pair<std::string, size_t>>;
+    Words plain, split;
+    auto to = [](Words* out) {
+      return [out](const char* w, size_t len, size_t sep) {
+        out->emplace_back(std::string(w, len), sep);
+        return true;
+      };
+    };
+    auto on_plain = to(&plain), on_split = to(&split);
+    auto on_ascii = [&](const char* raw, size_t len, size_t sep) {
+      char folded[norvel::kMaxWordLength + norvel::kTokenSlack];
+      uint32_t key;
+      if (norvel::FoldToken(raw, len, folded, &key)) {
+        EXPECT_EQ(key, norvel::WordKey(folded, len));
+        split.emplace_back(std::string(folded, len), sep);
+      }
+      return true;
+    };
+    norvel::IntlTokenScanner a, b;
+    a.Feed(text.data(), n, on_plain);
+    a.Finish(on_plain);
+    b.Feed(text.data(), n, on_split, on_ascii);
+    b.Finish(on_split);
+    EXPECT_EQ(plain, split) << "round " << round;
   }
 }
 

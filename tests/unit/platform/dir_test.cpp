@@ -76,6 +76,44 @@ TEST(ListedFileReader, TakesTheSizeWhenTheFileIsRead) {
   EXPECT_EQ(size, 0u);
 }
 
+// The same with the read made at the opening, as the build makes it where the listing
+// tells the sizes: the listed size only says how much to read.
+TEST(ListedFileReader, ReadAtTheOpeningTellsTheSizeRead) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteBytes(dir.File("a.txt"), "abc"));
+  ASSERT_TRUE(WriteBytes(dir.File("b.txt"), "soon gone"));
+  ASSERT_TRUE(WriteBytes(dir.File("c.txt"), "long text"));
+  ASSERT_TRUE(WriteBytes(dir.File("d.txt"), "same"));
+  platform::DirListing listing;
+  ASSERT_TRUE(platform::ListDirectory(dir.path(), "*.txt", &listing));
+  ASSERT_EQ(listing.size(), 4u);
+  ASSERT_TRUE(WriteBytes(dir.File("a.txt"), "abcdefgh"));  // grown past the listed size
+  ASSERT_TRUE(platform::RemoveFile(dir.File("b.txt")));
+  ASSERT_TRUE(WriteBytes(dir.File("c.txt"), ""));
+  platform::ListedFileReader reader(dir.path());
+  // Reads into buf as the build does: what came with the opening, then the rest.
+  auto read_whole = [&](size_t i, uint64_t* size) {
+    char buf[16];
+    size_t got = 0;
+    EXPECT_EQ(reader.OpenAndRead(listing, i, size, buf, 5, &got),
+              platform::ListedFileReader::Result::kOk);
+    std::string text(buf, got);
+    for (size_t n; (n = reader.Read(buf, sizeof buf)) > 0;) text.append(buf, n);
+    return text;
+  };
+  uint64_t size = 99;
+  EXPECT_EQ(read_whole(0, &size), "abcdefgh");
+  EXPECT_EQ(size, 8u);
+  size_t got = 7;
+  char buf[16];
+  EXPECT_EQ(reader.OpenAndRead(listing, 1, &size, buf, sizeof buf, &got),
+            platform::ListedFileReader::Result::kNoStatus);
+  EXPECT_EQ(read_whole(2, &size), "");
+  EXPECT_EQ(size, 0u);
+  EXPECT_EQ(read_whole(3, &size), "same");
+  EXPECT_EQ(size, 4u);
+}
+
 TEST(RemoveDirectoryTree, RemovesNestedContent) {
   ScratchDir dir;
   std::string top = dir.File("top");

@@ -12,6 +12,7 @@ void InMemoryIndex::Release() {
   positions_usable = -1;
   words_fingerprint = 0;
   words_fingerprinted = false;
+  std::vector<uint32_t>().swap(document_tokens);
   rules = WordRules::kAscii;
 }
 

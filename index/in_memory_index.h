@@ -33,6 +33,10 @@ struct InMemoryIndex {
   // hashed by the first search that opens the positions (index/positions_format.h).
   mutable uint64_t words_fingerprint = 0;
   mutable bool words_fingerprinted = false;
+  // Every document's token count from the positions file (file n at n - 1), read whole by
+  // the first relevance search: ranking needs the count of each document it scores, and a
+  // query held by most documents would otherwise read and check them all at every search.
+  mutable std::vector<uint32_t> document_tokens;
 
   bool loaded() const { return words.present(); }
   void Release();

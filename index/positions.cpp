@@ -149,6 +149,35 @@ uint32_t PositionsReader::DocumentTokens(uint32_t file_number) {
   return chunk_[(file_number - 1) % kCountsPerChunk];
 }
 
+bool PositionsReader::ReadAllDocumentTokens(std::vector<uint32_t>* out) {
+  out->clear();
+  if (!is_open() || documents_ == 0) return false;
+  try {
+    out->resize(documents_);
+    std::vector<unsigned char> buf(kCountsPerChunk * 4 * 64);  // 64 chunks a read
+    for (uint64_t first = 0; first < documents_; first += kCountsPerChunk * 64) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(kCountsPerChunk * 64, documents_ - first));
+      if (!ReadAt(counts_at_ + first * 4, buf.data(), n * 4)) break;
+      size_t c = 0;
+      for (; c * kCountsPerChunk < n; ++c) {
+        size_t in = std::min<size_t>(kCountsPerChunk, n - c * kCountsPerChunk);
+        const unsigned char* chunk = buf.data() + c * kCountsPerChunk * 4;
+        if (!Holds(chunk, in * 4, count_checks_[first / kCountsPerChunk + c])) break;
+        for (size_t i = 0; i < in; ++i) {
+          (*out)[first + c * kCountsPerChunk + i] = GetLE32(chunk + 4 * i);
+        }
+      }
+      // Damage is left to the reads one count at a time, which note it where a search
+      // meets it.
+      if (c * kCountsPerChunk < n) break;
+      if (first + n == documents_) return true;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  std::vector<uint32_t>().swap(*out);
+  return false;
+}
+
 size_t PositionsReader::BlockFor(std::string_view token) const {
   auto it = std::upper_bound(dict_.begin(), dict_.end(), token,
                              [](std::string_view t, const DictBlock& d) { return t < d.first; });

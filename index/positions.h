@@ -102,6 +102,9 @@ class PositionsReader {
   // A document's number of tokens (every token the phrase rules count); 0 when out of
   // range or unreadable.
   uint32_t DocumentTokens(uint32_t file_number);
+  // Every document's token count, file n at (*out)[n - 1], each chunk checked; false (and
+  // *out empty) when one is damaged.
+  bool ReadAllDocumentTokens(std::vector<uint32_t>* out);
 
   // One folded token's documents in ascending file number, with the token's occurrences
   // in each and, on demand, their positions (0-based token indexes in the document,

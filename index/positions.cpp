@@ -322,19 +322,29 @@ bool PositionsReader::Postings::Damage() {
 
 bool PositionsReader::Postings::LoadBlock(size_t b) {
   const Block& k = blocks_[b];
+  const bool in_turn = started_ && b == block_ + 1;
   block_ = b;
   in_block_ = 0;
   pos_loaded_ = false;
   pos_at_ = pos_doc_ = 0;
   block_docs_.clear();
   block_counts_.clear();
-  std::vector<unsigned char> buf(static_cast<size_t>(k.docs_bytes));
-  if (!reader_->ReadAt(k.docs_at, buf.data(), buf.size()) ||
-      !reader_->Holds(buf.data(), buf.size(), k.docs_check)) {
-    return Damage();
+  const unsigned char* p = nullptr;
+  if (!in_turn || k.docs_at < ahead_at_ || k.docs_at + k.docs_bytes > ahead_at_ + ahead_.size()) {
+    const Block& last = blocks_.back();
+    uint64_t rest = last.docs_at + last.docs_bytes - k.docs_at;  // within the file (Open)
+    size_t n = static_cast<size_t>(k.docs_bytes);
+    if (in_turn) n = static_cast<size_t>(std::max<uint64_t>(n, std::min<uint64_t>(rest, 1 << 16)));
+    ahead_.resize(n);
+    ahead_at_ = k.docs_at;
+    if (!reader_->ReadAt(k.docs_at, ahead_.data(), n)) {
+      ahead_.clear();
+      return Damage();
+    }
   }
-  const unsigned char* p = buf.data();
-  const unsigned char* end = p + buf.size();
+  p = ahead_.data() + (k.docs_at - ahead_at_);
+  const unsigned char* end = p + k.docs_bytes;
+  if (!reader_->Holds(p, static_cast<size_t>(k.docs_bytes), k.docs_check)) return Damage();
   uint32_t doc = b == 0 ? 0 : blocks_[b - 1].last_doc;
   size_t want = b + 1 < blocks_.size() ? kDocsPerBlock : docs_ - kDocsPerBlock * b;
   while (p < end) {

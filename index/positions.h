@@ -146,6 +146,10 @@ class PositionsReader {
     // The loaded block's positions, read when first asked for.
     std::vector<unsigned char> pos_;
     bool pos_loaded_ = false;
+    // The documents of the blocks after, read with the block that was loaded in turn (a
+    // walk over a long list then reads many blocks at a time); ahead_at_: its file offset.
+    std::vector<unsigned char> ahead_;
+    uint64_t ahead_at_ = 0;
     size_t pos_at_ = 0;   // where the positions of the document pos_doc_ begin
     size_t pos_doc_ = 0;  // index in the block of the document pos_at_ belongs to
   };

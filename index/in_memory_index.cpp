@@ -13,6 +13,7 @@ void InMemoryIndex::Release() {
   words_fingerprint = 0;
   words_fingerprinted = false;
   positions_tables.reset();
+  std::vector<uint32_t>().swap(document_tokens);
   rules = WordRules::kAscii;
 }
 

@@ -38,6 +38,11 @@ struct InMemoryIndex {
   // chunks of token counts, its dictionary's index), kept from the first search on with
   // the header they were read under; type-erased, as only index/positions.cpp knows them.
   mutable std::shared_ptr<const void> positions_tables;
+  // Every document's token count from the positions file (file n at n - 1), read whole by
+  // the first relevance search: ranking needs the count of each document it scores, and a
+  // query held by most documents would otherwise read and check them all at every search.
+  // Dropped when the positions file's tables are read under another header.
+  mutable std::vector<uint32_t> document_tokens;
 
   bool loaded() const { return words.present(); }
   void Release();

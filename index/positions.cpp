@@ -143,7 +143,10 @@ bool PositionsReader::ReadTables(const unsigned char* header, uint64_t checks_at
     if (p != end) return Fail("the positions file is damaged");
     tables_ = tables;
     // Checks turned off (the fuzz target) let other bytes stand behind an equal header.
-    if (verify_checks_) index.positions_tables = std::move(tables);
+    if (verify_checks_) {
+      index.positions_tables = std::move(tables);
+      std::vector<uint32_t>().swap(index.document_tokens);  // counts of the file before
+    }
   } catch (const std::bad_alloc&) {
     return Fail("no memory for the positions file");
   }
@@ -168,6 +171,35 @@ uint32_t PositionsReader::DocumentTokens(uint32_t file_number) {
     chunk_number_ = c;
   }
   return chunk_[(file_number - 1) % kCountsPerChunk];
+}
+
+bool PositionsReader::ReadAllDocumentTokens(std::vector<uint32_t>* out) {
+  out->clear();
+  if (!is_open() || documents_ == 0) return false;
+  try {
+    out->resize(documents_);
+    std::vector<unsigned char> buf(kCountsPerChunk * 4 * 64);  // 64 chunks a read
+    for (uint64_t first = 0; first < documents_; first += kCountsPerChunk * 64) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(kCountsPerChunk * 64, documents_ - first));
+      if (!ReadAt(counts_at_ + first * 4, buf.data(), n * 4)) break;
+      size_t c = 0;
+      for (; c * kCountsPerChunk < n; ++c) {
+        size_t in = std::min<size_t>(kCountsPerChunk, n - c * kCountsPerChunk);
+        const unsigned char* chunk = buf.data() + c * kCountsPerChunk * 4;
+        if (!Holds(chunk, in * 4, tables_->count_checks[first / kCountsPerChunk + c])) break;
+        for (size_t i = 0; i < in; ++i) {
+          (*out)[first + c * kCountsPerChunk + i] = GetLE32(chunk + 4 * i);
+        }
+      }
+      // Damage is left to the reads one count at a time, which note it where a search
+      // meets it.
+      if (c * kCountsPerChunk < n) break;
+      if (first + n == documents_) return true;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  std::vector<uint32_t>().swap(*out);
+  return false;
 }
 
 size_t PositionsReader::BlockFor(std::string_view token) const {
@@ -314,19 +346,29 @@ bool PositionsReader::Postings::Damage() {
 
 bool PositionsReader::Postings::LoadBlock(size_t b) {
   const Block& k = blocks_[b];
+  const bool in_turn = started_ && b == block_ + 1;
   block_ = b;
   in_block_ = 0;
   pos_loaded_ = false;
   pos_at_ = pos_doc_ = 0;
   block_docs_.clear();
   block_counts_.clear();
-  std::vector<unsigned char> buf(static_cast<size_t>(k.docs_bytes));
-  if (!reader_->ReadAt(k.docs_at, buf.data(), buf.size()) ||
-      !reader_->Holds(buf.data(), buf.size(), k.docs_check)) {
-    return Damage();
+  const unsigned char* p = nullptr;
+  if (!in_turn || k.docs_at < ahead_at_ || k.docs_at + k.docs_bytes > ahead_at_ + ahead_.size()) {
+    const Block& last = blocks_.back();
+    uint64_t rest = last.docs_at + last.docs_bytes - k.docs_at;  // within the file (Open)
+    size_t n = static_cast<size_t>(k.docs_bytes);
+    if (in_turn) n = static_cast<size_t>(std::max<uint64_t>(n, std::min<uint64_t>(rest, 1 << 16)));
+    ahead_.resize(n);
+    ahead_at_ = k.docs_at;
+    if (!reader_->ReadAt(k.docs_at, ahead_.data(), n)) {
+      ahead_.clear();
+      return Damage();
+    }
   }
-  const unsigned char* p = buf.data();
-  const unsigned char* end = p + buf.size();
+  p = ahead_.data() + (k.docs_at - ahead_at_);
+  const unsigned char* end = p + k.docs_bytes;
+  if (!reader_->Holds(p, static_cast<size_t>(k.docs_bytes), k.docs_check)) return Damage();
   uint32_t doc = b == 0 ? 0 : blocks_[b - 1].last_doc;
   size_t want = b + 1 < blocks_.size() ? kDocsPerBlock : docs_ - kDocsPerBlock * b;
   while (p < end) {

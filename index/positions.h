@@ -102,6 +102,9 @@ class PositionsReader {
   // A document's number of tokens (every token the phrase rules count); 0 when out of
   // range or unreadable.
   uint32_t DocumentTokens(uint32_t file_number);
+  // Every document's token count, file n at (*out)[n - 1], each chunk checked; false (and
+  // *out empty) when one is damaged.
+  bool ReadAllDocumentTokens(std::vector<uint32_t>* out);
 
   // One folded token's documents in ascending file number, with the token's occurrences
   // in each and, on demand, their positions (0-based token indexes in the document,
@@ -143,6 +146,10 @@ class PositionsReader {
     // The loaded block's positions, read when first asked for.
     std::vector<unsigned char> pos_;
     bool pos_loaded_ = false;
+    // The documents of the blocks after, read with the block that was loaded in turn (a
+    // walk over a long list then reads many blocks at a time); ahead_at_: its file offset.
+    std::vector<unsigned char> ahead_;
+    uint64_t ahead_at_ = 0;
     size_t pos_at_ = 0;   // where the positions of the document pos_doc_ begin
     size_t pos_doc_ = 0;  // index in the block of the document pos_at_ belongs to
   };

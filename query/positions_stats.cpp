@@ -23,6 +23,21 @@ class FilePostings : public TermPostings {
 
 }  // namespace
 
+PositionsStats::PositionsStats(PositionsReader* reader, const std::string& index_dir,
+                               const InMemoryIndex& index, bool read_counts)
+    : reader_(reader), index_dir_(index_dir), index_(index) {
+  if (read_counts && index.document_tokens.size() != reader->documents()) {
+    reader->ReadAllDocumentTokens(&index.document_tokens);  // left empty when damaged
+  }
+  tokens_ = index.document_tokens.size() == reader->documents() ? &index.document_tokens : nullptr;
+}
+
+uint32_t PositionsStats::DocumentTokens(uint32_t file) {
+  // Out of range or unreadable: 0, as the reader answers.
+  if (!tokens_) return reader_->DocumentTokens(file);
+  return file == 0 || file > tokens_->size() ? 0 : (*tokens_)[file - 1];
+}
+
 std::unique_ptr<TermPostings> PositionsStats::Find(std::string_view folded_token) {
   auto p = std::make_unique<FilePostings>();
   if (!reader_->Find(folded_token, &p->postings)) return nullptr;
@@ -32,7 +47,7 @@ std::unique_ptr<TermPostings> PositionsStats::Find(std::string_view folded_token
 std::unique_ptr<RankingStats> PositionsStats::Another() {
   auto reader = std::make_unique<PositionsReader>();
   if (!reader->Open(index_dir_, index_)) return nullptr;
-  auto stats = std::make_unique<PositionsStats>(reader.get(), index_dir_, index_);
+  auto stats = std::make_unique<PositionsStats>(reader.get(), index_dir_, index_, false);
   stats->own_ = std::move(reader);
   return stats;
 }

@@ -164,7 +164,9 @@ uint32_t PositionsCollector::NewSlice(unsigned level) {
     if (blocks_used_ == blocks_.size()) {
       // Addresses are 32-bit; a run stays far below 4 GB.
       if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) throw std::bad_alloc();
-      blocks_.emplace_back(new unsigned char[kBlockSize]);
+      // Owned before the list grows: a list that cannot grow must not lose the block.
+      std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
+      blocks_.push_back(std::move(block));
     }
     ++blocks_used_;
     block_used_ = 0;

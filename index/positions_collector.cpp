@@ -122,7 +122,12 @@ PositionsCollector::PositionsCollector(std::string spill_path, size_t budget)
 PositionsCollector::~PositionsCollector() {
   if (spill_) spill_->Close();
   spill_.reset();
-  RemoveSpill();
+  // A destructor must not throw: the removal's path (wide on Windows) may find no memory,
+  // and then the spilled run stays for the next build's discard.
+  try {
+    RemoveSpill();
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 unsigned char* PositionsCollector::At(uint32_t address) {

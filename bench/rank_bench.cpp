@@ -40,7 +40,7 @@ std::vector<std::pair<std::string, float>> Ranked(const std::string& query,
   if (order != "index") {
     norvel::RankOptions options;
     options.proximity = order == "relevance";
-    norvel::OrderByRelevance(sources, &state, options);
+    norvel::OrderByRelevance(sources, &state, options, shown);
     state.ranking.Extend(shown, &state.result_list);
   }
   for (uint32_t start = 0; start < shown; start += kPage) {

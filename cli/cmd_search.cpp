@@ -111,7 +111,7 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
   state.result_total = total;
   if (sources.order == norvel::ResultOrder::kRelevance) {
     try {
-      norvel::OrderByRelevance(sources, &state);
+      norvel::OrderByRelevance(sources, &state, norvel::RankOptions(), total);
     } catch (const std::bad_alloc&) {
       norvel::ShowMessage(norvel::kInfo, 10, "Query Ranks");
       return kExitError;

@@ -70,7 +70,11 @@ bool PositionsReader::Open(const std::string& index_dir, const InMemoryIndex& in
       GetLE64(h + 120) > 0xFFFFFFFFu || !Holds(h, 120, static_cast<uint32_t>(GetLE64(h + 120)))) {
     return Fail("the positions file is damaged or incomplete");
   }
-  if (GetLE32(h + 8) != kPositionsVersion) return Fail("the positions file is of another version");
+  uint32_t version = GetLE32(h + 8);
+  if (version != kPositionsVersion && version != kPositionsVersionWithoutBounds) {
+    return Fail("the positions file is of another version");
+  }
+  block_bounds_ = version == kPositionsVersion;
   if (GetLE64(h + 96) != st.size) return Fail("the positions file is damaged or incomplete");
   uint32_t rules = index.rules == WordRules::kInternational ? 1 : 0;
   uint64_t fingerprint = 0;
@@ -319,6 +323,23 @@ bool PositionsReader::OpenPostings(const Entry& e, Postings* out) {
     k.docs_check = GetLE32(p);
     k.pos_check = GetLE32(p + 4);
     p += 8;
+    if (block_bounds_ && blocks > 1) {
+      uint64_t pairs;
+      if (!GetVarint(&p, end, &pairs) || pairs == 0 || pairs > kMaxBlockBounds) {
+        out->blocks_.clear();
+        return Damaged();
+      }
+      k.bounds_at = static_cast<uint32_t>(out->bounds_.size());
+      for (uint64_t i = 0; i < pairs; ++i) {
+        uint32_t count, tokens;
+        if (!GetVarint32(&p, end, &count) || !GetVarint32(&p, end, &tokens) || count == 0) {
+          out->blocks_.clear();
+          return Damaged();
+        }
+        out->bounds_.emplace_back(count, tokens);
+      }
+      k.bounds_end = static_cast<uint32_t>(out->bounds_.size());
+    }
     k.docs_at = docs_at;
     k.docs_bytes = docs_bytes;
     k.pos_at = pos_at;

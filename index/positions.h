@@ -10,7 +10,7 @@
 //
 //   Header, 128 bytes:
 //     0   8 bytes "NVPOSITS"
-//     8   u32 version (1)
+//     8   u32 version (2; a file of version 1 is read too: it has no blocks' bounds)
 //     12  u32 word rules (0 ASCII, 1 international)
 //     16  u64 fingerprint of the four index files (index/positions_format.h)
 //     24  u32 documents D (the index's total files)
@@ -31,7 +31,13 @@
 //     skip table one entry per block of 128 documents (the last block may hold fewer):
 //                varint last document of the block minus that of the block before (0 first),
 //                varint bytes of the block's documents, varint bytes of its positions,
-//                u32 check of those document bytes, u32 check of those position bytes
+//                u32 check of those document bytes, u32 check of those position bytes;
+//                then, where the token has more than one block, the block's bounds:
+//                varint n (1 to 8), n pairs of varint occurrences, varint document tokens,
+//                such that every document of the block has at most the occurrences and
+//                at least the tokens of one of the pairs (so a block's best BM25 score,
+//                whatever the parameters, is that of a pair, and a ranked search passes
+//                over blocks that cannot reach its first page)
 //     documents  per document: varint its number minus the one before (0 before the
 //                first), varint its occurrences (>= 1)
 //   So the documents and occurrences of a token are read, block by block and skipping by
@@ -63,6 +69,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "index/in_memory_index.h"
@@ -122,6 +129,15 @@ class PositionsReader {
     uint32_t count() const { return count_; }    // occurrences in doc()
     bool Positions(std::vector<uint32_t>* out);  // the positions in doc(); false on damage
     bool damaged() const { return damaged_; }    // what came back so far is not to be trusted
+    // The blocks of 128 documents, and what the skip table says of each: its last
+    // document and its bounds (occurrences, document tokens; none where the token has one
+    // block, or the file is of version 1).
+    size_t blocks() const { return blocks_.size(); }
+    uint32_t block_last(size_t b) const { return blocks_[b].last_doc; }
+    std::pair<const std::pair<uint32_t, uint32_t>*, size_t> block_bounds(size_t b) const {
+      const Block& k = blocks_[b];
+      return {bounds_.data() + k.bounds_at, k.bounds_end - k.bounds_at};
+    }
 
    private:
     friend class PositionsReader;
@@ -130,6 +146,7 @@ class PositionsReader {
       uint32_t docs_check, pos_check;
       uint64_t docs_at, docs_bytes;  // in the file
       uint64_t pos_at, pos_bytes;
+      uint32_t bounds_at = 0, bounds_end = 0;  // in bounds_
     };
     bool Damage();
     bool LoadBlock(size_t b);
@@ -138,6 +155,7 @@ class PositionsReader {
     PositionsReader* reader_ = nullptr;
     uint32_t docs_ = 0;
     std::vector<Block> blocks_;
+    std::vector<std::pair<uint32_t, uint32_t>> bounds_;
     size_t block_ = 0;  // the loaded block, once started_
     std::vector<uint32_t> block_docs_, block_counts_;
     size_t in_block_ = 0;  // doc() is block_docs_[in_block_ - 1]
@@ -207,6 +225,7 @@ class PositionsReader {
   uint64_t chunk_number_ = ~uint64_t{0};
   bool damage_met_ = false;
   bool verify_checks_ = true;
+  bool block_bounds_ = false;  // the skip tables carry the blocks' bounds (version 2)
 };
 
 }  // namespace norvel

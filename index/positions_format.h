@@ -13,9 +13,11 @@ namespace norvel {
 struct InMemoryIndex;
 
 constexpr char kPositionsMagic[8] = {'N', 'V', 'P', 'O', 'S', 'I', 'T', 'S'};
-constexpr uint32_t kPositionsVersion = 1;
+constexpr uint32_t kPositionsVersion = 2;
+constexpr uint32_t kPositionsVersionWithoutBounds = 1;  // read too: its blocks carry no bounds
 constexpr size_t kPositionsHeaderSize = 128;
 constexpr uint32_t kDocsPerBlock = 128;       // documents of a token per skip entry
+constexpr uint32_t kMaxBlockBounds = 8;       // (occurrences, tokens) pairs per skip entry
 constexpr uint32_t kTokensPerDictBlock = 64;  // tokens per dictionary block
 constexpr uint32_t kCountsPerChunk = 1024;    // document token counts per checked chunk
 // A token is kept by its first kPositionsKeyBytes folded bytes (kMaxWordLength + 1).

@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "index/positions.h"
 #include "index/positions_format.h"
@@ -83,6 +86,45 @@ void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
   v->resize(at + PutVarint(v->data() + at, x));
 }
 
+// The (occurrences, document tokens) pairs of a block that no other of its documents
+// outdoes in both: more occurrences and no more tokens. Whatever BM25's parameters, a
+// block's best score is that of one of them. At most kMaxBlockBounds are kept; past that
+// the worst are put together into one pair that outdoes each of them (their most
+// occurrences, their fewest tokens), which bounds them still.
+class BlockBounds {
+ public:
+  void Clear() { pairs_.clear(); }
+  void Add(uint32_t count, uint32_t tokens) {
+    for (const auto& [c, t] : pairs_) {
+      if (c >= count && t <= tokens) return;  // outdone
+    }
+    pairs_.erase(std::remove_if(pairs_.begin(), pairs_.end(),
+                                [&](const std::pair<uint32_t, uint32_t>& p) {
+                                  return p.first <= count && p.second >= tokens;
+                                }),
+                 pairs_.end());
+    pairs_.emplace_back(count, tokens);
+    if (pairs_.size() > kMaxBlockBounds) {
+      // The two with the fewest occurrences become one.
+      std::sort(pairs_.begin(), pairs_.end(), std::greater<>());
+      auto& a = pairs_[pairs_.size() - 2];
+      const auto& b = pairs_.back();
+      a = {std::max(a.first, b.first), std::min(a.second, b.second)};
+      pairs_.pop_back();
+    }
+  }
+  void PutTo(std::vector<unsigned char>* out) const {
+    PutVarintTo(out, pairs_.size());
+    for (const auto& [count, tokens] : pairs_) {
+      PutVarintTo(out, count);
+      PutVarintTo(out, tokens);
+    }
+  }
+
+ private:
+  std::vector<std::pair<uint32_t, uint32_t>> pairs_;
+};
+
 // One token's region as its documents come: positions straight to the output, the skip
 // table and the documents held until the token ends.
 class RegionWriter {
@@ -93,19 +135,22 @@ class RegionWriter {
     skip_.clear();
     docs_count_ = 0;
     in_block_ = 0;
+    blocks_ended_ = 0;
     prev_doc_ = 0;
     block_last_ = 0;
     pos_begin_ = out_->at();
     StartBlock();
   }
-  // The positions of the document are put with PutPositionBytes after this call.
-  void Document(uint32_t doc, uint32_t count) {
+  // The positions of the document are put with PutPositionBytes after this call;
+  // doc_tokens: the document's number of tokens.
+  void Document(uint32_t doc, uint32_t count, uint32_t doc_tokens) {
     if (in_block_ == kDocsPerBlock) {
-      EndBlock();
+      EndBlock(true);
       StartBlock();
     }
     PutVarintTo(&docs_, doc - prev_doc_);
     PutVarintTo(&docs_, count);
+    bounds_.Add(count, doc_tokens);
     prev_doc_ = doc;
     ++in_block_;
     ++docs_count_;
@@ -117,7 +162,7 @@ class RegionWriter {
   uint32_t documents() const { return docs_count_; }
   // Puts the skip table and the documents; the dictionary entry's numbers come back.
   void End(uint64_t* pos_bytes, uint64_t* skip_bytes, uint64_t* docs_bytes, uint32_t* check) {
-    if (in_block_ > 0) EndBlock();
+    if (in_block_ > 0) EndBlock(blocks_ended_ > 0);
     *pos_bytes = out_->at() - pos_begin_;
     out_->Put(skip_.data(), skip_.size());
     out_->Put(docs_.data(), docs_.size());
@@ -132,8 +177,10 @@ class RegionWriter {
     block_docs_at_ = docs_.size();
     block_pos_at_ = out_->at();
     pos_check_ = BlockCheck();
+    bounds_.Clear();
   }
-  void EndBlock() {
+  // several: the token has more than one block, so its entries carry the block's bounds.
+  void EndBlock(bool several) {
     PutVarintTo(&skip_, prev_doc_ - block_last_);
     PutVarintTo(&skip_, docs_.size() - block_docs_at_);
     PutVarintTo(&skip_, out_->at() - block_pos_at_);
@@ -141,12 +188,15 @@ class RegionWriter {
     PutLE32(b, CheckOf(docs_.data() + block_docs_at_, docs_.size() - block_docs_at_));
     PutLE32(b + 4, pos_check_.Value());
     skip_.insert(skip_.end(), b, b + 8);
+    if (several) bounds_.PutTo(&skip_);
     block_last_ = prev_doc_;
+    ++blocks_ended_;
   }
 
   Output* out_;
   std::vector<unsigned char> docs_, skip_;
-  uint32_t docs_count_ = 0, in_block_ = 0, prev_doc_ = 0, block_last_ = 0;
+  BlockBounds bounds_;
+  uint32_t docs_count_ = 0, in_block_ = 0, blocks_ended_ = 0, prev_doc_ = 0, block_last_ = 0;
   uint64_t pos_begin_ = 0, block_pos_at_ = 0;
   size_t block_docs_at_ = 0;
   BlockCheck pos_check_;
@@ -218,8 +268,8 @@ class DictionaryWriter {
 };
 
 // Puts one run's documents of the token its reader stands at (those up to total_files).
-bool PutRunDocuments(PositionsRunReader* run, uint32_t base, uint32_t total_files,
-                     RegionWriter* region) {
+bool PutRunDocuments(PositionsRunReader* run, uint32_t base, const std::vector<uint32_t>& tokens,
+                     uint32_t total_files, RegionWriter* region) {
   uint64_t doc = 0, count = 0, bytes = 0;
   auto put = [region](const unsigned char* p, size_t n) { region->PutPositionBytes(p, n); };
   for (uint32_t d = 0; d < run->documents(); ++d) {
@@ -227,7 +277,8 @@ bool PutRunDocuments(PositionsRunReader* run, uint32_t base, uint32_t total_file
     if (!run->Varint(&gap) || !run->Varint(&count) || !run->Varint(&bytes)) return false;
     doc += gap;
     if (base + doc > total_files) return true;  // ascending: none after counts
-    region->Document(static_cast<uint32_t>(base + doc), static_cast<uint32_t>(count));
+    uint32_t doc_tokens = doc - 1 < tokens.size() ? tokens[static_cast<size_t>(doc - 1)] : 0;
+    region->Document(static_cast<uint32_t>(base + doc), static_cast<uint32_t>(count), doc_tokens);
     if (!run->Copy(bytes, put)) return false;
   }
   return true;
@@ -251,6 +302,7 @@ class RunMerge {
       for (const PositionsRun& r : c.runs()) {
         runs_.push_back(std::make_unique<PositionsRunReader>(&files_[p], r, buffer));
         bases_.push_back(parts[p].base);
+        tokens_.push_back(&c.token_counts());
       }
     }
     for (size_t r = 0; r < runs_.size(); ++r) {
@@ -288,6 +340,8 @@ class RunMerge {
   }
   PositionsRunReader* run(size_t r) { return runs_[r].get(); }
   uint32_t base(size_t r) const { return bases_[r]; }
+  // The token counts of the documents of run r's part, the part's first document first.
+  const std::vector<uint32_t>& tokens(size_t r) const { return *tokens_[r]; }
 
  private:
   struct Later {
@@ -300,6 +354,7 @@ class RunMerge {
   std::vector<platform::File> files_;
   std::vector<std::unique_ptr<PositionsRunReader>> runs_;
   std::vector<uint32_t> bases_;
+  std::vector<const std::vector<uint32_t>*> tokens_;
   std::vector<size_t> heap_;
 };
 
@@ -374,7 +429,8 @@ bool PositionsWriter::WriteBody(const std::string& index_dir,
       region.Begin();
       std::sort(runs.begin(), runs.end());  // file-number order
       for (size_t r : runs) {
-        if (!PutRunDocuments(merge.run(r), merge.base(r), total_files, &region)) return Fail();
+        if (!PutRunDocuments(merge.run(r), merge.base(r), merge.tokens(r), total_files, &region))
+          return Fail();
       }
       if (!merge.Advance(runs)) return Fail();
       uint64_t pos_bytes, skip_bytes, docs_bytes;

@@ -14,6 +14,13 @@ class FilePostings : public TermPostings {
   bool SkipTo(uint32_t file) override { return postings.SkipTo(file) && !postings.damaged(); }
   uint32_t doc() const override { return postings.doc(); }
   uint32_t count() const override { return postings.count(); }
+  size_t blocks() const override { return postings.blocks(); }
+  uint32_t BlockLast(size_t b) const override { return postings.block_last(b); }
+  bool BlockBounds(size_t b, std::vector<std::pair<uint32_t, uint32_t>>* out) const override {
+    auto [pairs, n] = postings.block_bounds(b);
+    out->assign(pairs, pairs + n);
+    return n > 0;
+  }
   bool Positions(std::vector<uint32_t>* out) override {
     if (postings.Positions(out)) return true;
     out->clear();

@@ -242,6 +242,64 @@ std::vector<Scored> ScoreByRelevance(const QueryWords& words, const InMemoryInde
   return scorer.Take();
 }
 
+bool BestByOneWord(const QueryWords& words, const InMemoryIndex& index, RankingStats* stats,
+                   const FileList& result, size_t k, const RankOptions& options,
+                   std::vector<std::pair<size_t, Scored>>* best) {
+  best->clear();
+  if (k == 0 || result.size() <= k || options.bm25.k1 < 0 || options.bm25.b < 0) return false;
+  ScoringTerms terms = CollectTerms(words, index);
+  if (terms.words.size() != 1 || !terms.groups.empty()) return false;
+  std::unique_ptr<TermPostings> p = stats->Find(terms.words[0]);
+  if (!p || p->blocks() < 2) return false;
+  const Bm25 bm25(stats->documents(), stats->total_tokens(), options.bm25);
+  const double idf = bm25.Idf(p->documents());
+  // Exactly as the Scorer sums it: the length norm as a float, the weight added to 0.
+  auto score = [&](uint32_t tf, uint32_t tokens) {
+    float norm = static_cast<float>(bm25.LengthNorm(tokens));
+    return static_cast<float>(0.0f + bm25.Weight(tf, norm, idf));
+  };
+  std::vector<std::pair<size_t, Scored>> heap;  // the worst of the best so far on top
+  auto worse_on_top = [](const std::pair<size_t, Scored>& a, const std::pair<size_t, Scored>& b) {
+    return RanksBefore(a.second, b.second);
+  };
+  std::vector<std::pair<uint32_t, uint32_t>> bounds;
+  size_t i = 0;  // in result
+  for (size_t b = 0; b < p->blocks() && i < result.size(); ++b) {
+    const uint32_t first = b == 0 ? 1 : p->BlockLast(b - 1) + 1, last = p->BlockLast(b);
+    i = Seek(result, i, first);
+    if (i == result.size()) break;
+    if (result[i] > last) continue;  // no document of the query in the block
+    if (!p->BlockBounds(b, &bounds)) return false;
+    if (heap.size() == k) {
+      // Its documents come after those in the heap: one that only ties ranks below.
+      float bound = 0;
+      for (const auto& [tf, tokens] : bounds) bound = std::max(bound, score(tf, tokens));
+      if (!(bound > heap.front().second.score)) continue;
+    }
+    if (!p->SkipTo(first)) break;  // damage ends the postings, as for the Scorer
+    do {
+      const uint32_t d = p->doc();
+      if (d > last) break;
+      i = Seek(result, i, d);
+      if (i == result.size()) break;
+      if (result[i] != d) continue;
+      Scored s{score(p->count(), stats->DocumentTokens(d)), d};
+      if (heap.size() < k) {
+        heap.emplace_back(i, s);
+        std::push_heap(heap.begin(), heap.end(), worse_on_top);
+      } else if (RanksBefore(s, heap.front().second)) {
+        std::pop_heap(heap.begin(), heap.end(), worse_on_top);
+        heap.back() = {i, s};
+        std::push_heap(heap.begin(), heap.end(), worse_on_top);
+      }
+    } while (p->Next());
+  }
+  if (heap.size() < k) return false;  // a list cut short by damage: every document scored
+  std::sort_heap(heap.begin(), heap.end(), worse_on_top);
+  best->swap(heap);
+  return true;
+}
+
 std::vector<Scored> ScoreByTermsHeld(const std::string& index_dir, const InMemoryIndex& index,
                                      const QueryWords& words, const FileList& result) {
   std::vector<Scored> out(result.size());

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "index/in_memory_index.h"
@@ -29,6 +30,14 @@ class TermPostings {
   virtual uint32_t doc() const = 0;
   virtual uint32_t count() const = 0;
   virtual bool Positions(std::vector<uint32_t>* out) = 0;
+  // The postings' blocks, each with its last document and the (occurrences, document
+  // tokens) pairs that bound its documents' scores (index/positions.h); postings without
+  // them say false, and their documents are all scored.
+  virtual size_t blocks() const { return 0; }
+  virtual uint32_t BlockLast(size_t) const { return 0; }
+  virtual bool BlockBounds(size_t, std::vector<std::pair<uint32_t, uint32_t>>*) const {
+    return false;
+  }
 };
 
 // What ranking reads of an index's positions (the positions file, or a table in a test).
@@ -64,6 +73,17 @@ constexpr size_t kMaxScoredPrefixWords = 1000;
 std::vector<Scored> ScoreByRelevance(const QueryWords& words, const InMemoryIndex& index,
                                      RankingStats* stats, const FileList& result,
                                      const RankOptions& options = RankOptions());
+
+// The k best of result by relevance, where the query scores one word alone (no phrase,
+// group or second word) and its postings carry blocks' bounds: only the blocks whose bound
+// could still enter the k best are read. best: (index in result, score), best first, as
+// ScoreByRelevance would rank them. False where this does not apply (the query, postings
+// of one block or of a file without bounds, a result of k or fewer, damage that cuts the
+// postings short): then every document is to be scored.
+// Throws std::bad_alloc.
+bool BestByOneWord(const QueryWords& words, const InMemoryIndex& index, RankingStats* stats,
+                   const FileList& result, size_t k, const RankOptions& options,
+                   std::vector<std::pair<size_t, Scored>>* best);
 
 // Without positions: the number of distinct AllnAny and Include words and terms each
 // document holds (a phrase or group counts where the document holds all its index

@@ -8,11 +8,13 @@ namespace norvel {
 void RankedList::Clear() {
   std::vector<Scored>().swap(scored_);
   ranked_ = 0;
+  partial_ = false;
 }
 
 void RankedList::Assign(std::vector<Scored> scored, std::vector<uint32_t>* order) {
   scored_ = std::move(scored);
   ranked_ = 0;
+  partial_ = false;
   order->resize(scored_.size());
   for (size_t i = 0; i < scored_.size(); ++i) (*order)[i] = scored_[i].file;
 }
@@ -37,8 +39,30 @@ std::vector<size_t> BestOf(const std::vector<Scored>& scored, size_t from, size_
   return heap;
 }
 
+void RankedList::AssignBest(const std::vector<std::pair<size_t, Scored>>& best,
+                            std::vector<uint32_t>* order) {
+  const size_t k = best.size();
+  std::vector<size_t> picked;
+  picked.reserve(k);
+  for (const auto& b : best) picked.push_back(b.first);
+  std::sort(picked.begin(), picked.end());
+  // What they displace in the front goes where those of them behind it were.
+  size_t behind = std::lower_bound(picked.begin(), picked.end(), k) - picked.begin();
+  for (size_t t = 0; t < k; ++t) {
+    if (!std::binary_search(picked.begin(), picked.end(), t))
+      (*order)[picked[behind++]] = (*order)[t];
+  }
+  scored_.clear();
+  for (size_t t = 0; t < k; ++t) {
+    scored_.push_back(best[t].second);
+    (*order)[t] = best[t].second.file;
+  }
+  ranked_ = k;
+  partial_ = true;
+}
+
 void RankedList::Extend(size_t k, std::vector<uint32_t>* order) {
-  if (k <= ranked_) return;
+  if (k <= ranked_ || partial_) return;
   k = std::min(std::max(k, 2 * ranked_), scored_.size());
   auto first = scored_.begin() + static_cast<long>(ranked_);
   auto middle = scored_.begin() + static_cast<long>(k);

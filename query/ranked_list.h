@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace norvel {
@@ -33,6 +34,14 @@ class RankedList {
 
   // Takes the scores over and writes their files into *order (same count, not yet ranked).
   void Assign(std::vector<Scored> scored, std::vector<uint32_t>* order);
+  // Takes the k best alone, found without scoring the rest: best holds their indexes in
+  // *order (every result, ascending) and their scores, best first. They become order[0, k);
+  // the other files follow in no order, unscored, so that Extend cannot go past them:
+  // Covers says how far it can.
+  void AssignBest(const std::vector<std::pair<size_t, Scored>>& best, std::vector<uint32_t>* order);
+  // Whether order[0, k) is ranked or can be by Extend (else every result is to be scored).
+  bool Covers(size_t k) const { return !partial_ || k <= ranked_; }
+  bool partial() const { return partial_; }
   // Makes order[0, k) the k best files, best first; later calls extend what is ranked
   // (at least doubling it, so that leafing on costs a few partial sorts in all).
   void Extend(size_t k, std::vector<uint32_t>* order);
@@ -42,6 +51,7 @@ class RankedList {
  private:
   std::vector<Scored> scored_;
   size_t ranked_ = 0;
+  bool partial_ = false;  // scored_ holds the ranked_ best alone
 };
 
 }  // namespace norvel

@@ -11,6 +11,7 @@
 #include "index/word_rules_intl.h"
 #include "platform/file.h"
 #include "platform/path.h"
+#include "viewer/search.h"
 
 namespace norvel {
 
@@ -92,6 +93,9 @@ int GetNextPage(SearchState* state, const PageSources& src) {
   }
   uint32_t count = state->page_end - state->page_start;
   try {
+    if (!state->ranking.Covers(state->page_end)) {
+      OrderByRelevance(src, state, RankOptions(), state->result_list.size());  // every one
+    }
     if (!state->ranking.empty()) state->ranking.Extend(state->page_end, &state->result_list);
     state->page_excerpts.resize(count);
   } catch (const std::bad_alloc&) {

@@ -18,17 +18,30 @@ constexpr uint32_t kDocumentsPerPage = 10;
 
 }  // namespace
 
-void OrderByRelevance(const PageSources& sources, SearchState* state, const RankOptions& options) {
+void OrderByRelevance(const PageSources& sources, SearchState* state, const RankOptions& options,
+                      size_t wanted) {
   std::vector<Scored> scored;
   PositionsReader positions;
+  FileList& result = state->result_list;
+  if (state->ranking.partial()) {
+    // A page past the best ranked at first: the list is made whole again, ascending.
+    std::sort(result.begin(), result.end());
+    state->ranking.Clear();
+  }
   if (positions.Open(sources.index_dir, *sources.index)) {
     PositionsStats stats(&positions, sources.index_dir, *sources.index);
-    scored = ScoreByRelevance(state->words, *sources.index, &stats, state->result_list, options);
+    std::vector<std::pair<size_t, Scored>> best;
+    size_t k = std::max(wanted, kFirstRanked);
+    if (BestByOneWord(state->words, *sources.index, &stats, result, k, options, &best)) {
+      state->ranking.AssignBest(best, &result);
+      return;
+    }
+    scored = ScoreByRelevance(state->words, *sources.index, &stats, result, options);
   } else {
     LogRankingWithoutPositions();  // after the reader's line saying why
-    scored = ScoreByTermsHeld(sources.index_dir, *sources.index, state->words, state->result_list);
+    scored = ScoreByTermsHeld(sources.index_dir, *sources.index, state->words, result);
   }
-  state->ranking.Assign(std::move(scored), &state->result_list);
+  state->ranking.Assign(std::move(scored), &result);
 }
 
 std::string QueryFromField(const std::string& field_text) {

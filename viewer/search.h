@@ -18,10 +18,16 @@ std::string QueryFromField(const std::string& field_text);
 // window releases its own laid-out lines and links.
 void ReleaseSearch(SearchState* state);
 
+// How many of the best a search by relevance ranks at first (ten pages), where it can
+// without scoring every document; a page past them has every document scored.
+constexpr size_t kFirstRanked = 100;
+
 // Scores the documents the search found (state->result_list and state->words) and makes
-// them a ranked list, which the pages rank as far as they show. Throws std::bad_alloc.
+// them a ranked list, which the pages rank as far as they show. The first `wanted` are
+// ranked at least; where the query's one word allows it, only as many of the best are
+// scored (state->ranking.Covers says how far the list then goes). Throws std::bad_alloc.
 void OrderByRelevance(const PageSources& sources, SearchState* state,
-                      const RankOptions& options = RankOptions());
+                      const RankOptions& options = RankOptions(), size_t wanted = kFirstRanked);
 
 // Runs a search (the query is cut to its first 255 characters) over sources.index:
 // releases the previous search, evaluates the query, shows "%4.6f seconds|Total=%u" in the

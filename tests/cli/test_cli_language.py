@@ -270,8 +270,12 @@ def generate_queries(ref, rng, count):
 class PhrasesAndPrefixes(unittest.TestCase):
     def check(self, d, ref, queries):
         for q in queries:
-            _, out, _ = d.search(q)
-            self.assertEqual(out.split(b"\n")[:-1] if out else [], ref.search(q), q)
+            code, out, err = d.search(q)
+            found = out.split(b"\n")[:-1] if out else []
+            if found != ref.search(q):
+                log = os.path.join(d.app, "norvel_log.txt")
+                err += open(log, "rb").read().decode("latin-1") if os.path.exists(log) else ""
+            self.assertEqual(found, ref.search(q), "%s (exit %d, said %r)" % (q, code, err))
 
     def check_with_and_without_positions(self, d, data, queries, reading=Reading):
         """With the positions the build wrote, then without them (the documents are read)."""

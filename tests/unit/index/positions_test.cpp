@@ -187,7 +187,7 @@ TEST(PositionsTest, PositionsOfOtherFilesAnotherVersionOrNoneAreNotUsed) {
   // A later version's file, whole and sound.
   c.Build();
   std::string later = ReadFile(c, "_positions.dat");
-  later[8] = 2;
+  later[8] = static_cast<char>(norvel::kPositionsVersion + 1);
   auto* h = reinterpret_cast<unsigned char*>(&later[0]);
   norvel::PutLE64(h + 120, norvel::CheckOf(h, 120));
   ASSERT_TRUE(norvel_test::WriteBytes(c.IndexFile("_positions.dat"), later));

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engine_fixture.h"
+#include "index/positions.h"
 #include "query/bm25.h"
+#include "query/positions_stats.h"
 #include "query/ranked_list.h"
 
 using norvel::FileList;
@@ -184,4 +187,55 @@ TEST(Rank, WithoutPositionsByTermsHeldThenFileNumber) {
   w.any_terms.push_back({norvel::QueryTerm::Kind::kPrefix, {"del"}});
   FileList order = Ranked(norvel::ScoreByTermsHeld(c.index, c.loaded, w, All(4)));
   EXPECT_EQ(order, (FileList{2, 3, 1, 4}));
+}
+
+// A word of many blocks in a built index: its best documents found from the blocks' bounds
+// are those of scoring every document, ties by file number included, also when another
+// word takes documents out of the result; the ranked list puts them first and goes no
+// further.
+TEST(Rank, BestOfOneWordFromTheBlocksBoundsAreThoseOfScoringAll) {
+  norvel_test::Corpus c;
+  std::mt19937 rng(7);
+  const int kDocs = 900;  // 8 blocks of the word
+  for (int d = 0; d < kDocs; ++d) {
+    std::string text;
+    int words = 5 + static_cast<int>(rng() % 60), alphas = 1 + static_cast<int>(rng() % 4);
+    if (d % 97 == 5) words = 5, alphas = 3;  // equal best scores, far apart
+    for (int w = 0; w < words; ++w) text += w < alphas ? "alpha " : "filler ";
+    if (d % 3 == 0) text += "beta";
+    char name[16];
+    std::snprintf(name, sizeof name, "%04d.txt", d);
+    c.Add(name, text);
+  }
+  ASSERT_EQ(c.Build(), 0);
+  norvel::PositionsReader reader;
+  ASSERT_TRUE(reader.Open(c.index, c.loaded));
+  norvel::PositionsStats stats(&reader, c.index, c.loaded);
+  FileList all = All(kDocs), no_beta;
+  for (uint32_t n : all) {
+    if ((n - 1) % 3 != 0) no_beta.push_back(n);
+  }
+  for (const FileList* result : {&all, &no_beta}) {
+    QueryWords w = Words({"alpha"});
+    FileList full = Ranked(norvel::ScoreByRelevance(w, c.loaded, &stats, *result));
+    for (size_t k : {1, 10, 100}) {
+      std::vector<std::pair<size_t, Scored>> best;
+      ASSERT_TRUE(norvel::BestByOneWord(w, c.loaded, &stats, *result, k, {}, &best));
+      FileList order = *result;
+      norvel::RankedList list;
+      list.AssignBest(best, &order);
+      EXPECT_EQ(FileList(order.begin(), order.begin() + k),
+                FileList(full.begin(), full.begin() + k));
+      std::sort(order.begin(), order.end());
+      EXPECT_EQ(order, *result);  // the others are all still there
+      EXPECT_TRUE(list.Covers(k));
+      EXPECT_FALSE(list.Covers(k + 1));
+    }
+  }
+  // Two words, or a result no longer than k: every document is scored.
+  std::vector<std::pair<size_t, Scored>> best;
+  EXPECT_FALSE(
+      norvel::BestByOneWord(Words({"alpha", "beta"}), c.loaded, &stats, all, 10, {}, &best));
+  EXPECT_FALSE(norvel::BestByOneWord(Words({"alpha"}), c.loaded, &stats,
+                                     FileList(all.begin(), all.begin() + 10), 10, {}, &best));
 }

@@ -283,3 +283,35 @@ TEST(PrefixPages, EveryWordOfAPrefixMarksAndGivesItsExcerpt) {
   EXPECT_FALSE(norvel::IsQueryWord(s, "wex", 3));
   EXPECT_FALSE(norvel::IsQueryWord(s, "then", 4));
 }
+
+TEST(RelevancePages, PagesPastTheBestRankedAtFirstWalkTheWholeOrder) {
+  // A word in 300 documents of many lengths: the first page ranks the best alone; paging on
+  // past them scores every document, and the pages, in turn, are the whole ranked list.
+  Corpus c;
+  for (int d = 0; d < 300; ++d) {
+    std::string text = "alpha";
+    for (int w = 0; w < (d * 37) % 50; ++w) text += (w % 7 == 3) ? " alpha" : " filler";
+    c.Add("doc" + std::to_string(1000 + d) + ".txt", text);
+  }
+  ASSERT_EQ(c.Build(), 0);
+  norvel::PageSources src{c.data, c.index, &c.loaded};
+  src.order = norvel::ResultOrder::kRelevance;
+  // Every name in rank order, as norvel-cli lists them.
+  SearchState all;
+  ASSERT_EQ(norvel::runQuery("alpha", c.index, c.loaded, &all.words, &all.result_list), 300u);
+  norvel::OrderByRelevance(src, &all, norvel::RankOptions(), 300);
+  all.ranking.Extend(300, &all.result_list);
+
+  SearchState s;
+  ASSERT_EQ(norvel::RunSearch("alpha", src, &s), 0);
+  EXPECT_FALSE(s.ranking.Covers(norvel::kFirstRanked + 1));
+  for (uint32_t start = 0; start < 300; start += 10) {
+    s.page_start = start;
+    s.page_end = start + 10;
+    ASSERT_EQ(norvel::GetNextPage(&s, src), 0);
+    all.page_start = start;
+    all.page_end = start + 10;
+    ASSERT_EQ(norvel::GetFileName(&all, src), 0);
+    EXPECT_EQ(s.page_file_names, all.page_file_names) << "page from " << start;
+  }
+}

@@ -48,13 +48,14 @@ void PositionsReader::Close() {
   tables_.reset();
   chunk_.clear();
   chunk_number_ = ~uint64_t{0};
+  all_tokens_ = nullptr;
   documents_ = 0;
   total_tokens_ = distinct_tokens_ = 0;
 }
 
 bool PositionsReader::ReadAt(uint64_t offset, void* buf, size_t n) {
   if (offset > file_size_ || n > file_size_ - offset) return false;
-  return file_.Seek(offset) && file_.Read(buf, n) == n;
+  return file_.ReadAt(offset, buf, n);
 }
 
 bool PositionsReader::Open(const std::string& index_dir, const InMemoryIndex& index) {
@@ -159,6 +160,7 @@ bool PositionsReader::ReadTables(const unsigned char* header, uint64_t checks_at
 
 uint32_t PositionsReader::DocumentTokens(uint32_t file_number) {
   if (!is_open() || file_number == 0 || file_number > documents_) return 0;
+  if (all_tokens_) return (*all_tokens_)[file_number - 1];
   uint64_t c = (file_number - 1) / kCountsPerChunk;
   if (c != chunk_number_) {
     uint64_t first = c * kCountsPerChunk;
@@ -175,6 +177,16 @@ uint32_t PositionsReader::DocumentTokens(uint32_t file_number) {
     chunk_number_ = c;
   }
   return chunk_[(file_number - 1) % kCountsPerChunk];
+}
+
+bool PositionsReader::KeepDocumentTokens(const InMemoryIndex& index) {
+  // Only counts checked against this file's own tables stand for it (not so for the fuzz
+  // target's unchecked reads).
+  if (!is_open() || !verify_checks_ || index.positions_tables != tables_) return false;
+  if (index.document_tokens.size() != documents_) ReadAllDocumentTokens(&index.document_tokens);
+  if (index.document_tokens.size() != documents_) return false;  // damaged: chunk by chunk
+  all_tokens_ = &index.document_tokens;
+  return true;
 }
 
 bool PositionsReader::ReadAllDocumentTokens(std::vector<uint32_t>* out) {
@@ -296,16 +308,17 @@ void PositionsReader::ForEachTokenWithPrefix(
 
 bool PositionsReader::OpenPostings(const Entry& e, Postings* out) {
   if (e.skip_bytes > kLongestRead) return Damaged();
-  std::vector<unsigned char> skip(static_cast<size_t>(e.skip_bytes));
-  if (!ReadAt(e.pos_at + e.pos_bytes, skip.data(), skip.size()) ||
-      !Holds(skip.data(), skip.size(), e.skip_check)) {
-    return Damaged();
-  }
-  uint64_t blocks = (uint64_t{e.docs} + kDocsPerBlock - 1) / kDocsPerBlock;
-  const unsigned char* p = skip.data();
-  const unsigned char* end = p + skip.size();
   uint64_t docs_at = e.pos_at + e.pos_bytes + e.skip_bytes, pos_at = e.pos_at;
   uint64_t docs_end = docs_at + e.docs_bytes;
+  // The skip table is read with the documents after it, and a small token's region
+  // (positions, skip table, documents) in one read.
+  uint64_t skip_at = e.pos_at + e.pos_bytes;
+  uint64_t from = docs_end - e.pos_at <= Postings::Window::kReadAhead ? e.pos_at : skip_at;
+  const unsigned char* region = out->window_.Get(this, from, docs_end - from, docs_end);
+  const unsigned char* p = region ? region + (skip_at - from) : nullptr;
+  if (!p || !Holds(p, static_cast<size_t>(e.skip_bytes), e.skip_check)) return Damaged();
+  uint64_t blocks = (uint64_t{e.docs} + kDocsPerBlock - 1) / kDocsPerBlock;
+  const unsigned char* end = p + e.skip_bytes;
   uint32_t last = 0;
   out->blocks_.reserve(static_cast<size_t>(blocks));
   for (uint64_t b = 0; b < blocks; ++b) {
@@ -367,27 +380,16 @@ bool PositionsReader::Postings::Damage() {
 
 bool PositionsReader::Postings::LoadBlock(size_t b) {
   const Block& k = blocks_[b];
-  const bool in_turn = started_ && b == block_ + 1;
   block_ = b;
   in_block_ = 0;
   pos_loaded_ = false;
   pos_at_ = pos_doc_ = 0;
   block_docs_.clear();
   block_counts_.clear();
-  const unsigned char* p = nullptr;
-  if (!in_turn || k.docs_at < ahead_at_ || k.docs_at + k.docs_bytes > ahead_at_ + ahead_.size()) {
-    const Block& last = blocks_.back();
-    uint64_t rest = last.docs_at + last.docs_bytes - k.docs_at;  // within the file (Open)
-    size_t n = static_cast<size_t>(k.docs_bytes);
-    if (in_turn) n = static_cast<size_t>(std::max<uint64_t>(n, std::min<uint64_t>(rest, 1 << 16)));
-    ahead_.resize(n);
-    ahead_at_ = k.docs_at;
-    if (!reader_->ReadAt(k.docs_at, ahead_.data(), n)) {
-      ahead_.clear();
-      return Damage();
-    }
-  }
-  p = ahead_.data() + (k.docs_at - ahead_at_);
+  const Block& last = blocks_.back();
+  const unsigned char* p =
+      window_.Get(reader_, k.docs_at, k.docs_bytes, last.docs_at + last.docs_bytes);
+  if (!p) return Damage();
   const unsigned char* end = p + k.docs_bytes;
   if (!reader_->Holds(p, static_cast<size_t>(k.docs_bytes), k.docs_check)) return Damage();
   uint32_t doc = b == 0 ? 0 : blocks_[b - 1].last_doc;
@@ -454,14 +456,33 @@ bool PositionsReader::Postings::SkipTo(uint32_t file_number) {
 bool PositionsReader::Postings::LoadPositions() {
   const Block& k = blocks_[block_];
   if (k.pos_bytes > kLongestRead) return Damage();
-  pos_.resize(static_cast<size_t>(k.pos_bytes));
-  if (!reader_->ReadAt(k.pos_at, pos_.data(), pos_.size()) ||
-      !reader_->Holds(pos_.data(), pos_.size(), k.pos_check)) {
+  const Block& last = blocks_.back();
+  // A small token's positions came with its documents.
+  pos_ = window_.Holds(k.pos_at, k.pos_bytes)
+             ? window_.At(k.pos_at)
+             : pos_window_.Get(reader_, k.pos_at, k.pos_bytes, last.pos_at + last.pos_bytes);
+  if (!pos_ || !reader_->Holds(pos_, static_cast<size_t>(k.pos_bytes), k.pos_check)) {
     return Damage();
   }
+  pos_end_ = pos_ + k.pos_bytes;
   pos_loaded_ = true;
   pos_at_ = pos_doc_ = 0;
   return true;
+}
+
+const unsigned char* PositionsReader::Postings::Window::Get(PositionsReader* reader, uint64_t at,
+                                                            uint64_t n, uint64_t limit) {
+  if (!Holds(at, n)) {
+    // The blocks after come with it, as far as 64 KB and the token's region reach.
+    uint64_t want = std::max<uint64_t>(n, std::min<uint64_t>(limit - at, kReadAhead));
+    bytes_.resize(static_cast<size_t>(want));
+    at_ = at;
+    if (!reader->ReadAt(at, bytes_.data(), bytes_.size())) {
+      bytes_.clear();
+      return nullptr;
+    }
+  }
+  return bytes_.data() + (at - at_);
 }
 
 bool PositionsReader::Postings::Positions(std::vector<uint32_t>* out) {
@@ -470,19 +491,17 @@ bool PositionsReader::Postings::Positions(std::vector<uint32_t>* out) {
   try {
     if (!pos_loaded_ && !LoadPositions()) return false;
     size_t want = in_block_ - 1;
-    const unsigned char* p = pos_.data() + pos_at_;
-    const unsigned char* end = pos_.data() + pos_.size();
+    const unsigned char* p = pos_ + pos_at_;
+    const unsigned char* end = pos_end_;
     uint64_t v;
     // The positions of the documents before, which were not asked for, are passed over.
     if (pos_doc_ > want) {
-      p = pos_.data();
+      p = pos_;
       pos_doc_ = 0;
     }
-    for (; pos_doc_ < want; ++pos_doc_) {
-      for (uint32_t k = 0; k < block_counts_[pos_doc_]; ++k) {
-        if (!GetVarint(&p, end, &v)) return Damage();
-      }
-    }
+    uint64_t skipped = 0;
+    for (; pos_doc_ < want; ++pos_doc_) skipped += block_counts_[pos_doc_];
+    if (!SkipVarints(&p, end, skipped)) return Damage();
     uint32_t limit = reader_->DocumentTokens(doc_);
     out->reserve(count_);
     uint64_t at = 0;
@@ -492,7 +511,7 @@ bool PositionsReader::Postings::Positions(std::vector<uint32_t>* out) {
       if (at >= limit) return Damage();
       out->push_back(static_cast<uint32_t>(at));
     }
-    pos_at_ = static_cast<size_t>(p - pos_.data());
+    pos_at_ = static_cast<size_t>(p - pos_);
     pos_doc_ = want + 1;
     if (want + 1 == block_docs_.size() && p != end) return Damage();
   } catch (const std::bad_alloc&) {

@@ -112,6 +112,11 @@ class PositionsReader {
   // Every document's token count, file n at (*out)[n - 1], each chunk checked; false (and
   // *out empty) when one is damaged.
   bool ReadAllDocumentTokens(std::vector<uint32_t>* out);
+  // Reads every document's token count into index.document_tokens once per loaded index
+  // (4 bytes a document), and answers DocumentTokens from there: a search that asks for
+  // the counts of documents all over the file then reads no chunk of them again. False
+  // (and the counts read chunk by chunk) where they cannot be read whole.
+  bool KeepDocumentTokens(const InMemoryIndex& index);
 
   // One folded token's documents in ascending file number, with the token's occurrences
   // in each and, on demand, their positions (0-based token indexes in the document,
@@ -161,13 +166,29 @@ class PositionsReader {
     size_t in_block_ = 0;  // doc() is block_docs_[in_block_ - 1]
     bool started_ = false, ended_ = false, damaged_ = false;
     uint32_t doc_ = 0, count_ = 0;
-    // The loaded block's positions, read when first asked for.
-    std::vector<unsigned char> pos_;
+    // Bytes of the file read ahead: a block's documents (or positions) come with those of
+    // the blocks after it, so that a walk over a list reads many blocks at a time.
+    class Window {
+     public:
+      // The n bytes at `at`, read with what follows them up to `limit` (64 KB at most)
+      // unless the window holds them already; null when they cannot be read.
+      const unsigned char* Get(PositionsReader* reader, uint64_t at, uint64_t n, uint64_t limit);
+      bool Holds(uint64_t at, uint64_t n) const {
+        return at >= at_ && n <= bytes_.size() && at - at_ <= bytes_.size() - n;
+      }
+      const unsigned char* At(uint64_t at) const { return bytes_.data() + (at - at_); }
+      static constexpr uint64_t kReadAhead = uint64_t{1} << 16;
+
+     private:
+      std::vector<unsigned char> bytes_;
+      uint64_t at_ = 0;
+    };
+    Window window_;      // the documents (and skip table; a small token's whole region)
+    Window pos_window_;  // the positions, where they did not come with the documents
+    // The loaded block's positions (in pos_window_), read when first asked for.
+    const unsigned char* pos_ = nullptr;
+    const unsigned char* pos_end_ = nullptr;
     bool pos_loaded_ = false;
-    // The documents of the blocks after, read with the block that was loaded in turn (a
-    // walk over a long list then reads many blocks at a time); ahead_at_: its file offset.
-    std::vector<unsigned char> ahead_;
-    uint64_t ahead_at_ = 0;
     size_t pos_at_ = 0;   // where the positions of the document pos_doc_ begin
     size_t pos_doc_ = 0;  // index in the block of the document pos_at_ belongs to
   };
@@ -225,6 +246,7 @@ class PositionsReader {
   uint64_t chunk_number_ = ~uint64_t{0};
   bool damage_met_ = false;
   bool verify_checks_ = true;
+  const std::vector<uint32_t>* all_tokens_ = nullptr;  // KeepDocumentTokens' counts
   bool block_bounds_ = false;  // the skip tables carry the blocks' bounds (version 2)
 };
 

@@ -119,4 +119,19 @@ void SleepMillis(unsigned ms) {
   nanosleep(&ts, nullptr);
 }
 
+bool File::ReadAt(uint64_t offset, void* dst, size_t n) {
+  if (!f_ || offset > static_cast<uint64_t>(INT64_MAX)) return false;
+  int fd = fileno(f_);
+  auto* p = static_cast<char*>(dst);
+  while (n > 0) {
+    ssize_t got = pread(fd, p, n, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    p += got;
+    n -= static_cast<size_t>(got);
+    offset += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
 }  // namespace platform

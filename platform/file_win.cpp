@@ -194,4 +194,24 @@ void SleepMillis(unsigned ms) {
   Sleep(ms);
 }
 
+bool File::ReadAt(uint64_t offset, void* dst, size_t n) {
+  if (!f_) return false;
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f_)));
+  if (h == INVALID_HANDLE_VALUE) return false;
+  auto* p = static_cast<char*>(dst);
+  while (n > 0) {
+    // An offset in the OVERLAPPED reads a synchronous handle at it (and moves its pointer).
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD want = n > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(n);
+    DWORD got = 0;
+    if (!ReadFile(h, p, want, &got, &at) || got == 0) return false;
+    p += got;
+    n -= got;
+    offset += got;
+  }
+  return true;
+}
+
 }  // namespace platform

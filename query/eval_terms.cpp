@@ -213,6 +213,7 @@ uint32_t EvaluateWithTerms(const std::string& index_dir, const InMemoryIndex& in
   PositionsReader reader;
   if (words.HasConfirmed() && OpenPositions(index_dir, index, &reader)) {
     try {
+      reader.KeepDocumentTokens(index);  // each position is checked against its document's
       PositionsConfirmation confirm(&reader, index);
       return Evaluation(index_dir, index, &confirm).Run(words, result);
     } catch (const PositionsDamaged&) {

@@ -104,20 +104,28 @@ void PositionsTerm::Positions(size_t d, std::vector<uint32_t>* out) {
 }
 
 bool PositionsTerm::PhraseAt() {
-  // The phrase's rarest token in this document says where the phrase could start.
+  // The phrase's rarest token in this document says where the phrase could start; the
+  // others' positions are walked along with it, each by a cursor of its own (the starts
+  // ascend, so every token's wanted position does).
+  const size_t tokens = slot_of_token_.size();
   size_t lead = 0;
-  for (size_t i = 1; i < slot_of_token_.size(); ++i) {
+  for (size_t i = 1; i < tokens; ++i) {
     if (cursors_[slot_of_token_[i]]->count() < cursors_[slot_of_token_[lead]]->count()) lead = i;
   }
   for (size_t d = 0; d < distinct_.size(); ++d) Positions(d, &positions_[d]);
+  at_.assign(tokens, 0);
   for (uint32_t p : positions_[slot_of_token_[lead]]) {
     if (p < lead) continue;
-    uint64_t start = p - lead;
+    const uint64_t start = p - lead;
     bool all = true;
-    for (size_t i = 0; i < slot_of_token_.size() && all; ++i) {
+    for (size_t i = 0; i < tokens && all; ++i) {
+      if (i == lead) continue;
       const std::vector<uint32_t>& at = positions_[slot_of_token_[i]];
-      all = start + i <= UINT32_MAX &&
-            std::binary_search(at.begin(), at.end(), static_cast<uint32_t>(start + i));
+      const uint64_t want = start + i;
+      size_t& c = at_[i];
+      while (c < at.size() && at[c] < want) ++c;
+      if (c == at.size()) return false;  // no later start can be complete either
+      all = at[c] == want;
     }
     if (all) return true;
   }

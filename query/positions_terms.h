@@ -53,6 +53,7 @@ class PositionsTerm {
   std::vector<size_t> slot_of_token_;  // the term's token i is distinct_[slot_of_token_[i]]
   Cursors cursors_;                    // by distinct token
   std::vector<std::vector<uint32_t>> positions_;
+  std::vector<size_t> at_;  // PhraseAt's cursor in the positions of each of the term's tokens
 };
 
 }  // namespace norvel

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -251,4 +252,44 @@ TEST(PositionsTest, TheSwapNeverLeavesOldPositionsBesideNewFiles) {
   EXPECT_EQ(c.loaded.total_files, 3u);
   std::string line;
   EXPECT_TRUE(OpenPositions(c, &line)) << line;
+}
+
+TEST(PositionsFormat, ChecksAndVarintSkipsGoByteByByte) {
+  // The check and the skip take many bytes a step; their answers are those of the bytes
+  // taken one by one, whatever the lengths and wherever a run is cut.
+  std::mt19937 rng(11);
+  std::vector<unsigned char> bytes(5000);
+  for (auto& b : bytes) b = static_cast<unsigned char>(rng());
+  for (size_t n : {0, 1, 15, 16, 17, 100, 4096, 5000}) {
+    uint64_t a = 1, b = 0;
+    for (size_t i = 0; i < n; ++i) {
+      a += bytes[i] + 1;
+      b += a;
+    }
+    uint64_t x = a * 0x9E3779B97F4A7C15ull ^ b * 0xC2B2AE3D27D4EB4Full;
+    uint32_t expected = static_cast<uint32_t>(x ^ (x >> 29) ^ (x >> 47));
+    EXPECT_EQ(norvel::CheckOf(bytes.data(), n), expected) << n;
+    norvel::BlockCheck cut;
+    cut.Add(bytes.data(), n / 3);
+    cut.Add(bytes.data() + n / 3, n - n / 3);
+    EXPECT_EQ(cut.Value(), expected) << n;
+  }
+  // Varints of one to five bytes; skipping k of them lands where decoding k does.
+  std::vector<unsigned char> varints;
+  for (int i = 0; i < 3000; ++i) {
+    uint64_t v = rng() >> (rng() % 32);
+    unsigned char b[10];
+    varints.insert(varints.end(), b, b + norvel::PutVarint(b, v));
+  }
+  const unsigned char* end = varints.data() + varints.size();
+  for (uint64_t k : {0, 1, 7, 8, 9, 64, 1000, 2999, 3000}) {
+    const unsigned char* decoded = varints.data();
+    uint64_t v;
+    for (uint64_t i = 0; i < k; ++i) ASSERT_TRUE(norvel::GetVarint(&decoded, end, &v));
+    const unsigned char* skipped = varints.data();
+    ASSERT_TRUE(norvel::SkipVarints(&skipped, end, k)) << k;
+    EXPECT_EQ(skipped, decoded) << k;
+  }
+  const unsigned char* p = varints.data();
+  EXPECT_FALSE(norvel::SkipVarints(&p, end, 3001));
 }

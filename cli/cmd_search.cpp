@@ -99,6 +99,15 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
   norvel::HeldLock held{sources.reading};
   uint32_t total = norvel::runQuery(query, sources.index_dir, *sources.index, &state.words,
                                     &state.result_list, sources.data_dir, &held);
+  if (sources.data_dir.empty() && state.words.HasConfirmed() &&
+      sources.index->positions_usable == 0) {
+    // The positions turned out damaged during the search, and no documents could be read
+    // instead: the phrases were not confirmed.
+    Complain(
+        "the positions file is damaged, so a phrase is confirmed by reading the documents: "
+        "give --data DATA_DIR");
+    return kExitError;
+  }
   if (held.lost || held.replaced) {
     Complain(held.lost ? "the index is in use; please try later"
                        : "files reindexed; please search again");
@@ -166,17 +175,20 @@ bool ParsePageNumber(const std::string& text, uint32_t* page) {
   return true;
 }
 
-// A query whose phrases are confirmed by reading documents (the index has no usable
-// positions): without --data they are where the settings file says. False after a message
-// when there is no data directory to read.
+// A query with phrases or groups: without --data, the documents are where the settings
+// file says. They are read to confirm the phrases when the index has no usable positions,
+// and when its positions file turns out damaged in the middle of the search. False after a
+// message when positions are missing and there is no data directory to read.
 bool DataDirForPhrases(const std::string& query, const norvel::PageSources& sources,
                        const std::string& app_dir, std::string* data_dir) {
   norvel::QueryWords words;
   norvel::parseQuery(query.c_str(), &words, sources.index->exclusions, sources.index->rules);
-  if (!norvel::NeedsDocuments(sources.index_dir, *sources.index, words)) return true;
+  if (!words.HasConfirmed()) return true;
   norvel::Settings settings;
   if (norvel::ReadStartupProperties(app_dir, &settings) == 0) *data_dir = settings.data_dir;
-  if (!data_dir->empty()) return true;
+  if (!data_dir->empty() || !norvel::NeedsDocuments(sources.index_dir, *sources.index, words)) {
+    return true;
+  }
   Complain(
       "the index has no positions, so a phrase is confirmed by reading the documents: "
       "give --data DATA_DIR");

@@ -356,6 +356,35 @@ class PhrasesAndPrefixes(unittest.TestCase):
         finally:
             d.cleanup()
 
+    def test_positions_damaged_behind_their_header_leave_the_search_to_the_documents(self):
+        """The file holds at opening, and its damage is met during the search: the phrase is
+        then confirmed by reading the documents of the settings' data directory, or the
+        search says it needs them; it never answers as if nothing held the phrase."""
+        d = test_cli.Dirs()
+        try:
+            data = os.path.join(d.root, "docs")
+            os.mkdir(data)
+            for name, text in [("a.txt", b"printer jams"), ("b.txt", b"jams printer")]:
+                with open(os.path.join(data, name), "wb") as f:
+                    f.write(text)
+            d.index_cmd(data)
+            positions = os.path.join(d.index, "_positions.dat")
+            with open(positions, "r+b") as f:
+                counts = int.from_bytes(f.read(56)[48:56], "little")  # the documents' token counts
+                f.seek(counts)
+                f.write(b"\x7f")
+            code, out, err = d.search('"printer jams"')
+            self.assertEqual(code, 2, (out, err))
+            self.assertIn("give --data", err)
+            with open(os.path.join(d.app, "norvel.ini"), "wb") as f:
+                f.write(b"data_dir=" + os.fsencode(data) + b"\r\n")
+            code, out, err = d.search('+"printer jams"')
+            self.assertEqual((code, out), (0, b"a.txt\n"), err)
+            with open(os.path.join(d.app, "norvel_log.txt"), "rb") as f:
+                self.assertIn(b"Positions file damaged", f.read())
+        finally:
+            d.cleanup()
+
 
 class DocumentOpens(unittest.TestCase):
     """A phrase is answered from the index: the names-only path opens no document, a page

@@ -140,12 +140,14 @@ bool RemoveFile(const std::string& path) {
   return DeleteFileW(WidePath(path).c_str()) != 0;
 }
 
-bool RenameReplace(const std::string& from, const std::string& to) {
+namespace {
+
+// Runs a replacing rename until it succeeds, retrying for about a second while another
+// process (a virus scanner, an indexer) holds one of the files open.
+template <typename Replace>
+bool RetryWhileInUse(Replace&& replace) {
   for (int attempt = 0; attempt < 20; ++attempt) {
-    if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      return true;
-    }
+    if (replace()) return true;
     DWORD err = GetLastError();
     if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED && err != ERROR_LOCK_VIOLATION)
       return false;
@@ -154,25 +156,30 @@ bool RenameReplace(const std::string& from, const std::string& to) {
   return false;
 }
 
+}  // namespace
+
+bool RenameReplace(const std::string& from, const std::string& to) {
+  return RetryWhileInUse([&] {
+    return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  });
+}
+
 bool ReplaceKeepingAttributes(const std::string& from, const std::string& to) {
   DWORD attributes = GetFileAttributesW(WidePath(to).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return RenameReplace(from, to);
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    // The replaced file lends the replacement its attributes, ACL and creation time. The
-    // attributes are set once more where the system's ReplaceFileW leaves them out (Wine).
-    if (ReplaceFileW(WidePath(to).c_str(), WidePath(from).c_str(), nullptr,
-                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-      if (GetFileAttributesW(WidePath(to).c_str()) != attributes) {
-        SetFileAttributesW(WidePath(to).c_str(), attributes);
-      }
-      return true;
-    }
-    DWORD err = GetLastError();
-    if (err != ERROR_SHARING_VIOLATION && err != ERROR_ACCESS_DENIED && err != ERROR_LOCK_VIOLATION)
-      return false;
-    SleepMillis(50);
+  // The replaced file lends the replacement its attributes, ACL and creation time. The
+  // attributes are set once more where the system's ReplaceFileW leaves them out (Wine).
+  if (!RetryWhileInUse([&] {
+        return ReplaceFileW(WidePath(to).c_str(), WidePath(from).c_str(), nullptr,
+                            REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+      })) {
+    return false;
   }
-  return false;
+  if (GetFileAttributesW(WidePath(to).c_str()) != attributes) {
+    SetFileAttributesW(WidePath(to).c_str(), attributes);
+  }
+  return true;
 }
 
 // Renames write through already (MOVEFILE_WRITE_THROUGH). Flushing a directory handle

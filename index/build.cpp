@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -283,9 +284,11 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
     parts.back()->end = cuts[k + 1];
     parts.back()->table.KeepFailureLines();
     if (!tuning.positions) continue;
+    size_t memory = tuning.positions_memory ? tuning.positions_memory : kPositionsMemory;
+    size_t floor = tuning.positions_memory ? 0 : size_t{2} << 20;
     parts.back()->positions = std::make_unique<PositionsCollector>(
         platform::JoinPath(index_dir, PositionsSpillName(static_cast<uint32_t>(k))),
-        std::max<size_t>(kPositionsMemory / count, size_t{2} << 20));
+        std::max(memory / count, floor));
     // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
@@ -367,18 +370,21 @@ bool WriteLists(const platform::DirListing& entries,
   return true;
 }
 
-// Writes the body of the new positions file from the parts that count (finished).
-bool WritePositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
-                    WordRules rules, const std::string& index_dir, PositionsWriter* writer) {
+// Begins the body of the new positions file from the parts that count (finished), in
+// token ranges for `threads` threads.
+bool BeginPositions(const std::vector<std::unique_ptr<Part>>& parts, uint32_t total_files,
+                    WordRules rules, const std::string& index_dir, unsigned threads,
+                    PositionsWriter* writer) {
   std::vector<PositionsPart> inputs;
   uint32_t base = 0;
-  bool whole = true;
   for (const auto& part : parts) {
+    if (part->positions->failed()) return false;
     inputs.push_back(PositionsPart{part->positions.get(), base});
-    whole = whole && !part->positions->failed();
     base += part->files;
   }
-  return whole && writer->WriteBody(index_dir, inputs, total_files, rules);
+  // One range more than threads: the save of the four files is taken alongside.
+  size_t ranges = threads > 1 ? threads + 1 : 1;
+  return writer->Begin(index_dir, inputs, total_files, rules, ranges);
 }
 
 int Build(const std::string& data_dir, const std::string& index_dir, const std::string& app_dir,
@@ -466,9 +472,9 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     progress->files_indexed = outcome.files_written;
     ShowAtLeast(&progress->distinct_words, distinct);
   }
-  // The positions go to their file before the save, so that their memory is free for it;
-  // their header, which makes them usable, follows once the files it fingerprints are
-  // written.
+  // The positions' token ranges and the save of the words and postings are taken in turn
+  // by the threads (on one thread: the positions' body, then the save). The positions'
+  // header, which makes them usable, follows once the files it fingerprints are written.
   PositionsWriter positions;
   bool with_positions = false;
   if (tuning.positions) {
@@ -477,11 +483,41 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     OnThreads(n, [&](size_t t) {
       for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
     });
-    with_positions = WritePositions(parts, outcome.files_written, rules, index_dir, &positions);
-    for (const auto& part : parts) part->positions.reset();  // their spill files go
-    if (!with_positions) WriteLog("doIndex():Cannot write positions.");
+    with_positions =
+        BeginPositions(parts, outcome.files_written, rules, index_dir, threads, &positions);
   }
-  if (saveIndex(tables, merged, index_dir, outcome.files_written, distinct, progress) != 0) {
+  size_t ranges = with_positions ? positions.ranges() : 0;
+  size_t save_task = std::min<size_t>(ranges, threads);
+  std::atomic<size_t> next_task{0};
+  std::atomic<bool> ranges_written{true};
+  int saved = -1;
+  std::exception_ptr save_error;
+  OnThreads(std::min<size_t>(threads, ranges + 1), [&](size_t) {
+    for (size_t task; (task = next_task.fetch_add(1)) <= ranges;) {
+      if (task == save_task) {
+        try {
+          saved = saveIndexFiles(tables, merged, index_dir, progress);
+        } catch (...) {
+          save_error = std::current_exception();
+        }
+      } else if (!positions.WriteRange(task < save_task ? task : task - 1)) {
+        ranges_written = false;
+      }
+    }
+  });
+  if (with_positions) {
+    with_positions = ranges_written && positions.End();
+    if (!with_positions) positions.Abandon();
+  }
+  for (const auto& part : parts) {
+    if (part->positions) part->positions.reset();  // their spill files go
+  }
+  if (tuning.positions && !with_positions) WriteLog("doIndex():Cannot write positions.");
+  if (save_error) std::rethrow_exception(save_error);
+  // The statistics mark the new index complete once nothing of this build is left to
+  // delete: whatever a build deletes after its mark is a discard's.
+  if (saved == 0) saved = saveIndexStats(index_dir, outcome.files_written, distinct);
+  if (saved != 0) {
     positions.Abandon();
     WriteLog("doIndex():Error saving index.");
     return -1;

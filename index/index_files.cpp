@@ -437,6 +437,16 @@ bool OpenOutputs(const std::string& index_dir, platform::File* words_file,
 int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merged,
               const std::string& index_dir, uint32_t total_files, uint32_t distinct_words,
               JobProgress* progress) {
+  if (saveIndexFiles(segments, merged, index_dir, progress) != 0) return -1;
+  return WriteStats(index_dir, distinct_words, total_files);
+}
+
+int saveIndexStats(const std::string& index_dir, uint32_t total_files, uint32_t distinct_words) {
+  return WriteStats(index_dir, distinct_words, total_files);
+}
+
+int saveIndexFiles(const std::vector<TableSegment>& segments, const MergedWords& merged,
+                   const std::string& index_dir, JobProgress* progress) {
   platform::File words_file, postings_file;
   if (!OpenOutputs(index_dir, &words_file, &postings_file)) return -1;
   bool written;
@@ -447,8 +457,7 @@ int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merg
     WriteLog("saveIndex():Cannot write index.");
     written = false;
   }
-  if (!written) return -1;
-  return WriteStats(index_dir, distinct_words, total_files);
+  return written ? 0 : -1;
 }
 
 int saveIndex(WordTable* table, const std::string& index_dir, uint32_t total_files,

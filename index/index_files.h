@@ -110,6 +110,11 @@ void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out, uns
 int saveIndex(const std::vector<TableSegment>& segments, const MergedWords& merged,
               const std::string& index_dir, uint32_t total_files, uint32_t distinct_words,
               JobProgress* progress);
+// The same in its two steps, for a build that finishes other files between them: the
+// words and postings, then the statistics that mark the new index complete.
+int saveIndexFiles(const std::vector<TableSegment>& segments, const MergedWords& merged,
+                   const std::string& index_dir, JobProgress* progress);
+int saveIndexStats(const std::string& index_dir, uint32_t total_files, uint32_t distinct_words);
 
 // Enters every word record of a words file (of the given size) into the load-time table;
 // records_read counts them. A file shorter than 5 bytes, a record of length 0 or a record

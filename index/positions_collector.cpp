@@ -159,6 +159,7 @@ void PositionsCollector::Drop() {
 
 void PositionsCollector::RemoveSpill() {
   runs_.clear();
+  marks_.clear();
   if (spilled_) platform::RemoveFile(spill_path_);
   spilled_ = false;
 }
@@ -421,9 +422,15 @@ void PositionsCollector::Spill() {
     return std::string_view(&texts_[x.text], x.len) < std::string_view(&texts_[y.text], y.len);
   });
   uint64_t begin = spill_->at();
+  uint32_t run = static_cast<uint32_t>(runs_.size());
+  size_t run_marks = marks_.size();
   for (const auto& o : order) {
     const Token& t = tokens_[o.second];
     if (t.docs == 0) continue;  // met only in a document that failed
+    if (marks_.size() == run_marks || spill_->at() - marks_.back().at >= kRunMarkBytes) {
+      if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
+      marks_.push_back(PositionsRunMark{run, spill_->at(), 0, std::string(&texts_[t.text], t.len)});
+    }
     spill_->Varint(t.len);
     spill_->Put(&texts_[t.text], t.len);
     spill_->Varint(t.docs);
@@ -431,6 +438,7 @@ void PositionsCollector::Spill() {
     Chain(*this, t).CopyTo(spill_.get(), t.bytes);
   }
   if (!spill_->ok()) return Drop();
+  if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
   runs_.push_back(PositionsRun{begin, spill_->at()});
   // The next run starts afresh, in the memory this one had.
   tokens_.clear();
@@ -461,12 +469,13 @@ void PositionsCollector::Finish() {
   if (!closed) Drop();
 }
 
-PositionsRunReader::PositionsRunReader(platform::File* file, PositionsRun run, size_t buffer_bytes)
+PositionsRunReader::PositionsRunReader(const platform::File* file, PositionsRun run,
+                                       size_t buffer_bytes)
     : file_(file), next_(run.begin), end_(run.end), buf_(std::max<size_t>(buffer_bytes, 64)) {}
 
 bool PositionsRunReader::Refill() {
   size_t want = static_cast<size_t>(std::min<uint64_t>(buf_.size(), end_ - next_));
-  if (want == 0 || !file_->Seek(next_) || file_->Read(buf_.data(), want) != want) {
+  if (want == 0 || !file_->ReadAt(next_, buf_.data(), want)) {
     error_ = true;
     return false;
   }
@@ -520,11 +529,16 @@ bool PositionsRunReader::Piece(uint64_t n, const unsigned char** p, size_t* got)
 }
 
 bool PositionsRunReader::SkipRest() {
-  unsigned char b;
-  while (left_ > 0) {
-    if (!Byte(&b)) return false;
-    --left_;
+  // What the buffer holds is passed over there, the rest by reading on after it.
+  uint64_t held = len_ - at_;
+  if (left_ <= held) {
+    at_ += static_cast<size_t>(left_);
+  } else {
+    if (left_ - held > end_ - next_) return error_ = true, false;
+    next_ += left_ - held;
+    at_ = len_;
   }
+  left_ = 0;
   return true;
 }
 

@@ -24,6 +24,16 @@ struct PositionsRun {
   uint64_t begin, end;
 };
 
+// A token record of a run, noted every kRunMarkBytes or so of the run: where the writer
+// may cut the runs into token ranges that it merges at the same time.
+struct PositionsRunMark {
+  uint32_t run;    // in runs()
+  uint64_t at;     // the record's first byte in the spill file
+  uint64_t bytes;  // of the run from it to the next mark (or the run's end)
+  std::string token;
+};
+constexpr uint64_t kRunMarkBytes = uint64_t{64} << 10;
+
 // The tokens of one part's documents with their positions. Documents come in ascending
 // number (1, 2, ... within the part); a document's tokens in text order. Running short of
 // memory or of disk drops the positions (failed()), never the build: the index does
@@ -53,6 +63,7 @@ class PositionsCollector {
   bool failed() const { return failed_; }
   const std::vector<uint32_t>& token_counts() const { return token_counts_; }
   const std::vector<PositionsRun>& runs() const { return runs_; }
+  const std::vector<PositionsRunMark>& marks() const { return marks_; }
   const std::string& spill_path() const { return spill_path_; }
 
  private:
@@ -93,6 +104,7 @@ class PositionsCollector {
   size_t budget_;
   std::unique_ptr<SpillWriter> spill_;
   std::vector<PositionsRun> runs_;
+  std::vector<PositionsRunMark> marks_;
   std::vector<Token> tokens_;
   std::vector<char> texts_;
   std::vector<uint64_t> slots_;  // hash << 32 | token id + 1; 0 for empty
@@ -111,11 +123,12 @@ class PositionsCollector {
   bool spilled_ = false;  // the spill file was made
 };
 
-// Reads the runs of a spill file back, one token record after another.
+// Reads the runs of a spill file back, one token record after another. Readers of the
+// same file may read at the same time (each reads at its own offsets).
 class PositionsRunReader {
  public:
   // Reads through a buffer of buffer_bytes (the more runs, the smaller).
-  PositionsRunReader(platform::File* file, PositionsRun run, size_t buffer_bytes);
+  PositionsRunReader(const platform::File* file, PositionsRun run, size_t buffer_bytes);
   // To the next token record; false at the end of the run or on a read error (error()).
   bool NextToken();
   std::string_view token() const { return token_; }
@@ -137,13 +150,15 @@ class PositionsRunReader {
   // Passes over what is left of the record's bytes.
   bool SkipRest();
   bool error() const { return error_; }
+  // Where the next token record begins (after NextToken: where the one read ends).
+  uint64_t next_record() const { return next_ - (len_ - at_) + left_; }
 
  private:
   bool Byte(unsigned char* b);
   bool Refill();
   // Up to n of the record's next bytes from the buffer (refilled when empty).
   bool Piece(uint64_t n, const unsigned char** p, size_t* got);
-  platform::File* file_;
+  const platform::File* file_;
   uint64_t next_, end_;  // file offsets: next to read into the buffer, end of the run
   std::vector<unsigned char> buf_;
   size_t at_ = 0, len_ = 0;

@@ -29,7 +29,9 @@ namespace {
 // Buffered output that knows where it stands in the file.
 class Output {
  public:
-  explicit Output(platform::File* f) : f_(f), buf_(new unsigned char[kSize]) {}
+  // start: where the file's first byte stands in the positions file's body.
+  Output(platform::File* f, uint64_t start)
+      : f_(f), buf_(new unsigned char[kSize]), flushed_(start) {}
   void Put(const void* p, size_t n) {
     const unsigned char* b = static_cast<const unsigned char*>(p);
     while (n > 0) {
@@ -76,14 +78,13 @@ class Output {
   platform::File* f_;
   std::unique_ptr<unsigned char[]> buf_;
   size_t used_ = 0;
-  uint64_t flushed_ = kPositionsHeaderSize;
+  uint64_t flushed_;
   bool ok_ = true;
 };
 
 void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
-  size_t at = v->size();
-  v->resize(at + 10);
-  v->resize(at + PutVarint(v->data() + at, x));
+  unsigned char b[10];
+  v->insert(v->end(), b, b + PutVarint(b, x));
 }
 
 // The (occurrences, document tokens) pairs of a block that no other of its documents
@@ -284,26 +285,23 @@ bool PutRunDocuments(PositionsRunReader* run, uint32_t base, const std::vector<u
   return true;
 }
 
+// A run (or the stretch of one that a token range takes) with what its documents need.
+struct RunSource {
+  const platform::File* file;
+  PositionsRun run;
+  uint32_t base;
+  const std::vector<uint32_t>* tokens;
+};
+
 // The runs of every part, in file-number order, merged token by token.
 class RunMerge {
  public:
-  bool Open(const std::vector<PositionsPart>& parts) {
-    files_.resize(parts.size());
-    // The runs' buffers share 8 MB, each between 4 and 64 KB: a corpus of many gigabytes
-    // of positions has thousands of runs.
-    size_t count = 0;
-    for (const PositionsPart& part : parts) count += part.collector->runs().size();
-    size_t buffer = std::min<size_t>(
-        size_t{64} << 10, std::max<size_t>(size_t{4} << 10, (size_t{8} << 20) / (count + 1)));
-    for (size_t p = 0; p < parts.size(); ++p) {
-      const PositionsCollector& c = *parts[p].collector;
-      if (c.runs().empty()) continue;
-      if (!files_[p].Open(c.spill_path(), "rb")) return false;
-      for (const PositionsRun& r : c.runs()) {
-        runs_.push_back(std::make_unique<PositionsRunReader>(&files_[p], r, buffer));
-        bases_.push_back(parts[p].base);
-        tokens_.push_back(&c.token_counts());
-      }
+  // Reads the runs given, each through a buffer of buffer_bytes.
+  bool Open(const std::vector<RunSource>& sources, size_t buffer_bytes) {
+    for (const RunSource& source : sources) {
+      runs_.push_back(std::make_unique<PositionsRunReader>(source.file, source.run, buffer_bytes));
+      bases_.push_back(source.base);
+      tokens_.push_back(source.tokens);
     }
     for (size_t r = 0; r < runs_.size(); ++r) {
       if (runs_[r]->NextToken()) {
@@ -351,7 +349,6 @@ class RunMerge {
       return c != 0 ? c > 0 : a > b;
     }
   };
-  std::vector<platform::File> files_;
   std::vector<std::unique_ptr<PositionsRunReader>> runs_;
   std::vector<uint32_t> bases_;
   std::vector<const std::vector<uint32_t>*> tokens_;
@@ -394,14 +391,129 @@ uint64_t PutTokenCounts(const std::vector<PositionsPart>& parts, uint32_t total_
   return total;
 }
 
+// The dictionary entries of a token range after the first, held until the ranges are
+// joined: per token varint bytes, the token, then varints of its region's offset in the
+// range, documents, position bytes, skip bytes and document bytes, and the u32 skip check.
+class EntryLog {
+ public:
+  void Add(std::string_view token, uint64_t region, uint32_t docs, uint64_t pos_bytes,
+           uint64_t skip_bytes, uint64_t docs_bytes, uint32_t skip_check) {
+    PutVarintTo(&bytes_, token.size());
+    bytes_.insert(bytes_.end(), token.begin(), token.end());
+    for (uint64_t v : {region, uint64_t{docs}, pos_bytes, skip_bytes, docs_bytes}) {
+      PutVarintTo(&bytes_, v);
+    }
+    unsigned char b[4];
+    PutLE32(b, skip_check);
+    bytes_.insert(bytes_.end(), b, b + 4);
+  }
+  // Adds the entries to dict, their regions moved to the range's place in the file.
+  void AddTo(uint64_t range_at, DictionaryWriter* dict) const {
+    const unsigned char* p = bytes_.data();
+    const unsigned char* end = p + bytes_.size();
+    while (p < end) {
+      uint64_t v[6] = {};
+      GetVarint(&p, end, &v[0]);
+      std::string_view token(reinterpret_cast<const char*>(p), static_cast<size_t>(v[0]));
+      p += v[0];
+      for (int i = 1; i < 6; ++i) GetVarint(&p, end, &v[i]);
+      uint32_t check = GetLE32(p);
+      p += 4;
+      dict->Add(token, range_at + v[1], static_cast<uint32_t>(v[2]), v[3], v[4], v[5], check);
+    }
+  }
+
+ private:
+  std::vector<unsigned char> bytes_;
+};
+
+// The offset of the first token record of run at or after start (a record's beginning)
+// whose token is not below from; run.end when there is none.
+bool FirstRecordFrom(const platform::File* file, PositionsRun run, uint64_t start,
+                     std::string_view from, uint64_t* at) {
+  PositionsRunReader reader(file, PositionsRun{start, run.end}, size_t{16} << 10);
+  for (;;) {
+    uint64_t here = reader.next_record();
+    if (!reader.NextToken()) {
+      *at = run.end;
+      return !reader.error();
+    }
+    if (reader.token() >= from) {
+      *at = here;
+      return true;
+    }
+  }
+}
+
+// The tokens at which ranges 1 to count - 1 begin, so that each holds about as many of the
+// runs' bytes: ascending and distinct (fewer where the runs have too few marks).
+std::vector<std::string> RangeCuts(const std::vector<PositionsPart>& parts, size_t count) {
+  std::vector<std::pair<std::string_view, uint64_t>> marks;
+  uint64_t total = 0;
+  for (const PositionsPart& part : parts) {
+    for (const PositionsRunMark& m : part.collector->marks()) {
+      marks.emplace_back(m.token, m.bytes);
+      total += m.bytes;
+    }
+  }
+  std::sort(marks.begin(), marks.end());
+  std::vector<std::string> cuts;
+  uint64_t sum = 0;
+  for (const auto& [token, bytes] : marks) {
+    if (cuts.size() + 1 == count) break;
+    if (sum >= total / count * (cuts.size() + 1) && (cuts.empty() || token > cuts.back())) {
+      cuts.emplace_back(token);
+    }
+    sum += bytes;
+  }
+  return cuts;
+}
+
 }  // namespace
+
+// A token range of the body: the stretches of the runs holding its tokens, and where its
+// regions go. The first range writes the positions file itself; every other one a file
+// of its own, copied in after the range before when the ranges are joined.
+struct PositionsWriter::Range {
+  std::vector<RunSource> sources;
+  std::string path;  // of its own file (empty for the first)
+  platform::File file;
+  EntryLog entries;
+  uint64_t end = 0;  // where its body ends (in its own file: its size)
+  bool written = false;
+};
+
+struct PositionsWriter::Plan {
+  std::vector<PositionsPart> parts;
+  uint32_t total_files = 0;
+  WordRules rules = WordRules::kAscii;
+  std::vector<platform::File> spills;  // the parts' spill files, by part
+  std::vector<Range> ranges;
+  size_t buffer_bytes = 0;
+  DictionaryWriter dict;  // the first range's entries go in as they come
+};
+
+PositionsWriter::PositionsWriter() = default;
+PositionsWriter::~PositionsWriter() {
+  if (plan_) RemoveRangeFiles();
+}
 
 bool PositionsWriter::Fail() {
   Abandon();
   return false;
 }
 
+void PositionsWriter::RemoveRangeFiles() {
+  for (Range& range : plan_->ranges) {
+    if (range.path.empty()) continue;
+    range.file.Close();
+    platform::RemoveFile(range.path);
+  }
+}
+
 void PositionsWriter::Abandon() {
+  if (plan_) RemoveRangeFiles();
+  plan_.reset();
   if (file_.is_open()) file_.Close();
   if (!index_dir_.empty()) platform::RemoveFile(platform::JoinPath(index_dir_, kNewPositionsFile));
   header_.reset();
@@ -410,17 +522,87 @@ void PositionsWriter::Abandon() {
 bool PositionsWriter::WriteBody(const std::string& index_dir,
                                 const std::vector<PositionsPart>& parts, uint32_t total_files,
                                 WordRules rules) {
+  if (!Begin(index_dir, parts, total_files, rules, 1)) return false;
+  return WriteRange(0) && End();
+}
+
+bool PositionsWriter::Begin(const std::string& index_dir, const std::vector<PositionsPart>& parts,
+                            uint32_t total_files, WordRules rules, size_t ranges) {
   index_dir_ = index_dir;
   if (!file_.Open(platform::JoinPath(index_dir, kNewPositionsFile), "wb")) return Fail();
   try {
     header_ = std::make_shared<Header>();
     // The blank header: nothing holds until Finish writes it.
     if (!file_.Write(header_->bytes, kPositionsHeaderSize)) return Fail();
+    plan_ = std::make_unique<Plan>();
+    Plan& plan = *plan_;
+    plan.parts = parts;
+    plan.total_files = total_files;
+    plan.rules = rules;
+    std::vector<std::string> cuts = RangeCuts(parts, std::max<size_t>(ranges, 1));
+    plan.ranges.resize(cuts.size() + 1);
+    for (size_t k = 1; k < plan.ranges.size(); ++k) {
+      Range& range = plan.ranges[k];
+      range.path = platform::JoinPath(index_dir,
+                                      PositionsSpillName(static_cast<uint32_t>(parts.size() + k)));
+      if (!range.file.Open(range.path, "wb")) return Fail();
+    }
+    plan.spills.resize(parts.size());
+    size_t sources = 0;
+    for (size_t p = 0; p < parts.size(); ++p) {
+      const PositionsCollector& c = *parts[p].collector;
+      if (c.runs().empty()) continue;
+      const platform::File* spill = &plan.spills[p];
+      if (!plan.spills[p].Open(c.spill_path(), "rb")) return Fail();
+      size_t mark = 0;
+      for (uint32_t r = 0; r < c.runs().size(); ++r) {
+        const PositionsRun& run = c.runs()[r];
+        // Where each range begins in this run: from the last mark before its cut on.
+        uint64_t begin = run.begin;
+        for (size_t k = 0; k < plan.ranges.size(); ++k) {
+          uint64_t end = run.end;
+          if (k < cuts.size()) {
+            uint64_t start = begin;
+            while (mark < c.marks().size() && c.marks()[mark].run == r &&
+                   c.marks()[mark].token < cuts[k]) {
+              start = std::max(start, c.marks()[mark].at);
+              ++mark;
+            }
+            if (!FirstRecordFrom(spill, run, start, cuts[k], &end)) return Fail();
+          }
+          if (end > begin) {
+            plan.ranges[k].sources.push_back(
+                RunSource{spill, PositionsRun{begin, end}, parts[p].base, &c.token_counts()});
+            ++sources;
+          }
+          begin = end;
+        }
+        while (mark < c.marks().size() && c.marks()[mark].run == r) ++mark;
+      }
+    }
+    // The runs' buffers share 8 MB, each between 4 and 64 KB: a corpus of many gigabytes
+    // of positions has thousands of runs.
+    plan.buffer_bytes = std::min<size_t>(
+        size_t{64} << 10, std::max<size_t>(size_t{4} << 10, (size_t{8} << 20) / (sources + 1)));
+  } catch (const std::bad_alloc&) {
+    return Fail();
+  }
+  return true;
+}
+
+size_t PositionsWriter::ranges() const {
+  return plan_ ? plan_->ranges.size() : 0;
+}
+
+bool PositionsWriter::WriteRange(size_t k) {
+  if (!plan_ || k >= plan_->ranges.size()) return false;
+  Plan& plan = *plan_;
+  Range& range = plan.ranges[k];
+  try {
     RunMerge merge;
-    if (!merge.Open(parts)) return Fail();
-    Output out(&file_);
+    if (!merge.Open(range.sources, plan.buffer_bytes)) return false;
+    Output out(k == 0 ? &file_ : &range.file, k == 0 ? kPositionsHeaderSize : 0);
     RegionWriter region(&out);
-    DictionaryWriter dict;
     std::string token;
     std::vector<size_t> runs;
     while (!merge.done()) {
@@ -429,20 +611,67 @@ bool PositionsWriter::WriteBody(const std::string& index_dir,
       region.Begin();
       std::sort(runs.begin(), runs.end());  // file-number order
       for (size_t r : runs) {
-        if (!PutRunDocuments(merge.run(r), merge.base(r), merge.tokens(r), total_files, &region))
-          return Fail();
+        if (!PutRunDocuments(merge.run(r), merge.base(r), merge.tokens(r), plan.total_files,
+                             &region)) {
+          return false;
+        }
       }
-      if (!merge.Advance(runs)) return Fail();
+      if (!merge.Advance(runs)) return false;
       uint64_t pos_bytes, skip_bytes, docs_bytes;
       uint32_t check;
       region.End(&pos_bytes, &skip_bytes, &docs_bytes, &check);
       if (region.documents() == 0) continue;  // only in documents that do not count
-      dict.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes, check);
+      if (k == 0) {
+        plan.dict.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes,
+                      check);
+      } else {
+        range.entries.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes,
+                          check);
+      }
     }
+    out.Flush();
+    range.end = out.at();
+    range.written = out.ok();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return range.written;
+}
+
+bool PositionsWriter::End() {
+  if (!plan_) return Fail();
+  Plan& plan = *plan_;
+  try {
+    for (const Range& range : plan.ranges) {
+      if (!range.written) return Fail();
+    }
+    Output out(&file_, plan.ranges[0].end);
+    DictionaryWriter& dict = plan.dict;
+    // The ranges after the first, in token order, each copied in after the one before.
+    std::vector<unsigned char> chunk;
+    for (size_t k = 1; k < plan.ranges.size(); ++k) {
+      Range& range = plan.ranges[k];
+      uint64_t at = out.at();
+      if (!range.file.Close() || !range.file.Open(range.path, "rb")) return Fail();
+      chunk.resize(size_t{1} << 20);
+      for (uint64_t left = range.end; left > 0;) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+        if (range.file.Read(chunk.data(), n) != n) return Fail();
+        out.Put(chunk.data(), n);
+        left -= n;
+      }
+      range.file.Close();
+      platform::RemoveFile(range.path);
+      range.path.clear();
+      range.entries.AddTo(at, &dict);
+    }
+    std::vector<unsigned char>().swap(chunk);
+    const std::vector<PositionsPart>& parts = plan.parts;
+    uint32_t total_files = plan.total_files;
     unsigned char* h = header_->bytes;
     std::memcpy(h, kPositionsMagic, 8);
     PutLE32(h + 8, kPositionsVersion);
-    PutLE32(h + 12, rules == WordRules::kInternational ? 1 : 0);
+    PutLE32(h + 12, plan.rules == WordRules::kInternational ? 1 : 0);
     PutLE32(h + 24, total_files);
     PutLE64(h + 32, dict.tokens());
     PutLE64(h + 48, out.at());
@@ -464,6 +693,7 @@ bool PositionsWriter::WriteBody(const std::string& index_dir,
   } catch (const std::bad_alloc&) {
     return Fail();
   }
+  plan_.reset();
   return true;
 }
 

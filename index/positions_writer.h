@@ -25,14 +25,31 @@ struct PositionsPart {
   uint32_t base;
 };
 
-// Writes _newpositions.dat: the body first (WriteBody), the header once the four index
-// files are saved (Finish). A failure leaves no _newpositions.dat behind; the build logs
-// it as "doIndex():Cannot write positions.".
+// Writes _newpositions.dat: the body first, the header once the four index files are
+// saved (Finish). The body is written in token ranges that threads may write at the same
+// time (Begin, WriteRange for each, End); the file's bytes do not depend on how many.
+// A failure leaves no _newpositions.dat behind; the build logs it as
+// "doIndex():Cannot write positions.".
 class PositionsWriter {
  public:
-  // Documents 1 to total_files count; the parts' later numbers are left out.
+  PositionsWriter();
+  ~PositionsWriter();
+  PositionsWriter(const PositionsWriter&) = delete;
+  PositionsWriter& operator=(const PositionsWriter&) = delete;
+
+  // Documents 1 to total_files count; the parts' later numbers are left out. The body in
+  // one range, on this thread.
   bool WriteBody(const std::string& index_dir, const std::vector<PositionsPart>& parts,
                  uint32_t total_files, WordRules rules);
+  // Cuts the body into at most `ranges` token ranges of about equal bytes (ranges() of
+  // them). Every range after the first is written to a spill file of its own, created here.
+  bool Begin(const std::string& index_dir, const std::vector<PositionsPart>& parts,
+             uint32_t total_files, WordRules rules, size_t ranges);
+  size_t ranges() const;
+  // Writes range k: any thread, each k once, while the others are written.
+  bool WriteRange(size_t k);
+  // Once every range is written: joins them and puts the token counts and the dictionary.
+  bool End();
   // Takes the fingerprint of the "_new" index files, writes the header and syncs.
   bool Finish();
   void Abandon();  // closes and removes what was written
@@ -40,10 +57,14 @@ class PositionsWriter {
   struct Header;
 
  private:
+  struct Range;
+  struct Plan;
   bool Fail();
+  void RemoveRangeFiles();
   std::string index_dir_;
   platform::File file_;
   std::shared_ptr<Header> header_;
+  std::unique_ptr<Plan> plan_;
 };
 
 }  // namespace norvel

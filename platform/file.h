@@ -42,8 +42,9 @@ class File {
   bool Seek(uint64_t offset);
   // Reads n bytes at offset in one system call where one suffices, past the stream's
   // buffer: true only when all n came. For files that are only read this way (the
-  // stream's own position is left undefined: Seek before a Read after it).
-  bool ReadAt(uint64_t offset, void* dst, size_t n);
+  // stream's own position is left undefined: Seek before a Read after it). Threads may
+  // read one file this way at the same time.
+  bool ReadAt(uint64_t offset, void* dst, size_t n) const;
   bool Error() const { return f_ && std::ferror(f_) != 0; }
   // Flushes the stream and waits until the file's data is on the disk itself, not only in
   // the system's cache: what is renamed into place must survive a power cut. False when

@@ -119,7 +119,7 @@ void SleepMillis(unsigned ms) {
   nanosleep(&ts, nullptr);
 }
 
-bool File::ReadAt(uint64_t offset, void* dst, size_t n) {
+bool File::ReadAt(uint64_t offset, void* dst, size_t n) const {
   if (!f_ || offset > static_cast<uint64_t>(INT64_MAX)) return false;
   int fd = fileno(f_);
   auto* p = static_cast<char*>(dst);

@@ -201,7 +201,7 @@ void SleepMillis(unsigned ms) {
   Sleep(ms);
 }
 
-bool File::ReadAt(uint64_t offset, void* dst, size_t n) {
+bool File::ReadAt(uint64_t offset, void* dst, size_t n) const {
   if (!f_) return false;
   HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f_)));
   if (h == INVALID_HANDLE_VALUE) return false;

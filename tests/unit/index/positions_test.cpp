@@ -11,6 +11,7 @@
 
 #include "engine_fixture.h"
 #include "index/positions_format.h"
+#include "platform/dir.h"
 #include "query/terms.h"
 
 using norvel::PositionsReader;
@@ -128,6 +129,49 @@ TEST(PositionsTest, BuildWritesEveryTokenOfEveryDocument) {
   ASSERT_TRUE(p.Positions(&got));
   EXPECT_EQ(got.size(), 689u % 7);
   EXPECT_FALSE(p.SkipTo(701));
+}
+
+// The body merged in token ranges on threads, from runs spilled at every size: every byte
+// must be that of the one range of one thread's one run.
+TEST(PositionsTest, TheFileKeepsItsBytesWhateverTheRunsAndRanges) {
+  Corpus c;
+  c.Exclude("the\n");
+  std::mt19937 rng(5);
+  for (int d = 0; d < 400; ++d) {
+    std::string text;
+    // Some documents large enough that their runs are cut inside.
+    size_t tokens = d % 50 == 7 ? 40000 : 100 + rng() % 5000;
+    for (size_t i = 0; i < tokens; ++i) {
+      uint32_t r = rng() % 100;
+      // Common tokens in many blocks, rarer ones in a few runs, the rarest in one.
+      text += r < 20   ? "the"
+              : r < 40 ? std::to_string(rng() % 30)
+                       : "w" + std::to_string(rng() % (r * 40));
+      text += " ,\n"[rng() % 3];
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "d%04d.txt", d);
+    c.Add(name, text);
+  }
+  norvel::BuildTuning one;
+  one.threads = 1;
+  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, one), 0);
+  std::string want = norvel_test::ReadBytes(c.IndexFile("_newpositions.dat"));
+  ASSERT_GT(want.size(), size_t{300} << 10);
+  // Runs of one document each, and runs cut at their marks.
+  for (auto [threads, memory] :
+       {std::pair<unsigned, size_t>{2, 40 << 10}, {2, 3 << 20}, {3, 5 << 20}, {1, 40 << 10}}) {
+    norvel::BuildTuning tuning;
+    tuning.threads = threads;
+    tuning.min_part_documents = 16;
+    tuning.positions_memory = memory;
+    ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, tuning), 0);
+    EXPECT_TRUE(norvel_test::ReadBytes(c.IndexFile("_newpositions.dat")) == want)
+        << threads << " threads, " << memory << " bytes";
+    std::vector<std::string> left;
+    platform::ListDirectory(c.index, "_newpositions*.tmp", &left);
+    EXPECT_TRUE(left.empty()) << left[0];
+  }
 }
 
 TEST(PositionsTest, InternationalRulesCutAndFoldTokensAsPhrasesDo) {

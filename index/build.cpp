@@ -424,6 +424,14 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     RunParts(&shared, threads);
     size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
     parts.resize(last + 1);  // later parts count for nothing
+    if (tuning.positions) {
+      // The parts' last runs go to their spill files at the same time, and their memory
+      // to the merge of the words.
+      size_t n = std::min<size_t>(threads, parts.size());
+      OnThreads(n, [&](size_t t) {
+        for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
+      });
+    }
     bool limit = parts.size() > 1 && parts[last]->failure == DocumentEnd::kWordsLimit;
     if (!limit) {
       std::vector<TableSegment> tables;
@@ -478,11 +486,6 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   PositionsWriter positions;
   bool with_positions = false;
   if (tuning.positions) {
-    // The parts' last runs go to their spill files at the same time.
-    unsigned n = static_cast<unsigned>(std::min<size_t>(threads, parts.size()));
-    OnThreads(n, [&](size_t t) {
-      for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
-    });
     with_positions =
         BeginPositions(parts, outcome.files_written, rules, index_dir, threads, &positions);
   }
@@ -497,6 +500,9 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
       if (task == save_task) {
         try {
           saved = saveIndexFiles(tables, merged, index_dir, progress);
+          // Saved: their memory goes to what is left of the positions.
+          for (auto& part : parts) part->table.Clear();
+          merged = MergedWords();
         } catch (...) {
           save_error = std::current_exception();
         }

@@ -3,6 +3,7 @@
 // spill file of the part, for the writer to merge.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -146,6 +147,16 @@ class PositionsRunReader {
       n -= got;
     }
     return true;
+  }
+  // The record's next bytes that the buffer holds (at most those left of the record), to
+  // be read in place and passed over with Consume.
+  size_t Held(const unsigned char** p) const {
+    *p = buf_.data() + at_;
+    return static_cast<size_t>(std::min<uint64_t>(left_, len_ - at_));
+  }
+  void Consume(size_t n) {
+    at_ += n;
+    left_ -= n;
   }
   // Passes over what is left of the record's bytes.
   bool SkipRest();

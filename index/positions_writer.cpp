@@ -87,6 +87,27 @@ void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
   v->insert(v->end(), b, b + PutVarint(b, x));
 }
 
+// A growing byte buffer that appends without clearing the bytes it is about to write.
+class Bytes {
+ public:
+  void clear() { used_ = 0; }
+  size_t size() const { return used_; }
+  const unsigned char* data() const { return buf_.data(); }
+  void Varint(uint64_t v) { used_ += PutVarint(Room(10), v); }
+  void Put(const unsigned char* p, size_t n) {
+    std::memcpy(Room(n), p, n);
+    used_ += n;
+  }
+
+ private:
+  unsigned char* Room(size_t n) {
+    if (buf_.size() - used_ < n) buf_.resize(std::max(buf_.size() * 2, used_ + n + 64));
+    return buf_.data() + used_;
+  }
+  std::vector<unsigned char> buf_;
+  size_t used_ = 0;
+};
+
 // The (occurrences, document tokens) pairs of a block that no other of its documents
 // outdoes in both: more occurrences and no more tokens. Whatever BM25's parameters, a
 // block's best score is that of one of them. At most kMaxBlockBounds are kept; past that
@@ -114,11 +135,11 @@ class BlockBounds {
       pairs_.pop_back();
     }
   }
-  void PutTo(std::vector<unsigned char>* out) const {
-    PutVarintTo(out, pairs_.size());
+  void PutTo(Bytes* out) const {
+    out->Varint(pairs_.size());
     for (const auto& [count, tokens] : pairs_) {
-      PutVarintTo(out, count);
-      PutVarintTo(out, tokens);
+      out->Varint(count);
+      out->Varint(tokens);
     }
   }
 
@@ -149,8 +170,8 @@ class RegionWriter {
       EndBlock(true);
       StartBlock();
     }
-    PutVarintTo(&docs_, doc - prev_doc_);
-    PutVarintTo(&docs_, count);
+    docs_.Varint(doc - prev_doc_);
+    docs_.Varint(count);
     bounds_.Add(count, doc_tokens);
     prev_doc_ = doc;
     ++in_block_;
@@ -182,20 +203,20 @@ class RegionWriter {
   }
   // several: the token has more than one block, so its entries carry the block's bounds.
   void EndBlock(bool several) {
-    PutVarintTo(&skip_, prev_doc_ - block_last_);
-    PutVarintTo(&skip_, docs_.size() - block_docs_at_);
-    PutVarintTo(&skip_, out_->at() - block_pos_at_);
+    skip_.Varint(prev_doc_ - block_last_);
+    skip_.Varint(docs_.size() - block_docs_at_);
+    skip_.Varint(out_->at() - block_pos_at_);
     unsigned char b[8];
     PutLE32(b, CheckOf(docs_.data() + block_docs_at_, docs_.size() - block_docs_at_));
     PutLE32(b + 4, pos_check_.Value());
-    skip_.insert(skip_.end(), b, b + 8);
+    skip_.Put(b, 8);
     if (several) bounds_.PutTo(&skip_);
     block_last_ = prev_doc_;
     ++blocks_ended_;
   }
 
   Output* out_;
-  std::vector<unsigned char> docs_, skip_;
+  Bytes docs_, skip_;
   BlockBounds bounds_;
   uint32_t docs_count_ = 0, in_block_ = 0, blocks_ended_ = 0, prev_doc_ = 0, block_last_ = 0;
   uint64_t pos_begin_ = 0, block_pos_at_ = 0;
@@ -275,6 +296,20 @@ bool PutRunDocuments(PositionsRunReader* run, uint32_t base, const std::vector<u
   auto put = [region](const unsigned char* p, size_t n) { region->PutPositionBytes(p, n); };
   for (uint32_t d = 0; d < run->documents(); ++d) {
     uint64_t gap;
+    // Mostly the document's whole entry is in the reader's buffer: read there.
+    const unsigned char* p;
+    size_t held = run->Held(&p);
+    const unsigned char* q = p;
+    if (held >= 30 && GetVarint(&q, p + held, &gap) && GetVarint(&q, p + held, &count) &&
+        GetVarint(&q, p + held, &bytes) && bytes <= static_cast<size_t>(p + held - q)) {
+      doc += gap;
+      if (base + doc > total_files) return true;
+      uint32_t doc_tokens = doc - 1 < tokens.size() ? tokens[static_cast<size_t>(doc - 1)] : 0;
+      region->Document(static_cast<uint32_t>(base + doc), static_cast<uint32_t>(count), doc_tokens);
+      region->PutPositionBytes(q, static_cast<size_t>(bytes));
+      run->Consume(static_cast<size_t>(q - p + bytes));
+      continue;
+    }
     if (!run->Varint(&gap) || !run->Varint(&count) || !run->Varint(&bytes)) return false;
     doc += gap;
     if (base + doc > total_files) return true;  // ascending: none after counts
@@ -580,10 +615,10 @@ bool PositionsWriter::Begin(const std::string& index_dir, const std::vector<Posi
         while (mark < c.marks().size() && c.marks()[mark].run == r) ++mark;
       }
     }
-    // The runs' buffers share 8 MB, each between 4 and 64 KB: a corpus of many gigabytes
+    // The runs' buffers share 4 MB, each between 4 and 64 KB: a corpus of many gigabytes
     // of positions has thousands of runs.
     plan.buffer_bytes = std::min<size_t>(
-        size_t{64} << 10, std::max<size_t>(size_t{4} << 10, (size_t{8} << 20) / (sources + 1)));
+        size_t{64} << 10, std::max<size_t>(size_t{4} << 10, (size_t{4} << 20) / (sources + 1)));
   } catch (const std::bad_alloc&) {
     return Fail();
   }

@@ -17,7 +17,11 @@ bool OpenPositions(const std::string& index_dir, const InMemoryIndex& index,
 
 PositionsTerm::PositionsTerm(PositionsReader* reader, const InMemoryIndex& index,
                              const QueryTerm* term)
-    : reader_(reader), index_(index), term_(term) {
+    : reader_(reader),
+      index_(index),
+      term_(term),
+      window_(term->kind == QueryTerm::Kind::kNear ? term->tokens : std::vector<std::string>(),
+              term->slack) {
   for (const std::string& t : term->tokens) {
     auto at = std::find(distinct_.begin(), distinct_.end(), t);
     slot_of_token_.push_back(static_cast<size_t>(at - distinct_.begin()));
@@ -133,18 +137,24 @@ bool PositionsTerm::PhraseAt() {
 }
 
 bool PositionsTerm::GroupAt() {
-  std::vector<std::pair<uint32_t, size_t>> events;
-  for (size_t d = 0; d < distinct_.size(); ++d) {
-    Positions(d, &positions_[d]);
-    for (uint32_t p : positions_[d]) events.emplace_back(p, d);
+  // The tokens' positions are merged in ascending order (a group has few tokens: the
+  // least of their next positions is found by looking at each).
+  const size_t n = distinct_.size();
+  for (size_t d = 0; d < n; ++d) Positions(d, &positions_[d]);
+  at_.assign(n, 0);
+  window_.Reset();
+  for (;;) {
+    size_t least = n;
+    for (size_t d = 0; d < n; ++d) {
+      if (at_[d] < positions_[d].size() &&
+          (least == n || positions_[d][at_[d]] < positions_[least][at_[least]])) {
+        least = d;
+      }
+    }
+    if (least == n) return false;
+    // NearWindow numbers the distinct tokens in the same first-met order as distinct_.
+    if (window_.Add(positions_[least][at_[least]++], least)) return true;
   }
-  std::sort(events.begin(), events.end());
-  NearWindow window(term_->tokens, term_->slack);
-  // NearWindow numbers the distinct tokens in the same first-met order as distinct_.
-  for (const auto& e : events) {
-    if (window.Add(e.first, e.second)) return true;
-  }
-  return false;
 }
 
 }  // namespace norvel

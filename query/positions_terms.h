@@ -9,6 +9,7 @@
 
 #include "index/in_memory_index.h"
 #include "index/positions.h"
+#include "query/phrase.h"
 #include "query/terms.h"
 
 namespace norvel {
@@ -53,7 +54,10 @@ class PositionsTerm {
   std::vector<size_t> slot_of_token_;  // the term's token i is distinct_[slot_of_token_[i]]
   Cursors cursors_;                    // by distinct token
   std::vector<std::vector<uint32_t>> positions_;
-  std::vector<size_t> at_;  // PhraseAt's cursor in the positions of each of the term's tokens
+  // PhraseAt's cursor in the positions of each of the term's tokens; GroupAt's in those
+  // of each distinct token.
+  std::vector<size_t> at_;
+  NearWindow window_;  // a group's, reset for each document
 };
 
 }  // namespace norvel

@@ -187,7 +187,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   }
   pending_.clear();
   folded_used_ = 0;
-  if (positions) positions->BeginDocument(file_number);
+  if (positions) positions->BeginDocument(file_number, size);
   DocumentEnd read;
   if (rules_ == WordRules::kInternational && positions) {
     // Every token for the positions; the words among them as the word scanner gives them.

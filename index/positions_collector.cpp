@@ -23,6 +23,7 @@ constexpr size_t kBlockSize = size_t{1} << kBlockBits;
 constexpr size_t kBatch = 1024;  // tokens looked up together
 constexpr size_t kBatchText = kBatch * 16;
 constexpr size_t kAhead = 16;
+constexpr uint64_t kLargeDocument = uint64_t{1} << 20;  // bytes
 constexpr uint32_t SliceSize(unsigned level) {
   return 16u << (level < 7 ? level : 7);
 }
@@ -139,13 +140,14 @@ const unsigned char* PositionsCollector::At(uint32_t address) const {
 
 size_t PositionsCollector::bytes_held() const {
   // What the present run takes; the memory of runs before is reused, not added.
-  return blocks_used_ * kBlockSize + tokens_.size() * (sizeof(Token) + 16) + texts_.size();
+  return blocks_used_ * kBlockSize + tokens_.size() * (sizeof(Token) + 4 + 16) + texts_.size();
 }
 
 void PositionsCollector::Drop() {
   failed_ = true;
   open_ = false;
   std::vector<Token>().swap(tokens_);
+  std::vector<uint32_t>().swap(in_doc_);
   std::vector<char>().swap(texts_);
   std::vector<uint64_t>().swap(slots_);
   std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
@@ -206,12 +208,21 @@ void PositionsCollector::Append(Token& t, const unsigned char* p, size_t n) {
   }
 }
 
-void PositionsCollector::BeginDocument(uint32_t number) {
+void PositionsCollector::BeginDocument(uint32_t number, uint64_t bytes) {
   if (failed_) return;
   number_ = number;
   open_ = true;
   doc_.clear();
   pending_.clear();
+  // A large document's tokens (about one per five bytes) held from the start, rather
+  // than copied each time they outgrow their room.
+  if (bytes > kLargeDocument && doc_.capacity() < bytes / 5) {
+    try {
+      doc_.reserve(static_cast<size_t>(bytes / 5));
+    } catch (const std::bad_alloc&) {
+      Drop();
+    }
+  }
 }
 
 void PositionsCollector::AddRaw(const char* text, size_t len) {
@@ -315,6 +326,7 @@ uint32_t PositionsCollector::Lookup(const char* folded, size_t len, uint32_t has
   t.text = static_cast<uint32_t>(texts_.size() - len - 8);
   std::memcpy(&texts_[t.text], folded, len);
   tokens_.push_back(t);
+  in_doc_.push_back(0);
   slots_[slot] = uint64_t{hash} << 32 | (id + 1);
   if (tokens_.size() * 2 > slots_.size()) Grow();
   return id;
@@ -343,27 +355,32 @@ void PositionsCollector::EndDocument() {
   } catch (const std::bad_alloc&) {
     Drop();
   }
+  // What a large document took is not kept for the many smaller ones after it.
+  if (doc_.capacity() > kLargeDocument / 4) {
+    std::vector<uint32_t>().swap(doc_);
+    std::vector<uint32_t>().swap(scratch_);
+  }
 }
 
 void PositionsCollector::Encode() {
   // Positions grouped by token with two passes over the document: counts, then places.
   touched_.clear();
   for (uint32_t id : doc_) {
-    if (tokens_[id].in_doc++ == 0) touched_.push_back(id);
+    if (in_doc_[id]++ == 0) touched_.push_back(id);
   }
   uint32_t at = 0;
   for (uint32_t id : touched_) {
-    uint32_t n = tokens_[id].in_doc;
-    tokens_[id].in_doc = at;
+    uint32_t n = in_doc_[id];
+    in_doc_[id] = at;
     at += n;
   }
   scratch_.resize(doc_.size());
-  for (uint32_t pos = 0; pos < doc_.size(); ++pos) scratch_[tokens_[doc_[pos]].in_doc++] = pos;
+  for (uint32_t pos = 0; pos < doc_.size(); ++pos) scratch_[in_doc_[doc_[pos]]++] = pos;
   unsigned char head[30];
   uint32_t from = 0;
   for (uint32_t id : touched_) {
     Token& t = tokens_[id];
-    uint32_t to = t.in_doc;
+    uint32_t to = in_doc_[id];
     // The positions' bytes first (they are said before the positions), then the positions
     // through a small buffer.
     size_t coded = 0;
@@ -395,7 +412,7 @@ void PositionsCollector::Encode() {
     Append(t, buf, n);
     t.last_doc = number_;
     ++t.docs;
-    t.in_doc = 0;
+    in_doc_[id] = 0;
     from = to;
   }
   if (token_counts_.size() < number_) token_counts_.resize(number_, 0);
@@ -444,10 +461,20 @@ void PositionsCollector::Spill() {
   if (!spill_->ok()) return Drop();
   if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
   runs_.push_back(PositionsRun{begin, spill_->at()});
-  // The next run starts afresh, in the memory this one had.
+  // The next run starts afresh, in the memory this one had, with room for as many tokens as this
+  // one had: a table grown for a large document shrinks back.
+  size_t slots = 4096;
+  while (slots < tokens_.size() * 4) slots *= 2;
+  if (slots_.size() > slots * 2) {
+    std::vector<uint64_t>(slots, 0).swap(slots_);
+    std::vector<Token>().swap(tokens_);
+    std::vector<uint32_t>().swap(in_doc_);
+  } else {
+    std::fill(slots_.begin(), slots_.end(), 0);
+  }
   tokens_.clear();
+  in_doc_.clear();
   texts_.clear();
-  std::fill(slots_.begin(), slots_.end(), 0);
   blocks_used_ = 0;
   block_used_ = kBlockSize;
 }
@@ -464,6 +491,7 @@ void PositionsCollector::Finish() {
   bool closed = !spill_ || spill_->Close();
   spill_.reset();
   std::vector<Token>().swap(tokens_);
+  std::vector<uint32_t>().swap(in_doc_);
   std::vector<char>().swap(texts_);
   std::vector<uint64_t>().swap(slots_);
   std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);

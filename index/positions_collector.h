@@ -47,7 +47,8 @@ class PositionsCollector {
   PositionsCollector(const PositionsCollector&) = delete;
   PositionsCollector& operator=(const PositionsCollector&) = delete;
 
-  void BeginDocument(uint32_t number);
+  // bytes: the document's size, where known.
+  void BeginDocument(uint32_t number, uint64_t bytes = 0);
   // The document's next token: raw text that the ASCII rules fold here, or text folded
   // already. Only its first kPositionsKeyBytes bytes are kept (and need be valid).
   void AddRaw(const char* text, size_t len);
@@ -78,7 +79,6 @@ class PositionsCollector {
     uint32_t tail;
     uint32_t end;  // (0: no slice yet)
     uint32_t level;
-    uint32_t in_doc;  // occurrences in the open document, then where they go in scratch_
   };
   struct Pending {
     uint32_t at;  // in pending_text_
@@ -107,6 +107,9 @@ class PositionsCollector {
   std::vector<PositionsRun> runs_;
   std::vector<PositionsRunMark> marks_;
   std::vector<Token> tokens_;
+  // By token: its occurrences in the open document, then where they go in scratch_ (apart
+  // from the tokens, so that the passes over a document read a small table).
+  std::vector<uint32_t> in_doc_;
   std::vector<char> texts_;
   std::vector<uint64_t> slots_;  // hash << 32 | token id + 1; 0 for empty
   std::vector<std::unique_ptr<unsigned char[]>> blocks_;

@@ -11,6 +11,7 @@
 #include "index/in_memory_index.h"
 #include "index/index_lock.h"
 #include "index/word_rules.h"
+#include "index/word_rules_intl.h"
 #include "platform/path.h"
 #include "viewer/search.h"
 
@@ -63,28 +64,45 @@ constexpr char kMarkOn[] = "\x1b[01;31m\x1b[K";
 constexpr char kMarkOff[] = "\x1b[m\x1b[K";
 
 // Document names and text as they are for a pipe, escaped for a terminal; the words the
-// query-word table holds are marked when colour is on.
+// query-word table holds are marked when colour is on, cut by the index's word rules.
 class Output {
  public:
-  explicit Output(const norvel::SearchState& state) : terminal_(IsTerminal(1)), state_(state) {}
+  Output(const norvel::SearchState& state, norvel::WordRules rules)
+      : terminal_(IsTerminal(1)), state_(state), rules_(rules) {}
   const char* operator()(const std::string& text) {
     shown_.clear();
     size_t i = 0;
     while (i < text.size()) {
       size_t start = i;
-      bool word = norvel::IsWordByte(text[i]);
-      while (i < text.size() && norvel::IsWordByte(text[i]) == word) ++i;
+      bool word = IsWordAt(text, i, &i);
+      for (size_t next; i < text.size() && IsWordAt(text, i, &next) == word;) i = next;
       std::string part = text.substr(start, i - start);
       if (terminal_) part = ForTerminal(part);
-      bool mark = word && g_color && norvel::IsQueryWord(state_, text.data() + start, i - start);
+      bool mark =
+          word && g_color && norvel::IsQueryWord(state_, text.data() + start, i - start, rules_);
       shown_ += mark ? kMarkOn + part + kMarkOff : part;
     }
     return shown_.c_str();
   }
 
  private:
+  // Whether the character at text[i] is a word character; *next: where the one after it
+  // begins (a byte on, or with the international rules a UTF-8 sequence or a byte read
+  // as Windows-1252).
+  bool IsWordAt(const std::string& text, size_t i, size_t* next) const {
+    if (rules_ != norvel::WordRules::kInternational) {
+      *next = i + 1;
+      return norvel::IsWordByte(text[i]);
+    }
+    uint32_t cp = 0;
+    size_t used = norvel::DecodeChar(text.data() + i, text.size() - i, true, &cp);
+    *next = i + (used ? used : 1);
+    return norvel::IntlCharClass(cp) != 0;
+  }
+
   bool terminal_;
   const norvel::SearchState& state_;
+  norvel::WordRules rules_;
   std::string shown_;
 };
 
@@ -95,7 +113,7 @@ std::string Bytes(const std::string& name) {
 
 int PrintNames(const char* query, const norvel::PageSources& sources) {
   norvel::SearchState state;
-  Output shown(state);
+  Output shown(state, sources.index->rules);
   norvel::HeldLock held{sources.reading};
   uint32_t total = norvel::runQuery(query, sources.index_dir, *sources.index, &state.words,
                                     &state.result_list, sources.data_dir, &held);
@@ -140,8 +158,8 @@ int PrintNames(const char* query, const norvel::PageSources& sources) {
   return kExitOk;
 }
 
-void PrintPage(const norvel::SearchState& state) {
-  Output shown(state);
+void PrintPage(const norvel::SearchState& state, norvel::WordRules rules) {
+  Output shown(state, rules);
   for (size_t j = 0; j < state.page_file_names.size(); ++j) {
     std::printf("%u. %s\n", static_cast<unsigned>(state.page_start + j + 1),
                 shown(Bytes(state.page_file_names[j])));
@@ -163,7 +181,7 @@ int PrintResultPage(const char* query, const norvel::PageSources& sources, uint3
              std::to_string(pages) + (pages == 1 ? " page" : " pages"));
     return kExitError;
   }
-  PrintPage(state);
+  PrintPage(state, sources.index->rules);
   return kExitOk;
 }
 

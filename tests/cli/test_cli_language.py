@@ -486,6 +486,14 @@ class Marking(unittest.TestCase):
                 self.assertIn(b"%slicensed%s" % (on, off), shown)
             _, _, err = d.search("x", "--color=sometimes", expect=2)
             self.assertIn("--color takes auto, always or never", err)
+            # An international index marks its words as its rules cut them.
+            with open(os.path.join(data, "b.txt"), "wb") as f:
+                f.write("Herrn Müller, MÜLLER; Straße".encode("utf-8"))
+            test_cli.run(["index", "--app-dir", d.app, "--words=international", data,
+                          d.index], 0)
+            _, marked, _ = d.search("muller", "--data", data, "--color=always")
+            self.assertIn("Herrn %sMüller%s, %sMÜLLER%s; Straße".encode("utf-8")
+                          % (on, off, on, off), marked)
             # No --data, no settings: the positions answer; without them the documents
             # would be needed.
             _, out, _ = d.search('"printer jams"', expect=0)

@@ -326,6 +326,42 @@ uint32_t PreviousDistinctWords(const std::string& index_dir) {
   return static_cast<uint32_t>(std::min<uint64_t>(words, st.size / 6));
 }
 
+// Saves the words and postings while the threads write the positions' token ranges (none
+// when positions is null), each thread taking the next of them in turn; the word tables
+// are cleared once saved. On one thread: the ranges, then the save. Returns what
+// saveIndexFiles returns; *ranges_written false when a range failed. Rethrows what the
+// save threw, once every thread is done.
+int SaveBesidePositions(std::vector<std::unique_ptr<Part>>* parts,
+                        const std::vector<TableSegment>& tables, MergedWords* merged,
+                        const std::string& index_dir, JobProgress* progress, unsigned threads,
+                        PositionsWriter* positions, bool* ranges_written) {
+  size_t ranges = positions ? positions->ranges() : 0;
+  size_t save_task = std::min<size_t>(ranges, threads);
+  std::atomic<size_t> next_task{0};
+  std::atomic<bool> written{true};
+  int saved = -1;
+  std::exception_ptr save_error;
+  OnThreads(std::min<size_t>(threads, ranges + 1), [&](size_t) {
+    for (size_t task; (task = next_task.fetch_add(1)) <= ranges;) {
+      if (task == save_task) {
+        try {
+          saved = saveIndexFiles(tables, *merged, index_dir, progress);
+          // Saved: their memory goes to what is left of the positions.
+          for (auto& part : *parts) part->table.Clear();
+          *merged = MergedWords();
+        } catch (...) {
+          save_error = std::current_exception();
+        }
+      } else if (!positions->WriteRange(task < save_task ? task : task - 1)) {
+        written = false;
+      }
+    }
+  });
+  *ranges_written = written;
+  if (save_error) std::rethrow_exception(save_error);
+  return saved;
+}
+
 struct Outcome {
   size_t last = 0;  // the last part that counts
   uint32_t files_written = 0;
@@ -480,37 +516,17 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     progress->files_indexed = outcome.files_written;
     ShowAtLeast(&progress->distinct_words, distinct);
   }
-  // The positions' token ranges and the save of the words and postings are taken in turn
-  // by the threads (on one thread: the positions' body, then the save). The positions'
-  // header, which makes them usable, follows once the files it fingerprints are written.
+  // The positions' body is written beside the save; its header, which makes it usable,
+  // follows once the files it fingerprints are written.
   PositionsWriter positions;
   bool with_positions = false;
   if (tuning.positions) {
     with_positions =
         BeginPositions(parts, outcome.files_written, rules, index_dir, threads, &positions);
   }
-  size_t ranges = with_positions ? positions.ranges() : 0;
-  size_t save_task = std::min<size_t>(ranges, threads);
-  std::atomic<size_t> next_task{0};
-  std::atomic<bool> ranges_written{true};
-  int saved = -1;
-  std::exception_ptr save_error;
-  OnThreads(std::min<size_t>(threads, ranges + 1), [&](size_t) {
-    for (size_t task; (task = next_task.fetch_add(1)) <= ranges;) {
-      if (task == save_task) {
-        try {
-          saved = saveIndexFiles(tables, merged, index_dir, progress);
-          // Saved: their memory goes to what is left of the positions.
-          for (auto& part : parts) part->table.Clear();
-          merged = MergedWords();
-        } catch (...) {
-          save_error = std::current_exception();
-        }
-      } else if (!positions.WriteRange(task < save_task ? task : task - 1)) {
-        ranges_written = false;
-      }
-    }
-  });
+  bool ranges_written = true;
+  int saved = SaveBesidePositions(&parts, tables, &merged, index_dir, progress, threads,
+                                  with_positions ? &positions : nullptr, &ranges_written);
   if (with_positions) {
     with_positions = ranges_written && positions.End();
     if (!with_positions) positions.Abandon();
@@ -519,7 +535,6 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     if (part->positions) part->positions.reset();  // their spill files go
   }
   if (tuning.positions && !with_positions) WriteLog("doIndex():Cannot write positions.");
-  if (save_error) std::rethrow_exception(save_error);
   // The statistics mark the new index complete once nothing of this build is left to
   // delete: whatever a build deletes after its mark is a discard's.
   if (saved == 0) saved = saveIndexStats(index_dir, outcome.files_written, distinct);

@@ -554,13 +554,6 @@ void PositionsWriter::Abandon() {
   header_.reset();
 }
 
-bool PositionsWriter::WriteBody(const std::string& index_dir,
-                                const std::vector<PositionsPart>& parts, uint32_t total_files,
-                                WordRules rules) {
-  if (!Begin(index_dir, parts, total_files, rules, 1)) return false;
-  return WriteRange(0) && End();
-}
-
 bool PositionsWriter::Begin(const std::string& index_dir, const std::vector<PositionsPart>& parts,
                             uint32_t total_files, WordRules rules, size_t ranges) {
   index_dir_ = index_dir;

@@ -37,12 +37,9 @@ class PositionsWriter {
   PositionsWriter(const PositionsWriter&) = delete;
   PositionsWriter& operator=(const PositionsWriter&) = delete;
 
-  // Documents 1 to total_files count; the parts' later numbers are left out. The body in
-  // one range, on this thread.
-  bool WriteBody(const std::string& index_dir, const std::vector<PositionsPart>& parts,
-                 uint32_t total_files, WordRules rules);
-  // Cuts the body into at most `ranges` token ranges of about equal bytes (ranges() of
-  // them). Every range after the first is written to a spill file of its own, created here.
+  // Documents 1 to total_files count; the parts' later numbers are left out. Cuts the
+  // body into at most `ranges` token ranges of about equal bytes (ranges() of them). Every range
+  // after the first is written to a spill file of its own, created here.
   bool Begin(const std::string& index_dir, const std::vector<PositionsPart>& parts,
              uint32_t total_files, WordRules rules, size_t ranges);
   size_t ranges() const;

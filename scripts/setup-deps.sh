@@ -31,7 +31,13 @@ if ((${#missing[@]})); then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
+  # A mirror in mid-sync fails the update now and then: try again, then go on with the
+  # lists that did arrive (the install says what it cannot find).
+  for attempt in 1 2 3; do
+    apt-get update -q && break
+    echo "setup-deps: the package lists' update failed (attempt $attempt of 3)" >&2
+    sleep $((attempt * 10))
+  done
   apt-get install -y -q "${missing[@]}"
 fi
 

@@ -23,6 +23,11 @@ constexpr size_t kBlockSize = size_t{1} << kBlockBits;
 constexpr size_t kBatch = 1024;  // tokens looked up together
 constexpr size_t kBatchText = kBatch * 16;
 constexpr size_t kAhead = 16;
+constexpr size_t kEncodeAhead = 16;
+constexpr uint32_t kFewPositions = 48;  // a token's positions in a document coded at once
+constexpr size_t VarintBytes(uint32_t v) {
+  return v < (1u << 7) ? 1 : v < (1u << 14) ? 2 : v < (1u << 21) ? 3 : v < (1u << 28) ? 4 : 5;
+}
 constexpr uint64_t kLargeDocument = uint64_t{1} << 20;  // bytes
 constexpr uint32_t SliceSize(unsigned level) {
   return 16u << (level < 7 ? level : 7);
@@ -376,40 +381,63 @@ void PositionsCollector::Encode() {
   }
   scratch_.resize(doc_.size());
   for (uint32_t pos = 0; pos < doc_.size(); ++pos) scratch_[in_doc_[doc_[pos]]++] = pos;
-  unsigned char head[30];
   uint32_t from = 0;
-  for (uint32_t id : touched_) {
+  const size_t touched = touched_.size();
+  // The tokens' entries and their chains' ends are scattered over the run's memory: each
+  // is fetched a few tokens before it is written.
+  for (size_t i = 0; i < touched && i < kEncodeAhead; ++i)
+    __builtin_prefetch(&tokens_[touched_[i]]);
+  for (size_t i = 0; i < touched; ++i) {
+    if (i + kEncodeAhead < touched) __builtin_prefetch(&tokens_[touched_[i + kEncodeAhead]]);
+    if (i + kEncodeAhead / 2 < touched) {
+      const Token& ahead = tokens_[touched_[i + kEncodeAhead / 2]];
+      if (ahead.tail != ahead.end) __builtin_prefetch(At(ahead.tail), 1);
+    }
+    uint32_t id = touched_[i];
     Token& t = tokens_[id];
     uint32_t to = in_doc_[id];
-    // The positions' bytes first (they are said before the positions), then the positions
-    // through a small buffer.
-    size_t coded = 0;
+    // The positions' bytes are said before the positions. A token met up to
+    // kFewPositions times in the document has its positions coded once, after room for
+    // the head, and goes to its chain in one piece; a token met more often is coded twice,
+    // its size first.
+    uint32_t occurrences = to - from;
+    constexpr size_t kHead = 15;  // three varints of 32 bits at most
+    unsigned char buf[kHead + kFewPositions * 5];
+    unsigned char head[kHead];
     uint32_t prev = 0;
-    for (uint32_t k = from; k < to; ++k) {
-      uint32_t gap = scratch_[k] - prev;
-      prev = scratch_[k];
-      coded += gap < (1u << 7)    ? 1
-               : gap < (1u << 14) ? 2
-               : gap < (1u << 21) ? 3
-               : gap < (1u << 28) ? 4
-                                  : 5;
-    }
-    size_t n = PutVarint(head, number_ - t.last_doc);
-    n += PutVarint(head + n, to - from);
-    n += PutVarint(head + n, coded);
-    Append(t, head, n);
-    unsigned char buf[256];
-    n = 0;
-    prev = 0;
-    for (uint32_t k = from; k < to; ++k) {
-      n += PutVarint(buf + n, scratch_[k] - prev);
-      prev = scratch_[k];
-      if (n > sizeof buf - 5) {
-        Append(t, buf, n);
-        n = 0;
+    if (occurrences <= kFewPositions) {
+      size_t coded = 0;
+      for (uint32_t k = from; k < to; ++k) {
+        coded += PutVarint(buf + kHead + coded, scratch_[k] - prev);
+        prev = scratch_[k];
       }
+      size_t n = PutVarint(head, number_ - t.last_doc);
+      n += PutVarint(head + n, occurrences);
+      n += PutVarint(head + n, coded);
+      std::memcpy(buf + kHead - n, head, n);
+      Append(t, buf + kHead - n, n + coded);
+    } else {
+      size_t coded = 0;
+      for (uint32_t k = from; k < to; ++k) {
+        coded += VarintBytes(scratch_[k] - prev);
+        prev = scratch_[k];
+      }
+      size_t n = PutVarint(head, number_ - t.last_doc);
+      n += PutVarint(head + n, occurrences);
+      n += PutVarint(head + n, coded);
+      Append(t, head, n);
+      n = 0;
+      prev = 0;
+      for (uint32_t k = from; k < to; ++k) {
+        n += PutVarint(buf + n, scratch_[k] - prev);
+        prev = scratch_[k];
+        if (n > sizeof buf - 5) {
+          Append(t, buf, n);
+          n = 0;
+        }
+      }
+      Append(t, buf, n);
     }
-    Append(t, buf, n);
     t.last_doc = number_;
     ++t.docs;
     in_doc_[id] = 0;

@@ -338,8 +338,10 @@ class RunMerge {
       bases_.push_back(source.base);
       tokens_.push_back(source.tokens);
     }
+    keys_.assign(runs_.size(), 0);
     for (size_t r = 0; r < runs_.size(); ++r) {
       if (runs_[r]->NextToken()) {
+        keys_[r] = KeyOf(runs_[r]->token());
         heap_.push_back(r);
       } else if (runs_[r]->error()) {
         return false;
@@ -363,6 +365,7 @@ class RunMerge {
   bool Advance(const std::vector<size_t>& runs) {
     for (size_t r : runs) {
       if (runs_[r]->NextToken()) {
+        keys_[r] = KeyOf(runs_[r]->token());
         heap_.push_back(r);
         std::push_heap(heap_.begin(), heap_.end(), Later{this});
       } else if (runs_[r]->error()) {
@@ -377,13 +380,26 @@ class RunMerge {
   const std::vector<uint32_t>& tokens(size_t r) const { return *tokens_[r]; }
 
  private:
+  // A token's first eight bytes as a number (zeros after a shorter one): where two keys
+  // differ, they are in the tokens' byte order; where they are equal, the tokens are
+  // compared.
+  static uint64_t KeyOf(std::string_view token) {
+    uint64_t key = 0;
+    for (size_t i = 0; i < 8; ++i) {
+      key = key << 8 | (i < token.size() ? static_cast<unsigned char>(token[i]) : 0u);
+    }
+    return key;
+  }
   struct Later {
     RunMerge* m;
     bool operator()(size_t a, size_t b) const {
+      uint64_t x = m->keys_[a], y = m->keys_[b];
+      if (x != y) return x > y;
       int c = m->runs_[a]->token().compare(m->runs_[b]->token());
       return c != 0 ? c > 0 : a > b;
     }
   };
+  std::vector<uint64_t> keys_;  // of each run's present token
   std::vector<std::unique_ptr<PositionsRunReader>> runs_;
   std::vector<uint32_t> bases_;
   std::vector<const std::vector<uint32_t>*> tokens_;

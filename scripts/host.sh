@@ -26,10 +26,21 @@ norvel_probe_32bit() {
   [[ $status -eq 32 ]]
 }
 
-# True when this host runs 32-bit programs.
+# Left by scripts/setup-deps.sh where the package archive could not give 32-bit Wine (its
+# i386 lists out of step with the others): the host then tests as one that cannot run
+# 32-bit programs, until an install succeeds.
+norvel_no_wine32_mark="$norvel_root/build/host-probe/no-wine32"
+
+# True when this host runs 32-bit programs (and 32-bit Wine could be installed).
 norvel_host_runs_32bit() {
   if [[ -z "${NORVEL_HOST_32BIT:-}" ]]; then
-    if norvel_probe_32bit; then NORVEL_HOST_32BIT=yes; else NORVEL_HOST_32BIT=no; fi
+    if ! norvel_probe_32bit; then
+      NORVEL_HOST_32BIT=no
+    elif [[ -e $norvel_no_wine32_mark ]]; then
+      NORVEL_HOST_32BIT=nowine
+    else
+      NORVEL_HOST_32BIT=yes
+    fi
     export NORVEL_HOST_32BIT
   fi
   [[ $NORVEL_HOST_32BIT == yes ]]
@@ -44,6 +55,8 @@ norvel_windows_preset() {
 norvel_host_says() {
   if norvel_host_runs_32bit; then
     echo "this host runs 32-bit programs: the 32-bit Windows build runs under 32-bit Wine"
+  elif [[ $NORVEL_HOST_32BIT == nowine ]]; then
+    echo "this host runs 32-bit programs, but 32-bit Wine could not be installed: the 64-bit Windows build runs under wine64 instead"
   else
     echo "this host cannot run 32-bit programs (\"Exec format error\"): the 64-bit Windows build runs under wine64 instead"
   fi

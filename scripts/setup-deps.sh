@@ -7,6 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/host.sh
+# Asked afresh each time: a host once left without 32-bit Wine tries again.
+rm -f "$norvel_no_wine32_mark"
+unset NORVEL_HOST_32BIT
 
 want=(cmake ninja-build g++ clang clang-format googletest libgtest-dev g++-mingw-w64-i686
       g++-mingw-w64-x86-64 wine wine64 xvfb xauth xdotool imagemagick python3 zip strace)
@@ -38,7 +41,20 @@ if ((${#missing[@]})); then
     echo "setup-deps: the package lists' update failed (attempt $attempt of 3)" >&2
     sleep $((attempt * 10))
   done
-  apt-get install -y -q "${missing[@]}"
+  if ! apt-get install -y -q "${missing[@]}"; then
+    # 32-bit Wine comes from the archive's i386 lists, which a mirror's sync can leave out
+    # of step with the rest: without it the 64-bit Windows build is tested instead.
+    rest=()
+    for pkg in "${missing[@]}"; do [[ $pkg == *:i386 ]] || rest+=("$pkg"); done
+    if ((${#rest[@]} == ${#missing[@]})); then exit 1; fi
+    if ((${#rest[@]})); then apt-get install -y -q "${rest[@]}"; fi
+    dpkg -s wine32:i386 >/dev/null 2>&1 || {
+      mkdir -p "$(dirname "$norvel_no_wine32_mark")"
+      touch "$norvel_no_wine32_mark"
+      unset NORVEL_HOST_32BIT
+      echo "setup-deps: 32-bit Wine could not be installed; $(norvel_host_says)" >&2
+    }
+  fi
 fi
 
 # The Wine prefix of this host's Windows build, made once; stops here if Wine cannot

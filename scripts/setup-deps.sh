@@ -39,7 +39,7 @@ if ((${#missing[@]})); then
   for attempt in 1 2 3; do
     apt-get update -q && break
     echo "setup-deps: the package lists' update failed (attempt $attempt of 3)" >&2
-    sleep $((attempt * 10))
+    if ((attempt < 3)); then sleep $((attempt * 10)); fi
   done
   if ! apt-get install -y -q "${missing[@]}"; then
     # 32-bit Wine comes from the archive's i386 lists, which a mirror's sync can leave out

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numeric>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/path.h"
@@ -60,13 +61,26 @@ void DirListing::Add(const char* name, uint64_t size) {
 }
 
 void DirListing::Sort() {
-  std::sort(order_.begin(), order_.end(), [this](uint32_t a, uint32_t b) {
-    // By the names' bytes (a name held as UTF-8 among them, not by its mark);
-    // of equal bytes, the name in the code page first.
-    std::string_view x = Name(a), y = Name(b);
+  // By the names' bytes (a name held as UTF-8 among them, not by its mark); of equal
+  // bytes, the name in the code page first. Each name's first eight bytes as a number
+  // (zeros after a shorter name; no name holds a zero byte) order most pairs without
+  // reading the names, which are scattered over the blocks.
+  std::vector<std::pair<uint64_t, uint32_t>> keyed(order_.size());
+  for (size_t i = 0; i < order_.size(); ++i) {
+    std::string_view bytes = NameBytes(Name(order_[i]));
+    uint64_t key = 0;
+    for (size_t k = 0; k < 8; ++k) {
+      key = key << 8 | (k < bytes.size() ? static_cast<unsigned char>(bytes[k]) : 0u);
+    }
+    keyed[i] = {key, order_[i]};
+  }
+  std::sort(keyed.begin(), keyed.end(), [this](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    std::string_view x = Name(a.second), y = Name(b.second);
     int c = NameBytes(x).compare(NameBytes(y));
     return c != 0 ? c < 0 : !HeldAsUtf8(x) && HeldAsUtf8(y);
   });
+  for (size_t i = 0; i < keyed.size(); ++i) order_[i] = keyed[i].second;
 }
 
 // The names alone, for callers that need no sizes: the same listing on every platform.

@@ -28,19 +28,24 @@ TEST(WildcardMatch, WindowsPatterns) {
 
 TEST(ListDirectory, SortedInByteOrderFilesOnly) {
   ScratchDir dir;
-  for (const char* name :
-       {"b.txt", "B.txt", "a.txt", "_x.txt", "z.TXT", "notes.doc", "10.txt", "9.txt"})
+  // Names alike in their first eight bytes and beyond, and a name that begins another.
+  for (const char* name : {"b.txt", "B.txt", "a.txt", "_x.txt", "z.TXT", "notes.doc", "10.txt",
+                           "9.txt", "document10.txt", "documents.txt", "document1.txt",
+                           "document.txt", "documen.txt", "a.txt.txt"})
     ASSERT_TRUE(WriteBytes(dir.File(name), "x"));
   ASSERT_TRUE(platform::MakeDirectory(dir.File("sub.txt")));
   std::vector<std::string> names;
   ASSERT_TRUE(platform::ListDirectory(dir.path(), "*.txt", &names));
 #ifdef _WIN32
   // The Windows file system holds b.txt and B.txt as one file.
-  std::vector<std::string> expected = {"10.txt", "9.txt", "_x.txt", "a.txt", "b.txt", "z.TXT"};
+  std::vector<std::string> expected = {"10.txt", "9.txt", "_x.txt", "a.txt", "a.txt.txt", "b.txt"};
 #else
-  std::vector<std::string> expected = {"10.txt", "9.txt", "B.txt", "_x.txt",
-                                       "a.txt",  "b.txt", "z.TXT"};
+  std::vector<std::string> expected = {"10.txt", "9.txt",     "B.txt", "_x.txt",
+                                       "a.txt",  "a.txt.txt", "b.txt"};
 #endif
+  for (const char* name :
+       {"documen.txt", "document.txt", "document1.txt", "document10.txt", "documents.txt", "z.TXT"})
+    expected.push_back(name);
   EXPECT_EQ(names, expected);
 }
 

@@ -25,9 +25,6 @@ constexpr size_t kBatchText = kBatch * 16;
 constexpr size_t kAhead = 16;
 constexpr size_t kEncodeAhead = 16;
 constexpr uint32_t kFewPositions = 48;  // a token's positions in a document coded at once
-constexpr size_t VarintBytes(uint32_t v) {
-  return v < (1u << 7) ? 1 : v < (1u << 14) ? 2 : v < (1u << 21) ? 3 : v < (1u << 28) ? 4 : 5;
-}
 constexpr uint64_t kLargeDocument = uint64_t{1} << 20;  // bytes
 constexpr uint32_t SliceSize(unsigned level) {
   return 16u << (level < 7 ? level : 7);
@@ -404,27 +401,21 @@ void PositionsCollector::Encode() {
     constexpr size_t kHead = 15;  // three varints of 32 bits at most
     unsigned char buf[kHead + kFewPositions * 5];
     unsigned char head[kHead];
+    const bool few = occurrences <= kFewPositions;
+    size_t coded = 0;
     uint32_t prev = 0;
-    if (occurrences <= kFewPositions) {
-      size_t coded = 0;
-      for (uint32_t k = from; k < to; ++k) {
-        coded += PutVarint(buf + kHead + coded, scratch_[k] - prev);
-        prev = scratch_[k];
-      }
-      size_t n = PutVarint(head, number_ - t.last_doc);
-      n += PutVarint(head + n, occurrences);
-      n += PutVarint(head + n, coded);
+    for (uint32_t k = from; k < to; ++k) {
+      uint32_t gap = scratch_[k] - prev;
+      coded += few ? PutVarint(buf + kHead + coded, gap) : VarintBytes(gap);
+      prev = scratch_[k];
+    }
+    size_t n = PutVarint(head, number_ - t.last_doc);
+    n += PutVarint(head + n, occurrences);
+    n += PutVarint(head + n, coded);
+    if (few) {
       std::memcpy(buf + kHead - n, head, n);
       Append(t, buf + kHead - n, n + coded);
     } else {
-      size_t coded = 0;
-      for (uint32_t k = from; k < to; ++k) {
-        coded += VarintBytes(scratch_[k] - prev);
-        prev = scratch_[k];
-      }
-      size_t n = PutVarint(head, number_ - t.last_doc);
-      n += PutVarint(head + n, occurrences);
-      n += PutVarint(head + n, coded);
       Append(t, head, n);
       n = 0;
       prev = 0;
@@ -458,11 +449,7 @@ void PositionsCollector::Spill() {
   std::vector<std::pair<uint64_t, uint32_t>> order(tokens_.size());
   for (uint32_t id = 0; id < tokens_.size(); ++id) {
     const Token& t = tokens_[id];
-    uint64_t key = 0;
-    for (uint32_t i = 0; i < 8; ++i) {
-      key = key << 8 | (i < t.len ? static_cast<unsigned char>(texts_[t.text + i]) : 0);
-    }
-    order[id] = {key, id};
+    order[id] = {TokenPrefixKey(std::string_view(&texts_[t.text], t.len)), id};
   }
   std::sort(order.begin(), order.end(), [this](const auto& a, const auto& b) {
     if (a.first != b.first) return a.first < b.first;

@@ -1,5 +1,6 @@
 // What the positions file's writer and reader share: its constants, the varint and
-// little-endian codings, the block check and the fingerprint of the index files.
+// little-endian codings, the tokens' prefix keys, the block check and the fingerprint of
+// the index files.
 // The layout itself is written down in index/positions.h.
 #pragma once
 
@@ -51,6 +52,22 @@ inline size_t PutVarint(unsigned char* p, uint64_t v) {
   }
   p[n++] = static_cast<unsigned char>(v);
   return n;
+}
+
+// The bytes PutVarint writes for v.
+inline size_t VarintBytes(uint32_t v) {
+  return v < (1u << 7) ? 1 : v < (1u << 14) ? 2 : v < (1u << 21) ? 3 : v < (1u << 28) ? 4 : 5;
+}
+
+// A token's first eight bytes as a number, zeros after a shorter one: where the keys of
+// two tokens differ, they are in the tokens' byte order (where they are equal, the tokens
+// must be compared).
+inline uint64_t TokenPrefixKey(std::string_view token) {
+  uint64_t key = 0;
+  for (size_t i = 0; i < 8; ++i) {
+    key = key << 8 | (i < token.size() ? static_cast<unsigned char>(token[i]) : 0u);
+  }
+  return key;
 }
 
 // Reads a varint of at most 10 bytes from [*p, end); false when it runs past end or is

@@ -341,7 +341,7 @@ class RunMerge {
     keys_.assign(runs_.size(), 0);
     for (size_t r = 0; r < runs_.size(); ++r) {
       if (runs_[r]->NextToken()) {
-        keys_[r] = KeyOf(runs_[r]->token());
+        keys_[r] = TokenPrefixKey(runs_[r]->token());
         heap_.push_back(r);
       } else if (runs_[r]->error()) {
         return false;
@@ -365,7 +365,7 @@ class RunMerge {
   bool Advance(const std::vector<size_t>& runs) {
     for (size_t r : runs) {
       if (runs_[r]->NextToken()) {
-        keys_[r] = KeyOf(runs_[r]->token());
+        keys_[r] = TokenPrefixKey(runs_[r]->token());
         heap_.push_back(r);
         std::push_heap(heap_.begin(), heap_.end(), Later{this});
       } else if (runs_[r]->error()) {
@@ -380,16 +380,6 @@ class RunMerge {
   const std::vector<uint32_t>& tokens(size_t r) const { return *tokens_[r]; }
 
  private:
-  // A token's first eight bytes as a number (zeros after a shorter one): where two keys
-  // differ, they are in the tokens' byte order; where they are equal, the tokens are
-  // compared.
-  static uint64_t KeyOf(std::string_view token) {
-    uint64_t key = 0;
-    for (size_t i = 0; i < 8; ++i) {
-      key = key << 8 | (i < token.size() ? static_cast<unsigned char>(token[i]) : 0u);
-    }
-    return key;
-  }
   struct Later {
     RunMerge* m;
     bool operator()(size_t a, size_t b) const {

@@ -84,7 +84,8 @@ DocumentEnd DocumentWordReader::Open(const platform::DirListing& listing, size_t
 }
 
 DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* table, uint32_t limit,
-                                             uint32_t* distinct_words) {
+                                             uint32_t* distinct_words,
+                                             PositionsCollector* positions) {
   constexpr size_t kSlotsAhead = 24, kEntriesAhead = 16, kWordsAhead = 8;
   const size_t n = pending_.size();
   for (size_t i = 0; i < n && i < kSlotsAhead; ++i) table->PrefetchSlot(pending_[i].key);
@@ -94,7 +95,9 @@ DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* ta
     if (i + kEntriesAhead < n) table->PrefetchEntry(pending_[i + kEntriesAhead].key);
     if (i + kWordsAhead < n) table->PrefetchWord(pending_[i + kWordsAhead].key);
     const Pending& w = pending_[i];
-    int r = table->AddFolded(&folded_[w.at], w.len, file_number, w.key);
+    uint32_t entry;
+    int r = table->AddFolded(&folded_[w.at], w.len, file_number, w.key, &entry);
+    if (positions) words_[i] = PositionsCollector::Word{entry, w.len, &folded_[w.at], w.key};
     if (r < 0) {
       end = DocumentEnd::kNoMemory;
       break;
@@ -106,6 +109,9 @@ DocumentEnd DocumentWordReader::EnterPending(uint32_t file_number, WordTable* ta
     }
     *distinct_words += static_cast<uint32_t>(r);
   }
+  // The positions take the words' entries for their tokens (a document that ends here
+  // has no positions).
+  if (positions && end == DocumentEnd::kEntered) positions->SetWords(words_.data(), n);
   pending_.clear();
   folded_used_ = 0;
   return end;
@@ -147,10 +153,15 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   constexpr size_t kRoom = kMaxWordLength + kTokenSlack;
   const bool excluding = exclusions_ && exclusions_->present();
   DocumentEnd end = DocumentEnd::kEntered;
-  // Takes a word folded at folded_[folded_used_] with its key.
+  // Takes a word folded at folded_[folded_used_] with its key; it is the document's next
+  // token for the positions too.
   auto take = [&](size_t len, uint32_t key) {
     const char* folded = &folded_[folded_used_];
-    if (excluding && exclusions_->Find(folded, len, key) >= 0) return true;
+    if (excluding && exclusions_->Find(folded, len, key) >= 0) {
+      if (positions) positions->AddFolded(folded, len, key);
+      return true;
+    }
+    if (positions) positions->AddWord();
     // Field by field: a whole Pending built on the stack and copied would be read back
     // before its stores are done, a stall at every token.
     Pending& w = pending_.emplace_back();
@@ -159,7 +170,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     w.len = static_cast<uint32_t>(len);
     folded_used_ += len;
     if (pending_.size() < kBatch && folded_used_ + kRoom <= folded_.size()) return true;
-    end = EnterPending(file_number, table, limit, distinct_words);
+    end = EnterPending(file_number, table, limit, distinct_words, positions);
     return end == DocumentEnd::kEntered;
   };
   auto on_token = [&](const char* token, size_t len, size_t) {
@@ -168,7 +179,6 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
       if (positions) positions->AddRaw(token, len);
       return true;
     }
-    if (positions) positions->AddFolded(&folded_[folded_used_], len, key);
     return take(len, key);
   };
   // The international scanner delivers words folded already.
@@ -181,6 +191,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     if (buf_.size() < want + kTokenSlack) buf_.resize(want + kTokenSlack);
     if (folded_.empty()) folded_.resize(kBatch * 16 + kRoom);
     pending_.reserve(kBatch);
+    if (positions) words_.resize(kBatch);
   } catch (const std::bad_alloc&) {
     files_.Close();
     return DocumentEnd::kNoMemory;  // the build writes the line, if the document counts
@@ -194,8 +205,10 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
     // ASCII tokens take the ASCII rules' way, which gives the collector the same tokens.
     IntlAsciiScanner<decltype(on_token)> scanner(on_token, /*every_token=*/true);
     auto on_every = [&](const char* folded, size_t len, size_t sep) {
-      positions->AddFolded(folded, len);
-      if (!scanner.starts_with_letter() || len > kMaxWordLength) return true;
+      if (!scanner.starts_with_letter() || len > kMaxWordLength) {
+        positions->AddFolded(folded, len);
+        return true;
+      }
       return on_word(folded, len, sep);
     };
     read = ReadTokens(size, scanner, on_every);
@@ -210,7 +223,7 @@ DocumentEnd DocumentWordReader::EnterWords(uint32_t file_number, uint64_t size, 
   if (end == DocumentEnd::kEntered) end = read;
   // The words of the text read before a read error are entered too.
   if (end == DocumentEnd::kEntered || end == DocumentEnd::kReadError) {
-    DocumentEnd entered = EnterPending(file_number, table, limit, distinct_words);
+    DocumentEnd entered = EnterPending(file_number, table, limit, distinct_words, positions);
     if (entered != DocumentEnd::kEntered) end = entered;
   }
   pending_.clear();

@@ -9,13 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "index/positions_collector.h"
 #include "index/word_rules_intl.h"
 #include "index/word_table.h"
 #include "platform/dir.h"
 
 namespace norvel {
-
-class PositionsCollector;
 
 // What became of a document, in the order the build checks: its size, its opening, its
 // words.
@@ -58,7 +57,7 @@ class DocumentWordReader {
     uint32_t len;
   };
   DocumentEnd EnterPending(uint32_t file_number, WordTable* table, uint32_t limit,
-                           uint32_t* distinct_words);
+                           uint32_t* distinct_words, PositionsCollector* positions);
   // Reads the open document and feeds it to scanner; on_token enters the words.
   template <typename Scanner, typename OnToken>
   DocumentEnd ReadTokens(uint64_t size, Scanner& scanner, OnToken& on_token);
@@ -70,6 +69,7 @@ class DocumentWordReader {
   size_t first_want_ = 0, first_got_ = 0;  // the read made with the opening, if any
   std::vector<Pending> pending_;
   std::vector<char> folded_;
+  std::vector<PositionsCollector::Word> words_;  // the pending words' entries, for positions
   size_t folded_used_ = 0;
 };
 

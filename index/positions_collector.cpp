@@ -26,6 +26,7 @@ constexpr size_t kAhead = 16;
 constexpr size_t kEncodeAhead = 16;
 constexpr uint32_t kFewPositions = 48;  // a token's positions in a document coded at once
 constexpr uint64_t kLargeDocument = uint64_t{1} << 20;  // bytes
+constexpr uint32_t kNoToken = 0xFFFFFFFFu;
 constexpr uint32_t SliceSize(unsigned level) {
   return 16u << (level < 7 ? level : 7);
 }
@@ -154,6 +155,8 @@ void PositionsCollector::Drop() {
   std::vector<uint64_t>().swap(slots_);
   std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
   std::vector<uint32_t>().swap(doc_);
+  std::vector<uint32_t>().swap(words_at_);
+  std::vector<uint32_t>().swap(by_word_);
   std::vector<uint32_t>().swap(scratch_);
   std::vector<uint32_t>().swap(token_counts_);
   if (spill_) spill_->Close();
@@ -215,6 +218,7 @@ void PositionsCollector::BeginDocument(uint32_t number, uint64_t bytes) {
   number_ = number;
   open_ = true;
   doc_.clear();
+  words_at_.clear();
   pending_.clear();
   // A large document's tokens (about one per five bytes) held from the start, rather
   // than copied each time they outgrow their room.
@@ -241,9 +245,7 @@ void PositionsCollector::AddRaw(const char* text, size_t len) {
   size_t at = pending_.empty() ? 0 : pending_.back().at + pending_.back().len;
   char* folded = &pending_text_[at];
   for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(text[i]);
-  pending_.push_back(
-      Pending{static_cast<uint32_t>(at), static_cast<uint32_t>(len), WordKey(folded, len)});
-  if (pending_.size() == kBatch || at + len > kBatchText) Resolve();
+  Await(at, len, WordKey(folded, len));
 }
 
 void PositionsCollector::AddFolded(const char* text, size_t len) {
@@ -268,8 +270,72 @@ void PositionsCollector::AddFolded(const char* text, size_t len, uint32_t key) {
   } else {
     std::memcpy(to, text, len);
   }
-  pending_.push_back(Pending{static_cast<uint32_t>(at), static_cast<uint32_t>(len), key});
+  Await(at, len, key);
+}
+
+void PositionsCollector::Await(size_t at, size_t len, uint32_t key) {
+  try {
+    uint32_t place = static_cast<uint32_t>(doc_.size());
+    doc_.push_back(kNoToken);
+    pending_.push_back(Pending{static_cast<uint32_t>(at), static_cast<uint32_t>(len), key, place});
+  } catch (const std::bad_alloc&) {
+    return Drop();
+  }
   if (pending_.size() == kBatch || at + len > kBatchText) Resolve();
+}
+
+void PositionsCollector::AddWord() {
+  if (!open_) return;
+  try {
+    words_at_.push_back(static_cast<uint32_t>(doc_.size()));
+    doc_.push_back(kNoToken);
+  } catch (const std::bad_alloc&) {
+    Drop();
+  }
+}
+
+void PositionsCollector::SetWords(const Word* words, size_t n) {
+  if (!open_) return;
+  if (n > words_at_.size()) return Drop();  // words that were not added
+  try {
+    if (slots_.empty()) slots_.assign(4096, 0);
+    // The entries' tokens are fetched a few words ahead, as in Resolve.
+    auto token_of = [&](size_t i) -> const Token* {
+      uint32_t e = words[i].entry;
+      if (e >= by_word_.size() || by_word_[e] >= tokens_.size()) return nullptr;
+      return &tokens_[by_word_[e]];
+    };
+    for (size_t i = 0; i < n; ++i) {
+      if (i + kAhead < n && words[i + kAhead].entry < by_word_.size()) {
+        __builtin_prefetch(&by_word_[words[i + kAhead].entry]);
+      }
+      if (i + kAhead / 2 < n) {
+        if (const Token* t = token_of(i + kAhead / 2)) __builtin_prefetch(t);
+      }
+      const Word& w = words[i];
+      const Token* known = token_of(i);
+      uint32_t id;
+      if (known && known->word == w.entry + 1) {
+        id = static_cast<uint32_t>(known - tokens_.data());
+      } else {
+        // New in this run. A word's text never comes as a text (those are the tokens that
+        // are not words of the table), so no lookup can meet it: it needs no slot.
+        id = NewToken(w.text, w.len);
+        tokens_[id].word = w.entry + 1;
+        if (w.entry >= by_word_.size()) {
+          // A quarter more each time (a part's words number hundreds of thousands).
+          size_t size = size_t{w.entry} + 1 + by_word_.size() / 4;
+          by_word_.reserve(size);
+          by_word_.resize(size, kNoToken);
+        }
+        by_word_[w.entry] = id;
+      }
+      doc_[words_at_[i]] = id;
+    }
+    words_at_.erase(words_at_.begin(), words_at_.begin() + static_cast<ptrdiff_t>(n));
+  } catch (const std::bad_alloc&) {
+    Drop();
+  }
 }
 
 void PositionsCollector::Resolve() {
@@ -297,7 +363,7 @@ void PositionsCollector::Resolve() {
       }
       mask = slots_.size() - 1;  // the table may have grown
       const Pending& p = pending_[i];
-      doc_.push_back(Lookup(&pending_text_[p.at], p.len, p.hash));
+      doc_[p.place] = Lookup(&pending_text_[p.at], p.len, p.hash);
     }
     pending_.clear();
   } catch (const std::bad_alloc&) {
@@ -318,6 +384,13 @@ uint32_t PositionsCollector::Lookup(const char* folded, size_t len, uint32_t has
     }
     slot = (slot + 1) & mask;
   }
+  uint32_t id = NewToken(folded, len);
+  slots_[slot] = uint64_t{hash} << 32 | (id + 1);
+  if (++looked_up_ * 2 > slots_.size()) Grow();
+  return id;
+}
+
+uint32_t PositionsCollector::NewToken(const char* folded, size_t len) {
   if (tokens_.size() >= 0x7FFFFFFEu || texts_.size() + len > 0xFFFFFFFFu) throw std::bad_alloc();
   uint32_t id = static_cast<uint32_t>(tokens_.size());
   Token t{};
@@ -329,8 +402,6 @@ uint32_t PositionsCollector::Lookup(const char* folded, size_t len, uint32_t has
   std::memcpy(&texts_[t.text], folded, len);
   tokens_.push_back(t);
   in_doc_.push_back(0);
-  slots_[slot] = uint64_t{hash} << 32 | (id + 1);
-  if (tokens_.size() * 2 > slots_.size()) Grow();
   return id;
 }
 
@@ -350,6 +421,7 @@ void PositionsCollector::EndDocument() {
   if (!open_) return;
   Resolve();
   if (failed_) return;
+  if (!words_at_.empty()) return Drop();  // words never named: the document is not whole
   open_ = false;
   try {
     Encode();
@@ -457,6 +529,16 @@ void PositionsCollector::Spill() {
     const Token& y = tokens_[b.second];
     return std::string_view(&texts_[x.text], x.len) < std::string_view(&texts_[y.text], y.len);
   });
+  // A token twice in a run (a word's text also given as a text) would be two records of
+  // one token: such positions are not to be trusted.
+  for (size_t i = 1; i < order.size(); ++i) {
+    if (order[i].first != order[i - 1].first) continue;
+    const Token& x = tokens_[order[i - 1].second];
+    const Token& y = tokens_[order[i].second];
+    if (std::string_view(&texts_[x.text], x.len) == std::string_view(&texts_[y.text], y.len)) {
+      return Drop();
+    }
+  }
   uint64_t begin = spill_->at();
   uint32_t run = static_cast<uint32_t>(runs_.size());
   size_t run_marks = marks_.size();
@@ -479,7 +561,7 @@ void PositionsCollector::Spill() {
   // The next run starts afresh, in the memory this one had, with room for as many tokens as this
   // one had: a table grown for a large document shrinks back.
   size_t slots = 4096;
-  while (slots < tokens_.size() * 4) slots *= 2;
+  while (slots < looked_up_ * 4) slots *= 2;
   if (slots_.size() > slots * 2) {
     std::vector<uint64_t>(slots, 0).swap(slots_);
     std::vector<Token>().swap(tokens_);
@@ -490,6 +572,7 @@ void PositionsCollector::Spill() {
   tokens_.clear();
   in_doc_.clear();
   texts_.clear();
+  looked_up_ = 0;
   blocks_used_ = 0;
   block_used_ = kBlockSize;
 }
@@ -511,6 +594,8 @@ void PositionsCollector::Finish() {
   std::vector<uint64_t>().swap(slots_);
   std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
   std::vector<uint32_t>().swap(doc_);
+  std::vector<uint32_t>().swap(words_at_);
+  std::vector<uint32_t>().swap(by_word_);
   std::vector<uint32_t>().swap(scratch_);
   std::vector<char>().swap(pending_text_);
   if (!closed) Drop();

@@ -56,6 +56,20 @@ class PositionsCollector {
   // A folded word of at most kMaxWordLength bytes with its WordKey, followed by at least
   // kTokenSlack readable bytes (as FoldToken leaves it).
   void AddFolded(const char* text, size_t len, uint32_t key);
+  // The document's next token is a word that the part's word table enters later, in a
+  // batch: SetWords names the entries of the words added since it was called before, in
+  // their order. A token's entry stands for its text: the token met again as that entry
+  // is found without a lookup of its text. A word's text must never come through AddRaw
+  // or AddFolded (they take the tokens that are not words of the table): a run that met
+  // one text both ways is dropped, not written.
+  void AddWord();
+  struct Word {
+    uint32_t entry;    // in the word table
+    uint32_t len;      // of the folded word: at most kMaxWordLength bytes, followed by
+    const char* text;  // at least 8 readable bytes
+    uint32_t key;      // its WordKey
+  };
+  void SetWords(const Word* words, size_t n);
   void EndDocument();
   // Spills what is held and closes the spill file.
   void Finish();
@@ -79,18 +93,22 @@ class PositionsCollector {
     uint32_t tail;
     uint32_t end;  // (0: no slice yet)
     uint32_t level;
+    uint32_t word;  // the word table's entry + 1 that names it (0: none)
   };
   struct Pending {
     uint32_t at;  // in pending_text_
     uint32_t len;
     uint32_t hash;
+    uint32_t place;  // in doc_
   };
   class Chain;
   class SpillWriter;
 
-  void Take(const char* folded, size_t len);
+  void Await(size_t at, size_t len, uint32_t key);  // a text at pending_text_[at]
   void Resolve();
+  // The token of a text, made (and given a slot) when new.
   uint32_t Lookup(const char* folded, size_t len, uint32_t hash);
+  uint32_t NewToken(const char* folded, size_t len);
   void Grow();
   void Encode();
   void Append(Token& t, const unsigned char* p, size_t n);
@@ -112,14 +130,17 @@ class PositionsCollector {
   std::vector<uint32_t> in_doc_;
   std::vector<char> texts_;
   std::vector<uint64_t> slots_;  // hash << 32 | token id + 1; 0 for empty
+  size_t looked_up_ = 0;         // tokens with a slot
   std::vector<std::unique_ptr<unsigned char[]>> blocks_;
   size_t blocks_used_ = 0;  // blocks of the present run (the others wait for reuse)
   size_t block_used_;
   std::vector<Pending> pending_;
   std::vector<char> pending_text_;
-  std::vector<uint32_t> doc_;      // the open document's token ids, in order
-  std::vector<uint32_t> touched_;  // ids met in the open document
-  std::vector<uint32_t> scratch_;  // its positions grouped by token
+  std::vector<uint32_t> doc_;       // the open document's token ids, in order
+  std::vector<uint32_t> words_at_;  // where in doc_ the words that wait for SetWords go
+  std::vector<uint32_t> by_word_;   // word table entry -> token id (checked by Token::word)
+  std::vector<uint32_t> touched_;   // ids met in the open document
+  std::vector<uint32_t> scratch_;   // its positions grouped by token
   std::vector<uint32_t> token_counts_;
   uint32_t number_ = 0;
   bool open_ = false;

@@ -159,18 +159,27 @@ void WordTable::CloseRun(Entry& e, uint32_t next_file) {
 }
 
 int WordTable::AddOccurrence(const char* folded, size_t len, uint32_t file_number, uint32_t key) {
-  return Add<false>(folded, len, file_number, key);
+  uint32_t entry;
+  return Add<false>(folded, len, file_number, key, &entry);
 }
 
 int WordTable::AddFolded(const char* folded, size_t len, uint32_t file_number, uint32_t key) {
-  return Add<true>(folded, len, file_number, key);
+  uint32_t entry;
+  return Add<true>(folded, len, file_number, key, &entry);
+}
+
+int WordTable::AddFolded(const char* folded, size_t len, uint32_t file_number, uint32_t key,
+                         uint32_t* entry) {
+  return Add<true>(folded, len, file_number, key, entry);
 }
 
 template <bool kPadded>
-int WordTable::Add(const char* folded, size_t len, uint32_t file_number, uint32_t key) {
+int WordTable::Add(const char* folded, size_t len, uint32_t file_number, uint32_t key,
+                   uint32_t* entry) {
   size_t slot;
   long found = Lookup<kPadded>(folded, len, key, &slot);
   if (found >= 0) {
+    *entry = static_cast<uint32_t>(found);
     Entry& e = At(static_cast<size_t>(found));
     if (e.open_last == file_number) return 0;  // a word counts once per document
     if (e.open_last != 0 && e.open_last == file_number - 1) {
@@ -193,6 +202,7 @@ int WordTable::Add(const char* folded, size_t len, uint32_t file_number, uint32_
   try {
     long idx = NewEntry(folded, len, key, slot);
     At(static_cast<size_t>(idx)).open_last = file_number;
+    *entry = static_cast<uint32_t>(idx);
   } catch (const std::bad_alloc&) {
     AddFailed("addNode():Malloc failure for Word node");
     return -1;

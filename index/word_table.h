@@ -64,6 +64,9 @@ class WordTable {
   // The same for a word followed by at least kTokenSlack readable bytes (a FoldToken
   // result): compared eight bytes at a time.
   int AddFolded(const char* folded, size_t len, uint32_t file_number, uint32_t key);
+  // The same, giving the index of the word's entry in *entry (unless -1 comes back).
+  int AddFolded(const char* folded, size_t len, uint32_t file_number, uint32_t key,
+                uint32_t* entry);
   // Adds a word with a posting offset and no runs unless it is there (then it keeps its
   // first offset). 0, or -1 on no memory (after the log line of insertWord). A word over
   // 255 characters matches no document word and is not entered.
@@ -178,7 +181,7 @@ class WordTable {
   template <bool kPadded>
   long Lookup(const char* folded, size_t len, uint32_t key, size_t* slot) const;
   template <bool kPadded>
-  int Add(const char* folded, size_t len, uint32_t file_number, uint32_t key);
+  int Add(const char* folded, size_t len, uint32_t file_number, uint32_t key, uint32_t* entry);
   void Grow(size_t capacity);
   long NewEntry(const char* folded, size_t len, uint32_t key, size_t slot);
   void CloseRun(Entry& e, uint32_t next_file);

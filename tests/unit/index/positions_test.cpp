@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "engine_fixture.h"
+#include "index/positions_collector.h"
 #include "index/positions_format.h"
+#include "index/word_hash.h"
 #include "platform/dir.h"
 #include "query/terms.h"
 
@@ -296,6 +298,26 @@ TEST(PositionsTest, TheSwapNeverLeavesOldPositionsBesideNewFiles) {
   EXPECT_EQ(c.loaded.total_files, 3u);
   std::string line;
   EXPECT_TRUE(OpenPositions(c, &line)) << line;
+}
+
+// A word's token is found by its word table entry, the other tokens by their text: one
+// text met both ways would be two records of one token in a run, so the positions are
+// dropped rather than written.
+TEST(PositionsTest, ATextGivenAsWordAndAsTextDropsThePositions) {
+  Corpus c;
+  for (bool twice : {false, true}) {
+    norvel::PositionsCollector collector(c.IndexFile("_newpositions0.tmp"), 1 << 20);
+    const char text[] = "alpha\0\0\0\0\0\0\0\0";
+    collector.BeginDocument(1);
+    collector.AddWord();
+    collector.AddFolded(twice ? "alpha" : "beta", twice ? 5 : 4);
+    norvel::PositionsCollector::Word word{0, 5, text, norvel::WordKey(text, 5)};
+    collector.SetWords(&word, 1);
+    collector.EndDocument();
+    collector.Finish();
+    EXPECT_EQ(collector.failed(), twice);
+    EXPECT_EQ(collector.runs().size(), twice ? 0u : 1u);
+  }
 }
 
 TEST(PositionsFormat, ChecksAndVarintSkipsGoByteByByte) {

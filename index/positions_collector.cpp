@@ -18,7 +18,7 @@ namespace norvel {
 
 namespace {
 
-constexpr unsigned kBlockBits = 20;
+constexpr unsigned kBlockBits = 18;
 constexpr size_t kBlockSize = size_t{1} << kBlockBits;
 constexpr size_t kBatch = 1024;  // tokens looked up together
 constexpr size_t kBatchText = kBatch * 16;
@@ -143,7 +143,8 @@ const unsigned char* PositionsCollector::At(uint32_t address) const {
 
 size_t PositionsCollector::bytes_held() const {
   // What the present run takes; the memory of runs before is reused, not added.
-  return blocks_used_ * kBlockSize + tokens_.size() * (sizeof(Token) + 4 + 16) + texts_.size();
+  return blocks_used_ * kBlockSize + tokens_.size() * (sizeof(Token) + 4) +
+         slots_.size() * sizeof(uint64_t) + texts_.size();
 }
 
 void PositionsCollector::Drop() {

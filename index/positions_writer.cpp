@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "index/parallel.h"
 #include "index/positions.h"
 #include "index/positions_format.h"
 #include "platform/path.h"
@@ -81,11 +82,6 @@ class Output {
   uint64_t flushed_;
   bool ok_ = true;
 };
-
-void PutVarintTo(std::vector<unsigned char>* v, uint64_t x) {
-  unsigned char b[10];
-  v->insert(v->end(), b, b + PutVarint(b, x));
-}
 
 // A growing byte buffer that appends without clearing the bytes it is about to write.
 class Bytes {
@@ -224,34 +220,88 @@ class RegionWriter {
   BlockCheck pos_check_;
 };
 
-// The dictionary, coded block by block as tokens come.
-class DictionaryWriter {
+// A token range's dictionary entries, coded as the dictionary codes them but each token's
+// shared bytes counted from the token before in the range (0 for its first), for the
+// dictionary to take in once the ranges before it are in.
+class DictionaryPiece {
  public:
   void Add(std::string_view token, uint64_t region, uint32_t docs, uint64_t pos_bytes,
            uint64_t skip_bytes, uint64_t docs_bytes, uint32_t skip_check) {
-    if (in_block_ == kTokensPerDictBlock || index_.empty()) {
-      if (!index_.empty()) CloseBlock();
-      index_.push_back(Block{blocks_.size(), 0, region, std::string(token)});
-      in_block_ = 0;
-      prev_.clear();
-    }
+    if (coded_.size() == 0) first_region_ = region;
     size_t shared = 0;
     while (shared < prev_.size() && shared < token.size() && prev_[shared] == token[shared]) {
       ++shared;
     }
-    PutVarintTo(&blocks_, shared);
-    PutVarintTo(&blocks_, token.size() - shared);
-    blocks_.insert(blocks_.end(), token.begin() + shared, token.end());
-    PutVarintTo(&blocks_, docs);
-    PutVarintTo(&blocks_, pos_bytes);
-    PutVarintTo(&blocks_, skip_bytes);
-    PutVarintTo(&blocks_, docs_bytes);
+    coded_.Varint(shared);
+    coded_.Varint(token.size() - shared);
+    coded_.Put(reinterpret_cast<const unsigned char*>(token.data()) + shared,
+               token.size() - shared);
+    coded_.Varint(docs);
+    coded_.Varint(pos_bytes);
+    coded_.Varint(skip_bytes);
+    coded_.Varint(docs_bytes);
     unsigned char b[4];
     PutLE32(b, skip_check);
-    blocks_.insert(blocks_.end(), b, b + 4);
+    coded_.Put(b, 4);
     prev_.assign(token);
-    ++in_block_;
-    ++tokens_;
+  }
+  const Bytes& coded() const { return coded_; }
+  uint64_t first_region() const { return first_region_; }  // where its first region begins
+
+ private:
+  Bytes coded_;
+  std::string prev_;
+  uint64_t first_region_ = 0;
+};
+
+// The dictionary, coded block by block as the ranges' entries are taken in.
+class DictionaryWriter {
+ public:
+  // Takes a range's entries in, its regions moved by `moved` bytes. Each token's region
+  // follows the one before in the range: each is where the one before ends. Only the
+  // entries that begin a block and the range's first are coded anew.
+  void Take(const DictionaryPiece& piece, uint64_t moved) {
+    const unsigned char* p = piece.coded().data();
+    const unsigned char* const begin = p;
+    const unsigned char* const end = p + piece.coded().size();
+    uint64_t region = piece.first_region() + moved;
+    while (p < end) {
+      const unsigned char* entry = p;
+      uint64_t shared = 0, suffix = 0, docs, pos_bytes = 0, skip_bytes = 0, docs_bytes = 0;
+      GetVarint(&p, end, &shared);
+      GetVarint(&p, end, &suffix);
+      const char* text = reinterpret_cast<const char*>(p);
+      p += suffix;
+      const unsigned char* numbers = p;
+      GetVarint(&p, end, &docs);
+      GetVarint(&p, end, &pos_bytes);
+      GetVarint(&p, end, &skip_bytes);
+      GetVarint(&p, end, &docs_bytes);
+      p += 4;
+      if (in_block_ == kTokensPerDictBlock || index_.empty()) {
+        token_.resize(static_cast<size_t>(shared));
+        token_.append(text, static_cast<size_t>(suffix));
+        if (!index_.empty()) CloseBlock();
+        index_.push_back(Block{blocks_.size(), 0, region, token_});
+        in_block_ = 0;
+        PutWhole(0, numbers, p);
+      } else if (entry == begin) {
+        // The range's first token, after the last of the range before (token_).
+        size_t common = 0;
+        while (common < token_.size() && common < suffix && token_[common] == text[common]) {
+          ++common;
+        }
+        token_.assign(text, static_cast<size_t>(suffix));
+        PutWhole(common, numbers, p);
+      } else {
+        token_.resize(static_cast<size_t>(shared));
+        token_.append(text, static_cast<size_t>(suffix));
+        blocks_.Put(entry, static_cast<size_t>(p - entry));
+      }
+      region += pos_bytes + skip_bytes + docs_bytes;
+      ++in_block_;
+      ++tokens_;
+    }
   }
   uint64_t tokens() const { return tokens_; }
   // Puts the blocks, then the index; returns the index's bytes in *index.
@@ -282,9 +332,17 @@ class DictionaryWriter {
   void CloseBlock() {
     index_.back().bytes = static_cast<uint32_t>(blocks_.size() - index_.back().at);
   }
-  std::vector<unsigned char> blocks_;
+  // The entry of token_ with `shared` bytes of the one before, then its numbers.
+  void PutWhole(size_t shared, const unsigned char* numbers, const unsigned char* end) {
+    blocks_.Varint(shared);
+    blocks_.Varint(token_.size() - shared);
+    blocks_.Put(reinterpret_cast<const unsigned char*>(token_.data()) + shared,
+                token_.size() - shared);
+    blocks_.Put(numbers, static_cast<size_t>(end - numbers));
+  }
+  Bytes blocks_;
   std::vector<Block> index_;
-  std::string prev_;
+  std::string token_;  // the last taken in
   uint32_t in_block_ = 0;
   uint64_t tokens_ = 0;
 };
@@ -432,42 +490,6 @@ uint64_t PutTokenCounts(const std::vector<PositionsPart>& parts, uint32_t total_
   return total;
 }
 
-// The dictionary entries of a token range after the first, held until the ranges are
-// joined: per token varint bytes, the token, then varints of its region's offset in the
-// range, documents, position bytes, skip bytes and document bytes, and the u32 skip check.
-class EntryLog {
- public:
-  void Add(std::string_view token, uint64_t region, uint32_t docs, uint64_t pos_bytes,
-           uint64_t skip_bytes, uint64_t docs_bytes, uint32_t skip_check) {
-    PutVarintTo(&bytes_, token.size());
-    bytes_.insert(bytes_.end(), token.begin(), token.end());
-    for (uint64_t v : {region, uint64_t{docs}, pos_bytes, skip_bytes, docs_bytes}) {
-      PutVarintTo(&bytes_, v);
-    }
-    unsigned char b[4];
-    PutLE32(b, skip_check);
-    bytes_.insert(bytes_.end(), b, b + 4);
-  }
-  // Adds the entries to dict, their regions moved to the range's place in the file.
-  void AddTo(uint64_t range_at, DictionaryWriter* dict) const {
-    const unsigned char* p = bytes_.data();
-    const unsigned char* end = p + bytes_.size();
-    while (p < end) {
-      uint64_t v[6] = {};
-      GetVarint(&p, end, &v[0]);
-      std::string_view token(reinterpret_cast<const char*>(p), static_cast<size_t>(v[0]));
-      p += v[0];
-      for (int i = 1; i < 6; ++i) GetVarint(&p, end, &v[i]);
-      uint32_t check = GetLE32(p);
-      p += 4;
-      dict->Add(token, range_at + v[1], static_cast<uint32_t>(v[2]), v[3], v[4], v[5], check);
-    }
-  }
-
- private:
-  std::vector<unsigned char> bytes_;
-};
-
 // The offset of the first token record of run at or after start (a record's beginning)
 // whose token is not below from; run.end when there is none.
 bool FirstRecordFrom(const platform::File* file, PositionsRun run, uint64_t start,
@@ -519,7 +541,7 @@ struct PositionsWriter::Range {
   std::vector<RunSource> sources;
   std::string path;  // of its own file (empty for the first)
   platform::File file;
-  EntryLog entries;
+  DictionaryPiece entries;
   uint64_t end = 0;  // where its body ends (in its own file: its size)
   bool written = false;
 };
@@ -531,7 +553,7 @@ struct PositionsWriter::Plan {
   std::vector<platform::File> spills;  // the parts' spill files, by part
   std::vector<Range> ranges;
   size_t buffer_bytes = 0;
-  DictionaryWriter dict;  // the first range's entries go in as they come
+  DictionaryWriter dict;
 };
 
 PositionsWriter::PositionsWriter() = default;
@@ -655,13 +677,8 @@ bool PositionsWriter::WriteRange(size_t k) {
       uint32_t check;
       region.End(&pos_bytes, &skip_bytes, &docs_bytes, &check);
       if (region.documents() == 0) continue;  // only in documents that do not count
-      if (k == 0) {
-        plan.dict.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes,
-                      check);
-      } else {
-        range.entries.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes,
-                          check);
-      }
+      range.entries.Add(token, region_at, region.documents(), pos_bytes, skip_bytes, docs_bytes,
+                        check);
     }
     out.Flush();
     range.end = out.at();
@@ -681,25 +698,46 @@ bool PositionsWriter::End() {
     }
     Output out(&file_, plan.ranges[0].end);
     DictionaryWriter& dict = plan.dict;
-    // The ranges after the first, in token order, each copied in after the one before.
-    std::vector<unsigned char> chunk;
+    // The ranges after the first are copied in, in token order, each after the one before,
+    // while the dictionary takes the ranges' entries in, each range where it will stand.
+    std::vector<uint64_t> at(plan.ranges.size(), 0);
     for (size_t k = 1; k < plan.ranges.size(); ++k) {
-      Range& range = plan.ranges[k];
-      uint64_t at = out.at();
-      if (!range.file.Close() || !range.file.Open(range.path, "rb")) return Fail();
-      chunk.resize(size_t{1} << 20);
-      for (uint64_t left = range.end; left > 0;) {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
-        if (range.file.Read(chunk.data(), n) != n) return Fail();
-        out.Put(chunk.data(), n);
-        left -= n;
-      }
-      range.file.Close();
-      platform::RemoveFile(range.path);
-      range.path.clear();
-      range.entries.AddTo(at, &dict);
+      at[k] = (k == 1 ? 0 : at[k - 1]) + plan.ranges[k - 1].end;
     }
-    std::vector<unsigned char>().swap(chunk);
+    bool copied = true, taken = true;
+    auto copy = [&] {
+      try {
+        std::vector<unsigned char> chunk(size_t{1} << 20);
+        for (size_t k = 1; k < plan.ranges.size() && copied; ++k) {
+          Range& range = plan.ranges[k];
+          copied = range.file.Close() && range.file.Open(range.path, "rb");
+          for (uint64_t left = range.end; left > 0 && copied;) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+            copied = range.file.Read(chunk.data(), n) == n;
+            out.Put(chunk.data(), n);
+            left -= n;
+          }
+          range.file.Close();
+          platform::RemoveFile(range.path);
+          range.path.clear();
+        }
+      } catch (const std::bad_alloc&) {
+        copied = false;
+      }
+    };
+    auto take = [&] {
+      try {
+        for (size_t k = 0; k < plan.ranges.size(); ++k) dict.Take(plan.ranges[k].entries, at[k]);
+      } catch (const std::bad_alloc&) {
+        taken = false;
+      }
+    };
+    if (plan.ranges.size() > 1) {
+      OnThreads(2, [&](size_t t) { t == 0 ? copy() : take(); });
+    } else {
+      take();
+    }
+    if (!copied || !taken) return Fail();
     const std::vector<PositionsPart>& parts = plan.parts;
     uint32_t total_files = plan.total_files;
     unsigned char* h = header_->bytes;

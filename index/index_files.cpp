@@ -49,6 +49,13 @@ class ChunkWriter {
   }
   void Flush() {
     if (used_ > 0 && !file_->Write(buf_.get(), used_)) ok_ = false;
+    // What is written goes on to the disk as the save goes on: the sync at the end then
+    // waits for the last of it only.
+    unsynced_ += used_;
+    if (unsynced_ >= kStartSync) {
+      file_->StartSync();
+      unsynced_ = 0;
+    }
     used_ = 0;
   }
   // Flushes, syncs to the disk and closes; false when any write failed.
@@ -61,9 +68,11 @@ class ChunkWriter {
 
  private:
   static constexpr size_t kChunk = 1 << 20;  // larger than any one Put
+  static constexpr size_t kStartSync = 4 << 20;
   platform::File* file_;
   std::unique_ptr<unsigned char[]> buf_;
   size_t used_ = 0;
+  size_t unsynced_ = 0;
   bool ok_ = true;
 };
 

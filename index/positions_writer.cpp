@@ -681,6 +681,8 @@ bool PositionsWriter::WriteRange(size_t k) {
                         check);
     }
     out.Flush();
+    // The first range is the positions file's: its bytes may go to the disk already.
+    if (k == 0) file_.StartSync();
     range.end = out.at();
     range.written = out.ok();
   } catch (const std::bad_alloc&) {
@@ -761,7 +763,7 @@ bool PositionsWriter::End() {
     out.Put(index.data(), index.size());
     PutLE64(h + 96, out.at());
     out.Flush();
-    if (!out.ok()) return Fail();
+    if (!out.ok() || !file_.StartSync()) return Fail();
   } catch (const std::bad_alloc&) {
     return Fail();
   }

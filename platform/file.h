@@ -50,6 +50,10 @@ class File {
   // the system's cache: what is renamed into place must survive a power cut. False when
   // either fails.
   bool Sync();
+  // Flushes the stream and has the system begin writing the file's data to the disk
+  // without waiting for it (where it can: on Linux), so that a Sync later waits less.
+  // Promises nothing of its own. False when the flush fails.
+  bool StartSync();
   // Flushes and closes; false when a buffered write failed.
   bool Close();
 

@@ -63,6 +63,14 @@ bool File::Sync() {
   return f_ && std::fflush(f_) == 0 && fsync(fileno(f_)) == 0;
 }
 
+bool File::StartSync() {
+  if (!f_ || std::fflush(f_) != 0) return false;
+#ifdef __linux__
+  sync_file_range(fileno(f_), 0, 0, SYNC_FILE_RANGE_WRITE);  // a hint: its failure is no error
+#endif
+  return true;
+}
+
 bool GetFileStatus(const std::string& path, FileStatus* out) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return false;

@@ -125,6 +125,11 @@ bool File::Sync() {
   return h != INVALID_HANDLE_VALUE && FlushFileBuffers(h) != 0;
 }
 
+bool File::StartSync() {
+  // Windows writes a file's cached data back on its own; only FlushFileBuffers waits.
+  return f_ && std::fflush(f_) == 0;
+}
+
 bool GetFileStatus(const std::string& path, FileStatus* out) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) return false;

@@ -482,13 +482,28 @@ void PositionsCollector::Encode() {
       coded += few ? PutVarint(buf + kHead + coded, gap) : VarintBytes(gap);
       prev = scratch_[k];
     }
-    size_t n = PutVarint(head, number_ - t.last_doc);
-    n += PutVarint(head + n, occurrences);
-    n += PutVarint(head + n, coded);
+    const uint32_t gap = number_ - t.last_doc;
     if (few) {
-      std::memcpy(buf + kHead - n, head, n);
-      Append(t, buf + kHead - n, n + coded);
+      // The head right before the positions, the whole in one piece: mostly a few bytes
+      // into room that the chain's slice has, copied as 16 (a slice's last four bytes, the
+      // next one's address, are written once it is full).
+      size_t n = VarintBytes(gap) + VarintBytes(occurrences) + VarintBytes(coded);
+      unsigned char* whole = buf + kHead - n;
+      unsigned char* p = whole + PutVarint(whole, gap);
+      p += PutVarint(p, occurrences);
+      PutVarint(p, coded);
+      n += coded;
+      if (t.tail != t.end && n <= t.end - t.tail && n <= 16 && t.end + 4 - t.tail >= 16) {
+        std::memcpy(At(t.tail), whole, 16);
+        t.tail += static_cast<uint32_t>(n);
+        t.bytes += static_cast<uint32_t>(n);
+      } else {
+        Append(t, whole, n);
+      }
     } else {
+      size_t n = PutVarint(head, gap);
+      n += PutVarint(head + n, occurrences);
+      n += PutVarint(head + n, coded);
       Append(t, head, n);
       n = 0;
       prev = 0;
@@ -543,8 +558,15 @@ void PositionsCollector::Spill() {
   uint64_t begin = spill_->at();
   uint32_t run = static_cast<uint32_t>(runs_.size());
   size_t run_marks = marks_.size();
-  for (const auto& o : order) {
-    const Token& t = tokens_[o.second];
+  // The tokens' texts and chains lie in the order they were met: fetched a few ahead.
+  constexpr size_t kSpillAhead = 8;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (i + kSpillAhead < order.size()) {
+      const Token& ahead = tokens_[order[i + kSpillAhead].second];
+      __builtin_prefetch(&texts_[ahead.text]);
+      if (ahead.end != 0) __builtin_prefetch(At(ahead.head));
+    }
+    const Token& t = tokens_[order[i].second];
     if (t.docs == 0) continue;  // met only in a document that failed
     if (marks_.size() == run_marks || spill_->at() - marks_.back().at >= kRunMarkBytes) {
       if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
@@ -604,10 +626,13 @@ void PositionsCollector::Finish() {
 
 PositionsRunReader::PositionsRunReader(const platform::File* file, PositionsRun run,
                                        size_t buffer_bytes)
-    : file_(file), next_(run.begin), end_(run.end), buf_(std::max<size_t>(buffer_bytes, 64)) {}
+    : file_(file),
+      next_(run.begin),
+      end_(run.end),
+      buf_(std::max<size_t>(buffer_bytes, 64) + kRunReadSlack) {}
 
 bool PositionsRunReader::Refill() {
-  size_t want = static_cast<size_t>(std::min<uint64_t>(buf_.size(), end_ - next_));
+  size_t want = static_cast<size_t>(std::min<uint64_t>(buf_.size() - kRunReadSlack, end_ - next_));
   if (want == 0 || !file_->ReadAt(next_, buf_.data(), want)) {
     error_ = true;
     return false;
@@ -679,6 +704,20 @@ bool PositionsRunReader::NextToken() {
   if (error_ || !SkipRest()) return false;
   if (at_ == len_ && next_ == end_) return false;  // the end of the run
   uint64_t len = 0, docs = 0, bytes = 0;
+  // Mostly the whole head of the record is in the buffer: read there.
+  constexpr size_t kLongestHead = 10 + kPositionsKeyBytes + 20;
+  if (len_ - at_ >= kLongestHead) {
+    const unsigned char* p = &buf_[at_];
+    const unsigned char* end = p + kLongestHead;
+    if (!GetVarint(&p, end, &len) || len > kPositionsKeyBytes) return error_ = true, false;
+    token_.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+    p += len;
+    if (!GetVarint(&p, end, &docs) || !GetVarint(&p, end, &bytes)) return error_ = true, false;
+    at_ = static_cast<size_t>(p - buf_.data());
+    docs_ = static_cast<uint32_t>(docs);
+    left_ = bytes;
+    return true;
+  }
   left_ = 10;
   if (!Varint(&len) || len > kPositionsKeyBytes) return error_ = true, false;
   token_.resize(static_cast<size_t>(len));

@@ -149,7 +149,9 @@ class PositionsCollector {
 };
 
 // Reads the runs of a spill file back, one token record after another. Readers of the
-// same file may read at the same time (each reads at its own offsets).
+// same file may read at the same time (each reads at its own offsets). The bytes Held
+// gives are followed by at least kRunReadSlack readable bytes.
+constexpr size_t kRunReadSlack = 16;
 class PositionsRunReader {
  public:
   // Reads through a buffer of buffer_bytes (the more runs, the smaller).

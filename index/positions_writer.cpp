@@ -35,6 +35,11 @@ class Output {
       : f_(f), buf_(new unsigned char[kSize]), flushed_(start) {}
   void Put(const void* p, size_t n) {
     const unsigned char* b = static_cast<const unsigned char*>(p);
+    if (n <= kSize - used_) {
+      std::memcpy(buf_.get() + used_, b, n);
+      used_ += n;
+      return;
+    }
     while (n > 0) {
       if (used_ == kSize) Flush();
       size_t room = std::min(n, kSize - used_);
@@ -43,6 +48,12 @@ class Output {
       b += room;
       n -= room;
     }
+  }
+  // The same for a few bytes (n <= 16) followed by enough readable ones to make 16.
+  void PutFew(const unsigned char* p, size_t n) {
+    if (kSize - used_ < 16) return Put(p, n);
+    std::memcpy(buf_.get() + used_, p, 16);
+    used_ += n;
   }
   void Varint(uint64_t v) {
     if (kSize - used_ < 10) Flush();
@@ -176,6 +187,15 @@ class RegionWriter {
   void PutPositionBytes(const unsigned char* p, size_t n) {
     pos_check_.Add(p, n);
     out_->Put(p, n);
+  }
+  // The same for bytes followed by at least 16 readable ones.
+  void PutHeldPositionBytes(const unsigned char* p, size_t n) {
+    pos_check_.Add(p, n);
+    if (n <= 16) {
+      out_->PutFew(p, n);
+    } else {
+      out_->Put(p, n);
+    }
   }
   uint32_t documents() const { return docs_count_; }
   // Puts the skip table and the documents; the dictionary entry's numbers come back.
@@ -364,7 +384,7 @@ bool PutRunDocuments(PositionsRunReader* run, uint32_t base, const std::vector<u
       if (base + doc > total_files) return true;
       uint32_t doc_tokens = doc - 1 < tokens.size() ? tokens[static_cast<size_t>(doc - 1)] : 0;
       region->Document(static_cast<uint32_t>(base + doc), static_cast<uint32_t>(count), doc_tokens);
-      region->PutPositionBytes(q, static_cast<size_t>(bytes));
+      region->PutHeldPositionBytes(q, static_cast<size_t>(bytes));  // the reader's slack follows
       run->Consume(static_cast<size_t>(q - p + bytes));
       continue;
     }
@@ -412,8 +432,10 @@ class RunMerge {
   // Takes the runs holding the least token, in file-number order.
   void Least(std::string* token, std::vector<size_t>* runs) {
     runs->clear();
-    *token = std::string(runs_[heap_.front()]->token());
-    while (!heap_.empty() && runs_[heap_.front()]->token() == *token) {
+    uint64_t key = keys_[heap_.front()];
+    token->assign(runs_[heap_.front()]->token());
+    while (!heap_.empty() && keys_[heap_.front()] == key &&
+           runs_[heap_.front()]->token() == *token) {
       std::pop_heap(heap_.begin(), heap_.end(), Later{this});
       runs->push_back(heap_.back());
       heap_.pop_back();
@@ -443,8 +465,13 @@ class RunMerge {
     bool operator()(size_t a, size_t b) const {
       uint64_t x = m->keys_[a], y = m->keys_[b];
       if (x != y) return x > y;
-      int c = m->runs_[a]->token().compare(m->runs_[b]->token());
-      return c != 0 ? c > 0 : a > b;
+      // Tokens of the same eight bytes at most, of the same length, are the same token.
+      std::string_view s = m->runs_[a]->token(), t = m->runs_[b]->token();
+      if (s.size() != t.size() || s.size() > 8) {
+        int c = s.compare(t);
+        if (c != 0) return c > 0;
+      }
+      return a > b;
     }
   };
   std::vector<uint64_t> keys_;  // of each run's present token

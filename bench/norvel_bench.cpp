@@ -27,6 +27,7 @@
 #include "index/swap.h"
 #include "platform/dir.h"
 #include "platform/file.h"
+#include "platform/memory_pages.h"
 #include "platform/path.h"
 #include "query/query.h"
 
@@ -138,6 +139,7 @@ int Query(const std::string& index_dir, const std::string& app_dir, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::KeepLargeBlocksMapped();  // as norvel-cli does
   // "build DATA INDEX APP [international] [no-positions]": the word rules of the index
   // built, and a build without the positions file (the cost of positions is the difference).
   if (argc >= 5 && std::string(argv[1]) == "build") {

@@ -5,6 +5,7 @@
 
 #include "cli/cli.h"
 #include "cli/commands.h"
+#include "platform/memory_pages.h"
 
 #ifndef NORVEL_VERSION
 #define NORVEL_VERSION "unknown"
@@ -32,6 +33,7 @@ void PrintOverview(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::KeepLargeBlocksMapped();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     PrintOverview(stderr);

@@ -581,17 +581,20 @@ void PositionsCollector::Spill() {
   if (!spill_->ok()) return Drop();
   if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
   runs_.push_back(PositionsRun{begin, spill_->at()});
-  // The next run starts afresh, in the memory this one had, with room for as many tokens as this
-  // one had: a table grown for a large document shrinks back.
+  // The next run starts afresh, in the memory this one had; what grew past twice what this
+  // run needed (for a large document of a run before) is given back.
   size_t slots = 4096;
   while (slots < looked_up_ * 4) slots *= 2;
   if (slots_.size() > slots * 2) {
     std::vector<uint64_t>(slots, 0).swap(slots_);
-    std::vector<Token>().swap(tokens_);
-    std::vector<uint32_t>().swap(in_doc_);
   } else {
     std::fill(slots_.begin(), slots_.end(), 0);
   }
+  if (tokens_.capacity() > 2 * tokens_.size() + 4096) {
+    std::vector<Token>().swap(tokens_);
+    std::vector<uint32_t>().swap(in_doc_);
+  }
+  if (texts_.capacity() > 2 * texts_.size() + 65536) std::vector<char>().swap(texts_);
   tokens_.clear();
   in_doc_.clear();
   texts_.clear();

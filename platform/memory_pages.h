@@ -10,6 +10,13 @@
 
 namespace platform {
 
+// Has the C library give every block of 128 KB or more a mapping of its own, returned to
+// the system when freed, whatever was freed before. (glibc otherwise raises that bound to
+// the largest such block freed, up to 32 MB, and takes the later ones from its heaps,
+// which keep what they take: a build that frees and grows its large tables then holds
+// several megabytes more at its peak.) For a program's start; does nothing elsewhere.
+void KeepLargeBlocksMapped();
+
 // The large page a block of at least this size is aligned to.
 constexpr size_t kLargePageSize = size_t{2} << 20;
 

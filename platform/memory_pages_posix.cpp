@@ -1,6 +1,9 @@
 // Pages on Linux and other POSIX systems: anonymous mappings, large pages by advice.
 #include <sys/mman.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <cstdint>
 
@@ -15,6 +18,12 @@ size_t RoundUp(size_t n, size_t to) {
 }
 
 }  // namespace
+
+void KeepLargeBlocksMapped() {
+#ifdef __GLIBC__
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);  // set, it no longer moves
+#endif
+}
 
 void* AllocatePages(size_t n) {
   if (n == 0) return nullptr;

@@ -6,6 +6,10 @@
 
 namespace platform {
 
+// The heap of Windows gives large blocks virtual memory of their own by itself: there is no
+// bound to set.
+void KeepLargeBlocksMapped() {}
+
 void* AllocatePages(size_t n) {
   if (n == 0) return nullptr;
   return VirtualAlloc(nullptr, n, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);

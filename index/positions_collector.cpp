@@ -26,7 +26,7 @@ constexpr size_t kAhead = 16;
 constexpr size_t kEncodeAhead = 16;
 constexpr uint32_t kFewPositions = 48;  // a token's positions in a document coded at once
 constexpr uint64_t kLargeDocument = uint64_t{1} << 20;  // bytes
-constexpr uint32_t kNoToken = 0xFFFFFFFFu;
+constexpr uint32_t kNoToken = 0xFFFFFFFFu;  // a text's place in doc_ until it is looked up
 constexpr uint32_t SliceSize(unsigned level) {
   return 16u << (level < 7 ? level : 7);
 }
@@ -156,7 +156,6 @@ void PositionsCollector::Drop() {
   std::vector<uint64_t>().swap(slots_);
   std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
   std::vector<uint32_t>().swap(doc_);
-  std::vector<uint32_t>().swap(words_at_);
   std::vector<uint32_t>().swap(by_word_);
   std::vector<uint32_t>().swap(scratch_);
   std::vector<uint32_t>().swap(token_counts_);
@@ -219,7 +218,8 @@ void PositionsCollector::BeginDocument(uint32_t number, uint64_t bytes) {
   number_ = number;
   open_ = true;
   doc_.clear();
-  words_at_.clear();
+  words_waiting_ = 0;
+  words_named_to_ = 0;
   pending_.clear();
   // A large document's tokens (about one per five bytes) held from the start, rather
   // than copied each time they outgrow their room.
@@ -285,11 +285,11 @@ void PositionsCollector::Await(size_t at, size_t len, uint32_t key) {
   if (pending_.size() == kBatch || at + len > kBatchText) Resolve();
 }
 
-void PositionsCollector::AddWord() {
+void PositionsCollector::AddWordGrowing() {
   if (!open_) return;
   try {
-    words_at_.push_back(static_cast<uint32_t>(doc_.size()));
-    doc_.push_back(kNoToken);
+    doc_.push_back(kWordMark);
+    ++words_waiting_;
   } catch (const std::bad_alloc&) {
     Drop();
   }
@@ -297,43 +297,46 @@ void PositionsCollector::AddWord() {
 
 void PositionsCollector::SetWords(const Word* words, size_t n) {
   if (!open_) return;
-  if (n > words_at_.size()) return Drop();  // words that were not added
+  if (n > words_waiting_) return Drop();  // words that were not added
   try {
-    if (slots_.empty()) slots_.assign(4096, 0);
+    // Room by entry for every word of the batch first, so that the tables stay in place
+    // (and are read through pointers of their own) while the words are named.
+    uint32_t most = 0;
+    for (size_t i = 0; i < n; ++i) most = std::max(most, words[i].entry);
+    if (n > 0 && most >= by_word_.size()) {
+      // A quarter more each time (a part's words number hundreds of thousands).
+      size_t size = size_t{most} + 1 + by_word_.size() / 4;
+      by_word_.reserve(size);
+      by_word_.resize(size, kNoToken);
+    }
+    uint32_t* const by_word = by_word_.data();
+    uint32_t* const doc = doc_.data();
+    size_t place = words_named_to_;
+    const Token* tokens = tokens_.data();
+    size_t count = tokens_.size();
     // The entries' tokens are fetched a few words ahead, as in Resolve.
-    auto token_of = [&](size_t i) -> const Token* {
-      uint32_t e = words[i].entry;
-      if (e >= by_word_.size() || by_word_[e] >= tokens_.size()) return nullptr;
-      return &tokens_[by_word_[e]];
-    };
     for (size_t i = 0; i < n; ++i) {
-      if (i + kAhead < n && words[i + kAhead].entry < by_word_.size()) {
-        __builtin_prefetch(&by_word_[words[i + kAhead].entry]);
-      }
+      if (i + kAhead < n) __builtin_prefetch(&by_word[words[i + kAhead].entry]);
       if (i + kAhead / 2 < n) {
-        if (const Token* t = token_of(i + kAhead / 2)) __builtin_prefetch(t);
+        uint32_t ahead = by_word[words[i + kAhead / 2].entry];
+        if (ahead < count) __builtin_prefetch(&tokens[ahead]);
       }
       const Word& w = words[i];
-      const Token* known = token_of(i);
-      uint32_t id;
-      if (known && known->word == w.entry + 1) {
-        id = static_cast<uint32_t>(known - tokens_.data());
-      } else {
+      uint32_t id = by_word[w.entry];
+      if (id >= count || tokens[id].word != w.entry + 1) {
         // New in this run. A word's text never comes as a text (those are the tokens that
         // are not words of the table), so no lookup can meet it: it needs no slot.
         id = NewToken(w.text, w.len);
         tokens_[id].word = w.entry + 1;
-        if (w.entry >= by_word_.size()) {
-          // A quarter more each time (a part's words number hundreds of thousands).
-          size_t size = size_t{w.entry} + 1 + by_word_.size() / 4;
-          by_word_.reserve(size);
-          by_word_.resize(size, kNoToken);
-        }
-        by_word_[w.entry] = id;
+        by_word[w.entry] = id;
+        tokens = tokens_.data();
+        count = tokens_.size();
       }
-      doc_[words_at_[i]] = id;
+      while (doc[place] != kWordMark) ++place;  // the texts' places between are passed over
+      doc[place++] = id;
     }
-    words_at_.erase(words_at_.begin(), words_at_.begin() + static_cast<ptrdiff_t>(n));
+    words_named_to_ = place;
+    words_waiting_ -= n;
   } catch (const std::bad_alloc&) {
     Drop();
   }
@@ -422,7 +425,7 @@ void PositionsCollector::EndDocument() {
   if (!open_) return;
   Resolve();
   if (failed_) return;
-  if (!words_at_.empty()) return Drop();  // words never named: the document is not whole
+  if (words_waiting_ != 0) return Drop();  // words never named: the document is not whole
   open_ = false;
   try {
     Encode();
@@ -433,39 +436,53 @@ void PositionsCollector::EndDocument() {
   // What a large document took is not kept for the many smaller ones after it.
   if (doc_.capacity() > kLargeDocument / 4) {
     std::vector<uint32_t>().swap(doc_);
+    std::vector<uint32_t>().swap(touched_);
     std::vector<uint32_t>().swap(scratch_);
   }
 }
 
 void PositionsCollector::Encode() {
   // Positions grouped by token with two passes over the document: counts, then places.
-  touched_.clear();
-  for (uint32_t id : doc_) {
-    if (in_doc_[id]++ == 0) touched_.push_back(id);
+  // (The tables through pointers of their own: the compiler cannot tell that the writes
+  // leave the vectors themselves alone.)
+  const size_t tokens = doc_.size();
+  // At most one place a token of the run, and one more for the write past the last.
+  if (touched_.size() <= std::min(tokens, tokens_.size())) {
+    touched_.resize(std::min(tokens, tokens_.size()) + 1);
+  }
+  if (scratch_.size() < tokens) scratch_.resize(tokens);
+  const uint32_t* const doc = doc_.data();
+  uint32_t* const in_doc = in_doc_.data();
+  uint32_t* const touched_ids = touched_.data();
+  uint32_t* const scratch = scratch_.data();
+  size_t touched = 0;
+  for (size_t k = 0; k < tokens; ++k) {
+    uint32_t id = doc[k];
+    touched_ids[touched] = id;
+    touched += in_doc[id]++ == 0;
   }
   uint32_t at = 0;
-  for (uint32_t id : touched_) {
-    uint32_t n = in_doc_[id];
-    in_doc_[id] = at;
+  for (size_t k = 0; k < touched; ++k) {
+    uint32_t n = in_doc[touched_ids[k]];
+    in_doc[touched_ids[k]] = at;
     at += n;
   }
-  scratch_.resize(doc_.size());
-  for (uint32_t pos = 0; pos < doc_.size(); ++pos) scratch_[in_doc_[doc_[pos]]++] = pos;
+  for (size_t k = 0; k < tokens; ++k) scratch[in_doc[doc[k]]++] = static_cast<uint32_t>(k);
   uint32_t from = 0;
-  const size_t touched = touched_.size();
   // The tokens' entries and their chains' ends are scattered over the run's memory: each
   // is fetched a few tokens before it is written.
+  Token* const entries = tokens_.data();  // no token is added while a document is coded
   for (size_t i = 0; i < touched && i < kEncodeAhead; ++i)
-    __builtin_prefetch(&tokens_[touched_[i]]);
+    __builtin_prefetch(&entries[touched_ids[i]]);
   for (size_t i = 0; i < touched; ++i) {
-    if (i + kEncodeAhead < touched) __builtin_prefetch(&tokens_[touched_[i + kEncodeAhead]]);
+    if (i + kEncodeAhead < touched) __builtin_prefetch(&entries[touched_ids[i + kEncodeAhead]]);
     if (i + kEncodeAhead / 2 < touched) {
-      const Token& ahead = tokens_[touched_[i + kEncodeAhead / 2]];
+      const Token& ahead = entries[touched_ids[i + kEncodeAhead / 2]];
       if (ahead.tail != ahead.end) __builtin_prefetch(At(ahead.tail), 1);
     }
-    uint32_t id = touched_[i];
-    Token& t = tokens_[id];
-    uint32_t to = in_doc_[id];
+    uint32_t id = touched_ids[i];
+    Token& t = entries[id];
+    uint32_t to = in_doc[id];
     // The positions' bytes are said before the positions. A token met up to
     // kFewPositions times in the document has its positions coded once, after room for
     // the head, and goes to its chain in one piece; a token met more often is coded twice,
@@ -478,9 +495,9 @@ void PositionsCollector::Encode() {
     size_t coded = 0;
     uint32_t prev = 0;
     for (uint32_t k = from; k < to; ++k) {
-      uint32_t gap = scratch_[k] - prev;
+      uint32_t gap = scratch[k] - prev;
       coded += few ? PutVarint(buf + kHead + coded, gap) : VarintBytes(gap);
-      prev = scratch_[k];
+      prev = scratch[k];
     }
     const uint32_t gap = number_ - t.last_doc;
     if (few) {
@@ -493,7 +510,15 @@ void PositionsCollector::Encode() {
       p += PutVarint(p, occurrences);
       PutVarint(p, coded);
       n += coded;
-      if (t.tail != t.end && n <= t.end - t.tail && n <= 16 && t.end + 4 - t.tail >= 16) {
+      if (t.end == 0 && n <= SliceSize(0) - 4) {
+        // The token's first document of the run: its first slice, 16 bytes, takes it.
+        uint32_t slice = NewSlice(0);
+        std::memcpy(At(slice), whole, 16);
+        t.head = slice;
+        t.tail = slice + static_cast<uint32_t>(n);
+        t.end = slice + SliceSize(0) - 4;
+        t.bytes += static_cast<uint32_t>(n);
+      } else if (t.tail != t.end && n <= t.end - t.tail && n <= 16 && t.end + 4 - t.tail >= 16) {
         std::memcpy(At(t.tail), whole, 16);
         t.tail += static_cast<uint32_t>(n);
         t.bytes += static_cast<uint32_t>(n);
@@ -508,8 +533,8 @@ void PositionsCollector::Encode() {
       n = 0;
       prev = 0;
       for (uint32_t k = from; k < to; ++k) {
-        n += PutVarint(buf + n, scratch_[k] - prev);
-        prev = scratch_[k];
+        n += PutVarint(buf + n, scratch[k] - prev);
+        prev = scratch[k];
         if (n > sizeof buf - 5) {
           Append(t, buf, n);
           n = 0;
@@ -519,7 +544,7 @@ void PositionsCollector::Encode() {
     }
     t.last_doc = number_;
     ++t.docs;
-    in_doc_[id] = 0;
+    in_doc[id] = 0;
     from = to;
   }
   if (token_counts_.size() < number_) token_counts_.resize(number_, 0);
@@ -620,7 +645,6 @@ void PositionsCollector::Finish() {
   std::vector<uint64_t>().swap(slots_);
   std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
   std::vector<uint32_t>().swap(doc_);
-  std::vector<uint32_t>().swap(words_at_);
   std::vector<uint32_t>().swap(by_word_);
   std::vector<uint32_t>().swap(scratch_);
   std::vector<char>().swap(pending_text_);

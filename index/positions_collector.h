@@ -62,7 +62,14 @@ class PositionsCollector {
   // is found without a lookup of its text. A word's text must never come through AddRaw
   // or AddFolded (they take the tokens that are not words of the table): a run that met
   // one text both ways is dropped, not written.
-  void AddWord();
+  void AddWord() {
+    if (open_ && doc_.size() < doc_.capacity()) {
+      doc_.push_back(kWordMark);
+      ++words_waiting_;
+    } else {
+      AddWordGrowing();
+    }
+  }
   struct Word {
     uint32_t entry;    // in the word table
     uint32_t len;      // of the folded word: at most kMaxWordLength bytes, followed by
@@ -105,6 +112,7 @@ class PositionsCollector {
   class SpillWriter;
 
   void Await(size_t at, size_t len, uint32_t key);  // a text at pending_text_[at]
+  void AddWordGrowing();
   void Resolve();
   // The token of a text, made (and given a slot) when new.
   uint32_t Lookup(const char* folded, size_t len, uint32_t hash);
@@ -136,11 +144,14 @@ class PositionsCollector {
   size_t block_used_;
   std::vector<Pending> pending_;
   std::vector<char> pending_text_;
-  std::vector<uint32_t> doc_;       // the open document's token ids, in order
-  std::vector<uint32_t> words_at_;  // where in doc_ the words that wait for SetWords go
-  std::vector<uint32_t> by_word_;   // word table entry -> token id (checked by Token::word)
-  std::vector<uint32_t> touched_;   // ids met in the open document
-  std::vector<uint32_t> scratch_;   // its positions grouped by token
+  std::vector<uint32_t> doc_;  // the open document's token ids, in order
+  // A word's place in doc_ until SetWords names it: those named come first, in order.
+  static constexpr uint32_t kWordMark = 0xFFFFFFFEu;
+  size_t words_waiting_ = 0;       // words added and not named yet
+  size_t words_named_to_ = 0;      // in doc_: the places before hold no word still waiting
+  std::vector<uint32_t> by_word_;  // word table entry -> token id (checked by Token::word)
+  std::vector<uint32_t> touched_;  // ids met in the open document
+  std::vector<uint32_t> scratch_;  // its positions grouped by token
   std::vector<uint32_t> token_counts_;
   uint32_t number_ = 0;
   bool open_ = false;

@@ -99,8 +99,20 @@ class Bytes {
  public:
   void clear() { used_ = 0; }
   size_t size() const { return used_; }
-  const unsigned char* data() const { return buf_.data(); }
+  const unsigned char* data() const { return buf_.get(); }
   void Varint(uint64_t v) { used_ += PutVarint(Room(10), v); }
+  // Two varints, mostly a byte each.
+  void Varints(uint32_t a, uint32_t b) {
+    unsigned char* p = Room(10);
+    if ((a | b) < 0x80) {
+      p[0] = static_cast<unsigned char>(a);
+      p[1] = static_cast<unsigned char>(b);
+      used_ += 2;
+      return;
+    }
+    size_t n = PutVarint(p, a);
+    used_ += n + PutVarint(p + n, b);
+  }
   void Put(const unsigned char* p, size_t n) {
     std::memcpy(Room(n), p, n);
     used_ += n;
@@ -108,11 +120,18 @@ class Bytes {
 
  private:
   unsigned char* Room(size_t n) {
-    if (buf_.size() - used_ < n) buf_.resize(std::max(buf_.size() * 2, used_ + n + 64));
-    return buf_.data() + used_;
+    if (size_ - used_ < n) Grow(n);
+    return buf_.get() + used_;
   }
-  std::vector<unsigned char> buf_;
-  size_t used_ = 0;
+  void Grow(size_t n) {
+    size_t size = std::max(size_ * 2, used_ + n + 64);
+    std::unique_ptr<unsigned char[]> bigger(new unsigned char[size]);
+    if (used_ > 0) std::memcpy(bigger.get(), buf_.get(), used_);
+    buf_ = std::move(bigger);
+    size_ = size;
+  }
+  std::unique_ptr<unsigned char[]> buf_;
+  size_t size_ = 0, used_ = 0;
 };
 
 // The (occurrences, document tokens) pairs of a block that no other of its documents
@@ -122,36 +141,38 @@ class Bytes {
 // occurrences, their fewest tokens), which bounds them still.
 class BlockBounds {
  public:
-  void Clear() { pairs_.clear(); }
+  void Clear() { n_ = 0; }
   void Add(uint32_t count, uint32_t tokens) {
-    for (const auto& [c, t] : pairs_) {
-      if (c >= count && t <= tokens) return;  // outdone
+    for (size_t i = 0; i < n_; ++i) {
+      if (pairs_[i].first >= count && pairs_[i].second <= tokens) return;  // outdone
     }
-    pairs_.erase(std::remove_if(pairs_.begin(), pairs_.end(),
-                                [&](const std::pair<uint32_t, uint32_t>& p) {
-                                  return p.first <= count && p.second >= tokens;
-                                }),
-                 pairs_.end());
-    pairs_.emplace_back(count, tokens);
-    if (pairs_.size() > kMaxBlockBounds) {
+    // Those it outdoes go, the others keep their order.
+    size_t kept = 0;
+    for (size_t i = 0; i < n_; ++i) {
+      if (!(pairs_[i].first <= count && pairs_[i].second >= tokens)) pairs_[kept++] = pairs_[i];
+    }
+    n_ = kept;
+    pairs_[n_++] = {count, tokens};
+    if (n_ > kMaxBlockBounds) {
       // The two with the fewest occurrences become one.
-      std::sort(pairs_.begin(), pairs_.end(), std::greater<>());
-      auto& a = pairs_[pairs_.size() - 2];
-      const auto& b = pairs_.back();
+      std::sort(pairs_, pairs_ + n_, std::greater<>());
+      auto& a = pairs_[n_ - 2];
+      const auto& b = pairs_[n_ - 1];
       a = {std::max(a.first, b.first), std::min(a.second, b.second)};
-      pairs_.pop_back();
+      --n_;
     }
   }
   void PutTo(Bytes* out) const {
-    out->Varint(pairs_.size());
-    for (const auto& [count, tokens] : pairs_) {
-      out->Varint(count);
-      out->Varint(tokens);
+    out->Varint(n_);
+    for (size_t i = 0; i < n_; ++i) {
+      out->Varint(pairs_[i].first);
+      out->Varint(pairs_[i].second);
     }
   }
 
  private:
-  std::vector<std::pair<uint32_t, uint32_t>> pairs_;
+  std::pair<uint32_t, uint32_t> pairs_[kMaxBlockBounds + 1];
+  size_t n_ = 0;
 };
 
 // One token's region as its documents come: positions straight to the output, the skip
@@ -177,8 +198,7 @@ class RegionWriter {
       EndBlock(true);
       StartBlock();
     }
-    docs_.Varint(doc - prev_doc_);
-    docs_.Varint(count);
+    docs_.Varints(doc - prev_doc_, count);
     bounds_.Add(count, doc_tokens);
     prev_doc_ = doc;
     ++in_block_;
@@ -378,7 +398,7 @@ bool PutRunDocuments(PositionsRunReader* run, uint32_t base, const std::vector<u
     const unsigned char* p;
     size_t held = run->Held(&p);
     const unsigned char* q = p;
-    if (held >= 30 && GetVarint(&q, p + held, &gap) && GetVarint(&q, p + held, &count) &&
+    if (GetVarint(&q, p + held, &gap) && GetVarint(&q, p + held, &count) &&
         GetVarint(&q, p + held, &bytes) && bytes <= static_cast<size_t>(p + held - q)) {
       doc += gap;
       if (base + doc > total_files) return true;

@@ -43,7 +43,7 @@ namespace {
 constexpr size_t kLongestName = 255;  // a name record holds at most 255 bytes
 // The memory the parts' positions take at most (shared out among them) before they go to
 // their spill files.
-constexpr size_t kPositionsMemory = size_t{6} << 20;
+constexpr size_t kPositionsMemory = size_t{10} << 20;
 constexpr size_t kNoPart = static_cast<size_t>(-1);
 
 // The file list being written: list number k, cut every 500,000 file numbers.
@@ -214,6 +214,9 @@ void Work(Shared* shared) {
       // the part as a document without memory.
       FailPartForMemory(shared, p);
     }
+    // The part's last run goes to its spill file now, while other parts may still run,
+    // and its memory to the next part.
+    if (PositionsCollector* positions = shared->parts[p]->positions.get()) positions->Finish();
   }
 }
 
@@ -460,14 +463,6 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
     RunParts(&shared, threads);
     size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
     parts.resize(last + 1);  // later parts count for nothing
-    if (tuning.positions) {
-      // The parts' last runs go to their spill files at the same time, and their memory
-      // to the merge of the words.
-      size_t n = std::min<size_t>(threads, parts.size());
-      OnThreads(n, [&](size_t t) {
-        for (size_t p = t; p < parts.size(); p += n) parts[p]->positions->Finish();
-      });
-    }
     bool limit = parts.size() > 1 && parts[last]->failure == DocumentEnd::kWordsLimit;
     if (!limit) {
       std::vector<TableSegment> tables;

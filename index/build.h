@@ -17,7 +17,7 @@ struct BuildTuning {
   unsigned threads = 0;             // 0: the machine's processors, at most 4
   size_t min_part_documents = 256;  // fewer documents than this per part: one part
   bool positions = true;            // false: no positions file (the benchmark's reference)
-  size_t positions_memory = 0;      // bytes the parts' positions hold before they spill (0: 6 MB)
+  size_t positions_memory = 0;      // bytes the parts' positions hold before they spill (0: 10 MB)
 };
 
 // Builds the new index. The exclusion list is read from app_dir. progress (may be null)

@@ -523,7 +523,7 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   int saved = SaveBesidePositions(&parts, tables, &merged, index_dir, progress, threads,
                                   with_positions ? &positions : nullptr, &ranges_written);
   if (with_positions) {
-    with_positions = ranges_written && positions.End();
+    with_positions = ranges_written && positions.End(distinct);
     if (!with_positions) positions.Abandon();
   }
   for (const auto& part : parts) {

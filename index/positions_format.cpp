@@ -56,15 +56,11 @@ bool LoadedIndexFingerprint(const std::string& index_dir, const InMemoryIndex& i
   return true;
 }
 
-bool NewIndexFingerprint(const std::string& index_dir, uint64_t* out) {
-  platform::File stats, words;
-  unsigned char b[8];
-  if (!stats.Open(platform::JoinPath(index_dir, kNewStatsFile), "rb") || stats.Read(b, 8) != 8) {
-    return false;
-  }
-  uint32_t total_files = GetLE32(b + 4);
+bool NewIndexFingerprint(const std::string& index_dir, uint32_t distinct_words,
+                         uint32_t total_files, uint64_t* out) {
+  platform::File words;
   FingerprintHash h;
-  h.Number(GetLE32(b));
+  h.Number(distinct_words);
   h.Number(total_files);
   uint64_t count = 0;
   if (!words.Open(platform::JoinPath(index_dir, kNewWordsFile), "rb")) return false;

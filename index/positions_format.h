@@ -188,8 +188,9 @@ class FingerprintHash {
 // sizes from the files. False when a file's size cannot be taken.
 bool LoadedIndexFingerprint(const std::string& index_dir, const InMemoryIndex& index,
                             uint64_t* out);
-// The same from the files of a new index (the "_new" names) as a build wrote them. False
-// when one cannot be read.
-bool NewIndexFingerprint(const std::string& index_dir, uint64_t* out);
+// The same from the files of a new index (the "_new" names) as a build wrote them, with
+// the counts its statistics are to hold. False when one cannot be read.
+bool NewIndexFingerprint(const std::string& index_dir, uint32_t distinct_words,
+                         uint32_t total_files, uint64_t* out);
 
 }  // namespace norvel

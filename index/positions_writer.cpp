@@ -738,7 +738,7 @@ bool PositionsWriter::WriteRange(size_t k) {
   return range.written;
 }
 
-bool PositionsWriter::End() {
+bool PositionsWriter::End(uint32_t distinct_words) {
   if (!plan_) return Fail();
   Plan& plan = *plan_;
   try {
@@ -781,12 +781,19 @@ bool PositionsWriter::End() {
         taken = false;
       }
     };
+    // The fingerprint of the four files beside them: those are written.
+    bool fingerprinted = false;
+    auto fingerprint = [&] {
+      fingerprinted =
+          NewIndexFingerprint(index_dir_, distinct_words, plan.total_files, &fingerprint_);
+    };
     if (plan.ranges.size() > 1) {
-      OnThreads(2, [&](size_t t) { t == 0 ? copy() : take(); });
+      OnThreads(3, [&](size_t t) { t == 0 ? copy() : t == 1 ? take() : fingerprint(); });
     } else {
       take();
+      fingerprint();
     }
-    if (!copied || !taken) return Fail();
+    if (!copied || !taken || !fingerprinted) return Fail();
     const std::vector<PositionsPart>& parts = plan.parts;
     uint32_t total_files = plan.total_files;
     unsigned char* h = header_->bytes;
@@ -820,10 +827,8 @@ bool PositionsWriter::End() {
 
 bool PositionsWriter::Finish() {
   if (!header_ || !file_.is_open()) return false;
-  uint64_t fingerprint = 0;
-  if (!NewIndexFingerprint(index_dir_, &fingerprint)) return Fail();
   unsigned char* h = header_->bytes;
-  PutLE64(h + 16, fingerprint);
+  PutLE64(h + 16, fingerprint_);
   PutLE64(h + 120, CheckOf(h, 120));
   // The body reaches the disk before the header that makes it usable.
   bool ok = file_.Sync() && file_.Seek(0) && file_.Write(h, kPositionsHeaderSize) && file_.Sync();

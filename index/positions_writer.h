@@ -45,9 +45,11 @@ class PositionsWriter {
   size_t ranges() const;
   // Writes range k: any thread, each k once, while the others are written.
   bool WriteRange(size_t k);
-  // Once every range is written: joins them and puts the token counts and the dictionary.
-  bool End();
-  // Takes the fingerprint of the "_new" index files, writes the header and syncs.
+  // Once every range is written and the four index files are saved: joins the ranges,
+  // puts the token counts and the dictionary, and takes the fingerprint of the "_new"
+  // index files (with the counts their statistics are to hold).
+  bool End(uint32_t distinct_words);
+  // Once the statistics are written: writes the header and syncs.
   bool Finish();
   void Abandon();  // closes and removes what was written
 
@@ -62,6 +64,7 @@ class PositionsWriter {
   platform::File file_;
   std::shared_ptr<Header> header_;
   std::unique_ptr<Plan> plan_;
+  uint64_t fingerprint_ = 0;
 };
 
 }  // namespace norvel

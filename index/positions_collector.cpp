@@ -49,6 +49,37 @@ size_t SlotOf(uint32_t hash, size_t mask) {
   return (hash * 2654435761u) & mask;
 }
 
+// Sorts (key, id) pairs by key: a byte of the keys a pass, the lowest first, each pass
+// keeping the order of the one before; a byte that every key has alike takes no pass.
+void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>* pairs) {
+  const size_t n = pairs->size();
+  if (n < 256) {
+    std::sort(pairs->begin(), pairs->end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    return;
+  }
+  std::vector<std::pair<uint64_t, uint32_t>> other(n);
+  std::vector<size_t> counts(8 * 256, 0);
+  for (const auto& p : *pairs) {
+    for (unsigned b = 0; b < 8; ++b) ++counts[b * 256 + ((p.first >> (8 * b)) & 255)];
+  }
+  auto* from = pairs->data();
+  auto* to = other.data();
+  for (unsigned b = 0; b < 8; ++b) {
+    size_t* count = &counts[b * 256];
+    if (count[(from[0].first >> (8 * b)) & 255] == n) continue;
+    size_t at = 0;
+    for (size_t v = 0; v < 256; ++v) {
+      size_t c = count[v];
+      count[v] = at;
+      at += c;
+    }
+    for (size_t i = 0; i < n; ++i) to[count[(from[i].first >> (8 * b)) & 255]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != pairs->data()) std::copy(from, from + n, pairs->data());
+}
+
 }  // namespace
 
 // The spill file while runs are written to it.
@@ -564,12 +595,20 @@ void PositionsCollector::Spill() {
     const Token& t = tokens_[id];
     order[id] = {TokenPrefixKey(std::string_view(&texts_[t.text], t.len)), id};
   }
-  std::sort(order.begin(), order.end(), [this](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
-    const Token& x = tokens_[a.second];
-    const Token& y = tokens_[b.second];
-    return std::string_view(&texts_[x.text], x.len) < std::string_view(&texts_[y.text], y.len);
-  });
+  SortByKey(&order);
+  // Tokens of the same first eight bytes, by the rest.
+  for (size_t i = 0; i < order.size();) {
+    size_t j = i + 1;
+    while (j < order.size() && order[j].first == order[i].first) ++j;
+    if (j - i > 1) {
+      std::sort(order.begin() + i, order.begin() + j, [this](const auto& a, const auto& b) {
+        const Token& x = tokens_[a.second];
+        const Token& y = tokens_[b.second];
+        return std::string_view(&texts_[x.text], x.len) < std::string_view(&texts_[y.text], y.len);
+      });
+    }
+    i = j;
+  }
   // A token twice in a run (a word's text also given as a text) would be two records of
   // one token: such positions are not to be trusted.
   for (size_t i = 1; i < order.size(); ++i) {

@@ -72,6 +72,10 @@ bool NearWindow::Add(uint64_t position, size_t d) {
   return satisfied_ == distinct_.size();
 }
 
+bool NearWindow::each_once() const {
+  return std::all_of(need_.begin(), need_.end(), [](uint32_t n) { return n == 1; });
+}
+
 void NearWindow::Reset() {
   held_.clear();
   have_.assign(distinct_.size(), 0);

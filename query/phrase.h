@@ -48,6 +48,11 @@ class NearWindow {
   // here holds the whole group.
   bool Add(uint64_t position, size_t d);
   void Reset();
+  // Positions of the group's last token and its first that a window can hold at most
+  // apart, plus one.
+  uint64_t width() const { return width_; }
+  // Every distinct token is wanted once (the group names none twice).
+  bool each_once() const;
 
  private:
   std::vector<std::string> distinct_;

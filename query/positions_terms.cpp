@@ -141,6 +141,23 @@ bool PositionsTerm::GroupAt() {
   // least of their next positions is found by looking at each).
   const size_t n = distinct_.size();
   for (size_t d = 0; d < n; ++d) Positions(d, &positions_[d]);
+  if (n == 2 && window_.each_once()) {
+    // Two tokens, once each: a window holds them where two of their positions are less
+    // than its width apart, and the closest two are met walking both lists in step.
+    const std::vector<uint32_t>& a = positions_[0];
+    const std::vector<uint32_t>& b = positions_[1];
+    const uint64_t width = window_.width();
+    for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+      if (a[i] < b[j]) {
+        if (b[j] - a[i] < width) return true;
+        ++i;
+      } else {
+        if (a[i] - b[j] < width) return true;
+        ++j;
+      }
+    }
+    return false;
+  }
   at_.assign(n, 0);
   window_.Reset();
   for (;;) {

@@ -1,9 +1,7 @@
 // The index build.
 //
 // The listing is cut into consecutive parts, which threads index at the same time, each
-// into a word table of its own with file numbers counted from 1 within the part; a thread
-// done with its parts splits off the second half of what another has left as a part of its
-// own, so that the parts end together whatever their documents cost. Saving
+// into a word table of its own with file numbers counted from 1 within the part. Saving
 // merges them: a word's first-met order is that of the first part holding it, then of the
 // next, and the parts' runs follow each other with the numbers moved up by the documents
 // of the parts before, so every byte written is what one table filled document by
@@ -17,7 +15,6 @@
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -48,9 +45,6 @@ constexpr size_t kLongestName = 255;  // a name record holds at most 255 bytes
 // their spill files.
 constexpr size_t kPositionsMemory = size_t{10} << 20;
 constexpr size_t kNoPart = static_cast<size_t>(-1);
-// Spare parts per part, for the splits of the parts that end last (each split halves what
-// is left, so a few suffice).
-constexpr size_t kSparesPerPart = 3;
 
 // The file list being written: list number k, cut every 500,000 file numbers.
 class ListWriter {
@@ -82,18 +76,9 @@ class ListWriter {
   uint32_t list_ = 0;
 };
 
-// A run of consecutive documents of the listing and what indexing them gave. A thread
-// whose parts are done takes the second half of the documents that the part with the most
-// of them left has not taken yet, as a part of its own (a spare one, made beforehand).
+// A run of consecutive documents of the listing and what indexing them gave.
 struct Part {
-  size_t begin = 0;
-  size_t end = 0;  // final once the part is done (a split moves it down before)
-  // The documents not taken yet, [next, end): the part's thread takes them one by one, a
-  // split takes the second half of them.
-  std::mutex claim;
-  size_t next = 0;
-  // The part has its documents (a spare one from its split on); begin is set before.
-  std::atomic<bool> active{false};
+  size_t begin = 0, end = 0;
   WordTable table{kBuildTableSize};
   std::unique_ptr<PositionsCollector> positions;
   uint32_t distinct = 0;   // word entries counted as addFileToIndex counts them
@@ -108,22 +93,6 @@ struct Part {
   bool stopped = false;            // the stop flag ended the part after its last numbered document
   std::atomic<bool> whole{false};  // every document of the part was entered
   bool ended_early() const { return stopped || failure != DocumentEnd::kEntered; }
-  // The next document to index, or false when none is left.
-  bool Take(size_t* i) {
-    std::lock_guard<std::mutex> hold(claim);
-    if (next >= end) return false;
-    *i = next++;
-    return true;
-  }
-  // No document is taken after this one (the part ended early).
-  void Close() {
-    std::lock_guard<std::mutex> hold(claim);
-    end = next;
-  }
-  size_t left() {
-    std::lock_guard<std::mutex> hold(claim);
-    return end - next;
-  }
 };
 
 // What the parts share while they run.
@@ -133,23 +102,16 @@ struct Shared {
   const WordTable* exclusions;
   WordRules rules;
   JobProgress* progress;
-  // The parts in listing order, then the spare ones (activated in any order).
   std::vector<std::unique_ptr<Part>>& parts;
-  size_t listed;                      // parts cut from the listing
-  size_t least_split;                 // documents a part must have left to be split
-  std::atomic<size_t> next_part{0};   // of the listed ones
-  std::atomic<size_t> next_spare{0};  // of the spare ones
-  // The first document of the first part that ended early: parts after it count for nothing.
-  std::atomic<size_t> first_ended{kNoPart};
+  std::atomic<size_t> next_part{0};
+  std::atomic<size_t> first_ended{kNoPart};  // parts after it count for nothing
 };
 
 // Part p counts for certain once every part before it was entered whole: its words are
-// then words of the new index. A part split off later lies after its parent, which is not
-// whole before the split.
+// then words of the new index.
 bool CountsForCertain(const Shared& shared, size_t p) {
-  size_t begin = shared.parts[p]->begin;
-  for (const auto& q : shared.parts) {
-    if (q->active.load() && q->begin < begin && !q->whole.load()) return false;
+  for (size_t q = 0; q < p; ++q) {
+    if (!shared.parts[q]->whole.load()) return false;
   }
   return true;
 }
@@ -164,21 +126,16 @@ void ShowAtLeast(std::atomic<uint32_t>* counter, uint32_t count) {
 }
 
 void NoteEarlyEnd(Shared* shared, size_t p) {
-  Part& part = *shared->parts[p];
-  part.Close();
   size_t seen = shared->first_ended.load();
-  while (part.begin < seen && !shared->first_ended.compare_exchange_weak(seen, part.begin)) {
+  while (p < seen && !shared->first_ended.compare_exchange_weak(seen, p)) {
   }
 }
 
 // Indexes the documents of part p, as the build loop over them would.
 void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
   Part& part = *shared->parts[p];
-  for (size_t i; part.Take(&i);) {
-    if (shared->first_ended.load(std::memory_order_relaxed) < part.begin) {
-      part.Close();
-      return;  // not needed
-    }
+  for (size_t i = part.begin; i < part.end; ++i) {
+    if (shared->first_ended.load(std::memory_order_relaxed) < p) return;  // not needed
     part.handled_end = i;
     uint64_t size = 0;
     DocumentEnd end = reader->Open(shared->entries, i, &size);
@@ -223,41 +180,8 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
       }
     }
   }
-  {
-    std::lock_guard<std::mutex> hold(part.claim);
-    part.handled_end = part.end;
-  }
+  part.handled_end = part.end;
   part.whole = true;
-}
-
-// Makes the next spare part of the second half of the documents left to the part with the
-// most of them; its index, or kNoPart when no part has enough left (or no spare is left).
-size_t Split(Shared* shared) {
-  if (shared->first_ended.load() != kNoPart) return kNoPart;
-  size_t most = 0;
-  Part* from = nullptr;
-  for (const auto& q : shared->parts) {
-    if (!q->active.load() || q->whole.load()) continue;
-    size_t left = q->left();
-    if (left >= shared->least_split && left > most) {
-      most = left;
-      from = q.get();
-    }
-  }
-  if (!from) return kNoPart;
-  size_t s = shared->listed + shared->next_spare.fetch_add(1);
-  if (s >= shared->parts.size()) return kNoPart;
-  Part& spare = *shared->parts[s];
-  std::lock_guard<std::mutex> hold(from->claim);
-  size_t left = from->end - from->next;
-  if (left < shared->least_split) return kNoPart;  // taken meanwhile (the spare stays unused)
-  size_t cut = from->next + left / 2;
-  spare.begin = spare.next = cut;
-  spare.end = from->end;
-  // Active before the part split is: that part cannot be whole while its spare is not seen.
-  spare.active = true;
-  from->end = cut;
-  return s;
 }
 
 // A part that ran out of memory ends as a document without memory (its log line is
@@ -278,7 +202,7 @@ void Work(Shared* shared) {
   }
   for (;;) {
     size_t p = shared->next_part.fetch_add(1);
-    if (p >= shared->listed && (!reader || (p = Split(shared)) == kNoPart)) return;
+    if (p >= shared->parts.size()) return;
     if (!reader) {
       FailPartForMemory(shared, p);
       continue;
@@ -357,23 +281,17 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
   std::vector<size_t> cuts = {0, documents};
   if (count > 1) cuts = CutsByBytes(data_dir, entries, count, threads);
   std::vector<std::unique_ptr<Part>> parts;
-  // The spare parts come after the listed ones; each takes no memory until it is used.
-  size_t spares = count > 1 ? count * kSparesPerPart : 0;
-  for (size_t k = 0; k < count + spares; ++k) {
+  for (size_t k = 0; k < count; ++k) {
     parts.push_back(std::make_unique<Part>());
-    Part& part = *parts.back();
-    part.table.KeepFailureLines();
-    if (tuning.positions) {
-      size_t memory = tuning.positions_memory ? tuning.positions_memory : kPositionsMemory;
-      size_t floor = tuning.positions_memory ? 0 : size_t{2} << 20;
-      part.positions = std::make_unique<PositionsCollector>(
-          platform::JoinPath(index_dir, PositionsSpillName(static_cast<uint32_t>(k))),
-          std::max(memory / count, floor));
-    }
-    if (k >= count) continue;
-    part.begin = part.next = cuts[k];
-    part.end = cuts[k + 1];
-    part.active = true;
+    parts.back()->begin = cuts[k];
+    parts.back()->end = cuts[k + 1];
+    parts.back()->table.KeepFailureLines();
+    if (!tuning.positions) continue;
+    size_t memory = tuning.positions_memory ? tuning.positions_memory : kPositionsMemory;
+    size_t floor = tuning.positions_memory ? 0 : size_t{2} << 20;
+    parts.back()->positions = std::make_unique<PositionsCollector>(
+        platform::JoinPath(index_dir, PositionsSpillName(static_cast<uint32_t>(k))),
+        std::max(memory / count, floor));
     // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
     // as the square root of the text: a quarter of the documents hold about half of it.
     if (words_hint) {
@@ -391,22 +309,8 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
 // Runs every part; the calling thread is one of the workers, and takes what a helper that
 // could not be started would have taken.
 void RunParts(Shared* shared, unsigned threads) {
-  size_t want = std::min<size_t>(threads, shared->listed);
+  size_t want = std::min<size_t>(threads, shared->parts.size());
   OnThreads(want, [shared](size_t) { Work(shared); });
-}
-
-// The parts that count, in listing order (each split off after its parent): those used,
-// up to the one that ended first.
-void PartsThatCount(std::vector<std::unique_ptr<Part>>* parts, size_t first_ended) {
-  parts->erase(std::remove_if(parts->begin(), parts->end(),
-                              [&](const std::unique_ptr<Part>& p) {
-                                return !p->active.load() || p->begin > first_ended;
-                              }),
-               parts->end());
-  std::sort(parts->begin(), parts->end(),
-            [](const std::unique_ptr<Part>& a, const std::unique_ptr<Part>& b) {
-              return a->begin < b->begin;
-            });
 }
 
 // The distinct words of the last build in this index directory, if any: a good guess of
@@ -555,13 +459,11 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   MergedWords merged;
   for (;;) {
     parts = MakeParts(data_dir, index_dir, entries, threads, tuning, words_hint);
-    size_t listed = 0;
-    while (listed < parts.size() && parts[listed]->active.load()) ++listed;
-    Shared shared{data_dir, entries, &exclusions, rules,
-                  progress, parts,   listed,      std::max<size_t>(2, tuning.min_part_documents)};
+    Shared shared{data_dir, entries, &exclusions, rules, progress, parts};
     RunParts(&shared, threads);
-    PartsThatCount(&parts, shared.first_ended.load());
-    bool limit = parts.size() > 1 && parts.back()->failure == DocumentEnd::kWordsLimit;
+    size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
+    parts.resize(last + 1);  // later parts count for nothing
+    bool limit = parts.size() > 1 && parts[last]->failure == DocumentEnd::kWordsLimit;
     if (!limit) {
       std::vector<TableSegment> tables;
       for (auto& part : parts) tables.push_back(TableSegment{&part->table, 0});

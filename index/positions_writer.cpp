@@ -646,7 +646,8 @@ bool PositionsWriter::Begin(const std::string& index_dir, const std::vector<Posi
     plan.ranges.resize(cuts.size() + 1);
     for (size_t k = 1; k < plan.ranges.size(); ++k) {
       Range& range = plan.ranges[k];
-      range.path = platform::JoinPath(index_dir, "_newpositionsr" + std::to_string(k) + ".tmp");
+      range.path = platform::JoinPath(index_dir,
+                                      PositionsSpillName(static_cast<uint32_t>(parts.size() + k)));
       if (!range.file.Open(range.path, "wb")) return Fail();
     }
     plan.spills.resize(parts.size());

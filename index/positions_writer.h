@@ -39,8 +39,7 @@ class PositionsWriter {
 
   // Documents 1 to total_files count; the parts' later numbers are left out. Cuts the
   // body into at most `ranges` token ranges of about equal bytes (ranges() of them). Every range
-  // after the first is written to a spill file of its own, created here
-  // ("_newpositionsr%u.tmp", apart from the parts' names).
+  // after the first is written to a spill file of its own, created here.
   bool Begin(const std::string& index_dir, const std::vector<PositionsPart>& parts,
              uint32_t total_files, WordRules rules, size_t ranges);
   size_t ranges() const;

@@ -169,42 +169,6 @@ TEST(Build, PartsOnThreadsWriteTheBytesOfOneTable) {
   }
 }
 
-// Parts of as many bytes that take very different times: a thread done with its part takes
-// the second half of what another has left, as a part of its own, again and again. The
-// bytes are still those of one table, the positions those of one thread.
-TEST(Build, PartsSplitWhileTheyRunWriteTheBytesOfOneTable) {
-  Corpus c;
-  for (int d = 0; d < 240; ++d) {
-    std::string text;
-    if (d < 120) {
-      text = std::string(3000, '=') + " once" + std::to_string(d);  // next to nothing to index
-    } else {
-      for (int i = 0; text.size() < 3000; ++i)
-        text += "w" + std::to_string((d * 7 + i) % 900) + " ";
-    }
-    char name[16];
-    std::snprintf(name, sizeof name, "d%03d.txt", d);
-    c.Add(name, text);
-  }
-  norvel_test::ScratchDir reference;
-  uint32_t distinct = 0;
-  ASSERT_GT(ReferenceBuild(c, reference.path(), &distinct), 0);
-  norvel::BuildTuning one;
-  one.threads = 1;
-  ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, one), 0);
-  std::string positions = ReadBytes(c.IndexFile("_newpositions.dat"));
-  for (int round = 0; round < 3; ++round) {
-    norvel::BuildTuning tuning;
-    tuning.threads = 2;
-    tuning.min_part_documents = 8;
-    norvel::JobProgress progress;
-    ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), 0);
-    ExpectSameNewIndex(c.index, reference.path());
-    EXPECT_TRUE(ReadBytes(c.IndexFile("_newpositions.dat")) == positions);
-    EXPECT_EQ(progress.distinct_words.load(), distinct);
-  }
-}
-
 TEST(Build, TheStopFlagCountsOnlyThePartsBeforeIt) {
   Corpus c;
   for (char n = 'a'; n <= 'h'; ++n) c.Add(std::string(1, n) + ".txt", std::string("word") + n);

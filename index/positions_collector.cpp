@@ -282,10 +282,14 @@ void PositionsCollector::AddRaw(const char* text, size_t len) {
 
 void PositionsCollector::AddFolded(const char* text, size_t len) {
   if (len > kPositionsKeyBytes) len = kPositionsKeyBytes;
-  AddFolded(text, len, WordKey(text, len));
+  Take(text, len, WordKey(text, len), false);
 }
 
 void PositionsCollector::AddFolded(const char* text, size_t len, uint32_t key) {
+  Take(text, len, key, true);
+}
+
+void PositionsCollector::Take(const char* text, size_t len, uint32_t key, bool slack) {
   if (!open_) return;
   if (pending_text_.size() < kBatchText + kPositionsKeyBytes + 8) {
     try {
@@ -297,7 +301,7 @@ void PositionsCollector::AddFolded(const char* text, size_t len, uint32_t key) {
   }
   size_t at = pending_.empty() ? 0 : pending_.back().at + pending_.back().len;
   char* to = &pending_text_[at];
-  if (len <= 8) {
+  if (slack && len <= 8) {
     std::memcpy(to, text, 8);  // a whole chunk: the text is followed by slack
   } else {
     std::memcpy(to, text, len);

@@ -111,6 +111,8 @@ class PositionsCollector {
   class Chain;
   class SpillWriter;
 
+  // A folded text to look up (slack: followed by at least 8 readable bytes).
+  void Take(const char* text, size_t len, uint32_t key, bool slack);
   void Await(size_t at, size_t len, uint32_t key);  // a text at pending_text_[at]
   void AddWordGrowing();
   void Resolve();

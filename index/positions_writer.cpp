@@ -36,7 +36,7 @@ class Output {
   void Put(const void* p, size_t n) {
     const unsigned char* b = static_cast<const unsigned char*>(p);
     if (n <= kSize - used_) {
-      std::memcpy(buf_.get() + used_, b, n);
+      if (n > 0) std::memcpy(buf_.get() + used_, b, n);
       used_ += n;
       return;
     }
@@ -114,6 +114,7 @@ class Bytes {
     used_ += n + PutVarint(p + n, b);
   }
   void Put(const unsigned char* p, size_t n) {
+    if (n == 0) return;  // (a buffer never grown has no bytes at all)
     std::memcpy(Room(n), p, n);
     used_ += n;
   }
@@ -301,6 +302,7 @@ class DictionaryWriter {
   // follows the one before in the range: each is where the one before ends. Only the
   // entries that begin a block and the range's first are coded anew.
   void Take(const DictionaryPiece& piece, uint64_t moved) {
+    if (piece.coded().size() == 0) return;  // a range without tokens
     const unsigned char* p = piece.coded().data();
     const unsigned char* const begin = p;
     const unsigned char* const end = p + piece.coded().size();

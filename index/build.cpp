@@ -27,6 +27,8 @@
 #include "index/index_files.h"
 #include "index/new_files.h"
 #include "index/parallel.h"
+#include "index/positions.h"
+#include "index/positions_format.h"
 #include "index/positions_writer.h"
 #include "index/word_choice.h"
 #include "index/word_files.h"
@@ -225,17 +227,40 @@ unsigned ThreadsFor(const BuildTuning& tuning) {
   return n == 0 ? 1 : std::min(n, 4u);
 }
 
-// Where the parts of the listing begin: each of `count` parts holds about as many bytes
-// (the documents' sizes are taken on `threads` threads), and at least one document.
-// Where the listing holds no sizes, a status call for every document would cost about a
-// quarter of what reading them costs: only every stride-th is asked, its size standing for
-// the stride documents from it on, which cuts about as evenly.
-std::vector<size_t> CutsByBytes(const std::string& data_dir, const platform::DirListing& entries,
-                                size_t count, unsigned threads) {
-  constexpr size_t kSizeSamples = 2048;
-  size_t n = entries.size();
+// Where the parts of the listing begin: each of `count` parts costs about as much (costs:
+// by document), and holds at least one document.
+std::vector<size_t> CutsByCost(const std::vector<uint64_t>& costs, size_t count) {
+  size_t n = costs.size();
   std::vector<size_t> cuts(count + 1, n);
   for (size_t k = 0; k < count; ++k) cuts[k] = n * k / count;
+  uint64_t total = 0;
+  for (uint64_t c : costs) total += c;
+  if (total == 0) return cuts;
+  uint64_t sum = 0;
+  size_t k = 1;
+  for (size_t i = 0; i < n && k < count; ++i) {
+    // Part k begins at the first document that the costs before reach its share.
+    while (k < count && sum >= total / count * k) cuts[k++] = i;
+    sum += costs[i];
+  }
+  for (; k < count; ++k) cuts[k] = n;
+  // Every part keeps a document: no cut before the one before it plus one, nor so late
+  // that a part after it has none.
+  for (k = 1; k < count; ++k) {
+    cuts[k] = std::max(cuts[k], cuts[k - 1] + 1);
+    cuts[k] = std::min(cuts[k], n - (count - k));
+  }
+  return cuts;
+}
+
+// The documents' sizes, taken on `threads` threads. Where the listing holds no sizes, a
+// status call for every document would cost about a quarter of what reading them costs:
+// only every stride-th is asked, its size standing for the stride documents from it on,
+// which cuts about as evenly.
+std::vector<uint64_t> SizesOf(const std::string& data_dir, const platform::DirListing& entries,
+                              unsigned threads) {
+  constexpr size_t kSizeSamples = 2048;
+  size_t n = entries.size();
   size_t stride = entries.size_known() ? 1 : std::max<size_t>(1, n / kSizeSamples);
   size_t samples = (n + stride - 1) / stride;
   std::vector<uint64_t> sampled(samples), sizes(n);
@@ -246,24 +271,105 @@ std::vector<size_t> CutsByBytes(const std::string& data_dir, const platform::Dir
                               sampled.data() + begin, stride);
   });
   for (size_t i = 0; i < n; ++i) sizes[i] = sampled[i / stride];
-  uint64_t total = 0;
-  for (uint64_t b : sizes) total += b;
-  if (total == 0) return cuts;
-  uint64_t sum = 0;
-  size_t k = 1;
-  for (size_t i = 0; i < n && k < count; ++i) {
-    // Part k begins at the first document that the bytes before reach its share.
-    while (k < count && sum >= total / count * k) cuts[k++] = i;
-    sum += sizes[i];
+  return sizes;
+}
+
+// The name records of an index's file lists, file number 1 on, read through a buffer.
+class ListedNames {
+ public:
+  ListedNames(const std::string& index_dir, uint32_t files)
+      : index_dir_(index_dir), files_(files), buf_(size_t{64} << 10) {}
+  // The next file number's name; false after the last or at a record that cannot be read.
+  bool Next(std::string_view* name) {
+    if (number_ >= files_) return false;
+    ++number_;
+    if (number_ == 1 || RecordOfFile(number_) == 0) {
+      at_ = held_ = 0;
+      list_.Close();
+      if (!list_.Open(platform::JoinPath(index_dir_, ListFileName(ListOfFile(number_))), "rb")) {
+        return false;
+      }
+    }
+    if (!Hold(5)) return false;
+    size_t len = static_cast<unsigned char>(buf_[at_ + 4]);
+    at_ += 5;
+    if (!Hold(len)) return false;
+    *name = std::string_view(&buf_[at_], len);
+    at_ += len;
+    return true;
   }
-  for (; k < count; ++k) cuts[k] = n;
-  // Every part keeps a document: no cut before the one before it plus one, nor so late
-  // that a part after it has none.
-  for (k = 1; k < count; ++k) {
-    cuts[k] = std::max(cuts[k], cuts[k - 1] + 1);
-    cuts[k] = std::min(cuts[k], n - (count - k));
+
+ private:
+  // At least n bytes held from at_ on.
+  bool Hold(size_t n) {
+    if (held_ - at_ >= n) return true;
+    std::memmove(buf_.data(), buf_.data() + at_, held_ - at_);
+    held_ -= at_;
+    at_ = 0;
+    held_ += list_.Read(buf_.data() + held_, buf_.size() - held_);
+    return held_ >= n;
   }
-  return cuts;
+  const std::string& index_dir_;
+  uint32_t files_;
+  uint32_t number_ = 0;
+  platform::File list_;
+  std::vector<char> buf_;
+  size_t at_ = 0, held_ = 0;
+};
+
+// What its documents cost a part, as the index that a rebuild replaces tells: a part's
+// time goes with its tokens more than with its bytes (a changelog holds far more tokens a
+// byte than prose does), and opening, reading and closing a document costs about as much
+// as kDocumentTokens tokens. The listing's documents that the index holds (found by name:
+// both are in byte order of the names) cost their tokens as its positions count them; the
+// others, the mean of those. False (the parts are then cut by bytes) without positions, or
+// where they name under three quarters of the listing. Only the balance of the parts
+// depends on it, never what the build writes.
+bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing& entries,
+                        std::vector<uint64_t>* costs) {
+  constexpr uint64_t kDocumentTokens = 64;
+  std::string path = platform::JoinPath(index_dir, kPositionsFile);
+  platform::FileStatus st;
+  platform::File positions;
+  unsigned char h[kPositionsHeaderSize];
+  if (!platform::GetFileStatus(path, &st) || !positions.Open(path, "rb") ||
+      !positions.ReadAt(0, h, sizeof h) || std::memcmp(h, kPositionsMagic, 8) != 0) {
+    return false;
+  }
+  uint32_t files = GetLE32(h + 24);
+  uint64_t counts_at = GetLE64(h + 48);
+  // Counts that the file cannot hold are no counts (the file is damaged).
+  if (files == 0 || counts_at > st.size || (st.size - counts_at) / 4 < files) return false;
+  size_t n = entries.size();
+  std::vector<uint32_t> counts(files);
+  if (!positions.ReadAt(counts_at, counts.data(), size_t{files} * 4)) return false;
+  positions.Close();
+  costs->assign(n, 0);
+  ListedNames names(index_dir, files);
+  std::string_view name;
+  bool more = names.Next(&name);
+  uint32_t number = 1;
+  size_t known = 0;
+  uint64_t known_cost = 0;
+  for (size_t i = 0; i < n && more; ++i) {
+    std::string_view listed = platform::NameBytes(entries.name(i));
+    while (more && name < listed) {
+      more = names.Next(&name);
+      ++number;
+    }
+    if (!more || name != listed) continue;
+    unsigned char b[4];
+    std::memcpy(b, &counts[number - 1], 4);
+    (*costs)[i] = GetLE32(b) + kDocumentTokens;
+    known_cost += (*costs)[i];
+    ++known;
+  }
+  if (known == 0 || known < n / 4 * 3) return false;
+  uint64_t mean = known_cost / known;
+  for (uint64_t& c : *costs) {
+    if (c == 0) c = mean;
+  }
+  return true;
 }
 
 // The parts of the listing: one per thread, cut so that each holds about as many bytes,
@@ -279,7 +385,17 @@ std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
   size_t least = std::max<size_t>(1, tuning.min_part_documents);
   while (count > 1 && documents / count < least) --count;
   std::vector<size_t> cuts = {0, documents};
-  if (count > 1) cuts = CutsByBytes(data_dir, entries, count, threads);
+  if (count > 1) {
+    std::vector<uint64_t> costs;
+    bool by_tokens = false;
+    try {
+      by_tokens = CostsFromLastIndex(index_dir, entries, &costs);
+    } catch (const std::bad_alloc&) {
+      // Without the costs the parts are cut by bytes.
+    }
+    if (!by_tokens) costs = SizesOf(data_dir, entries, threads);
+    cuts = CutsByCost(costs, count);
+  }
   std::vector<std::unique_ptr<Part>> parts;
   for (size_t k = 0; k < count; ++k) {
     parts.push_back(std::make_unique<Part>());

@@ -167,6 +167,24 @@ TEST(Build, PartsOnThreadsWriteTheBytesOfOneTable) {
     EXPECT_EQ(progress.distinct_words.load(), distinct);
     EXPECT_EQ(progress.words_saved.load(), distinct);
   }
+  // A rebuild cuts its parts by the token counts of the index in place, sound or damaged
+  // (counts of any size, or a file cut short): the cuts move, the bytes do not.
+  ASSERT_EQ(c.Build(), 0);
+  const std::string positions = ReadBytes(c.IndexFile("_positions.dat"));
+  ASSERT_GT(positions.size(), 128u);
+  std::string huge = positions;
+  std::fill(huge.begin() + 128, huge.end(), '\xFF');
+  for (const std::string& in_place : {positions, huge, positions.substr(0, 200)}) {
+    ASSERT_TRUE(WriteBytes(c.IndexFile("_positions.dat"), in_place));
+    for (unsigned threads : {2u, 3u}) {
+      norvel::BuildTuning tuning;
+      tuning.threads = threads;
+      tuning.min_part_documents = 1;
+      ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, tuning), 0);
+      ExpectSameNewIndex(c.index, reference.path());
+      EXPECT_EQ(ReadBytes(c.IndexFile("_newpositions.dat")), positions);
+    }
+  }
 }
 
 TEST(Build, TheStopFlagCountsOnlyThePartsBeforeIt) {

@@ -118,6 +118,10 @@ class Bytes {
     std::memcpy(Room(n), p, n);
     used_ += n;
   }
+  // Room for n bytes more, taken at once.
+  void Reserve(size_t n) {
+    if (size_ - used_ < n) Grow(n);
+  }
 
  private:
   unsigned char* Room(size_t n) {
@@ -344,6 +348,11 @@ class DictionaryWriter {
       ++in_block_;
       ++tokens_;
     }
+  }
+  // Room up front for the blocks of pieces of `coded` bytes in all (a block's first entry,
+  // coded whole, takes a few bytes more), rather than copied as they grow.
+  void Reserve(size_t coded, size_t pieces) {
+    blocks_.Reserve(coded + coded / 16 + pieces * (kPositionsKeyBytes + 32));
   }
   uint64_t tokens() const { return tokens_; }
   // Puts the blocks, then the index; returns the index's bytes in *index.
@@ -778,6 +787,9 @@ bool PositionsWriter::End(uint32_t distinct_words) {
     };
     auto take = [&] {
       try {
+        size_t coded = 0;
+        for (const Range& range : plan.ranges) coded += range.entries.coded().size();
+        dict.Reserve(coded, plan.ranges.size());
         for (size_t k = 0; k < plan.ranges.size(); ++k) dict.Take(plan.ranges[k].entries, at[k]);
       } catch (const std::bad_alloc&) {
         taken = false;

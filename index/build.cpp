@@ -338,9 +338,13 @@ bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing
   }
   uint32_t files = GetLE32(h + 24);
   uint64_t counts_at = GetLE64(h + 48);
-  // Counts that the file cannot hold are no counts (the file is damaged).
-  if (files == 0 || counts_at > st.size || (st.size - counts_at) / 4 < files) return false;
+  // Counts that the file cannot hold are no counts (the file is damaged), and those of
+  // far more documents than are listed could name too few of them to be of use.
   size_t n = entries.size();
+  if (files == 0 || files > 2 * uint64_t{n} + 1024 || counts_at > st.size ||
+      (st.size - counts_at) / 4 < files) {
+    return false;
+  }
   std::vector<uint32_t> counts(files);
   if (!positions.ReadAt(counts_at, counts.data(), size_t{files} * 4)) return false;
   positions.Close();

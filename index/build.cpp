@@ -320,14 +320,18 @@ class ListedNames {
 // What its documents cost a part, as the index that a rebuild replaces tells: a part's
 // time goes with its tokens more than with its bytes (a changelog holds far more tokens a
 // byte than prose does), and opening, reading and closing a document costs about as much
-// as kDocumentTokens tokens. The listing's documents that the index holds (found by name:
-// both are in byte order of the names) cost their tokens as its positions count them; the
-// others, the mean of those. False (the parts are then cut by bytes) without positions, or
-// where they name under three quarters of the listing. Only the balance of the parts
-// depends on it, never what the build writes.
+// as kDocumentTokens tokens. The listing is cut into stretches of consecutive documents
+// (at most kCostStretches); each costs the tokens that the index's positions count for its
+// documents under the names from its first to the next stretch's first (both are in byte
+// order of the names, so one pass over the index's names finds them), and the mean of
+// those for each of its documents more than the index held there (documents added since).
+// False (the parts are then cut by bytes) without positions, or where the index held
+// under half or over twice as many documents. Only the balance of the parts depends on
+// it, never what the build writes.
 bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing& entries,
                         std::vector<uint64_t>* costs) {
   constexpr uint64_t kDocumentTokens = 64;
+  constexpr size_t kCostStretches = 2048;
   std::string path = platform::JoinPath(index_dir, kPositionsFile);
   platform::FileStatus st;
   platform::File positions;
@@ -336,42 +340,43 @@ bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing
       !positions.ReadAt(0, h, sizeof h) || std::memcmp(h, kPositionsMagic, 8) != 0) {
     return false;
   }
-  uint32_t files = GetLE32(h + 24);
-  uint64_t counts_at = GetLE64(h + 48);
-  // Counts that the file cannot hold are no counts (the file is damaged), and those of
-  // far more documents than are listed could name too few of them to be of use.
-  size_t n = entries.size();
-  if (files == 0 || files > 2 * uint64_t{n} + 1024 || counts_at > st.size ||
+  const uint32_t files = GetLE32(h + 24);
+  const uint64_t counts_at = GetLE64(h + 48);
+  const size_t n = entries.size();
+  // Counts that the file cannot hold are no counts (the file is damaged).
+  if (files < n / 2 || files > 2 * uint64_t{n} + 1024 || counts_at > st.size ||
       (st.size - counts_at) / 4 < files) {
     return false;
   }
-  std::vector<uint32_t> counts(files);
-  if (!positions.ReadAt(counts_at, counts.data(), size_t{files} * 4)) return false;
-  positions.Close();
-  costs->assign(n, 0);
+  const size_t stride = std::max<size_t>(1, n / kCostStretches);
+  const size_t stretches = (n + stride - 1) / stride;
+  std::vector<uint64_t> tokens(stretches, 0);
+  std::vector<uint32_t> held(stretches, 0);
   ListedNames names(index_dir, files);
+  std::vector<unsigned char> counts(size_t{64} << 10);
+  size_t next = 1;  // the stretch whose first name is the next to reach
+  uint64_t total = 0;
   std::string_view name;
-  bool more = names.Next(&name);
-  uint32_t number = 1;
-  size_t known = 0;
-  uint64_t known_cost = 0;
-  for (size_t i = 0; i < n && more; ++i) {
-    std::string_view listed = platform::NameBytes(entries.name(i));
-    while (more && name < listed) {
-      more = names.Next(&name);
-      ++number;
+  for (uint32_t number = 0; number < files && names.Next(&name); ++number) {
+    size_t in_chunk = number % (counts.size() / 4);
+    if (in_chunk == 0) {
+      size_t want = std::min<size_t>(counts.size(), (uint64_t{files} - number) * 4);
+      if (!positions.ReadAt(counts_at + uint64_t{number} * 4, counts.data(), want)) return false;
     }
-    if (!more || name != listed) continue;
-    unsigned char b[4];
-    std::memcpy(b, &counts[number - 1], 4);
-    (*costs)[i] = GetLE32(b) + kDocumentTokens;
-    known_cost += (*costs)[i];
-    ++known;
+    while (next < stretches && name >= platform::NameBytes(entries.name(next * stride))) ++next;
+    uint32_t count = GetLE32(&counts[in_chunk * 4]);
+    tokens[next - 1] += count;
+    ++held[next - 1];
+    total += count;
   }
-  if (known == 0 || known < n / 4 * 3) return false;
-  uint64_t mean = known_cost / known;
-  for (uint64_t& c : *costs) {
-    if (c == 0) c = mean;
+  const uint64_t mean = total / files;
+  costs->resize(n);
+  for (size_t k = 0; k < stretches; ++k) {
+    size_t begin = k * stride, end = std::min(n, begin + stride);
+    uint64_t docs = end - begin;
+    uint64_t cost =
+        tokens[k] + docs * kDocumentTokens + (docs > held[k] ? docs - held[k] : 0) * mean;
+    for (size_t i = begin; i < end; ++i) (*costs)[i] = std::max<uint64_t>(1, cost / docs);
   }
   return true;
 }

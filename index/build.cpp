@@ -320,7 +320,8 @@ class ListedNames {
 // What its documents cost a part, as the index that a rebuild replaces tells: a part's
 // time goes with its tokens more than with its bytes (a changelog holds far more tokens a
 // byte than prose does), and opening, reading and closing a document costs about as much
-// as kDocumentTokens tokens. The listing is cut into stretches of consecutive documents
+// as kDocumentTokens tokens (fitted to the parts' CPU times on linux-doc, whose documents'
+// sizes differ widely). The listing is cut into stretches of consecutive documents
 // (at most kCostStretches); each costs the tokens that the index's positions count for its
 // documents under the names from its first to the next stretch's first (both are in byte
 // order of the names, so one pass over the index's names finds them), and the mean of
@@ -330,7 +331,7 @@ class ListedNames {
 // it, never what the build writes.
 bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing& entries,
                         std::vector<uint64_t>* costs) {
-  constexpr uint64_t kDocumentTokens = 64;
+  constexpr uint64_t kDocumentTokens = 24;
   constexpr size_t kCostStretches = 2048;
   std::string path = platform::JoinPath(index_dir, kPositionsFile);
   platform::FileStatus st;

@@ -30,6 +30,7 @@
 #include "index/positions.h"
 #include "index/positions_format.h"
 #include "index/positions_writer.h"
+#include "index/record_reader.h"
 #include "index/word_choice.h"
 #include "index/word_files.h"
 #include "index/word_table.h"
@@ -274,49 +275,6 @@ std::vector<uint64_t> SizesOf(const std::string& data_dir, const platform::DirLi
   return sizes;
 }
 
-// The name records of an index's file lists, file number 1 on, read through a buffer.
-class ListedNames {
- public:
-  ListedNames(const std::string& index_dir, uint32_t files)
-      : index_dir_(index_dir), files_(files), buf_(size_t{64} << 10) {}
-  // The next file number's name; false after the last or at a record that cannot be read.
-  bool Next(std::string_view* name) {
-    if (number_ >= files_) return false;
-    ++number_;
-    if (number_ == 1 || RecordOfFile(number_) == 0) {
-      at_ = held_ = 0;
-      list_.Close();
-      if (!list_.Open(platform::JoinPath(index_dir_, ListFileName(ListOfFile(number_))), "rb")) {
-        return false;
-      }
-    }
-    if (!Hold(5)) return false;
-    size_t len = static_cast<unsigned char>(buf_[at_ + 4]);
-    at_ += 5;
-    if (!Hold(len)) return false;
-    *name = std::string_view(&buf_[at_], len);
-    at_ += len;
-    return true;
-  }
-
- private:
-  // At least n bytes held from at_ on.
-  bool Hold(size_t n) {
-    if (held_ - at_ >= n) return true;
-    std::memmove(buf_.data(), buf_.data() + at_, held_ - at_);
-    held_ -= at_;
-    at_ = 0;
-    held_ += list_.Read(buf_.data() + held_, buf_.size() - held_);
-    return held_ >= n;
-  }
-  const std::string& index_dir_;
-  uint32_t files_;
-  uint32_t number_ = 0;
-  platform::File list_;
-  std::vector<char> buf_;
-  size_t at_ = 0, held_ = 0;
-};
-
 // What its documents cost a part, as the index that a rebuild replaces tells: a part's
 // time goes with its tokens more than with its bytes (a changelog holds far more tokens a
 // byte than prose does), and opening, reading and closing a document costs about as much
@@ -353,23 +311,32 @@ bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing
   const size_t stretches = (n + stride - 1) / stride;
   std::vector<uint64_t> tokens(stretches, 0);
   std::vector<uint32_t> held(stretches, 0);
-  ListedNames names(index_dir, files);
   std::vector<unsigned char> counts(size_t{64} << 10);
   size_t next = 1;  // the stretch whose first name is the next to reach
   uint64_t total = 0;
-  std::string_view name;
-  for (uint32_t number = 0; number < files && names.Next(&name); ++number) {
-    size_t in_chunk = number % (counts.size() / 4);
-    if (in_chunk == 0) {
-      size_t want = std::min<size_t>(counts.size(), (uint64_t{files} - number) * 4);
-      if (!positions.ReadAt(counts_at + uint64_t{number} * 4, counts.data(), want)) return false;
-    }
-    while (next < stretches && name >= platform::NameBytes(entries.name(next * stride))) ++next;
-    uint32_t count = GetLE32(&counts[in_chunk * 4]);
-    tokens[next - 1] += count;
-    ++held[next - 1];
-    total += count;
+  uint32_t number = 0;  // names met
+  bool read = true;
+  // The names in file number order, list by list.
+  for (uint32_t list = 0; read && number < files && list <= ListOfFile(files); ++list) {
+    platform::File names;
+    if (!names.Open(platform::JoinPath(index_dir, ListFileName(list)), "rb")) break;
+    ReadRecords(names, [&](uint32_t, const char* text, size_t len, uint64_t) {
+      size_t in_chunk = number % (counts.size() / 4);
+      if (in_chunk == 0) {
+        size_t want = std::min<size_t>(counts.size(), (uint64_t{files} - number) * 4);
+        read = positions.ReadAt(counts_at + uint64_t{number} * 4, counts.data(), want);
+        if (!read) return false;
+      }
+      std::string_view name(text, len);
+      while (next < stretches && name >= platform::NameBytes(entries.name(next * stride))) ++next;
+      uint32_t count = GetLE32(&counts[in_chunk * 4]);
+      tokens[next - 1] += count;
+      ++held[next - 1];
+      total += count;
+      return ++number < files;
+    });
   }
+  if (!read) return false;
   const uint64_t mean = total / files;
   costs->resize(n);
   for (size_t k = 0; k < stretches; ++k) {
@@ -382,8 +349,8 @@ bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing
   return true;
 }
 
-// The parts of the listing: one per thread, cut so that each holds about as many bytes,
-// as the time of a part goes with its bytes. (More parts, taken in turn, would even out
+// The parts of the listing: one per thread, cut so that each costs about as much (by the
+// last index's token counts, else by bytes). (More parts, taken in turn, would even out
 // documents of uneven sizes, but each costs a table that holds much of the vocabulary
 // again, and merging them costs more than the evening out gains.)
 std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,

@@ -11,10 +11,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -47,7 +49,7 @@ constexpr size_t kLongestName = 255;  // a name record holds at most 255 bytes
 // The memory the parts' positions take at most (shared out among them) before they go to
 // their spill files.
 constexpr size_t kPositionsMemory = size_t{10} << 20;
-constexpr size_t kNoPart = static_cast<size_t>(-1);
+constexpr size_t kNoEarlyEnd = static_cast<size_t>(-1);
 
 // The file list being written: list number k, cut every 500,000 file numbers.
 class ListWriter {
@@ -79,9 +81,54 @@ class ListWriter {
   uint32_t list_ = 0;
 };
 
-// A run of consecutive documents of the listing and what indexing them gave.
+// What the documents of the listing cost to index, by stretches of consecutive documents:
+// a document costs its stretch's mean.
+class Costs {
+ public:
+  Costs() = default;
+  // stretch_costs[k]: of the documents from k * stride on (the last stretch may hold fewer).
+  Costs(size_t documents, size_t stride, const std::vector<uint64_t>& stretch_costs)
+      : documents_(documents), stride_(stride), before_(stretch_costs.size() + 1, 0) {
+    for (size_t k = 0; k < stretch_costs.size(); ++k)
+      before_[k + 1] = before_[k] + stretch_costs[k];
+  }
+  uint64_t total() const { return before_.back(); }
+  // Of the documents before i.
+  uint64_t Before(size_t i) const {
+    if (i >= documents_) return total();
+    size_t k = i / stride_, begin = k * stride_;
+    uint64_t width = std::min(stride_, documents_ - begin);
+    return before_[k] + (before_[k + 1] - before_[k]) * (i - begin) / width;
+  }
+  uint64_t Between(size_t begin, size_t end) const { return Before(end) - Before(begin); }
+  // The first document whose documents before cost at least `cost` (documents_ if none).
+  size_t FirstReaching(uint64_t cost) const {
+    size_t low = 0, high = documents_;
+    while (low < high) {
+      size_t mid = low + (high - low) / 2;
+      if (Before(mid) >= cost) {
+        high = mid;
+      } else {
+        low = mid + 1;
+      }
+    }
+    return low;
+  }
+
+ private:
+  size_t documents_ = 0, stride_ = 1;
+  std::vector<uint64_t> before_ = std::vector<uint64_t>(1, 0);
+};
+
+// A run of consecutive documents of the listing and what indexing them gave. A thread
+// that runs out of parts takes over the later share of a part still running: that part
+// then ends earlier, and the share is a part of its own, after it in the listing.
 struct Part {
-  size_t begin = 0, end = 0;
+  size_t begin = 0;
+  size_t end = 0;        // Shared::lock's while the part runs
+  size_t claimed = 0;    // Shared::lock's: one past the last document its thread began
+  bool running = false;  // Shared::lock's: its thread is at it
+  std::chrono::steady_clock::time_point started;  // when its thread began it
   WordTable table{kBuildTableSize};
   std::unique_ptr<PositionsCollector> positions;
   uint32_t distinct = 0;   // word entries counted as addFileToIndex counts them
@@ -92,11 +139,37 @@ struct Part {
   std::vector<uint32_t> empty;
   std::vector<uint32_t> long_names;
   DocumentEnd failure = DocumentEnd::kEntered;  // how the last document handled ended
-  bool failed_numbered = false;    // the failure came at a numbered document (it has no record)
-  bool stopped = false;            // the stop flag ended the part after its last numbered document
-  std::atomic<bool> whole{false};  // every document of the part was entered
+  bool failed_numbered = false;  // the failure came at a numbered document (it has no record)
+  bool stopped = false;          // the stop flag ended the part after its last numbered document
+  bool whole = false;            // Shared::lock's: every document of the part was entered
+  // Every part before it was entered whole: its words are words of the new index.
+  std::atomic<bool> certain{false};
   bool ended_early() const { return stopped || failure != DocumentEnd::kEntered; }
 };
+
+// How the build's parts are made, at the start and when a share is taken over.
+struct PartPlan {
+  const std::string& index_dir;
+  const BuildTuning& tuning;
+  size_t threads;
+  uint32_t words_hint;  // the distinct words the last index held
+};
+
+std::unique_ptr<Part> MakePart(const PartPlan& plan, size_t begin, size_t end, uint32_t number) {
+  auto part = std::make_unique<Part>();
+  part->begin = begin;
+  part->end = end;
+  part->claimed = begin;
+  part->table.KeepFailureLines();
+  if (plan.tuning.positions) {
+    size_t memory = plan.tuning.positions_memory ? plan.tuning.positions_memory : kPositionsMemory;
+    size_t floor = plan.tuning.positions_memory ? 0 : size_t{2} << 20;
+    part->positions = std::make_unique<PositionsCollector>(
+        platform::JoinPath(plan.index_dir, PositionsSpillName(number)),
+        std::max(memory / plan.threads, floor));
+  }
+  return part;
+}
 
 // What the parts share while they run.
 struct Shared {
@@ -105,18 +178,22 @@ struct Shared {
   const WordTable* exclusions;
   WordRules rules;
   JobProgress* progress;
+  const PartPlan& plan;
+  const Costs& costs;
+  std::mutex lock;
+  // In listing order; a share taken over goes in after the part it came from.
   std::vector<std::unique_ptr<Part>>& parts;
-  std::atomic<size_t> next_part{0};
-  std::atomic<size_t> first_ended{kNoPart};  // parts after it count for nothing
+  std::vector<Part*> cut;   // the parts cut at the start, in turn
+  size_t next_cut = 0;      // lock's
+  uint32_t parts_made = 0;  // lock's: names the spill files
+  // The listing index at which a part ended early: parts after it count for nothing.
+  std::atomic<size_t> first_ended{kNoEarlyEnd};
 };
 
-// Part p counts for certain once every part before it was entered whole: its words are
-// then words of the new index.
-bool CountsForCertain(const Shared& shared, size_t p) {
-  for (size_t q = 0; q < p; ++q) {
-    if (!shared.parts[q]->whole.load()) return false;
+void NoteEarlyEnd(Shared* shared, size_t document) {
+  size_t seen = shared->first_ended.load();
+  while (document < seen && !shared->first_ended.compare_exchange_weak(seen, document)) {
   }
-  return true;
 }
 
 // The distinct words counter shows the largest count of a part that counts for certain:
@@ -128,24 +205,29 @@ void ShowAtLeast(std::atomic<uint32_t>* counter, uint32_t count) {
   }
 }
 
-void NoteEarlyEnd(Shared* shared, size_t p) {
-  size_t seen = shared->first_ended.load();
-  while (p < seen && !shared->first_ended.compare_exchange_weak(seen, p)) {
-  }
-}
-
-// Indexes the documents of part p, as the build loop over them would.
-void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
-  Part& part = *shared->parts[p];
-  for (size_t i = part.begin; i < part.end; ++i) {
-    if (shared->first_ended.load(std::memory_order_relaxed) < p) return;  // not needed
+// Indexes the documents of a part, as the build loop over them would.
+// True when every document of it was entered.
+bool IndexPart(Shared* shared, Part* in, DocumentWordReader* reader) {
+  Part& part = *in;
+  for (size_t i = part.begin;; ++i) {
+    if (shared->first_ended.load(std::memory_order_relaxed) < part.begin)
+      return false;  // not needed
+    {
+      std::lock_guard<std::mutex> hold(shared->lock);
+      // A share taken over ends the part no earlier than the documents begun.
+      if (i >= part.end) {
+        part.handled_end = i;
+        return true;
+      }
+      part.claimed = i + 1;
+    }
     part.handled_end = i;
     uint64_t size = 0;
     DocumentEnd end = reader->Open(shared->entries, i, &size);
     if (end == DocumentEnd::kNoStatus) {
       part.failure = end;
-      NoteEarlyEnd(shared, p);
-      return;
+      NoteEarlyEnd(shared, i);
+      return false;
     }
     // A document passed over counts as handled only once it is in its list: were that
     // list to run short of memory, the document would be read as a numbered one.
@@ -169,32 +251,104 @@ void IndexPart(Shared* shared, size_t p, DocumentWordReader* reader) {
     }
     if (end != DocumentEnd::kEntered) {
       part.failure = end;
-      NoteEarlyEnd(shared, p);
-      return;
+      NoteEarlyEnd(shared, i);
+      return false;
     }
     part.failed_numbered = false;
     if (JobProgress* progress = shared->progress) {
       progress->files_indexed.fetch_add(1, std::memory_order_relaxed);
-      if (CountsForCertain(*shared, p)) ShowAtLeast(&progress->distinct_words, part.distinct);
+      if (part.certain.load(std::memory_order_relaxed)) {
+        ShowAtLeast(&progress->distinct_words, part.distinct);
+      }
       if (progress->stop) {
         part.stopped = true;
-        NoteEarlyEnd(shared, p);
-        return;
+        NoteEarlyEnd(shared, i);
+        return false;
       }
     }
   }
-  part.handled_end = part.end;
-  part.whole = true;
 }
 
 // A part that ran out of memory ends as a document without memory (its log line is
 // written only if the part counts).
-void FailPartForMemory(Shared* shared, size_t p) {
-  shared->parts[p]->failure = DocumentEnd::kNoMemory;
-  NoteEarlyEnd(shared, p);
+void FailPartForMemory(Shared* shared, Part* part) {
+  part->failure = DocumentEnd::kNoMemory;
+  NoteEarlyEnd(shared, part->begin);
 }
 
-// Takes parts in order until none is left. Throws nothing: it runs on helper threads.
+// The later share of the part with the most left to do, as a part of its own for a thread
+// that indexes `rate` cost a second (0: not known yet); null where no share is worth
+// what a part costs more (a table and a merge). The share is what leaves both threads
+// ending together at the rates they have shown. Under the lock.
+Part* TakeOver(Shared* shared, double rate) {
+  const Costs& costs = shared->costs;
+  if (shared->first_ended.load() != kNoEarlyEnd || (shared->progress && shared->progress->stop)) {
+    return nullptr;
+  }
+  Part* from = nullptr;
+  uint64_t most = 0;
+  for (const auto& part : shared->parts) {
+    uint64_t left = part->running ? costs.Between(part->claimed, part->end) : 0;
+    if (left > most) {
+      most = left;
+      from = part.get();
+    }
+  }
+  if (!from) return nullptr;
+  auto now = std::chrono::steady_clock::now();
+  double seconds = std::chrono::duration<double>(now - from->started).count();
+  double from_rate = seconds > 0 ? costs.Between(from->begin, from->claimed) / seconds : 0;
+  uint64_t share = most / 2;
+  if (rate > 0 && from_rate > 0) share = static_cast<uint64_t>(most * (rate / (rate + from_rate)));
+  constexpr uint64_t kLeastShare = 64;  // of the whole cost
+  if (share == 0 || share < costs.total() / kLeastShare) return nullptr;
+  size_t begin = std::max(from->claimed, costs.FirstReaching(costs.Before(from->end) - share));
+  if (from->end - begin < std::max<size_t>(1, shared->plan.tuning.min_part_documents)) {
+    return nullptr;
+  }
+  try {
+    auto part = MakePart(shared->plan, begin, from->end, shared->parts_made);
+    auto at = std::find_if(shared->parts.begin(), shared->parts.end(),
+                           [from](const auto& p) { return p.get() == from; });
+    Part* taken = shared->parts.insert(at + 1, std::move(part))->get();
+    ++shared->parts_made;
+    from->end = begin;
+    return taken;
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // the part runs on as it is
+  }
+}
+
+// The next part for a thread: one cut at the start, else a share taken over (null: none).
+Part* NextPart(Shared* shared, double rate) {
+  std::lock_guard<std::mutex> hold(shared->lock);
+  Part* part = nullptr;
+  if (shared->next_cut < shared->cut.size()) {
+    part = shared->cut[shared->next_cut++];
+  } else {
+    part = TakeOver(shared, rate);
+  }
+  if (part) {
+    part->running = true;
+    part->started = std::chrono::steady_clock::now();
+  }
+  return part;
+}
+
+// The part's thread is done with it. A part entered whole makes the parts after it count
+// for certain up to the next that is not whole.
+void EndPart(Shared* shared, Part* part, bool whole) {
+  std::lock_guard<std::mutex> hold(shared->lock);
+  part->running = false;
+  part->whole = whole;
+  if (!whole) return;
+  for (const auto& p : shared->parts) {
+    p->certain = true;
+    if (!p->whole) break;
+  }
+}
+
+// Takes parts until none is left. Throws nothing: it runs on helper threads.
 void Work(Shared* shared) {
   std::unique_ptr<DocumentWordReader> reader;
   try {
@@ -203,23 +357,41 @@ void Work(Shared* shared) {
   } catch (const std::bad_alloc&) {
     // Without a reader every part this thread takes fails as a document without memory.
   }
-  for (;;) {
-    size_t p = shared->next_part.fetch_add(1);
-    if (p >= shared->parts.size()) return;
+  const Costs& costs = shared->costs;
+  double rate = 0;  // this thread's, over its last part
+  while (Part* part = NextPart(shared, rate)) {
     if (!reader) {
-      FailPartForMemory(shared, p);
+      FailPartForMemory(shared, part);
+      EndPart(shared, part, false);
       continue;
     }
+    bool whole = false;
     try {
-      IndexPart(shared, p, reader.get());
+      // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
+      // as the square root of the text: a quarter of the documents hold about half of it.
+      if (uint32_t hint = shared->plan.words_hint) {
+        double share = costs.total() ? static_cast<double>(costs.Between(part->begin, part->end)) /
+                                           static_cast<double>(costs.total())
+                                     : 1.0;
+        try {
+          part->table.Reserve(static_cast<size_t>(hint * std::sqrt(share)));
+        } catch (const std::bad_alloc&) {
+          // Only a head start: the table grows as words come.
+        }
+      }
+      whole = IndexPart(shared, part, reader.get());
     } catch (const std::bad_alloc&) {
       // Only what a table itself cannot hold is caught there; any other shortage ends
       // the part as a document without memory.
-      FailPartForMemory(shared, p);
+      FailPartForMemory(shared, part);
     }
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - part->started).count();
+    rate = seconds > 0 ? costs.Between(part->begin, part->handled_end) / seconds : 0;
+    EndPart(shared, part, whole);
     // The part's last run goes to its spill file now, while other parts may still run,
     // and its memory to the next part.
-    if (PositionsCollector* positions = shared->parts[p]->positions.get()) positions->Finish();
+    if (part->positions) part->positions->Finish();
   }
 }
 
@@ -228,51 +400,45 @@ unsigned ThreadsFor(const BuildTuning& tuning) {
   return n == 0 ? 1 : std::min(n, 4u);
 }
 
-// Where the parts of the listing begin: each of `count` parts costs about as much (costs:
-// by document), and holds at least one document.
-std::vector<size_t> CutsByCost(const std::vector<uint64_t>& costs, size_t count) {
-  size_t n = costs.size();
+// Where the parts of the listing begin: each of `count` parts costs about as much, and
+// holds at least one document.
+std::vector<size_t> CutsByCost(const Costs& costs, size_t n, size_t count) {
   std::vector<size_t> cuts(count + 1, n);
-  for (size_t k = 0; k < count; ++k) cuts[k] = n * k / count;
-  uint64_t total = 0;
-  for (uint64_t c : costs) total += c;
-  if (total == 0) return cuts;
-  uint64_t sum = 0;
-  size_t k = 1;
-  for (size_t i = 0; i < n && k < count; ++i) {
+  for (size_t k = 0; k < count; ++k) {
     // Part k begins at the first document that the costs before reach its share.
-    while (k < count && sum >= total / count * k) cuts[k++] = i;
-    sum += costs[i];
+    cuts[k] = costs.total() == 0 ? n * k / count : costs.FirstReaching(costs.total() / count * k);
   }
-  for (; k < count; ++k) cuts[k] = n;
+  cuts[0] = 0;
   // Every part keeps a document: no cut before the one before it plus one, nor so late
   // that a part after it has none.
-  for (k = 1; k < count; ++k) {
+  for (size_t k = 1; k < count; ++k) {
     cuts[k] = std::max(cuts[k], cuts[k - 1] + 1);
     cuts[k] = std::min(cuts[k], n - (count - k));
   }
   return cuts;
 }
 
+// The most stretches that the costs of a listing are kept in.
+constexpr size_t kCostStretches = 2048;
+
 // The documents' sizes, taken on `threads` threads. Where the listing holds no sizes, a
 // status call for every document would cost about a quarter of what reading them costs:
-// only every stride-th is asked, its size standing for the stride documents from it on,
-// which cuts about as evenly.
-std::vector<uint64_t> SizesOf(const std::string& data_dir, const platform::DirListing& entries,
-                              unsigned threads) {
-  constexpr size_t kSizeSamples = 2048;
+// only the first document of each stretch is asked, its size standing for each of the
+// stretch's, which cuts about as evenly.
+Costs SizesOf(const std::string& data_dir, const platform::DirListing& entries, unsigned threads) {
   size_t n = entries.size();
-  size_t stride = entries.size_known() ? 1 : std::max<size_t>(1, n / kSizeSamples);
+  size_t stretch = std::max<size_t>(1, n / kCostStretches);
+  size_t stride = entries.size_known() ? 1 : stretch;
   size_t samples = (n + stride - 1) / stride;
-  std::vector<uint64_t> sampled(samples), sizes(n);
+  std::vector<uint64_t> sampled(samples), sums((n + stretch - 1) / stretch, 0);
   size_t shares = std::min<size_t>(threads, samples);
   OnThreads(shares, [&](size_t t) {
     size_t begin = samples * t / shares, end = samples * (t + 1) / shares;
     platform::ListedFileSizes(data_dir, entries, begin * stride, std::min(n, end * stride),
                               sampled.data() + begin, stride);
   });
-  for (size_t i = 0; i < n; ++i) sizes[i] = sampled[i / stride];
-  return sizes;
+  for (size_t i = 0; i < n; ++i) sums[i / stretch] += sampled[i / stride];
+  return Costs(n, stretch, sums);
 }
 
 // What its documents cost a part, as the index that a rebuild replaces tells: a part's
@@ -288,9 +454,8 @@ std::vector<uint64_t> SizesOf(const std::string& data_dir, const platform::DirLi
 // under half or over twice as many documents. Only the balance of the parts depends on
 // it, never what the build writes.
 bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing& entries,
-                        std::vector<uint64_t>* costs) {
+                        Costs* costs) {
   constexpr uint64_t kDocumentTokens = 24;
-  constexpr size_t kCostStretches = 2048;
   std::string path = platform::JoinPath(index_dir, kPositionsFile);
   platform::FileStatus st;
   platform::File positions;
@@ -338,71 +503,55 @@ bool CostsFromLastIndex(const std::string& index_dir, const platform::DirListing
   }
   if (!read) return false;
   const uint64_t mean = total / files;
-  costs->resize(n);
   for (size_t k = 0; k < stretches; ++k) {
-    size_t begin = k * stride, end = std::min(n, begin + stride);
-    uint64_t docs = end - begin;
+    uint64_t docs = std::min(n, (k + 1) * stride) - k * stride;
     uint64_t cost =
         tokens[k] + docs * kDocumentTokens + (docs > held[k] ? docs - held[k] : 0) * mean;
-    for (size_t i = begin; i < end; ++i) (*costs)[i] = std::max<uint64_t>(1, cost / docs);
+    tokens[k] = std::max(docs, cost);  // every document costs something
   }
+  *costs = Costs(n, stride, tokens);
   return true;
 }
 
-// The parts of the listing: one per thread, cut so that each costs about as much (by the
-// last index's token counts, else by bytes). (More parts, taken in turn, would even out
-// documents of uneven sizes, but each costs a table that holds much of the vocabulary
-// again, and merging them costs more than the evening out gains.)
+// The parts cut at the start: one per thread, each costing about as much (by the last
+// index's token counts, else by bytes). More parts, taken in turn, would even out
+// documents of uneven sizes and threads of uneven speeds, but each costs a table that
+// holds much of the vocabulary again, and merging them costs more than the evening out
+// gains: a thread that ends early takes over a share of another's part instead.
 std::vector<std::unique_ptr<Part>> MakeParts(const std::string& data_dir,
-                                             const std::string& index_dir,
-                                             const platform::DirListing& entries, unsigned threads,
-                                             const BuildTuning& tuning, uint32_t words_hint) {
+                                             const platform::DirListing& entries,
+                                             const PartPlan& plan, Costs* costs) {
   size_t documents = entries.size();
-  size_t count = threads;
-  size_t least = std::max<size_t>(1, tuning.min_part_documents);
+  size_t count = plan.threads;
+  size_t least = std::max<size_t>(1, plan.tuning.min_part_documents);
   while (count > 1 && documents / count < least) --count;
-  std::vector<size_t> cuts = {0, documents};
-  if (count > 1) {
-    std::vector<uint64_t> costs;
-    bool by_tokens = false;
+  if (plan.tuning.cut_parts) count = std::min(count, plan.tuning.cut_parts);
+  *costs = Costs();
+  bool by_tokens = false;
+  if (plan.threads > 1 && documents / least > 1) {
     try {
-      by_tokens = CostsFromLastIndex(index_dir, entries, &costs);
+      by_tokens = CostsFromLastIndex(plan.index_dir, entries, costs);
     } catch (const std::bad_alloc&) {
       // Without the costs the parts are cut by bytes.
     }
-    if (!by_tokens) costs = SizesOf(data_dir, entries, threads);
-    cuts = CutsByCost(costs, count);
+    if (!by_tokens) *costs = SizesOf(data_dir, entries, static_cast<unsigned>(plan.threads));
   }
+  std::vector<size_t> cuts = CutsByCost(*costs, documents, count);
   std::vector<std::unique_ptr<Part>> parts;
   for (size_t k = 0; k < count; ++k) {
-    parts.push_back(std::make_unique<Part>());
-    parts.back()->begin = cuts[k];
-    parts.back()->end = cuts[k + 1];
-    parts.back()->table.KeepFailureLines();
-    if (!tuning.positions) continue;
-    size_t memory = tuning.positions_memory ? tuning.positions_memory : kPositionsMemory;
-    size_t floor = tuning.positions_memory ? 0 : size_t{2} << 20;
-    parts.back()->positions = std::make_unique<PositionsCollector>(
-        platform::JoinPath(index_dir, PositionsSpillName(static_cast<uint32_t>(k))),
-        std::max(memory / count, floor));
-    // Room for the part's vocabulary up front spares regrowing. A vocabulary grows about
-    // as the square root of the text: a quarter of the documents hold about half of it.
-    if (words_hint) {
-      double share = std::sqrt(1.0 / static_cast<double>(count));
-      try {
-        parts.back()->table.Reserve(static_cast<size_t>(words_hint * share));
-      } catch (const std::bad_alloc&) {
-        // Only a head start: the table grows as words come.
-      }
-    }
+    parts.push_back(MakePart(plan, cuts[k], cuts[k + 1], static_cast<uint32_t>(k)));
   }
+  parts[0]->certain = true;
   return parts;
 }
 
 // Runs every part; the calling thread is one of the workers, and takes what a helper that
 // could not be started would have taken.
 void RunParts(Shared* shared, unsigned threads) {
-  size_t want = std::min<size_t>(threads, shared->parts.size());
+  for (const auto& part : shared->parts) shared->cut.push_back(part.get());
+  shared->parts_made = static_cast<uint32_t>(shared->parts.size());
+  // Without costs (too few documents for more parts) no share is taken over either.
+  size_t want = shared->costs.total() ? threads : std::min<size_t>(threads, shared->parts.size());
   OnThreads(want, [shared](size_t) { Work(shared); });
 }
 
@@ -551,11 +700,18 @@ int Build(const std::string& data_dir, const std::string& index_dir, const std::
   std::vector<std::unique_ptr<Part>> parts;
   MergedWords merged;
   for (;;) {
-    parts = MakeParts(data_dir, index_dir, entries, threads, tuning, words_hint);
-    Shared shared{data_dir, entries, &exclusions, rules, progress, parts};
+    PartPlan plan{index_dir, tuning, threads, words_hint};
+    Costs costs;
+    parts = MakeParts(data_dir, entries, plan, &costs);
+    Shared shared{data_dir, entries, &exclusions, rules, progress, plan, costs, {}, parts};
     RunParts(&shared, threads);
-    size_t last = std::min(shared.first_ended.load(), parts.size() - 1);
-    parts.resize(last + 1);  // later parts count for nothing
+    // Parts after the first early end count for nothing.
+    size_t counting = 0;
+    while (counting < parts.size() && parts[counting]->begin <= shared.first_ended.load()) {
+      ++counting;
+    }
+    size_t last = counting - 1;
+    parts.resize(counting);
     bool limit = parts.size() > 1 && parts[last]->failure == DocumentEnd::kWordsLimit;
     if (!limit) {
       std::vector<TableSegment> tables;

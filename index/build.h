@@ -16,8 +16,11 @@ struct JobProgress;
 struct BuildTuning {
   unsigned threads = 0;             // 0: the machine's processors, at most 4
   size_t min_part_documents = 256;  // fewer documents than this per part: one part
-  bool positions = true;            // false: no positions file (the benchmark's reference)
-  size_t positions_memory = 0;      // bytes the parts' positions hold before they spill (0: 10 MB)
+  // The parts cut at the start, at most one per thread (0: one per thread). A thread
+  // without a part takes over the later share of one that is running.
+  size_t cut_parts = 0;
+  bool positions = true;        // false: no positions file (the benchmark's reference)
+  size_t positions_memory = 0;  // bytes the parts' positions hold before they spill (0: 10 MB)
 };
 
 // Builds the new index. The exclusion list is read from app_dir. progress (may be null)

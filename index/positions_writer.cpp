@@ -21,6 +21,10 @@ std::string PositionsSpillName(uint32_t part) {
   return "_newpositions" + std::to_string(part) + ".tmp";
 }
 
+std::string PositionsRangeName(uint32_t range) {
+  return "_newpositionsrange" + std::to_string(range) + ".tmp";
+}
+
 struct PositionsWriter::Header {
   unsigned char bytes[kPositionsHeaderSize] = {};
 };
@@ -657,8 +661,7 @@ bool PositionsWriter::Begin(const std::string& index_dir, const std::vector<Posi
     plan.ranges.resize(cuts.size() + 1);
     for (size_t k = 1; k < plan.ranges.size(); ++k) {
       Range& range = plan.ranges[k];
-      range.path = platform::JoinPath(index_dir,
-                                      PositionsSpillName(static_cast<uint32_t>(parts.size() + k)));
+      range.path = platform::JoinPath(index_dir, PositionsRangeName(static_cast<uint32_t>(k)));
       if (!range.file.Open(range.path, "wb")) return Fail();
     }
     plan.spills.resize(parts.size());

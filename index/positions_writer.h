@@ -16,8 +16,10 @@
 namespace norvel {
 
 extern const char kNewPositionsFile[];
-// "_newpositions%u.tmp": the spill file of a build's part.
+// "_newpositions%u.tmp": the spill file of a build's part; "_newpositionsrange%u.tmp":
+// of a token range of the body.
 std::string PositionsSpillName(uint32_t part);
+std::string PositionsRangeName(uint32_t range);
 
 // One part's collector (finished) and the file number before its first document.
 struct PositionsPart {

@@ -157,15 +157,19 @@ TEST(Build, PartsOnThreadsWriteTheBytesOfOneTable) {
   norvel_test::ScratchDir reference;
   uint32_t distinct = 0;
   ASSERT_GT(ReferenceBuild(c, reference.path(), &distinct), 0);
-  for (unsigned threads : {1u, 2u, 3u, 4u}) {
-    norvel::BuildTuning tuning;
-    tuning.threads = threads;
-    tuning.min_part_documents = 1;
-    norvel::JobProgress progress;
-    ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), 0);
-    ExpectSameNewIndex(c.index, reference.path());
-    EXPECT_EQ(progress.distinct_words.load(), distinct);
-    EXPECT_EQ(progress.words_saved.load(), distinct);
+  // Parts cut at the start, or one part that the other threads take shares of.
+  for (size_t cut_parts : {0u, 1u}) {
+    for (unsigned threads : {1u, 2u, 3u, 4u}) {
+      norvel::BuildTuning tuning;
+      tuning.threads = threads;
+      tuning.min_part_documents = 1;
+      tuning.cut_parts = cut_parts;
+      norvel::JobProgress progress;
+      ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), 0);
+      ExpectSameNewIndex(c.index, reference.path());
+      EXPECT_EQ(progress.distinct_words.load(), distinct);
+      EXPECT_EQ(progress.words_saved.load(), distinct);
+    }
   }
   // A rebuild cuts its parts by the token counts of the index in place, sound or damaged
   // (counts of any size, or a file cut short): the cuts move, the bytes do not.
@@ -190,15 +194,20 @@ TEST(Build, PartsOnThreadsWriteTheBytesOfOneTable) {
 TEST(Build, TheStopFlagCountsOnlyThePartsBeforeIt) {
   Corpus c;
   for (char n = 'a'; n <= 'h'; ++n) c.Add(std::string(1, n) + ".txt", std::string("word") + n);
-  norvel::JobProgress progress;
-  progress.stop = true;  // every part stops after its first document: only a.txt counts
-  norvel::BuildTuning tuning;
-  tuning.threads = 2;
-  tuning.min_part_documents = 1;
-  EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), -1);
-  EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({1, 1}));
-  EXPECT_EQ(ReadBytes(c.IndexFile("_newfile0.dat")), Record(0, "a.txt"));
-  EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")), LE({0}) + std::string("\x05worda", 6));
+  // Every part stops after its first document: only a.txt counts. No thread takes over a
+  // share of a part once the flag is up.
+  for (size_t cut_parts : {0u, 1u}) {
+    norvel::JobProgress progress;
+    progress.stop = true;
+    norvel::BuildTuning tuning;
+    tuning.threads = 2;
+    tuning.min_part_documents = 1;
+    tuning.cut_parts = cut_parts;
+    EXPECT_EQ(norvel::doIndex(c.data, c.index, c.app, &progress, tuning), -1);
+    EXPECT_EQ(ReadBytes(c.IndexFile("_newstats.dat")), LE({1, 1}));
+    EXPECT_EQ(ReadBytes(c.IndexFile("_newfile0.dat")), Record(0, "a.txt"));
+    EXPECT_EQ(ReadBytes(c.IndexFile("_newndxwrds.dat")), LE({0}) + std::string("\x05worda", 6));
+  }
 }
 
 // Two parts over one vocabulary: each part meets every word, the new index holds it once.

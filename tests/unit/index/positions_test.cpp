@@ -133,8 +133,9 @@ TEST(PositionsTest, BuildWritesEveryTokenOfEveryDocument) {
   EXPECT_FALSE(p.SkipTo(701));
 }
 
-// The body merged in token ranges on threads, from runs spilled at every size: every byte
-// must be that of the one range of one thread's one run.
+// The body merged in token ranges on threads, from runs spilled at every size and from
+// parts that threads took over shares of: every byte must be that of the one range of
+// one thread's one run.
 TEST(PositionsTest, TheFileKeepsItsBytesWhateverTheRunsAndRanges) {
   Corpus c;
   c.Exclude("the\n");
@@ -160,16 +161,22 @@ TEST(PositionsTest, TheFileKeepsItsBytesWhateverTheRunsAndRanges) {
   ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, one), 0);
   std::string want = norvel_test::ReadBytes(c.IndexFile("_newpositions.dat"));
   ASSERT_GT(want.size(), size_t{300} << 10);
-  // Runs of one document each, and runs cut at their marks.
-  for (auto [threads, memory] :
-       {std::pair<unsigned, size_t>{2, 40 << 10}, {2, 3 << 20}, {3, 5 << 20}, {1, 40 << 10}}) {
+  // Runs of one document each, and runs cut at their marks; one part cut at the start, the
+  // other threads taking shares of it (and of each other's shares).
+  struct Spread {
+    unsigned threads;
+    size_t memory, cut_parts;
+  };
+  for (Spread s : {Spread{2, 40 << 10, 0}, Spread{2, 3 << 20, 0}, Spread{3, 5 << 20, 0},
+                   Spread{1, 40 << 10, 0}, Spread{2, 40 << 10, 1}, Spread{4, 3 << 20, 1}}) {
     norvel::BuildTuning tuning;
-    tuning.threads = threads;
+    tuning.threads = s.threads;
     tuning.min_part_documents = 16;
-    tuning.positions_memory = memory;
+    tuning.positions_memory = s.memory;
+    tuning.cut_parts = s.cut_parts;
     ASSERT_EQ(norvel::doIndex(c.data, c.index, c.app, nullptr, tuning), 0);
     EXPECT_TRUE(norvel_test::ReadBytes(c.IndexFile("_newpositions.dat")) == want)
-        << threads << " threads, " << memory << " bytes";
+        << s.threads << " threads, " << s.memory << " bytes, " << s.cut_parts << " parts cut";
     std::vector<std::string> left;
     platform::ListDirectory(c.index, "_newpositions*.tmp", &left);
     EXPECT_TRUE(left.empty()) << left[0];

@@ -26,7 +26,9 @@ constexpr size_t kAhead = 16;
 constexpr size_t kEncodeAhead = 16;
 constexpr uint32_t kFewPositions = 48;  // a token's positions in a document coded at once
 constexpr uint64_t kLargeDocument = uint64_t{1} << 20;  // bytes
-constexpr uint32_t kNoToken = 0xFFFFFFFFu;  // a text's place in doc_ until it is looked up
+constexpr uint32_t kNoToken = 0xFFFFFFFFu;
+constexpr size_t kMeanTokenText = 8;  // bytes of a token's text, for the room held  // a text's
+                                      // place in doc_ until it is looked up
 constexpr uint32_t SliceSize(unsigned level) {
   return 16u << (level < 7 ? level : 7);
 }
@@ -51,14 +53,17 @@ size_t SlotOf(uint32_t hash, size_t mask) {
 
 // Sorts (key, id) pairs by key: a byte of the keys a pass, the lowest first, each pass
 // keeping the order of the one before; a byte that every key has alike takes no pass.
-void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>* pairs) {
+// other: room for the passes, kept from one sort to the next.
+void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>* pairs,
+               std::vector<std::pair<uint64_t, uint32_t>>* other_pairs) {
   const size_t n = pairs->size();
   if (n < 256) {
     std::sort(pairs->begin(), pairs->end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     return;
   }
-  std::vector<std::pair<uint64_t, uint32_t>> other(n);
+  std::vector<std::pair<uint64_t, uint32_t>>& other = *other_pairs;
+  if (other.size() < n) other.resize(n);
   std::vector<size_t> counts(8 * 256, 0);
   for (const auto& p : *pairs) {
     for (unsigned b = 0; b < 8; ++b) ++counts[b * 256 + ((p.first >> (8 * b)) & 255)];
@@ -190,6 +195,8 @@ void PositionsCollector::Drop() {
   std::vector<uint32_t>().swap(by_word_);
   std::vector<uint32_t>().swap(scratch_);
   std::vector<uint32_t>().swap(token_counts_);
+  std::vector<std::pair<uint64_t, uint32_t>>().swap(order_);
+  std::vector<std::pair<uint64_t, uint32_t>>().swap(sort_room_);
   if (spill_) spill_->Close();
   spill_.reset();
   RemoveSpill();
@@ -339,8 +346,9 @@ void PositionsCollector::SetWords(const Word* words, size_t n) {
     uint32_t most = 0;
     for (size_t i = 0; i < n; ++i) most = std::max(most, words[i].entry);
     if (n > 0 && most >= by_word_.size()) {
-      // A quarter more each time (a part's words number hundreds of thousands).
-      size_t size = size_t{most} + 1 + by_word_.size() / 4;
+      // Twice as many each time: a part's words number hundreds of thousands, and each
+      // move takes fresh pages.
+      size_t size = std::max<size_t>(size_t{most} + 1, 2 * by_word_.size());
       by_word_.reserve(size);
       by_word_.resize(size, kNoToken);
     }
@@ -431,6 +439,7 @@ uint32_t PositionsCollector::Lookup(const char* folded, size_t len, uint32_t has
 
 uint32_t PositionsCollector::NewToken(const char* folded, size_t len) {
   if (tokens_.size() >= 0x7FFFFFFEu || texts_.size() + len > 0xFFFFFFFFu) throw std::bad_alloc();
+  if (tokens_.capacity() == 0) ReserveRun();
   uint32_t id = static_cast<uint32_t>(tokens_.size());
   Token t{};
   t.len = static_cast<uint32_t>(len);
@@ -442,6 +451,25 @@ uint32_t PositionsCollector::NewToken(const char* folded, size_t len) {
   tokens_.push_back(t);
   in_doc_.push_back(0);
   return id;
+}
+
+size_t PositionsCollector::RunTokens() const {
+  constexpr size_t kMostTokens = size_t{1} << 18;
+  return std::min(kMostTokens, budget_ / (sizeof(Token) + 4) + 1024);
+}
+
+void PositionsCollector::ReserveRun() {
+  // As many tokens as the budget holds (each at about kMeanTokenText bytes of text), held
+  // from the start and kept from run to run: a table that doubles as it fills takes twice
+  // the pages and copies. Only the pages filled are taken from the system.
+  size_t tokens = RunTokens();
+  try {
+    tokens_.reserve(tokens);
+    in_doc_.reserve(tokens);
+    texts_.reserve(tokens * kMeanTokenText);
+  } catch (const std::bad_alloc&) {
+    // Only a head start: the tables grow as tokens come.
+  }
 }
 
 void PositionsCollector::Grow() {
@@ -594,12 +622,14 @@ void PositionsCollector::Spill() {
     if (!spill_->Open(spill_path_)) return Drop();
   }
   // Byte order of the tokens: by their first eight bytes, then by the rest.
-  std::vector<std::pair<uint64_t, uint32_t>> order(tokens_.size());
+  // (The order's room is kept from run to run: fresh memory costs a fault a page.)
+  std::vector<std::pair<uint64_t, uint32_t>>& order = order_;
+  order.resize(tokens_.size());
   for (uint32_t id = 0; id < tokens_.size(); ++id) {
     const Token& t = tokens_[id];
     order[id] = {TokenPrefixKey(std::string_view(&texts_[t.text], t.len)), id};
   }
-  SortByKey(&order);
+  SortByKey(&order, &sort_room_);
   // Tokens of the same first eight bytes, by the rest.
   for (size_t i = 0; i < order.size();) {
     size_t j = i + 1;
@@ -649,8 +679,9 @@ void PositionsCollector::Spill() {
   if (!spill_->ok()) return Drop();
   if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
   runs_.push_back(PositionsRun{begin, spill_->at()});
-  // The next run starts afresh, in the memory this one had; what grew past twice what this
-  // run needed (for a large document of a run before) is given back.
+  // The next run starts afresh, in the memory this one had (the runs of a part are much
+  // alike); what grew past four times what this run needed (for a large document of a
+  // run before) is given back.
   size_t slots = 4096;
   while (slots < looked_up_ * 4) slots *= 2;
   if (slots_.size() > slots * 2) {
@@ -658,11 +689,16 @@ void PositionsCollector::Spill() {
   } else {
     std::fill(slots_.begin(), slots_.end(), 0);
   }
-  if (tokens_.capacity() > 2 * tokens_.size() + 4096) {
+  const size_t kept = std::max(4 * tokens_.size() + 4096, RunTokens());
+  if (tokens_.capacity() > kept) {
     std::vector<Token>().swap(tokens_);
     std::vector<uint32_t>().swap(in_doc_);
   }
-  if (texts_.capacity() > 2 * texts_.size() + 65536) std::vector<char>().swap(texts_);
+  if (order_.capacity() > kept) {
+    std::vector<std::pair<uint64_t, uint32_t>>().swap(order_);
+    std::vector<std::pair<uint64_t, uint32_t>>().swap(sort_room_);
+  }
+  if (texts_.capacity() > kept * kMeanTokenText) std::vector<char>().swap(texts_);
   tokens_.clear();
   in_doc_.clear();
   texts_.clear();
@@ -691,6 +727,8 @@ void PositionsCollector::Finish() {
   std::vector<uint32_t>().swap(by_word_);
   std::vector<uint32_t>().swap(scratch_);
   std::vector<char>().swap(pending_text_);
+  std::vector<std::pair<uint64_t, uint32_t>>().swap(order_);
+  std::vector<std::pair<uint64_t, uint32_t>>().swap(sort_room_);
   if (!closed) Drop();
 }
 

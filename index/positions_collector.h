@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file.h"
@@ -119,6 +120,8 @@ class PositionsCollector {
   // The token of a text, made (and given a slot) when new.
   uint32_t Lookup(const char* folded, size_t len, uint32_t hash);
   uint32_t NewToken(const char* folded, size_t len);
+  size_t RunTokens() const;  // the tokens a run holds at most, about
+  void ReserveRun();         // room for them
   void Grow();
   void Encode();
   void Append(Token& t, const unsigned char* p, size_t n);
@@ -155,6 +158,7 @@ class PositionsCollector {
   std::vector<uint32_t> touched_;  // ids met in the open document
   std::vector<uint32_t> scratch_;  // its positions grouped by token
   std::vector<uint32_t> token_counts_;
+  std::vector<std::pair<uint64_t, uint32_t>> order_, sort_room_;  // a spill's, kept for the next
   uint32_t number_ = 0;
   bool open_ = false;
   bool failed_ = false;

@@ -90,7 +90,7 @@ class Output {
   bool ok() const { return ok_; }
 
  private:
-  static constexpr size_t kSize = size_t{1} << 20;
+  static constexpr size_t kSize = size_t{256} << 10;
   platform::File* f_;
   std::unique_ptr<unsigned char[]> buf_;
   size_t used_ = 0;

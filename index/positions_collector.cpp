@@ -179,7 +179,7 @@ const unsigned char* PositionsCollector::At(uint32_t address) const {
 
 size_t PositionsCollector::bytes_held() const {
   // What the present run takes; the memory of runs before is reused, not added.
-  return blocks_used_ * kBlockSize + tokens_.size() * (sizeof(Token) + 4) +
+  return blocks_used_ * kBlockSize + tokens_.size() * kTokenBytes +
          slots_.size() * sizeof(uint64_t) + texts_.size();
 }
 
@@ -455,7 +455,7 @@ uint32_t PositionsCollector::NewToken(const char* folded, size_t len) {
 
 size_t PositionsCollector::RunTokens() const {
   constexpr size_t kMostTokens = size_t{1} << 18;
-  return std::min(kMostTokens, budget_ / (sizeof(Token) + 4) + 1024);
+  return std::min(kMostTokens, budget_ / kTokenBytes + 1024);
 }
 
 void PositionsCollector::ReserveRun() {

@@ -103,6 +103,10 @@ class PositionsCollector {
     uint32_t level;
     uint32_t word;  // the word table's entry + 1 that names it (0: none)
   };
+  // What a token of a run takes: its entry, its count in the open document and its two
+  // places in the spill's sort.
+  static constexpr size_t kTokenBytes =
+      sizeof(Token) + sizeof(uint32_t) + 2 * sizeof(std::pair<uint64_t, uint32_t>);
   struct Pending {
     uint32_t at;  // in pending_text_
     uint32_t len;

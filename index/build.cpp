@@ -155,7 +155,11 @@ struct PartPlan {
   uint32_t words_hint;  // the distinct words the last index held
 };
 
-std::unique_ptr<Part> MakePart(const PartPlan& plan, size_t begin, size_t end, uint32_t number) {
+// share: the part's fraction of the whole cost, for a share taken over (0: a part cut at the
+// start). A share's positions get what its documents need of the parts' memory rather
+// than a whole part's: it runs beside the part it came from.
+std::unique_ptr<Part> MakePart(const PartPlan& plan, size_t begin, size_t end, uint32_t number,
+                               double share = 0) {
   auto part = std::make_unique<Part>();
   part->begin = begin;
   part->end = end;
@@ -164,9 +168,12 @@ std::unique_ptr<Part> MakePart(const PartPlan& plan, size_t begin, size_t end, u
   if (plan.tuning.positions) {
     size_t memory = plan.tuning.positions_memory ? plan.tuning.positions_memory : kPositionsMemory;
     size_t floor = plan.tuning.positions_memory ? 0 : size_t{2} << 20;
+    size_t budget = std::max(memory / plan.threads, floor);
+    if (share > 0) {
+      budget = std::min(budget, std::max(static_cast<size_t>(memory * share), floor / 2));
+    }
     part->positions = std::make_unique<PositionsCollector>(
-        platform::JoinPath(plan.index_dir, PositionsSpillName(number)),
-        std::max(memory / plan.threads, floor));
+        platform::JoinPath(plan.index_dir, PositionsSpillName(number)), budget);
   }
   return part;
 }
@@ -300,14 +307,21 @@ Part* TakeOver(Shared* shared, double rate) {
   double from_rate = seconds > 0 ? costs.Between(from->begin, from->claimed) / seconds : 0;
   uint64_t share = most / 2;
   if (rate > 0 && from_rate > 0) share = static_cast<uint64_t>(most * (rate / (rate + from_rate)));
-  constexpr uint64_t kLeastShare = 64;  // of the whole cost
+  // A share costs a table more, held until the save, and a merge: none under 1/32 of the
+  // whole cost is taken.
+  constexpr uint64_t kLeastShare = 32;
   if (share == 0 || share < costs.total() / kLeastShare) return nullptr;
   size_t begin = std::max(from->claimed, costs.FirstReaching(costs.Before(from->end) - share));
   if (from->end - begin < std::max<size_t>(1, shared->plan.tuning.min_part_documents)) {
     return nullptr;
   }
   try {
-    auto part = MakePart(shared->plan, begin, from->end, shared->parts_made);
+    const uint64_t cost = costs.Between(begin, from->end);
+    auto part = MakePart(shared->plan, begin, from->end, shared->parts_made,
+                         static_cast<double>(cost) / static_cast<double>(costs.total()));
+    // Most shares are small: their tables would leave most of each large page empty.
+    constexpr uint64_t kSmallShare = 8;  // at most 1/8 of the whole cost
+    if (cost <= costs.total() / kSmallShare) part->table.UseSmallPages();
     auto at = std::find_if(shared->parts.begin(), shared->parts.end(),
                            [from](const auto& p) { return p.get() == from; });
     Part* taken = shared->parts.insert(at + 1, std::move(part))->get();

@@ -10,7 +10,7 @@ uint32_t BytePool::Alloc(size_t n) {
     // Positions are 32-bit: a pool holds at most 4 GB.
     if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) throw std::bad_alloc();
     platform::PageBlock block;
-    if (!block.Allocate(kBlockSize)) throw std::bad_alloc();
+    if (!block.Allocate(kBlockSize, large_pages_)) throw std::bad_alloc();
     blocks_.push_back(std::move(block));
     used_ = 0;
   }

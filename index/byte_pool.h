@@ -22,6 +22,8 @@ class BytePool {
   // n bytes (at most kBlockSize - kTokenSlack) at the returned position, with at least
   // kTokenSlack readable bytes after them; throws std::bad_alloc.
   uint32_t Alloc(size_t n);
+  // Blocks of small pages from now on: only what is filled is taken from the system.
+  void UseSmallPages() { large_pages_ = false; }
   char* At(uint32_t pos) { return blocks_[pos >> kBlockBits].data() + (pos & (kBlockSize - 1)); }
   const char* At(uint32_t pos) const {
     return blocks_[pos >> kBlockBits].data() + (pos & (kBlockSize - 1));
@@ -30,6 +32,7 @@ class BytePool {
  private:
   std::vector<platform::PageBlock> blocks_;
   size_t used_ = kBlockSize;  // bytes used of the last block
+  bool large_pages_ = true;
 };
 
 }  // namespace norvel

@@ -74,7 +74,7 @@ void WordTable::Grow(size_t capacity) {
   // On a 32-bit system the byte count itself may not fit.
   if (capacity > SIZE_MAX / sizeof(Slot)) throw std::bad_alloc();
   platform::PageBlock block;
-  if (!block.Allocate(capacity * sizeof(Slot))) throw std::bad_alloc();
+  if (!block.Allocate(capacity * sizeof(Slot), large_pages_)) throw std::bad_alloc();
   Slot* bigger = reinterpret_cast<Slot*>(block.data());  // all empty: zero-filled
   unsigned bits = 0;
   while ((size_t{1} << bits) < capacity) ++bits;
@@ -101,7 +101,7 @@ long WordTable::NewEntry(const char* folded, size_t len, uint32_t key, size_t sl
   }
   if ((count_ >> kEntryBits) == entries_.size()) {
     platform::PageBlock block;
-    if (!block.Allocate(sizeof(Entry) << kEntryBits)) throw std::bad_alloc();
+    if (!block.Allocate(sizeof(Entry) << kEntryBits, large_pages_)) throw std::bad_alloc();
     entries_.push_back(std::move(block));
   }
   uint32_t text = texts_.Alloc(len);

@@ -52,6 +52,13 @@ class WordTable {
   // Frees the lookup slots of a table that is only read in entry order from now on:
   // Find then finds nothing and nothing may be added.
   void ReleaseSlots() { slot_block_.Reset(); }
+  // For a table that stays small: its memory in small pages, taken as it fills, rather
+  // than in large pages it would mostly leave empty.
+  void UseSmallPages() {
+    large_pages_ = false;
+    texts_.UseSmallPages();
+    runs_.UseSmallPages();
+  }
   // Makes room for `words` words (of text_bytes characters in all: the text pool grows
   // without copying, so only the count matters), so that the slots need no regrowth.
   void Reserve(size_t words, size_t text_bytes = 0);
@@ -225,6 +232,7 @@ class WordTable {
   platform::PageBlock slot_block_;  // the slots (a power of two of them), zeroed when taken
   unsigned shift_ = 32;
   bool keep_failure_lines_ = false;
+  bool large_pages_ = true;
   const char* failure_line_ = nullptr;
 };
 

@@ -21,7 +21,9 @@ void KeepLargeBlocksMapped();
 constexpr size_t kLargePageSize = size_t{2} << 20;
 
 // n bytes (n > 0), zero-filled, aligned to at least 4,096 bytes; nullptr when refused.
-void* AllocatePages(size_t n);
+// large: aligned to and marked for large pages where it spans one; else small pages only,
+// for a block that may stay mostly empty (a large page is taken whole once touched).
+void* AllocatePages(size_t n, bool large = true);
 // Frees a block of AllocatePages; n as it was asked for.
 void FreePages(void* p, size_t n);
 
@@ -44,10 +46,10 @@ class PageBlock {
   PageBlock& operator=(const PageBlock&) = delete;
 
   // Replaces the block with a new zero-filled one of n bytes; false (holding none) when
-  // refused.
-  bool Allocate(size_t n) {
+  // refused. large: as AllocatePages.
+  bool Allocate(size_t n, bool large = true) {
     Reset();
-    data_ = static_cast<char*>(AllocatePages(n));
+    data_ = static_cast<char*>(AllocatePages(n, large));
     size_ = data_ ? n : 0;
     return data_ != nullptr;
   }

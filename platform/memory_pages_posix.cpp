@@ -25,13 +25,18 @@ void KeepLargeBlocksMapped() {
 #endif
 }
 
-void* AllocatePages(size_t n) {
+void* AllocatePages(size_t n, bool large) {
   if (n == 0) return nullptr;
   size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   size_t length = RoundUp(n, page);
-  if (length < kLargePageSize) {
+  if (length < kLargePageSize || !large) {
     void* p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return p == MAP_FAILED ? nullptr : p;
+    if (p == MAP_FAILED) return nullptr;
+#ifdef MADV_NOHUGEPAGE
+    // Where every mapping may get large pages, this one keeps to small ones.
+    if (!large && length >= kLargePageSize) madvise(p, length, MADV_NOHUGEPAGE);
+#endif
+    return p;
   }
   // A large block starts on a large-page boundary: map a large page more, then give back
   // what lies before the boundary and after the block.

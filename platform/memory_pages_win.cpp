@@ -10,7 +10,7 @@ namespace platform {
 // bound to set.
 void KeepLargeBlocksMapped() {}
 
-void* AllocatePages(size_t n) {
+void* AllocatePages(size_t n, bool) {
   if (n == 0) return nullptr;
   return VirtualAlloc(nullptr, n, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }

@@ -11,6 +11,7 @@
 #include "index/parallel.h"
 #include "index/positions.h"
 #include "index/positions_format.h"
+#include "platform/memory_pages.h"
 #include "platform/path.h"
 
 namespace norvel {
@@ -81,6 +82,12 @@ class Output {
     PutLE64(b, v);
     Put(b, 8);
   }
+  // The same for a large piece, written as it is rather than through the buffer.
+  void PutWhole(const void* p, size_t n) {
+    Flush();
+    if (n > 0 && !f_->Write(p, n)) ok_ = false;
+    flushed_ += n;
+  }
   uint64_t at() const { return flushed_ + used_; }
   void Flush() {
     if (used_ && !f_->Write(buf_.get(), used_)) ok_ = false;
@@ -98,12 +105,14 @@ class Output {
   bool ok_ = true;
 };
 
-// A growing byte buffer that appends without clearing the bytes it is about to write.
+// A growing byte buffer that appends without clearing the bytes it is about to write. Its
+// memory comes in whole pages (large ones once it spans them): the dictionary's buffers
+// grow to megabytes, and fresh small pages cost a fault each.
 class Bytes {
  public:
   void clear() { used_ = 0; }
   size_t size() const { return used_; }
-  const unsigned char* data() const { return buf_.get(); }
+  const unsigned char* data() const { return reinterpret_cast<const unsigned char*>(buf_.data()); }
   void Varint(uint64_t v) { used_ += PutVarint(Room(10), v); }
   // Two varints, mostly a byte each.
   void Varints(uint32_t a, uint32_t b) {
@@ -130,16 +139,17 @@ class Bytes {
  private:
   unsigned char* Room(size_t n) {
     if (size_ - used_ < n) Grow(n);
-    return buf_.get() + used_;
+    return reinterpret_cast<unsigned char*>(buf_.data()) + used_;
   }
   void Grow(size_t n) {
-    size_t size = std::max(size_ * 2, used_ + n + 64);
-    std::unique_ptr<unsigned char[]> bigger(new unsigned char[size]);
-    if (used_ > 0) std::memcpy(bigger.get(), buf_.get(), used_);
+    size_t size = std::max(size_ * 2, used_ + n + 4096);
+    platform::PageBlock bigger;
+    if (!bigger.Allocate(size)) throw std::bad_alloc();
+    if (used_ > 0) std::memcpy(bigger.data(), buf_.data(), used_);
     buf_ = std::move(bigger);
     size_ = size;
   }
-  std::unique_ptr<unsigned char[]> buf_;
+  platform::PageBlock buf_;
   size_t size_ = 0, used_ = 0;
 };
 
@@ -770,14 +780,14 @@ bool PositionsWriter::End(uint32_t distinct_words) {
     bool copied = true, taken = true;
     auto copy = [&] {
       try {
-        std::vector<unsigned char> chunk(size_t{1} << 20);
+        std::vector<unsigned char> chunk(size_t{256} << 10);
         for (size_t k = 1; k < plan.ranges.size() && copied; ++k) {
           Range& range = plan.ranges[k];
           copied = range.file.Close() && range.file.Open(range.path, "rb");
           for (uint64_t left = range.end; left > 0 && copied;) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
             copied = range.file.Read(chunk.data(), n) == n;
-            out.Put(chunk.data(), n);
+            out.PutWhole(chunk.data(), n);
             left -= n;
           }
           range.file.Close();

@@ -818,7 +818,8 @@ bool PositionsRunReader::NextToken() {
     const unsigned char* p = &buf_[at_];
     const unsigned char* end = p + kLongestHead;
     if (!GetVarint(&p, end, &len) || len > kPositionsKeyBytes) return error_ = true, false;
-    token_.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(len));
+    std::memcpy(token_, p, static_cast<size_t>(len));
+    token_len_ = static_cast<size_t>(len);
     p += len;
     if (!GetVarint(&p, end, &docs) || !GetVarint(&p, end, &bytes)) return error_ = true, false;
     at_ = static_cast<size_t>(p - buf_.data());
@@ -828,11 +829,11 @@ bool PositionsRunReader::NextToken() {
   }
   left_ = 10;
   if (!Varint(&len) || len > kPositionsKeyBytes) return error_ = true, false;
-  token_.resize(static_cast<size_t>(len));
-  for (auto& c : token_) {
+  token_len_ = static_cast<size_t>(len);
+  for (size_t i = 0; i < token_len_; ++i) {
     unsigned char b;
     if (!Byte(&b)) return false;
-    c = static_cast<char>(b);
+    token_[i] = static_cast<char>(b);
   }
   left_ = 20;
   if (!Varint(&docs) || !Varint(&bytes)) return false;

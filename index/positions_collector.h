@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "index/positions_format.h"
 #include "platform/file.h"
 
 namespace norvel {
@@ -179,7 +180,7 @@ class PositionsRunReader {
   PositionsRunReader(const platform::File* file, PositionsRun run, size_t buffer_bytes);
   // To the next token record; false at the end of the run or on a read error (error()).
   bool NextToken();
-  std::string_view token() const { return token_; }
+  std::string_view token() const { return std::string_view(token_, token_len_); }
   uint32_t documents() const { return docs_; }
   // The next varint of the record's bytes.
   bool Varint(uint64_t* v);
@@ -220,7 +221,8 @@ class PositionsRunReader {
   uint64_t next_, end_;  // file offsets: next to read into the buffer, end of the run
   std::vector<unsigned char> buf_;
   size_t at_ = 0, len_ = 0;
-  std::string token_;
+  char token_[kPositionsKeyBytes];  // (a record's token is read for every record of a run)
+  size_t token_len_ = 0;
   uint32_t docs_ = 0;
   uint64_t left_ = 0;  // bytes of the record not read yet
   bool error_ = false;

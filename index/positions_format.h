@@ -63,10 +63,10 @@ inline size_t VarintBytes(uint32_t v) {
 // two tokens differ, they are in the tokens' byte order (where they are equal, the tokens
 // must be compared).
 inline uint64_t TokenPrefixKey(std::string_view token) {
+  unsigned char b[8] = {};
+  std::memcpy(b, token.data(), token.size() < 8 ? token.size() : 8);
   uint64_t key = 0;
-  for (size_t i = 0; i < 8; ++i) {
-    key = key << 8 | (i < token.size() ? static_cast<unsigned char>(token[i]) : 0u);
-  }
+  for (size_t i = 0; i < 8; ++i) key = key << 8 | b[i];
   return key;
 }
 

@@ -307,9 +307,10 @@ Part* TakeOver(Shared* shared, double rate) {
   double from_rate = seconds > 0 ? costs.Between(from->begin, from->claimed) / seconds : 0;
   uint64_t share = most / 2;
   if (rate > 0 && from_rate > 0) share = static_cast<uint64_t>(most * (rate / (rate + from_rate)));
-  // A share costs a table more, held until the save, and a merge: none under 1/32 of the
-  // whole cost is taken.
-  constexpr uint64_t kLeastShare = 32;
+  // A share costs a table more (much of the vocabulary again, megabytes), held until the
+  // save, and a merge: none under 1/16 of the whole cost is taken, so that only threads
+  // far apart (a processor slowed by other work) are evened out.
+  constexpr uint64_t kLeastShare = 16;
   if (share == 0 || share < costs.total() / kLeastShare) return nullptr;
   size_t begin = std::max(from->claimed, costs.FirstReaching(costs.Before(from->end) - share));
   if (from->end - begin < std::max<size_t>(1, shared->plan.tuning.min_part_documents)) {

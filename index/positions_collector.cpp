@@ -679,9 +679,9 @@ void PositionsCollector::Spill() {
   if (!spill_->ok()) return Drop();
   if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
   runs_.push_back(PositionsRun{begin, spill_->at()});
-  // The next run starts afresh, in the memory this one had (the runs of a part are much
-  // alike); what grew past four times what this run needed (for a large document of a
-  // run before) is given back.
+  // The next run starts afresh, in the memory this one had: the room that the budget
+  // holds is kept (the runs of a part are much alike), what grew past it (for a large
+  // document) is given back, and the slots past twice what this run needed.
   size_t slots = 4096;
   while (slots < looked_up_ * 4) slots *= 2;
   if (slots_.size() > slots * 2) {
@@ -689,7 +689,7 @@ void PositionsCollector::Spill() {
   } else {
     std::fill(slots_.begin(), slots_.end(), 0);
   }
-  const size_t kept = std::max(4 * tokens_.size() + 4096, RunTokens());
+  const size_t kept = RunTokens();
   if (tokens_.capacity() > kept) {
     std::vector<Token>().swap(tokens_);
     std::vector<uint32_t>().swap(in_doc_);

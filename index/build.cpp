@@ -400,9 +400,11 @@ void Work(Shared* shared) {
       // the part as a document without memory.
       FailPartForMemory(shared, part);
     }
+    // (A part not needed after an early end handled nothing: handled_end stays 0.)
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - part->started).count();
-    rate = seconds > 0 ? costs.Between(part->begin, part->handled_end) / seconds : 0;
+    size_t done = std::max(part->begin, part->handled_end);
+    rate = seconds > 0 ? costs.Between(part->begin, done) / seconds : 0;
     EndPart(shared, part, whole);
     // The part's last run goes to its spill file now, while other parts may still run,
     // and its memory to the next part.

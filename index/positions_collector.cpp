@@ -26,9 +26,8 @@ constexpr size_t kAhead = 16;
 constexpr size_t kEncodeAhead = 16;
 constexpr uint32_t kFewPositions = 48;  // a token's positions in a document coded at once
 constexpr uint64_t kLargeDocument = uint64_t{1} << 20;  // bytes
-constexpr uint32_t kNoToken = 0xFFFFFFFFu;
-constexpr size_t kMeanTokenText = 8;  // bytes of a token's text, for the room held  // a text's
-                                      // place in doc_ until it is looked up
+constexpr uint32_t kNoToken = 0xFFFFFFFFu;  // a text's place in doc_ until it is looked up
+constexpr size_t kMeanTokenText = 8;        // bytes of a token's text, for the room held
 constexpr uint32_t SliceSize(unsigned level) {
   return 16u << (level < 7 ? level : 7);
 }

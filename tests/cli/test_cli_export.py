@@ -276,8 +276,8 @@ class ArCommands(unittest.TestCase):
         # The first line is all that is read: what follows it may go on and on.
         with open(long_file, "wb") as f:
             f.write(b"demo\n" + b"z" * 100000)
-        rc, out, _ = schemas(long_file)
-        self.assertEqual((rc, out), (0, "HPD:Case\nCHG:Change Request\nKB:Known Issue\n"))
+        rc, out, err = schemas(long_file)
+        self.assertEqual((rc, out), (0, "HPD:Case\nCHG:Change Request\nKB:Known Issue\n"), err)
         # 1024 bytes are a password (a wrong one here), not an argument error.
         rc, _, err = schemas(stdin=b"w" * 1024)
         self.assertEqual(rc, 1)

@@ -326,8 +326,8 @@ namespace {
 // out over the threads, a slice of every part each; every lookup goes to tables no thread
 // changes.
 struct PartWords {
-  std::vector<uint32_t> bucket;
-  std::vector<uint64_t> earlier;
+  platform::LargePageVector<uint32_t> bucket;
+  platform::LargePageVector<uint64_t> earlier;
 };
 
 void LookUpEntries(const std::vector<TableSegment>& segments, size_t s, size_t begin, size_t end,
@@ -400,7 +400,7 @@ void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out, uns
   out->where.assign(total * parts, 0);
   out->bucket.reserve(total);
   // The merged word of each entry of each part, to find a word met in an earlier part.
-  std::vector<std::vector<uint32_t>> merged_of(parts);
+  std::vector<platform::LargePageVector<uint32_t>> merged_of(parts);
   for (size_t s = 0; s < parts; ++s) {
     size_t n = segments[s].table->word_count();
     merged_of[s].resize(n);
@@ -416,8 +416,8 @@ void MergeWords(const std::vector<TableSegment>& segments, MergedWords* out, uns
       merged_of[s][e] = m;
       out->where[size_t{m} * parts + s] = static_cast<uint32_t>(e + 1);
     }
-    std::vector<uint32_t>().swap(words[s].bucket);
-    std::vector<uint64_t>().swap(words[s].earlier);
+    decltype(words[s].bucket)().swap(words[s].bucket);
+    decltype(words[s].earlier)().swap(words[s].earlier);
   }
   out->where.resize(out->bucket.size() * parts);
 }

@@ -37,6 +37,7 @@
 
 #include "index/word_table.h"
 #include "platform/file.h"
+#include "platform/memory_pages.h"
 
 namespace norvel {
 
@@ -98,8 +99,9 @@ struct TableSegment {
 // in turn, each word's runs joined across part boundaries. Entry order of the parts.
 struct MergedWords {
   size_t parts = 0;
-  std::vector<uint32_t> where;   // parts per word: its entry + 1 in each part, 0 for none
-  std::vector<uint32_t> bucket;  // per word: word hash % the tables' size
+  platform::LargePageVector<uint32_t> where;   // parts per word: its entry + 1 in each part,
+                                               // 0 for none
+  platform::LargePageVector<uint32_t> bucket;  // per word: word hash % the tables' size
   size_t count() const { return parts ? where.size() / parts : 0; }
 };
 // The lookups are shared out over `threads` threads. Throws std::bad_alloc. The tables have

@@ -18,7 +18,7 @@ namespace norvel {
 
 namespace {
 
-constexpr unsigned kBlockBits = 18;
+constexpr unsigned kBlockBits = 21;  // a large page each
 constexpr size_t kBlockSize = size_t{1} << kBlockBits;
 constexpr size_t kBatch = 1024;  // tokens looked up together
 constexpr size_t kBatchText = kBatch * 16;
@@ -53,15 +53,15 @@ size_t SlotOf(uint32_t hash, size_t mask) {
 // Sorts (key, id) pairs by key: a byte of the keys a pass, the lowest first, each pass
 // keeping the order of the one before; a byte that every key has alike takes no pass.
 // other: room for the passes, kept from one sort to the next.
-void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>* pairs,
-               std::vector<std::pair<uint64_t, uint32_t>>* other_pairs) {
+using KeyedIds = platform::LargePageVector<std::pair<uint64_t, uint32_t>>;
+void SortByKey(KeyedIds* pairs, KeyedIds* other_pairs) {
   const size_t n = pairs->size();
   if (n < 256) {
     std::sort(pairs->begin(), pairs->end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     return;
   }
-  std::vector<std::pair<uint64_t, uint32_t>>& other = *other_pairs;
+  KeyedIds& other = *other_pairs;
   if (other.size() < n) other.resize(n);
   std::vector<size_t> counts(8 * 256, 0);
   for (const auto& p : *pairs) {
@@ -170,32 +170,35 @@ PositionsCollector::~PositionsCollector() {
 }
 
 unsigned char* PositionsCollector::At(uint32_t address) {
-  return blocks_[address >> kBlockBits].get() + (address & (kBlockSize - 1));
+  return reinterpret_cast<unsigned char*>(blocks_[address >> kBlockBits].data()) +
+         (address & (kBlockSize - 1));
 }
 const unsigned char* PositionsCollector::At(uint32_t address) const {
-  return blocks_[address >> kBlockBits].get() + (address & (kBlockSize - 1));
+  return reinterpret_cast<const unsigned char*>(blocks_[address >> kBlockBits].data()) +
+         (address & (kBlockSize - 1));
 }
 
 size_t PositionsCollector::bytes_held() const {
   // What the present run takes; the memory of runs before is reused, not added.
-  return blocks_used_ * kBlockSize + tokens_.size() * kTokenBytes +
-         slots_.size() * sizeof(uint64_t) + texts_.size();
+  size_t in_blocks = blocks_used_ == 0 ? 0 : (blocks_used_ - 1) * kBlockSize + block_used_;
+  return in_blocks + tokens_.size() * kTokenBytes + slots_.size() * sizeof(uint64_t) +
+         texts_.size();
 }
 
 void PositionsCollector::Drop() {
   failed_ = true;
   open_ = false;
-  std::vector<Token>().swap(tokens_);
-  std::vector<uint32_t>().swap(in_doc_);
-  std::vector<char>().swap(texts_);
-  std::vector<uint64_t>().swap(slots_);
-  std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
-  std::vector<uint32_t>().swap(doc_);
-  std::vector<uint32_t>().swap(by_word_);
-  std::vector<uint32_t>().swap(scratch_);
+  decltype(tokens_)().swap(tokens_);
+  decltype(in_doc_)().swap(in_doc_);
+  decltype(texts_)().swap(texts_);
+  decltype(slots_)().swap(slots_);
+  std::vector<platform::PageBlock>().swap(blocks_);
+  decltype(doc_)().swap(doc_);
+  decltype(by_word_)().swap(by_word_);
+  decltype(scratch_)().swap(scratch_);
   std::vector<uint32_t>().swap(token_counts_);
-  std::vector<std::pair<uint64_t, uint32_t>>().swap(order_);
-  std::vector<std::pair<uint64_t, uint32_t>>().swap(sort_room_);
+  KeyedIds().swap(order_);
+  KeyedIds().swap(sort_room_);
   if (spill_) spill_->Close();
   spill_.reset();
   RemoveSpill();
@@ -215,7 +218,8 @@ uint32_t PositionsCollector::NewSlice(unsigned level) {
       // Addresses are 32-bit; a run stays far below 4 GB.
       if (blocks_.size() >= (size_t{1} << (32 - kBlockBits))) throw std::bad_alloc();
       // Owned before the list grows: a list that cannot grow must not lose the block.
-      std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockSize]);
+      platform::PageBlock block;
+      if (!block.Allocate(kBlockSize)) throw std::bad_alloc();
       blocks_.push_back(std::move(block));
     }
     ++blocks_used_;
@@ -459,20 +463,23 @@ size_t PositionsCollector::RunTokens() const {
 
 void PositionsCollector::ReserveRun() {
   // As many tokens as the budget holds (each at about kMeanTokenText bytes of text), held
-  // from the start and kept from run to run: a table that doubles as it fills takes twice
-  // the pages and copies. Only the pages filled are taken from the system.
+  // from the start and kept from run to run, the spill's order of them too: a table that
+  // doubles as it fills takes fresh pages each time, and copies. Only the pages filled are
+  // taken from the system (a large page whole).
   size_t tokens = RunTokens();
   try {
     tokens_.reserve(tokens);
     in_doc_.reserve(tokens);
     texts_.reserve(tokens * kMeanTokenText);
+    order_.reserve(tokens);
+    sort_room_.reserve(tokens);
   } catch (const std::bad_alloc&) {
     // Only a head start: the tables grow as tokens come.
   }
 }
 
 void PositionsCollector::Grow() {
-  std::vector<uint64_t> slots(slots_.size() * 2, 0);
+  decltype(slots_) slots(slots_.size() * 2, 0);
   size_t mask = slots.size() - 1;
   for (uint64_t s : slots_) {
     if (s == 0) continue;
@@ -497,9 +504,9 @@ void PositionsCollector::EndDocument() {
   }
   // What a large document took is not kept for the many smaller ones after it.
   if (doc_.capacity() > kLargeDocument / 4) {
-    std::vector<uint32_t>().swap(doc_);
-    std::vector<uint32_t>().swap(touched_);
-    std::vector<uint32_t>().swap(scratch_);
+    decltype(doc_)().swap(doc_);
+    decltype(touched_)().swap(touched_);
+    decltype(scratch_)().swap(scratch_);
   }
 }
 
@@ -622,7 +629,7 @@ void PositionsCollector::Spill() {
   }
   // Byte order of the tokens: by their first eight bytes, then by the rest.
   // (The order's room is kept from run to run: fresh memory costs a fault a page.)
-  std::vector<std::pair<uint64_t, uint32_t>>& order = order_;
+  KeyedIds& order = order_;
   order.resize(tokens_.size());
   for (uint32_t id = 0; id < tokens_.size(); ++id) {
     const Token& t = tokens_[id];
@@ -684,20 +691,20 @@ void PositionsCollector::Spill() {
   size_t slots = 4096;
   while (slots < looked_up_ * 4) slots *= 2;
   if (slots_.size() > slots * 2) {
-    std::vector<uint64_t>(slots, 0).swap(slots_);
+    decltype(slots_)(slots, 0).swap(slots_);
   } else {
     std::fill(slots_.begin(), slots_.end(), 0);
   }
   const size_t kept = RunTokens();
   if (tokens_.capacity() > kept) {
-    std::vector<Token>().swap(tokens_);
-    std::vector<uint32_t>().swap(in_doc_);
+    decltype(tokens_)().swap(tokens_);
+    decltype(in_doc_)().swap(in_doc_);
   }
   if (order_.capacity() > kept) {
-    std::vector<std::pair<uint64_t, uint32_t>>().swap(order_);
-    std::vector<std::pair<uint64_t, uint32_t>>().swap(sort_room_);
+    KeyedIds().swap(order_);
+    KeyedIds().swap(sort_room_);
   }
-  if (texts_.capacity() > kept * kMeanTokenText) std::vector<char>().swap(texts_);
+  if (texts_.capacity() > kept * kMeanTokenText) decltype(texts_)().swap(texts_);
   tokens_.clear();
   in_doc_.clear();
   texts_.clear();
@@ -717,17 +724,17 @@ void PositionsCollector::Finish() {
   if (failed_) return;
   bool closed = !spill_ || spill_->Close();
   spill_.reset();
-  std::vector<Token>().swap(tokens_);
-  std::vector<uint32_t>().swap(in_doc_);
-  std::vector<char>().swap(texts_);
-  std::vector<uint64_t>().swap(slots_);
-  std::vector<std::unique_ptr<unsigned char[]>>().swap(blocks_);
-  std::vector<uint32_t>().swap(doc_);
-  std::vector<uint32_t>().swap(by_word_);
-  std::vector<uint32_t>().swap(scratch_);
+  decltype(tokens_)().swap(tokens_);
+  decltype(in_doc_)().swap(in_doc_);
+  decltype(texts_)().swap(texts_);
+  decltype(slots_)().swap(slots_);
+  std::vector<platform::PageBlock>().swap(blocks_);
+  decltype(doc_)().swap(doc_);
+  decltype(by_word_)().swap(by_word_);
+  decltype(scratch_)().swap(scratch_);
   std::vector<char>().swap(pending_text_);
-  std::vector<std::pair<uint64_t, uint32_t>>().swap(order_);
-  std::vector<std::pair<uint64_t, uint32_t>>().swap(sort_room_);
+  KeyedIds().swap(order_);
+  KeyedIds().swap(sort_room_);
   if (!closed) Drop();
 }
 

@@ -14,6 +14,7 @@
 
 #include "index/positions_format.h"
 #include "platform/file.h"
+#include "platform/memory_pages.h"
 
 namespace norvel {
 
@@ -142,28 +143,30 @@ class PositionsCollector {
   std::unique_ptr<SpillWriter> spill_;
   std::vector<PositionsRun> runs_;
   std::vector<PositionsRunMark> marks_;
-  std::vector<Token> tokens_;
+  platform::LargePageVector<Token> tokens_;
   // By token: its occurrences in the open document, then where they go in scratch_ (apart
   // from the tokens, so that the passes over a document read a small table).
-  std::vector<uint32_t> in_doc_;
-  std::vector<char> texts_;
-  std::vector<uint64_t> slots_;  // hash << 32 | token id + 1; 0 for empty
-  size_t looked_up_ = 0;         // tokens with a slot
-  std::vector<std::unique_ptr<unsigned char[]>> blocks_;
+  platform::LargePageVector<uint32_t> in_doc_;
+  platform::LargePageVector<char> texts_;
+  platform::LargePageVector<uint64_t> slots_;  // hash << 32 | token id + 1; 0 for empty
+  size_t looked_up_ = 0;                       // tokens with a slot
+  std::vector<platform::PageBlock> blocks_;
   size_t blocks_used_ = 0;  // blocks of the present run (the others wait for reuse)
   size_t block_used_;
   std::vector<Pending> pending_;
   std::vector<char> pending_text_;
-  std::vector<uint32_t> doc_;  // the open document's token ids, in order
+  platform::LargePageVector<uint32_t> doc_;  // the open document's token ids, in order
   // A word's place in doc_ until SetWords names it: those named come first, in order.
   static constexpr uint32_t kWordMark = 0xFFFFFFFEu;
-  size_t words_waiting_ = 0;       // words added and not named yet
-  size_t words_named_to_ = 0;      // in doc_: the places before hold no word still waiting
-  std::vector<uint32_t> by_word_;  // word table entry -> token id (checked by Token::word)
-  std::vector<uint32_t> touched_;  // ids met in the open document
-  std::vector<uint32_t> scratch_;  // its positions grouped by token
+  size_t words_waiting_ = 0;   // words added and not named yet
+  size_t words_named_to_ = 0;  // in doc_: the places before hold no word still waiting
+  platform::LargePageVector<uint32_t>
+      by_word_;  // word table entry -> token id (checked by Token::word)
+  platform::LargePageVector<uint32_t> touched_;  // ids met in the open document
+  platform::LargePageVector<uint32_t> scratch_;  // its positions grouped by token
   std::vector<uint32_t> token_counts_;
-  std::vector<std::pair<uint64_t, uint32_t>> order_, sort_room_;  // a spill's, kept for the next
+  platform::LargePageVector<std::pair<uint64_t, uint32_t>> order_,
+      sort_room_;  // a spill's, kept for the next
   uint32_t number_ = 0;
   bool open_ = false;
   bool failed_ = false;

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -65,5 +67,45 @@ class PageBlock {
   char* data_ = nullptr;
   size_t size_ = 0;
 };
+
+// An allocator for tables that grow to megabytes and are filled as they grow (a build's
+// token tables, its merge of the parts' words): a block of kLargePageSize or more comes from
+// AllocatePages, large pages where offered, the smaller ones from the heap. On a host where
+// a page fault is costly, filling a large page costs one fault where small pages cost 512.
+template <typename T>
+class LargePageAllocator {
+ public:
+  using value_type = T;
+  LargePageAllocator() = default;
+  template <typename U>
+  LargePageAllocator(const LargePageAllocator<U>&) {}  // NOLINT: converts as std::allocator
+  T* allocate(size_t n) {
+    if (n > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+    size_t bytes = n * sizeof(T);
+    if (bytes < kLargePageSize) return static_cast<T*>(::operator new(bytes));
+    void* p = AllocatePages(bytes);
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+  }
+  void deallocate(T* p, size_t n) {
+    size_t bytes = n * sizeof(T);
+    if (bytes < kLargePageSize) {
+      ::operator delete(p);
+    } else {
+      FreePages(p, bytes);
+    }
+  }
+  template <typename U>
+  bool operator==(const LargePageAllocator<U>&) const {
+    return true;
+  }
+  template <typename U>
+  bool operator!=(const LargePageAllocator<U>&) const {
+    return false;
+  }
+};
+
+template <typename T>
+using LargePageVector = std::vector<T, LargePageAllocator<T>>;
 
 }  // namespace platform

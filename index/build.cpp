@@ -48,7 +48,7 @@ namespace {
 constexpr size_t kLongestName = 255;  // a name record holds at most 255 bytes
 // The memory the parts' positions take at most (shared out among them) before they go to
 // their spill files.
-constexpr size_t kPositionsMemory = size_t{10} << 20;
+constexpr size_t kPositionsMemory = size_t{8} << 20;
 constexpr size_t kNoEarlyEnd = static_cast<size_t>(-1);
 
 // The file list being written: list number k, cut every 500,000 file numbers.

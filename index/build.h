@@ -20,7 +20,7 @@ struct BuildTuning {
   // without a part takes over the later share of one that is running.
   size_t cut_parts = 0;
   bool positions = true;        // false: no positions file (the benchmark's reference)
-  size_t positions_memory = 0;  // bytes the parts' positions hold before they spill (0: 10 MB)
+  size_t positions_memory = 0;  // bytes the parts' positions hold before they spill (0: 8 MB)
 };
 
 // Builds the new index. The exclusion list is read from app_dir. progress (may be null)

@@ -16,7 +16,9 @@ namespace platform {
 // the system when freed, whatever was freed before. (glibc otherwise raises that bound to
 // the largest such block freed, up to 32 MB, and takes the later ones from its heaps,
 // which keep what they take: a build that frees and grows its large tables then holds
-// several megabytes more at its peak.) For a program's start; does nothing elsewhere.
+// several megabytes more at its peak.) The heap, which then holds only the smaller blocks,
+// keeps what is freed at its top for the next ones. For a program's start; does nothing
+// elsewhere.
 void KeepLargeBlocksMapped();
 
 // The large page a block of at least this size is aligned to.

@@ -67,7 +67,8 @@ class ChunkWriter {
   bool ok() const { return ok_; }
 
  private:
-  static constexpr size_t kChunk = 1 << 20;  // larger than any one Put
+  // Larger than any one Put; small enough to stay in the cache, and to take few pages.
+  static constexpr size_t kChunk = 256 << 10;
   static constexpr size_t kStartSync = 4 << 20;
   platform::File* file_;
   std::unique_ptr<unsigned char[]> buf_;
@@ -163,9 +164,9 @@ class RunWriter {
 // them at `offset` in the postings file; the word at i has its entries in the parts at
 // sorted[i * parts]. Counts words saved. False when a posting offset would pass 4 GB (the
 // words file's offsets are 32-bit).
-bool WriteWords(const std::vector<TableSegment>& segments, const std::vector<uint32_t>& sorted,
-                size_t begin, size_t end, uint64_t offset, ChunkWriter* words,
-                ChunkWriter* postings, JobProgress* progress) {
+bool WriteWords(const std::vector<TableSegment>& segments,
+                const platform::LargePageVector<uint32_t>& sorted, size_t begin, size_t end,
+                uint64_t offset, ChunkWriter* words, ChunkWriter* postings, JobProgress* progress) {
   RunWriter runs(postings);
   size_t parts = segments.size();
   // The words come in bucket order, scattered over the tables: each is fetched into the
@@ -218,8 +219,9 @@ bool WriteWords(const std::vector<TableSegment>& segments, const std::vector<uin
 // Where the words from begin on in the writer's order start: the bytes that the words
 // before take in the words file and in the postings file, counted without decoding the
 // runs.
-void PlaceWords(const std::vector<TableSegment>& segments, const std::vector<uint32_t>& sorted,
-                size_t begin, uint64_t* words_bytes, uint64_t* postings_bytes) {
+void PlaceWords(const std::vector<TableSegment>& segments,
+                const platform::LargePageVector<uint32_t>& sorted, size_t begin,
+                uint64_t* words_bytes, uint64_t* postings_bytes) {
   size_t parts = segments.size();
   uint64_t w = 0, runs = 0;
   for (size_t i = 0; i < begin; ++i) {
@@ -258,7 +260,7 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
                            platform::File* postings_file, JobProgress* progress) {
   if (progress) progress->words_saved = 0;
   // The merged words' entries in the writer's order, read from front to back.
-  std::vector<uint32_t> sorted;
+  platform::LargePageVector<uint32_t> sorted;
   size_t n = merged.count(), parts = merged.parts;
   {
     std::vector<uint32_t> order = MergedBucketOrder(merged);

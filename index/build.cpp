@@ -603,9 +603,14 @@ int SaveBesidePositions(std::vector<std::unique_ptr<Part>>* parts,
   std::atomic<bool> written{true};
   int saved = -1;
   std::exception_ptr save_error;
+  // The tasks: the ranges and the save, then the dictionary's taking in of the ranges
+  // written by then, for the thread that is done first.
+  const size_t take_task = positions ? ranges + 1 : ranges;
   OnThreads(std::min<size_t>(threads, ranges + 1), [&](size_t) {
-    for (size_t task; (task = next_task.fetch_add(1)) <= ranges;) {
-      if (task == save_task) {
+    for (size_t task; (task = next_task.fetch_add(1)) <= take_task;) {
+      if (task == take_task && positions) {
+        positions->TakeWritten();
+      } else if (task == save_task) {
         try {
           saved = saveIndexFiles(tables, *merged, index_dir, progress);
           // Saved: their memory goes to what is left of the positions.

@@ -2,6 +2,7 @@
 #include "index/positions_writer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -626,6 +627,11 @@ struct PositionsWriter::Plan {
   std::vector<Range> ranges;
   size_t buffer_bytes = 0;
   DictionaryWriter dict;
+  // By range: written whole (set last, for TakeWritten on another thread).
+  std::unique_ptr<std::atomic<bool>[]> written;
+  size_t taken = 0;      // ranges the dictionary holds, the first ones
+  uint64_t next_at = 0;  // where the next range to take begins in the body
+  bool take_failed = false;
 };
 
 PositionsWriter::PositionsWriter() = default;
@@ -669,6 +675,8 @@ bool PositionsWriter::Begin(const std::string& index_dir, const std::vector<Posi
     plan.rules = rules;
     std::vector<std::string> cuts = RangeCuts(parts, std::max<size_t>(ranges, 1));
     plan.ranges.resize(cuts.size() + 1);
+    plan.written = std::make_unique<std::atomic<bool>[]>(plan.ranges.size());
+    for (size_t k = 0; k < plan.ranges.size(); ++k) plan.written[k] = false;
     for (size_t k = 1; k < plan.ranges.size(); ++k) {
       Range& range = plan.ranges[k];
       range.path = platform::JoinPath(index_dir, PositionsRangeName(static_cast<uint32_t>(k)));
@@ -755,11 +763,34 @@ bool PositionsWriter::WriteRange(size_t k) {
     // The first range is the positions file's: its bytes may go to the disk already.
     if (k == 0) file_.StartSync();
     range.end = out.at();
-    range.written = out.ok();
+    if (!out.ok()) return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
-  return range.written;
+  range.written = true;
+  plan.written[k].store(true, std::memory_order_release);
+  return true;
+}
+
+void PositionsWriter::TakeWritten() {
+  if (!plan_) return;
+  Plan& plan = *plan_;
+  while (plan.taken < plan.ranges.size() && !plan.take_failed &&
+         plan.written[plan.taken].load(std::memory_order_acquire)) {
+    const Range& range = plan.ranges[plan.taken];
+    try {
+      // Room for about as many entries in each range as in the first.
+      if (plan.taken == 0)
+        plan.dict.Reserve(range.entries.coded().size() * plan.ranges.size(), plan.ranges.size());
+      plan.dict.Take(range.entries, plan.next_at);
+    } catch (const std::bad_alloc&) {
+      plan.take_failed = true;
+      return;
+    }
+    // Range 0 is where it stands already; each after it follows the one before.
+    plan.next_at = (plan.taken == 0 ? 0 : plan.next_at) + range.end;
+    ++plan.taken;
+  }
 }
 
 bool PositionsWriter::End(uint32_t distinct_words) {
@@ -772,11 +803,7 @@ bool PositionsWriter::End(uint32_t distinct_words) {
     Output out(&file_, plan.ranges[0].end);
     DictionaryWriter& dict = plan.dict;
     // The ranges after the first are copied in, in token order, each after the one before,
-    // while the dictionary takes the ranges' entries in, each range where it will stand.
-    std::vector<uint64_t> at(plan.ranges.size(), 0);
-    for (size_t k = 1; k < plan.ranges.size(); ++k) {
-      at[k] = (k == 1 ? 0 : at[k - 1]) + plan.ranges[k - 1].end;
-    }
+    // while the dictionary takes in the ranges' entries that it has not yet.
     bool copied = true, taken = true;
     auto copy = [&] {
       try {
@@ -798,15 +825,10 @@ bool PositionsWriter::End(uint32_t distinct_words) {
         copied = false;
       }
     };
+    // The ranges that TakeWritten left.
     auto take = [&] {
-      try {
-        size_t coded = 0;
-        for (const Range& range : plan.ranges) coded += range.entries.coded().size();
-        dict.Reserve(coded, plan.ranges.size());
-        for (size_t k = 0; k < plan.ranges.size(); ++k) dict.Take(plan.ranges[k].entries, at[k]);
-      } catch (const std::bad_alloc&) {
-        taken = false;
-      }
+      TakeWritten();
+      taken = plan.taken == plan.ranges.size();
     };
     // The fingerprint of the four files beside them: those are written.
     bool fingerprinted = false;

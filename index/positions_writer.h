@@ -47,6 +47,9 @@ class PositionsWriter {
   size_t ranges() const;
   // Writes range k: any thread, each k once, while the others are written.
   bool WriteRange(size_t k);
+  // Has the dictionary take in the ranges written so far, in token order (End takes the
+  // rest): one thread, while others may write the ranges after them.
+  void TakeWritten();
   // Once every range is written and the four index files are saved: joins the ranges,
   // puts the token counts and the dictionary, and takes the fingerprint of the "_new"
   // index files (with the counts their statistics are to hold).

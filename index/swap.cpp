@@ -1,6 +1,11 @@
 // Swapping a new index in, discarding one, and reading around a swap.
 #include "index/swap.h"
 
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #include "core/job_progress.h"
 #include "core/messages.h"
 #include "index/in_memory_index.h"
@@ -47,10 +52,27 @@ bool MoveIfPresent(const std::string& dir, const std::string& from, const std::s
   return false;
 }
 
+// Holds the files of the index in place that the swap replaces or deletes: their blocks
+// are freed once they are let go, not while readers are kept out.
+void HoldReplaced(const std::string& index_dir, size_t lists,
+                  std::vector<platform::HeldFile>* replaced) {
+  try {
+    for (const NewIndexFile& file : NewIndexFiles()) {
+      replaced->emplace_back(platform::JoinPath(index_dir, file.current_name));
+    }
+    for (uint32_t k = 0; k < lists; ++k) {
+      replaced->emplace_back(platform::JoinPath(index_dir, ListFileName(k)));
+    }
+    replaced->emplace_back(platform::JoinPath(index_dir, kPositionsFile));
+  } catch (const std::bad_alloc&) {
+    // Those not held are freed as they are replaced.
+  }
+}
+
 // Renames words, postings, the lists, and the statistics last, while no reader reads;
 // stops at the first file that stays, so that _newstats.dat still marks the swap as
-// pending.
-bool RenameNewFiles(const std::string& index_dir) {
+// pending. The files replaced go to *replaced, held.
+bool RenameNewFiles(const std::string& index_dir, std::vector<platform::HeldFile>* replaced) {
   SwapLock readers_out;
   if (!readers_out.AcquireExclusive(index_dir)) {
     WriteLog("RenAndReloadNdx():Index in use.");
@@ -58,6 +80,7 @@ bool RenameNewFiles(const std::string& index_dir) {
   }
   std::vector<std::string> lists;
   platform::ListDirectory(index_dir, "_newfile*.dat", &lists);
+  HoldReplaced(index_dir, lists.size(), replaced);
   // A new index without positions must not keep the old ones beside it. Only before the
   // words move: once they have, a missing _newpositions.dat may be one renamed already.
   if (platform::FileExists(platform::JoinPath(index_dir, kNewWordsFile)) &&
@@ -87,13 +110,24 @@ bool RenameNewFiles(const std::string& index_dir) {
 
 void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir, InMemoryIndex* index,
                      std::vector<uint32_t>* result_list, JobProgress* progress) {
-  if (!RenameNewFiles(index_dir)) ShowMessage(kInfo, 5, "RenAndReloadNdx():Renaming files.");
+  std::vector<platform::HeldFile> replaced;
+  if (!RenameNewFiles(index_dir, &replaced)) {
+    ShowMessage(kInfo, 5, "RenAndReloadNdx():Renaming files.");
+  }
+  // The replaced files' blocks are freed beside the loading.
+  std::thread release;
+  try {
+    release = std::thread([&replaced] { replaced.clear(); });
+  } catch (const std::system_error&) {
+    replaced.clear();
+  }
   SetStatusText("Loading index. Please wait...");
   index->Release();
   if (result_list) std::vector<uint32_t>().swap(*result_list);
   if (readIndexIntoMem(index_dir, app_dir, index) != 0) {
     ShowMessage(kInfo, 1, "RenAndReloadNdx().");
   }
+  if (release.joinable()) release.join();
   if (progress) progress->index_ready = false;
 }
 
@@ -105,7 +139,8 @@ void DelNdx(const std::string& index_dir, JobProgress* progress) {
 }
 
 bool PrepareForBuild(const std::string& index_dir) {
-  if (NewIndexPending(index_dir) && !RenameNewFiles(index_dir)) {
+  std::vector<platform::HeldFile> replaced;
+  if (NewIndexPending(index_dir) && !RenameNewFiles(index_dir, &replaced)) {
     WriteLog("doIndex():Cannot complete the waiting swap.");
     return false;
   }

@@ -98,6 +98,25 @@ class TextWriter {
   bool ok_ = true;
 };
 
+// A file held open by the name it has now, so that once that name is replaced or removed
+// the file's blocks are freed when it is let go (Release, or the destructor), not by the
+// rename or the deletion (a large file's take milliseconds to free). Nothing is held where
+// an open file's name cannot be replaced (Windows), nor where the name opens no file.
+class HeldFile {
+ public:
+  HeldFile() = default;
+  explicit HeldFile(const std::string& path);
+  ~HeldFile() { Release(); }
+  HeldFile(HeldFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  HeldFile& operator=(HeldFile&& other) noexcept;
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
+
 bool RemoveFile(const std::string& path);
 // Renames, replacing an existing target. Retries for a short while when either file is
 // momentarily in use (a virus scanner, another reader), then gives up. On Windows the

@@ -84,6 +84,23 @@ bool RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
 }
 
+HeldFile::HeldFile(const std::string& path)
+    : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)) {}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
+  if (this != &other) {
+    Release();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+void HeldFile::Release() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
 bool RenameReplace(const std::string& from, const std::string& to) {
   for (int attempt = 0; attempt < 20; ++attempt) {
     if (std::rename(from.c_str(), to.c_str()) == 0) return true;

@@ -163,6 +163,23 @@ bool RetryWhileInUse(Replace&& replace) {
 
 }  // namespace
 
+// A file open here (without FILE_SHARE_DELETE) would keep its name from being replaced:
+// nothing is held.
+HeldFile::HeldFile(const std::string&) {}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
+  if (this != &other) {
+    Release();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+void HeldFile::Release() {
+  fd_ = -1;
+}
+
 bool RenameReplace(const std::string& from, const std::string& to) {
   return RetryWhileInUse([&] {
     return MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),

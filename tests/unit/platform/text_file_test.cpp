@@ -106,3 +106,22 @@ TEST(RenameReplace, ReplacesAnExistingTarget) {
   EXPECT_FALSE(platform::FileExists(dir.File("_newstats.dat")));
   EXPECT_FALSE(platform::RenameReplace(dir.File("missing"), dir.File("_stats.dat")));
 }
+
+// A swap holds the files it replaces until the new index is loaded: holding one must never
+// keep its name from being replaced or removed (as an open file's would on Windows).
+TEST(HeldFile, KeepsNoNameFromBeingReplacedOrRemoved) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteBytes(dir.File("_ndxwrds.dat"), "old words"));
+  ASSERT_TRUE(WriteBytes(dir.File("_newndxwrds.dat"), "new words"));
+  ASSERT_TRUE(WriteBytes(dir.File("_positions.dat"), "old positions"));
+  platform::HeldFile words(dir.File("_ndxwrds.dat"));
+  platform::HeldFile positions(dir.File("_positions.dat"));
+  platform::HeldFile missing(dir.File("missing"));
+  ASSERT_TRUE(platform::RenameReplace(dir.File("_newndxwrds.dat"), dir.File("_ndxwrds.dat")));
+  EXPECT_EQ(ReadBytes(dir.File("_ndxwrds.dat")), "new words");
+  EXPECT_TRUE(platform::RemoveFile(dir.File("_positions.dat")));
+  EXPECT_FALSE(platform::FileExists(dir.File("_positions.dat")));
+  words.Release();
+  positions = platform::HeldFile();
+  EXPECT_EQ(ReadBytes(dir.File("_ndxwrds.dat")), "new words");
+}

@@ -143,7 +143,7 @@ class PositionsCollector {
   std::unique_ptr<SpillWriter> spill_;
   std::vector<PositionsRun> runs_;
   std::vector<PositionsRunMark> marks_;
-  platform::LargePageVector<Token> tokens_;
+  std::vector<Token> tokens_;
   // By token: its occurrences in the open document, then where they go in scratch_ (apart
   // from the tokens, so that the passes over a document read a small table).
   platform::LargePageVector<uint32_t> in_doc_;

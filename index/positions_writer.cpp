@@ -582,7 +582,8 @@ bool FirstRecordFrom(const platform::File* file, PositionsRun run, uint64_t star
 }
 
 // The tokens at which ranges 1 to count - 1 begin, so that each holds about as many of the
-// runs' bytes: ascending and distinct (fewer where the runs have too few marks).
+// runs' bytes but the first, which holds twice as many: it is written in place, the others
+// are copied in after it. Ascending and distinct (fewer where the runs have too few marks).
 std::vector<std::string> RangeCuts(const std::vector<PositionsPart>& parts, size_t count) {
   std::vector<std::pair<std::string_view, uint64_t>> marks;
   uint64_t total = 0;
@@ -597,7 +598,7 @@ std::vector<std::string> RangeCuts(const std::vector<PositionsPart>& parts, size
   uint64_t sum = 0;
   for (const auto& [token, bytes] : marks) {
     if (cuts.size() + 1 == count) break;
-    if (sum >= total / count * (cuts.size() + 1) && (cuts.empty() || token > cuts.back())) {
+    if (sum >= total / (count + 1) * (cuts.size() + 2) && (cuts.empty() || token > cuts.back())) {
       cuts.emplace_back(token);
     }
     sum += bytes;

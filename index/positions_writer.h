@@ -40,8 +40,9 @@ class PositionsWriter {
   PositionsWriter& operator=(const PositionsWriter&) = delete;
 
   // Documents 1 to total_files count; the parts' later numbers are left out. Cuts the
-  // body into at most `ranges` token ranges of about equal bytes (ranges() of them). Every range
-  // after the first is written to a spill file of its own, created here.
+  // body into at most `ranges` token ranges (ranges() of them), of about equal bytes but
+  // the first, twice as large. Every range after the first is written to a spill file of
+  // its own, created here.
   bool Begin(const std::string& index_dir, const std::vector<PositionsPart>& parts,
              uint32_t total_files, WordRules rules, size_t ranges);
   size_t ranges() const;

@@ -535,7 +535,7 @@ class RunMerge {
       return a > b;
     }
   };
-  std::vector<uint64_t> keys_;   // of each run's present token
+  std::vector<uint64_t> keys_;  // of each run's present token
   std::vector<std::unique_ptr<PositionsRunReader>> runs_;
   std::vector<uint32_t> bases_;
   std::vector<const std::vector<uint32_t>*> tokens_;
@@ -803,10 +803,33 @@ void PositionsWriter::TakeWritten() {
       plan.take_failed = true;
       return;
     }
-    // Range 0 is where it stands already; each after it follows the one before.
+    // Range 0 is where it stands already; each after it is copied in after the one before.
+    if (plan.taken > 0 && !Join(&plan.ranges[plan.taken])) {
+      plan.take_failed = true;
+      return;
+    }
     plan.next_at = (plan.taken == 0 ? 0 : plan.next_at) + range.end;
     ++plan.taken;
   }
+}
+
+bool PositionsWriter::Join(Range* range) {
+  bool joined = range->file.Close() && range->file.Open(range->path, "rb");
+  try {
+    std::vector<unsigned char> chunk(size_t{256} << 10);
+    for (uint64_t left = range->end; left > 0 && joined;) {
+      size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+      joined = range->file.Read(chunk.data(), n) == n && file_.Write(chunk.data(), n);
+      left -= n;
+    }
+  } catch (const std::bad_alloc&) {
+    joined = false;
+  }
+  range->file.Close();
+  platform::RemoveFile(range->path);
+  range->path.clear();
+  // Its bytes go on to the disk while the rest is written.
+  return joined && file_.StartSync();
 }
 
 bool PositionsWriter::End(uint32_t distinct_words) {
@@ -816,49 +839,26 @@ bool PositionsWriter::End(uint32_t distinct_words) {
     for (const Range& range : plan.ranges) {
       if (!range.written) return Fail();
     }
-    Output out(&file_, plan.ranges[0].end);
     DictionaryWriter& dict = plan.dict;
-    // The ranges after the first are copied in, in token order, each after the one before,
-    // while the dictionary takes in the ranges' entries that it has not yet.
-    bool copied = true, taken = true;
-    auto copy = [&] {
-      try {
-        std::vector<unsigned char> chunk(size_t{256} << 10);
-        for (size_t k = 1; k < plan.ranges.size() && copied; ++k) {
-          Range& range = plan.ranges[k];
-          copied = range.file.Close() && range.file.Open(range.path, "rb");
-          for (uint64_t left = range.end; left > 0 && copied;) {
-            size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
-            copied = range.file.Read(chunk.data(), n) == n;
-            out.PutWhole(chunk.data(), n);
-            left -= n;
-          }
-          range.file.Close();
-          platform::RemoveFile(range.path);
-          range.path.clear();
-        }
-      } catch (const std::bad_alloc&) {
-        copied = false;
-      }
-    };
-    // The ranges that TakeWritten left.
+    // The ranges that TakeWritten left are taken in and joined, while the fingerprint of
+    // the four files beside them is taken: those are written.
+    bool taken = false, fingerprinted = false;
     auto take = [&] {
       TakeWritten();
       taken = plan.taken == plan.ranges.size();
     };
-    // The fingerprint of the four files beside them: those are written.
-    bool fingerprinted = false;
     auto fingerprint = [&] {
       fingerprinted =
           NewIndexFingerprint(index_dir_, distinct_words, plan.total_files, &fingerprint_);
     };
     if (plan.ranges.size() > 1) {
-      OnThreads(3, [&](size_t t) { t == 0 ? copy() : t == 1 ? take() : fingerprint(); });
+      OnThreads(2, [&](size_t t) { t == 0 ? take() : fingerprint(); });
     } else {
       take();
       fingerprint();
     }
-    if (!copied || !taken || !fingerprinted) return Fail();
+    if (!taken || !fingerprinted) return Fail();
+    Output out(&file_, plan.next_at);
     const std::vector<PositionsPart>& parts = plan.parts;
     uint32_t total_files = plan.total_files;
     unsigned char* h = header_->bytes;

@@ -48,8 +48,9 @@ class PositionsWriter {
   size_t ranges() const;
   // Writes range k: any thread, each k once, while the others are written.
   bool WriteRange(size_t k);
-  // Has the dictionary take in the ranges written so far, in token order (End takes the
-  // rest): one thread, while others may write the ranges after them.
+  // Has the dictionary take in the ranges written so far, in token order, each range after
+  // the first copied into the file after the one before (End takes the rest): one thread,
+  // while others may write the ranges after them.
   void TakeWritten();
   // Once every range is written and the four index files are saved: joins the ranges,
   // puts the token counts and the dictionary, and takes the fingerprint of the "_new"
@@ -66,6 +67,8 @@ class PositionsWriter {
   struct Plan;
   bool Fail();
   void RemoveRangeFiles();
+  // Copies a range's own file into the positions file, at its end, and removes it.
+  bool Join(Range* range);
   std::string index_dir_;
   platform::File file_;
   std::shared_ptr<Header> header_;

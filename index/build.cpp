@@ -308,11 +308,12 @@ Part* TakeOver(Shared* shared, double rate) {
   uint64_t share = most / 2;
   if (rate > 0 && from_rate > 0) share = static_cast<uint64_t>(most * (rate / (rate + from_rate)));
   // A share costs a table more (much of the vocabulary again, megabytes), held until the
-  // save, and a merge: none under 1/40 of the whole cost is taken. (A build with positions
-  // is half again as long as one without: threads that end 40 ms apart of 400 are worth
-  // evening out, at a few milliseconds more of merging.)
-  constexpr uint64_t kLeastShare = 40;
-  if (share == 0 || share < costs.total() / kLeastShare) return nullptr;
+  // save, and a merge, whose memory is the peak of a build without positions: none under
+  // 1/16 of the whole cost is taken there. A build with positions takes twice as long and
+  // peaks earlier, while its parts collect: threads that would end 40 ms apart of 400 are
+  // worth evening out there, down to 1/40.
+  const uint64_t least_share = shared->plan.tuning.positions ? 40 : 16;
+  if (share == 0 || share < costs.total() / least_share) return nullptr;
   size_t begin = std::max(from->claimed, costs.FirstReaching(costs.Before(from->end) - share));
   if (from->end - begin < std::max<size_t>(1, shared->plan.tuning.min_part_documents)) {
     return nullptr;

@@ -33,26 +33,23 @@ struct PositionsWriter::Header {
 
 namespace {
 
-// Buffered output that knows where it stands in the file. Its buffer is a large page: a
-// range's output takes one fault where small pages would take 512.
+// Buffered output that knows where it stands in the file.
 class Output {
  public:
   // start: where the file's first byte stands in the positions file's body.
-  Output(platform::File* f, uint64_t start) : f_(f), flushed_(start) {
-    if (!block_.Allocate(kSize)) throw std::bad_alloc();
-    buf_ = reinterpret_cast<unsigned char*>(block_.data());
-  }
+  Output(platform::File* f, uint64_t start)
+      : f_(f), buf_(new unsigned char[kSize]), flushed_(start) {}
   void Put(const void* p, size_t n) {
     const unsigned char* b = static_cast<const unsigned char*>(p);
     if (n <= kSize - used_) {
-      if (n > 0) std::memcpy(buf_ + used_, b, n);
+      if (n > 0) std::memcpy(buf_.get() + used_, b, n);
       used_ += n;
       return;
     }
     while (n > 0) {
       if (used_ == kSize) Flush();
       size_t room = std::min(n, kSize - used_);
-      std::memcpy(buf_ + used_, b, room);
+      std::memcpy(buf_.get() + used_, b, room);
       used_ += room;
       b += room;
       n -= room;
@@ -61,19 +58,19 @@ class Output {
   // The same for a few bytes (n <= 16) followed by enough readable ones to make 16.
   void PutFew(const unsigned char* p, size_t n) {
     if (kSize - used_ < 16) return Put(p, n);
-    std::memcpy(buf_ + used_, p, 16);
+    std::memcpy(buf_.get() + used_, p, 16);
     used_ += n;
   }
   void Varint(uint64_t v) {
     if (kSize - used_ < 10) Flush();
-    size_t n = PutVarint(buf_ + used_, v);
+    size_t n = PutVarint(buf_.get() + used_, v);
     used_ += n;
   }
   // The same, adding the bytes to a check.
   void Varint(uint64_t v, BlockCheck* check) {
     if (kSize - used_ < 10) Flush();
-    size_t n = PutVarint(buf_ + used_, v);
-    check->Add(buf_ + used_, n);
+    size_t n = PutVarint(buf_.get() + used_, v);
+    check->Add(buf_.get() + used_, n);
     used_ += n;
   }
   void Put32(uint32_t v) {
@@ -94,17 +91,16 @@ class Output {
   }
   uint64_t at() const { return flushed_ + used_; }
   void Flush() {
-    if (used_ && !f_->Write(buf_, used_)) ok_ = false;
+    if (used_ && !f_->Write(buf_.get(), used_)) ok_ = false;
     flushed_ += used_;
     used_ = 0;
   }
   bool ok() const { return ok_; }
 
  private:
-  static constexpr size_t kSize = platform::kLargePageSize;
+  static constexpr size_t kSize = size_t{256} << 10;
   platform::File* f_;
-  platform::PageBlock block_;
-  unsigned char* buf_;
+  std::unique_ptr<unsigned char[]> buf_;
   size_t used_ = 0;
   uint64_t flushed_;
   bool ok_ = true;

@@ -121,13 +121,18 @@ void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir, I
   } catch (const std::system_error&) {
     replaced.clear();
   }
+  struct JoinOnExit {
+    std::thread& t;
+    ~JoinOnExit() {
+      if (t.joinable()) t.join();
+    }
+  } join_on_exit{release};
   SetStatusText("Loading index. Please wait...");
   index->Release();
   if (result_list) std::vector<uint32_t>().swap(*result_list);
   if (readIndexIntoMem(index_dir, app_dir, index) != 0) {
     ShowMessage(kInfo, 1, "RenAndReloadNdx().");
   }
-  if (release.joinable()) release.join();
   if (progress) progress->index_ready = false;
 }
 

@@ -152,7 +152,7 @@ class InternationalWords(unittest.TestCase):
                 continue
             code, out, err = self.d.search(q)
             got = out.split(b"\n")[:-1] if out else []
-            self.assertEqual(got, self.ref.search(q), "query %r" % q)
+            self.assertEqual(got, self.ref.search(q), "query %r: exit %d, %r" % (q, code, err))
             checked += 1
         self.assertGreater(checked, 50)
 

@@ -185,9 +185,7 @@ size_t PositionsCollector::bytes_held() const {
          texts_.size();
 }
 
-void PositionsCollector::Drop() {
-  failed_ = true;
-  open_ = false;
+void PositionsCollector::FreeRunTables() {
   decltype(tokens_)().swap(tokens_);
   decltype(in_doc_)().swap(in_doc_);
   decltype(texts_)().swap(texts_);
@@ -196,9 +194,15 @@ void PositionsCollector::Drop() {
   decltype(doc_)().swap(doc_);
   decltype(by_word_)().swap(by_word_);
   decltype(scratch_)().swap(scratch_);
-  std::vector<uint32_t>().swap(token_counts_);
   KeyedIds().swap(order_);
   KeyedIds().swap(sort_room_);
+}
+
+void PositionsCollector::Drop() {
+  failed_ = true;
+  open_ = false;
+  FreeRunTables();
+  std::vector<uint32_t>().swap(token_counts_);
   if (spill_) spill_->Close();
   spill_.reset();
   RemoveSpill();
@@ -724,17 +728,8 @@ void PositionsCollector::Finish() {
   if (failed_) return;
   bool closed = !spill_ || spill_->Close();
   spill_.reset();
-  decltype(tokens_)().swap(tokens_);
-  decltype(in_doc_)().swap(in_doc_);
-  decltype(texts_)().swap(texts_);
-  decltype(slots_)().swap(slots_);
-  std::vector<platform::PageBlock>().swap(blocks_);
-  decltype(doc_)().swap(doc_);
-  decltype(by_word_)().swap(by_word_);
-  decltype(scratch_)().swap(scratch_);
+  FreeRunTables();
   std::vector<char>().swap(pending_text_);
-  KeyedIds().swap(order_);
-  KeyedIds().swap(sort_room_);
   if (!closed) Drop();
 }
 

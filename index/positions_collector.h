@@ -136,6 +136,7 @@ class PositionsCollector {
   const unsigned char* At(uint32_t address) const;
   size_t bytes_held() const;
   void Spill();
+  void FreeRunTables();  // the memory of the runs, kept from one to the next till then
   void Drop();
 
   std::string spill_path_;

@@ -108,7 +108,14 @@ class HeldFile {
   explicit HeldFile(const std::string& path);
   ~HeldFile() { Release(); }
   HeldFile(HeldFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  HeldFile& operator=(HeldFile&& other) noexcept;
+  HeldFile& operator=(HeldFile&& other) noexcept {
+    if (this != &other) {
+      Release();
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
   HeldFile(const HeldFile&) = delete;
   HeldFile& operator=(const HeldFile&) = delete;
   void Release();

@@ -87,15 +87,6 @@ bool RemoveFile(const std::string& path) {
 HeldFile::HeldFile(const std::string& path)
     : fd_(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)) {}
 
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-  if (this != &other) {
-    Release();
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
 void HeldFile::Release() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;

@@ -167,15 +167,6 @@ bool RetryWhileInUse(Replace&& replace) {
 // nothing is held.
 HeldFile::HeldFile(const std::string&) {}
 
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-  if (this != &other) {
-    Release();
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
 void HeldFile::Release() {
   fd_ = -1;
 }

@@ -12,9 +12,17 @@ shift
 bits=32
 [[ $preset == win64 ]] && bits=64
 scripts/wine-run.sh --server stop "$bits"
+# What the server says (a client it ended for a fault of the protocol, say) is kept: the
+# program it ended shows nothing but its status.
+export NORVEL_WINESERVER_LOG=$PWD/build/$preset/wineserver.log
+mkdir -p "build/$preset" && : >"$NORVEL_WINESERVER_LOG"
 scripts/wine-run.sh --server start "$bits"
 scripts/wine-run.sh --bits "$bits" cmd.exe /c exit </dev/null >/dev/null 2>&1
 ctest --preset "$preset" "$@"
 status=$?
 scripts/wine-run.sh --server stop "$bits"
+if [[ -s $NORVEL_WINESERVER_LOG ]]; then
+  echo "=== the Wine server's messages during the tests ($NORVEL_WINESERVER_LOG):"
+  tail -n 40 "$NORVEL_WINESERVER_LOG"
+fi
 exit $status

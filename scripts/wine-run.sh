@@ -8,6 +8,7 @@
 #        wine-run.sh --path PATH                      PATH as a Windows program names it
 #        wine-run.sh --prefix 32|64                   make the prefix and prove a program starts
 #        wine-run.sh --server start|stop 32|64        start or end the prefix's Wine server
+#          (the server's own messages go to $NORVEL_WINESERVER_LOG when it is set)
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 
@@ -94,7 +95,7 @@ case "${1:-}" in
     [[ $# -eq 3 ]] || usage
     use_kind "$3"
     case $2 in
-      start) ensure_prefix && wineserver -p </dev/null >/dev/null 2>&1 ;;
+      start) ensure_prefix && wineserver -p </dev/null >/dev/null 2>>"${NORVEL_WINESERVER_LOG:-/dev/null}" ;;
       stop)
         wineserver -k </dev/null >/dev/null 2>&1 || true
         wineserver -w </dev/null >/dev/null 2>&1 || true

@@ -32,6 +32,21 @@ PROXIMITY = [('"device driver"~5', 'NEAR("device" "driver", 5)'),
              ('"the of"~2', 'NEAR("the" "of", 2)')]
 
 
+def processor_speeds():
+    """Each processor's speed at a fixed loop, against the fastest's. On a shared virtual
+    machine one processor may run at a fraction of the other's speed for minutes: a build on
+    two threads then loses what a build on one (FTS5's) does not, and its ratios say so."""
+    loop = "import time\nt = time.perf_counter()\nx = 0\nfor i in range(3000000): x += i\n" \
+           "print(time.perf_counter() - t)"
+    seconds = {}
+    for cpu in sorted(os.sched_getaffinity(0)):
+        seconds[cpu] = float(subprocess.run(
+            [sys.executable, "-c", loop], check=True, capture_output=True, text=True,
+            preexec_fn=lambda cpu=cpu: os.sched_setaffinity(0, {cpu})).stdout)
+    fastest = min(seconds.values())
+    return ", ".join("cpu%d %.2f" % (cpu, fastest / t) for cpu, t in seconds.items())
+
+
 def fts5_query(q):
     """The same query in FTS5's syntax: plain words OR-ed, + as AND, - as NOT."""
     words = q.split()
@@ -156,6 +171,7 @@ def main():
         }
         # Taken in turn, so that a machine busy with other work slows each of them alike.
         runs = {k: [] for k in commands}
+        speeds_before = processor_speeds()
         for _ in range(args.builds):
             for k, cmd in commands.items():
                 runs[k].append(run(cmd).split())
@@ -166,7 +182,9 @@ def main():
         n_size, f_size, ff_size = dir_size(index), os.path.getsize(db), os.path.getsize(full_db)
         pos_size = os.path.getsize(os.path.join(index, "_positions.dat"))
         mb = size / 1e6
-        print("Corpus: %s files, %.1f MB (%s)\n" % (files, mb, corpus))
+        print("Corpus: %s files, %.1f MB (%s)" % (files, mb, corpus))
+        print("Processors, each one's speed against the fastest's: before the builds %s; "
+              "after them %s\n" % (speeds_before, processor_speeds()))
         print("| build | seconds | MB/s | CPU seconds | peak memory | index size | x floor |")
         print("|---|---|---|---|---|---|---|")
 

@@ -47,9 +47,11 @@ QUERIES = [
 def wine_dropped(runner, args, code, out, err):
     """True, after saying so on stderr, for a run under Wine that ended with a failure and
     not one byte of output. norvel-cli says something on every failure ("Info: No results."
-    included), so that silence is Wine's: under load Wine has now and then ended a program
-    at once with status 1 (CI, the schemas and search commands; never reproduced alone).
-    The caller runs the command once more; a failure of the program itself repeats."""
+    included), so that silence is Wine's: its server ends a client whose exchange with it
+    fails (a "protocol error", a file descriptor that could not be passed) with status 1,
+    and says why on its own standard error only (build/PRESET/wineserver.log). Runs in CI
+    under load ended so (schemas, search), never one alone: the server's log tells. The
+    caller runs the command once more; a failure of the program itself repeats."""
     if not runner or code == 0 or out or err:
         return False
     sys.stderr.write("wine: %s ended with status %d and no output; run once more\n"

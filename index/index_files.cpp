@@ -297,12 +297,7 @@ bool WriteWordsAndPostings(const std::vector<TableSegment>& segments, const Merg
     }
   }
   if (!helper.joinable()) half = n;
-  struct JoinOnExit {
-    std::thread& t;
-    ~JoinOnExit() {
-      if (t.joinable()) t.join();
-    }
-  } join_on_exit{helper};
+  JoinOnExit join_on_exit(helper);
   ChunkWriter words(words_file), postings(postings_file);
   bool postings_ok = WriteWords(segments, sorted, 0, half, 0, &words, &postings, progress);
   if (helper.joinable()) helper.join();

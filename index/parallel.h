@@ -9,6 +9,21 @@
 
 namespace norvel {
 
+// Joins a thread, if it was started, when the scope that started it ends, however it ends:
+// a joinable std::thread destroyed unjoined ends the program.
+class JoinOnExit {
+ public:
+  explicit JoinOnExit(std::thread& t) : t_(t) {}
+  ~JoinOnExit() {
+    if (t_.joinable()) t_.join();
+  }
+  JoinOnExit(const JoinOnExit&) = delete;
+  JoinOnExit& operator=(const JoinOnExit&) = delete;
+
+ private:
+  std::thread& t_;
+};
+
 // Runs f(t) for every t in [0, count), each on a thread of its own, the calling thread
 // taking t = 0; returns when all are done. Where a thread cannot be started, the calling
 // thread runs the shares left over itself. f must not throw.

@@ -13,6 +13,7 @@
 #include "index/index_lock.h"
 #include "index/load.h"
 #include "index/new_files.h"
+#include "index/parallel.h"
 #include "index/positions.h"
 #include "index/word_choice.h"
 #include "platform/dir.h"
@@ -121,12 +122,7 @@ void RenAndReloadNdx(const std::string& index_dir, const std::string& app_dir, I
   } catch (const std::system_error&) {
     replaced.clear();
   }
-  struct JoinOnExit {
-    std::thread& t;
-    ~JoinOnExit() {
-      if (t.joinable()) t.join();
-    }
-  } join_on_exit{release};
+  JoinOnExit join_on_exit(release);
   SetStatusText("Loading index. Please wait...");
   index->Release();
   if (result_list) std::vector<uint32_t>().swap(*result_list);

@@ -491,22 +491,21 @@ int readIndex(const std::string& path, uint64_t size, uint32_t* records_read, Wo
     WriteLog("readIndex():Cannot open file.");
     return -1;
   }
-  // Words are entered a batch at a time, the slots of the whole batch fetched first: the
-  // table is far larger than the caches, and a slot is all that entering a new word reads.
-  constexpr size_t kBatch = 64;
+  // Each word's slot is fetched as its record is read and the word entered kAhead records
+  // later: the table is far larger than the caches, and a slot is all that entering a new
+  // word reads.
+  constexpr size_t kAhead = 32, kRing = 64;
   struct Waiting {
-    uint32_t offset, key, at, len;
+    uint32_t offset, key, len;
   };
-  Waiting waiting[kBatch];
-  std::vector<char> texts(kBatch * 256);
-  size_t count = 0, used = 0;
-  auto enter = [&] {
-    for (size_t i = 0; i < count; ++i) table->PrefetchSlot(waiting[i].key);
-    for (size_t i = 0; i < count; ++i) {
-      // A failure is logged by Insert and only loses this word.
-      table->Insert(&texts[waiting[i].at], waiting[i].len, waiting[i].key, waiting[i].offset);
-    }
-    count = used = 0;
+  Waiting waiting[kRing];
+  std::vector<char> texts(kRing * 256);
+  size_t read = 0, entered = 0;
+  auto enter_one = [&] {
+    const Waiting& w = waiting[entered % kRing];
+    // A failure is logged by Insert and only loses this word.
+    table->Insert(&texts[(entered % kRing) * 256], w.len, w.key, w.offset);
+    ++entered;
   };
   bool bad = false;
   RecordsEnd end = ReadRecords(file, [&](uint32_t offset, const char* word, size_t len, uint64_t) {
@@ -514,16 +513,16 @@ int readIndex(const std::string& path, uint64_t size, uint32_t* records_read, Wo
       bad = true;
       return false;
     }
-    char* folded = &texts[used];
+    char* folded = &texts[(read % kRing) * 256];
     for (size_t i = 0; i < len; ++i) folded[i] = FoldChar(word[i]);
     ++*records_read;
-    waiting[count++] = Waiting{offset, WordKey(folded, len), static_cast<uint32_t>(used),
-                               static_cast<uint32_t>(len)};
-    used += len;
-    if (count == kBatch) enter();
+    uint32_t key = WordKey(folded, len);
+    waiting[read % kRing] = Waiting{offset, key, static_cast<uint32_t>(len)};
+    table->PrefetchSlot(key);
+    if (++read - entered > kAhead) enter_one();
     return true;
   });
-  enter();
+  while (entered < read) enter_one();
   if (bad || end == RecordsEnd::kCutOff) {
     WriteLog("readIndex():Bad index file format.");
     return -1;

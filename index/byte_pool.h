@@ -28,6 +28,11 @@ class BytePool {
   const char* At(uint32_t pos) const {
     return blocks_[pos >> kBlockBits].data() + (pos & (kBlockSize - 1));
   }
+  // Hints that the byte at pos will be read soon; pos may be any number (a position not
+  // handed out fetches nothing).
+  void Prefetch(uint32_t pos) const {
+    if ((pos >> kBlockBits) < blocks_.size()) __builtin_prefetch(At(pos));
+  }
 
  private:
   std::vector<platform::PageBlock> blocks_;

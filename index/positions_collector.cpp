@@ -128,9 +128,10 @@ class PositionsCollector::SpillWriter {
 // Reads a token's chain back, varint by varint.
 class PositionsCollector::Chain {
  public:
-  Chain(const PositionsCollector& c, const Token& t) : c_(c) {
+  Chain(const PositionsCollector& c, const Token& t) : c_(c), tail_(t.tail), slice_(t.head) {
     pos_ = c.At(t.head);
     end_ = pos_ + SliceSize(0) - 4;
+    FetchNext();
   }
   // Copies n bytes of the chain to out.
   void CopyTo(SpillWriter* out, uint32_t n) {
@@ -145,12 +146,21 @@ class PositionsCollector::Chain {
 
  private:
   void NextSlice() {
-    uint32_t next = GetLE32(end_);
+    slice_ = GetLE32(end_);
     ++level_;
-    pos_ = c_.At(next);
+    pos_ = c_.At(slice_);
     end_ = pos_ + SliceSize(level_) - 4;
+    FetchNext();
+  }
+  // The slices of a token lie far apart: the one after this slice is fetched as it is
+  // entered, unless this one is the token's last, which holds its write position (its
+  // link is not written).
+  void FetchNext() const {
+    if (tail_ - slice_ > SliceSize(level_) - 4) __builtin_prefetch(c_.At(GetLE32(end_)));
   }
   const PositionsCollector& c_;
+  const uint32_t tail_;  // the token's write position
+  uint32_t slice_;       // the address of the slice read
   const unsigned char* pos_;
   const unsigned char* end_;
   unsigned level_ = 0;

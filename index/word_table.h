@@ -196,11 +196,14 @@ class WordTable {
   void PutVarint(Entry& e, uint64_t v);
   void AddFailed(const char* line);
 
-  // Reads a chain back.
+  // Reads a chain back, each slice's next one fetched as the slice is entered (the slices
+  // of a word lie far apart in the pool).
   class ChainReader {
    public:
     ChainReader(const BytePool& pool, uint32_t head)
-        : pool_(pool), pos_(head), end_(head + SliceSize(0) - 4) {}
+        : pool_(pool), pos_(head), end_(head + SliceSize(0) - 4) {
+      FetchNext();
+    }
     uint64_t Varint() {
       uint64_t v = 0;
       for (unsigned shift = 0;; shift += 7) {
@@ -216,8 +219,16 @@ class WordTable {
         std::memcpy(&pos_, pool_.At(end_), 4);
         ++level_;
         end_ = pos_ + SliceSize(level_) - 4;
+        FetchNext();
       }
       return static_cast<unsigned char>(*pool_.At(pos_++));
+    }
+    // The slice after this one. The last slice's link is not written yet: it fetches
+    // whatever its bytes name inside the pool, if anything.
+    void FetchNext() const {
+      uint32_t next;
+      std::memcpy(&next, pool_.At(end_), 4);
+      pool_.Prefetch(next);
     }
     const BytePool& pool_;
     uint32_t pos_, end_;

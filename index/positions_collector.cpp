@@ -372,25 +372,17 @@ void PositionsCollector::SetWords(const Word* words, size_t n) {
     uint32_t* const by_word = by_word_.data();
     uint32_t* const doc = doc_.data();
     size_t place = words_named_to_;
-    const Token* tokens = tokens_.data();
-    size_t count = tokens_.size();
     // The entries' tokens are fetched a few words ahead, as in Resolve.
     for (size_t i = 0; i < n; ++i) {
       if (i + kAhead < n) __builtin_prefetch(&by_word[words[i + kAhead].entry]);
-      if (i + kAhead / 2 < n) {
-        uint32_t ahead = by_word[words[i + kAhead / 2].entry];
-        if (ahead < count) __builtin_prefetch(&tokens[ahead]);
-      }
       const Word& w = words[i];
       uint32_t id = by_word[w.entry];
-      if (id >= count || tokens[id].word != w.entry + 1) {
+      if (id == kNoToken) {
         // New in this run. A word's text never comes as a text (those are the tokens that
         // are not words of the table), so no lookup can meet it: it needs no slot.
         id = NewToken(w.text, w.len);
         tokens_[id].word = w.entry + 1;
         by_word[w.entry] = id;
-        tokens = tokens_.data();
-        count = tokens_.size();
       }
       while (doc[place] != kWordMark) ++place;  // the texts' places between are passed over
       doc[place++] = id;
@@ -699,6 +691,10 @@ void PositionsCollector::Spill() {
   if (!spill_->ok()) return Drop();
   if (marks_.size() > run_marks) marks_.back().bytes = spill_->at() - marks_.back().at;
   runs_.push_back(PositionsRun{begin, spill_->at()});
+  // The words' entries name no token of the next run.
+  for (const Token& t : tokens_) {
+    if (t.word != 0) by_word_[t.word - 1] = kNoToken;
+  }
   // The next run starts afresh, in the memory this one had: the room that the budget
   // holds is kept (the runs of a part are much alike), what grew past it (for a large
   // document) is given back, and the slots past twice what this run needed.

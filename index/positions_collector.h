@@ -162,7 +162,7 @@ class PositionsCollector {
   size_t words_waiting_ = 0;   // words added and not named yet
   size_t words_named_to_ = 0;  // in doc_: the places before hold no word still waiting
   platform::LargePageVector<uint32_t>
-      by_word_;  // word table entry -> token id (checked by Token::word)
+      by_word_;  // word table entry -> token id of this run (0xFFFFFFFF: none)
   platform::LargePageVector<uint32_t> touched_;  // ids met in the open document
   platform::LargePageVector<uint32_t> scratch_;  // its positions grouped by token
   std::vector<uint32_t> token_counts_;

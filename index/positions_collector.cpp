@@ -372,7 +372,7 @@ void PositionsCollector::SetWords(const Word* words, size_t n) {
     uint32_t* const by_word = by_word_.data();
     uint32_t* const doc = doc_.data();
     size_t place = words_named_to_;
-    // The entries' tokens are fetched a few words ahead, as in Resolve.
+    // The entries' places in by_word_ are fetched a few words ahead, as in Resolve.
     for (size_t i = 0; i < n; ++i) {
       if (i + kAhead < n) __builtin_prefetch(&by_word[words[i + kAhead].entry]);
       const Word& w = words[i];
